@@ -1,0 +1,44 @@
+// String, byte, number, rectangle and random helpers of the library.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "core/types.h"
+
+// Shift-JIS: a lead byte 0x81-0x9F or 0xE0-0xFC starts a two-byte character.
+constexpr bool IsMultiByteLeadByte(uint8_t c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+void StrCopy(char* destination, const char* source);
+void StrAppend(char* destination, const char* source);
+int StrDiffers(const char* a, const char* b);  // 0 equal, 1 different
+// First occurrence of the byte, stepping over two-byte characters whole; null when absent.
+const char* StrFindByte(const char* text, uint8_t byte);
+
+void MemFill(void* destination, uint8_t value, size_t count);
+void MemCopy(void* destination, const void* source, size_t count);
+void MemMoveSafe(void* destination, const void* source, size_t count);
+int MemDiffers(const void* a, const void* b, size_t count);
+int MemDiffersN(const void* a, const void* b, size_t count);
+
+// The decimal integer after the first space; -1 when there is no space.
+int ParseIntAfterBlank(const char* text);
+int FormatString(char* buffer, const char* format, ...) __attribute__((format(printf, 2, 3)));
+int AbsInt(int value);
+// Truncate toward zero; values outside the 32-bit range (and NaN) give INT32_MIN.
+int32_t FloatToIntTrunc(float value);
+int32_t DoubleToIntTrunc(double value);
+float SqrtFloat(float value);
+void SinCosF(float angle, float* sine, float* cosine);
+
+// Makes rect non-inverted, then clamps each edge into clip; always 0.
+int ClipRectToRect(IntRect* rect, const IntRect* clip);
+
+// 1 when the processor offers MMX (every x86-64 one). Tests may force 0 or 1.
+int IsMmxUsable();
+void SetMmxUsableForTest(int flag);  // -1 restores the detected value
+
+// 0..max inclusive from the library's MT19937; max 0 gives 0.
+int GetRandomValue(int max);
+void SeedRandom(uint32_t seed);

@@ -1,0 +1,2 @@
+// Public functions of the library's file subsystem, as the game sees them.
+#pragma once

@@ -1,0 +1,3 @@
+#include "core/varnok.h"
+
+int main() { return 0; }

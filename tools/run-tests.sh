@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the library, the game and the tests, and
+# runs every test twice: in a normal build and under AddressSanitizer and
+# UndefinedBehaviorSanitizer. Headless: SDL runs its dummy video and audio drivers.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/install-deps.sh
+
+jobs=$(nproc)
+export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$jobs"
+(cd build && ctest --output-on-failure -j "$jobs" --timeout 300)
+
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DVARNOK_SANITIZE=ON -DVARNOK_BENCH=OFF \
+  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g"
+cmake --build build-sanitize -j "$jobs"
+(cd build-sanitize && ctest --output-on-failure -j "$jobs" --timeout 600)
