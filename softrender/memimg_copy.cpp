@@ -22,5 +22,3 @@ int ConvertBlitMemImg(MEMIMG* destination, const MEMIMG* source, const IntRect* 
   return -1;
 }
 
-void BuildTransparencyRunTable(MEMIMG* image) {}
-void BuildPremultipliedBuffer(MEMIMG* image) {}

@@ -1,0 +1,97 @@
+#include <cstring>
+
+#include "softrender/memimg.h"
+
+namespace {
+
+// Writes one row's run codes for pixels classified by classOf(x), then the
+// row end byte; returns the position after it.
+template <typename ClassOf>
+uint8_t* WriteRowRuns(uint8_t* out, int32_t width, ClassOf classOf) {
+  int32_t x = 0;
+  while (x < width) {
+    const int cls = classOf(x);
+    int32_t length = 1;
+    while (x + length < width && length < kRunMaxLength && classOf(x + length) == cls) length++;
+    *out++ = static_cast<uint8_t>(cls << 6 | (length - 1));
+    x += length;
+  }
+  *out++ = kRunRowEnd;
+  return out;
+}
+
+template <typename Pixel>
+Pixel LoadPixel(const uint8_t* p) {
+  Pixel v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+int AlphaClass(uint8_t alpha) {
+  return alpha == 0 ? RunTransparent : (alpha == 255 ? RunOpaque : RunPartial);
+}
+
+}  // namespace
+
+void BuildTransparencyRunTable(MEMIMG* image) {
+  MemImgBase* base = image->base;
+  if (!base->runTable) return;
+  const uint32_t key = base->transparentColor;
+  uint8_t* out = base->runTable;
+  const uint8_t* row = image->pixels;
+  for (int32_t y = 0; y < image->height; y++, row += base->pitch) {
+    if (base->paletteFlag) {
+      out = WriteRowRuns(out, image->width, [&](int32_t x) {
+        return uint32_t{row[x]} == key ? RunTransparent : RunOpaque;
+      });
+    } else if (base->alphaFlag) {
+      // Alpha sits in byte 2 of a 16-bit pixel with alpha, byte 3 of a 32-bit one.
+      const int alphaByte = base->colorType == MemImgType16 ? 2 : 3;
+      out = WriteRowRuns(out, image->width,
+                         [&](int32_t x) { return AlphaClass(row[x * 4 + alphaByte]); });
+    } else if (base->colorType == MemImgType16) {
+      out = WriteRowRuns(out, image->width, [&](int32_t x) {
+        return uint32_t{LoadPixel<uint16_t>(row + x * 2)} == key ? RunTransparent : RunOpaque;
+      });
+    } else {
+      out = WriteRowRuns(out, image->width, [&](int32_t x) {
+        return LoadPixel<uint32_t>(row + x * 4) == key ? RunTransparent : RunOpaque;
+      });
+    }
+  }
+  base->runTablePixels = image->pixels;
+  base->runTableWidth = image->width;
+  base->runTableHeight = image->height;
+}
+
+void BuildPremultipliedBuffer(MEMIMG* image) {
+  MemImgBase* base = image->base;
+  if (!base->premulPixels || !base->alphaFlag) return;
+  const uint8_t* row = image->pixels;
+  uint8_t* out = image->premulPixels;
+  for (int32_t y = 0; y < image->height; y++, row += base->pitch, out += base->pitch) {
+    if (base->colorType == MemImgType16) {
+      for (int32_t x = 0; x < image->width; x++) {
+        const uint32_t c = LoadPixel<uint16_t>(row + x * 4);
+        const uint32_t a = row[x * 4 + 2];
+        // Each field times a / 256, truncated in place.
+        const uint16_t m = static_cast<uint16_t>(
+            ((((c & 0xF800) * a) & 0xF80000) | (((c & 0x07E0) * a) & 0x7E000) |
+             (((c & 0x001F) * a) & 0x1F00)) >> 8);
+        std::memcpy(out + x * 4, &m, 2);
+        out[x * 4 + 2] = static_cast<uint8_t>(a);
+        out[x * 4 + 3] = 0;
+      }
+    } else {
+      for (int32_t x = 0; x < image->width; x++) {
+        const uint8_t* p = row + x * 4;
+        const uint32_t a = p[3];
+        uint8_t* q = out + x * 4;
+        q[0] = static_cast<uint8_t>(p[0] * a >> 8);
+        q[1] = static_cast<uint8_t>(p[1] * a >> 8);
+        q[2] = static_cast<uint8_t>(p[2] * a >> 8);
+        q[3] = static_cast<uint8_t>(a);
+      }
+    }
+  }
+}
