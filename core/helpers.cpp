@@ -25,6 +25,18 @@ const char* StrFindByte(const char* text, uint8_t byte) {
   return nullptr;
 }
 
+int StrCopyWholeChars(char* destination, const char* source, int capacity) {
+  int n = 0;
+  while (source[n]) {
+    int step = IsMultiByteLeadByte(static_cast<uint8_t>(source[n])) && source[n + 1] ? 2 : 1;
+    if (n + step > capacity - 1) break;
+    n += step;
+  }
+  std::memcpy(destination, source, static_cast<size_t>(n));
+  destination[n] = '\0';
+  return n;
+}
+
 void MemFill(void* destination, uint8_t value, size_t count) {
   std::memset(destination, value, count);
 }

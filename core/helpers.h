@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/core_api.h"
 #include "core/types.h"
 
 // Shift-JIS: a lead byte 0x81-0x9F or 0xE0-0xFC starts a two-byte character.
@@ -15,6 +16,10 @@ void StrAppend(char* destination, const char* source);
 int StrDiffers(const char* a, const char* b);  // 0 equal, 1 different
 // First occurrence of the byte, stepping over two-byte characters whole; null when absent.
 const char* StrFindByte(const char* text, uint8_t byte);
+
+// Copies at most capacity - 1 bytes and a terminating zero, never cutting a
+// two-byte character; returns the bytes copied. capacity must be 1 or more.
+int StrCopyWholeChars(char* destination, const char* source, int capacity);
 
 void MemFill(void* destination, uint8_t value, size_t count);
 void MemCopy(void* destination, const void* source, size_t count);
@@ -39,6 +44,6 @@ int ClipRectToRect(IntRect* rect, const IntRect* clip);
 int IsMmxUsable();
 void SetMmxUsableForTest(int flag);  // -1 restores the detected value
 
-// 0..max inclusive from the library's MT19937; max 0 gives 0.
-int GetRandomValue(int max);
+// GetRandomValue (core_api.h) draws from the library's MT19937; the library
+// start seeds it from the clock, tests and reproducible runs seed it here.
 void SeedRandom(uint32_t seed);

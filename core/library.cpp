@@ -1,0 +1,158 @@
+// Library start-up and shut-down, message processing and the work the library
+// does on every pass of it. Each subsystem has its one line in these lists, in
+// the order the subsystems depend on each other.
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/core_api.h"
+#include "core/helpers.h"
+#include "core/library_lock.h"
+#include "core/log.h"
+#include "core/memory.h"
+#include "core/system_report.h"
+#include "core/window.h"
+#include "platform/timer.h"
+#include "platform/window.h"
+
+namespace {
+
+constexpr int kMessagesPerPass = 5;
+
+int g_started = 0;
+int g_ending = 0;
+
+// The start-up steps, in order. A step that fails returns -1; the caller
+// then runs the shut-down sequence, which copes with a partial start.
+int RunStartSequence() {
+  PlatformWindow* window = GetPlatformWindow();
+  if (window->OpenDisplay() != 0) return -1;
+
+  // A full-screen size that the display cannot show falls back to window mode.
+  int width, height;
+  GetMainWindowClientSize(&width, &height);
+  if (!GetWindowModeFlag() && !window->DisplayOffersSize(width, height)) SetWindowModeFlag(1);
+
+  // Movies: InitYuvToRgbTables();
+  // File: start the file layer here.
+  LogOpen();
+  LogPrintf("Varnok の初期化を開始します");
+  SeedRandom(GetMilliCount());
+
+  if (window->DesktopBitsPerPixel() == 24) {
+    return LogPrintf("24ビットカラーのデスクトップには対応していません");
+  }
+  RunSystemReport();
+  if (CreateMainWindow() != 0) return -1;
+  // Input: if (InitInputSystem() != 0) return -1;
+  // Sound: InitSoundSystem();  (its result is not tested)
+  // Graphics: if (<graphics start>() != 0) return -1;  (it starts the font manager)
+  // Input: InitInputCharBuffer();
+  // Graphics: set up the draw screens here.
+  // Graphics: set up the 3D model tables here.
+
+  LogPrintf("Varnok の初期化が完了しました");
+  return 0;
+}
+
+// The shut-down steps, in order. Each copes with its subsystem not having started.
+void RunEndSequence() {
+  LogPrintf("Varnok の終了処理を開始します");
+  // Fonts: DeleteFontHandle(<log console font>);
+  // Network: DeleteAllHttpHandles();
+  // Network: EndNetWork();
+  // Sound: StopMusicTrack();
+  // Graphics: release the 3D model tables here.
+  // Graphics: end the graphics here (it ends the font system).
+  // Input: EndInputSystem();
+  // Sound: TerminateSoundSystem();
+  DestroyMainWindow();
+  // Software renderer: release the remaining software images here.
+  while (HasMainWindow() && ProcessWindowMessages() == 0) {
+  }
+  ResetMainWindowState();
+  // File: restore the start directory and close open archives here.
+  GetPlatformWindow()->CloseDisplay();
+  LogPrintf("Varnok の終了処理が完了しました");
+  MemDumpLeaks();
+  LogClose();
+}
+
+// After the window messages of every pass.
+void RunPerPassWork() {
+  // Sound: RefillAllStreamSounds();
+  // Sound: PollMusicPlaying();
+  // Input: UpdateJoypadVibrationTimers();
+  // Network: PumpNetWorkMessages(1);
+  // Network: RunHttpTransferStep for every HTTP transfer.
+  // Input: ProcessStringInput();
+}
+
+// Before each 1 ms sleep while the window is inactive and the library waits.
+void RunInactiveWaitWork() {
+  // Network: PumpNetWorkMessages(0);
+  // Network: PumpAllHttpTransfers();
+  // Sound: RefillAllStreamSounds();
+  // Movies: DrawMoviesToWindow();
+}
+
+}  // namespace
+
+int LibraryInit() {
+  LibraryLockGuard guard;
+  if (g_started) return 0;
+  // Started from here on, so that a fatal error during the start shuts down what stands.
+  g_started = 1;
+  if (RunStartSequence() != 0) {
+    g_ending = 1;
+    RunEndSequence();
+    g_ending = 0;
+    g_started = 0;
+    return -1;
+  }
+  return 0;
+}
+
+int LibraryEnd() {
+  LibraryLockGuard guard;
+  if (!g_started || g_ending) return 0;
+  g_ending = 1;
+  RunEndSequence();
+  g_ending = 0;
+  g_started = 0;
+  // The lock keeps no resources that would need releasing here.
+  return 0;
+}
+
+int ProcessWindowMessages() {
+  LibraryLockGuard guard;
+  if (!HasMainWindow()) return -1;
+  PlatformWindow* window = GetPlatformWindow();
+  WindowMessage message;
+  for (int i = 0; i < kMessagesPerPass && HasMainWindow(); i++) {
+    if (!window->PollMessage(&message)) break;
+    MainWindowProc(message);
+  }
+  if (HasMainWindow() && !GetWindowActiveFlag() && !GetRunWhenInactiveFlag()) {
+    RunInactiveWaitWork();
+    PlatformSleepMs(1);
+  }
+  RunPerPassWork();
+  return HasMainWindow() ? 0 : -1;
+}
+
+void FatalErrorExit(const char* text) {
+  LogWrite(text ? text : "");
+  LogWrite("\n");
+  LibraryEnd();
+  std::exit(-1);
+}
+
+void FatalErrorExitFormatted(const char* format, ...) {
+  char text[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof(text), format, args);
+  va_end(args);
+  FatalErrorExit(text);
+}

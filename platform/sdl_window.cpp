@@ -1,0 +1,354 @@
+// The main window on SDL2, and the pump that turns SDL events into window messages.
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <deque>
+
+#include "platform/sdl_subsystem.h"
+#include "platform/text_encoding.h"
+#include "platform/window.h"
+#include "platform/window_message_queue.h"
+
+namespace {
+
+// Virtual-key code of a physical key (US/Japanese layout positions); 0 for keys without one.
+int VirtualKeyOfScancode(SDL_Scancode sc) {
+  if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 0x41 + (sc - SDL_SCANCODE_A);
+  if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9) return 0x31 + (sc - SDL_SCANCODE_1);
+  if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12) return 0x70 + (sc - SDL_SCANCODE_F1);
+  if (sc >= SDL_SCANCODE_KP_1 && sc <= SDL_SCANCODE_KP_9) return 0x61 + (sc - SDL_SCANCODE_KP_1);
+  switch (sc) {
+    case SDL_SCANCODE_0: return 0x30;
+    case SDL_SCANCODE_KP_0: return 0x60;
+    case SDL_SCANCODE_BACKSPACE: return 0x08;
+    case SDL_SCANCODE_TAB: return 0x09;
+    case SDL_SCANCODE_RETURN: return 0x0D;
+    case SDL_SCANCODE_KP_ENTER: return 0x0D;
+    case SDL_SCANCODE_LSHIFT: case SDL_SCANCODE_RSHIFT: return 0x10;
+    case SDL_SCANCODE_LCTRL: case SDL_SCANCODE_RCTRL: return 0x11;
+    case SDL_SCANCODE_LALT: case SDL_SCANCODE_RALT: return 0x12;
+    case SDL_SCANCODE_PAUSE: return 0x13;
+    case SDL_SCANCODE_CAPSLOCK: return 0x14;
+    case SDL_SCANCODE_LANG1: return 0x15;  // kana
+    case SDL_SCANCODE_INTERNATIONAL2: return 0x15;
+    case SDL_SCANCODE_INTERNATIONAL4: return 0x1C;  // henkan
+    case SDL_SCANCODE_INTERNATIONAL5: return 0x1D;  // muhenkan
+    case SDL_SCANCODE_ESCAPE: return 0x1B;
+    case SDL_SCANCODE_SPACE: return 0x20;
+    case SDL_SCANCODE_PAGEUP: return 0x21;
+    case SDL_SCANCODE_PAGEDOWN: return 0x22;
+    case SDL_SCANCODE_END: return 0x23;
+    case SDL_SCANCODE_HOME: return 0x24;
+    case SDL_SCANCODE_LEFT: return 0x25;
+    case SDL_SCANCODE_UP: return 0x26;
+    case SDL_SCANCODE_RIGHT: return 0x27;
+    case SDL_SCANCODE_DOWN: return 0x28;
+    case SDL_SCANCODE_PRINTSCREEN: return 0x2C;
+    case SDL_SCANCODE_INSERT: return 0x2D;
+    case SDL_SCANCODE_DELETE: return 0x2E;
+    case SDL_SCANCODE_LGUI: return 0x5B;
+    case SDL_SCANCODE_RGUI: return 0x5C;
+    case SDL_SCANCODE_APPLICATION: return 0x5D;
+    case SDL_SCANCODE_KP_MULTIPLY: return 0x6A;
+    case SDL_SCANCODE_KP_PLUS: return 0x6B;
+    case SDL_SCANCODE_KP_MINUS: return 0x6D;
+    case SDL_SCANCODE_KP_PERIOD: return 0x6E;
+    case SDL_SCANCODE_KP_DIVIDE: return 0x6F;
+    case SDL_SCANCODE_NUMLOCKCLEAR: return 0x90;
+    case SDL_SCANCODE_SCROLLLOCK: return 0x91;
+    case SDL_SCANCODE_SEMICOLON: return 0xBB;  // ";+" on the Japanese layout
+    case SDL_SCANCODE_APOSTROPHE: return 0xBA;  // ":*"
+    case SDL_SCANCODE_EQUALS: return 0xDE;      // "^~"
+    case SDL_SCANCODE_COMMA: return 0xBC;
+    case SDL_SCANCODE_MINUS: return 0xBD;
+    case SDL_SCANCODE_PERIOD: return 0xBE;
+    case SDL_SCANCODE_SLASH: return 0xBF;
+    case SDL_SCANCODE_LEFTBRACKET: return 0xC0;  // "@`"
+    case SDL_SCANCODE_RIGHTBRACKET: return 0xDB;  // "[{"
+    case SDL_SCANCODE_BACKSLASH: return 0xDD;  // "]}"
+    case SDL_SCANCODE_NONUSHASH: return 0xDD;
+    case SDL_SCANCODE_GRAVE: return 0xF3;  // hankaku/zenkaku
+    case SDL_SCANCODE_INTERNATIONAL1: return 0xE2;  // "\_"
+    case SDL_SCANCODE_INTERNATIONAL3: return 0xDC;  // yen
+    default: return 0;
+  }
+}
+
+// The character a key types by itself (what the text-input events leave out:
+// control characters), or -1.
+int ControlCharOfKey(const SDL_Keysym& key) {
+  switch (key.sym) {
+    case SDLK_BACKSPACE: return 0x08;
+    case SDLK_TAB: return 0x09;
+    case SDLK_RETURN: case SDLK_KP_ENTER: return 0x0D;
+    case SDLK_ESCAPE: return 0x1B;
+    default: break;
+  }
+  if ((key.mod & KMOD_CTRL) && !(key.mod & KMOD_ALT) && key.sym >= SDLK_a && key.sym <= SDLK_z)
+    return 0x01 + (key.sym - SDLK_a);
+  return -1;
+}
+
+class SdlWindow : public PlatformWindow {
+ public:
+  int OpenDisplay() override {
+    if (displayOpen_) return 0;
+    if (PlatformInitSdlSubsystem(SDL_INIT_VIDEO) != 0) return -1;
+    displayOpen_ = true;
+    return 0;
+  }
+
+  void CloseDisplay() override {
+    if (!displayOpen_) return;
+    Destroy();
+    PlatformQuitSdlSubsystem(SDL_INIT_VIDEO);
+    displayOpen_ = false;
+  }
+
+  int DesktopBitsPerPixel() override {
+    SDL_DisplayMode mode;
+    if (!displayOpen_ || SDL_GetDesktopDisplayMode(0, &mode) != 0) return 0;
+    return SDL_BYTESPERPIXEL(mode.format) * 8;
+  }
+
+  bool DisplayOffersSize(int width, int height) override {
+    SDL_DisplayMode mode;
+    if (!displayOpen_ || SDL_GetDesktopDisplayMode(0, &mode) != 0) return false;
+    return width <= mode.w && height <= mode.h;
+  }
+
+  int Create(const WindowSettings& settings) override {
+    if (!displayOpen_ || window_) return -1;
+    std::string title;
+    Cp932ToUtf8(settings.title ? settings.title : "", &title);
+    uint32_t flags = SDL_WINDOW_RESIZABLE | (settings.windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                               settings.width, settings.height, flags);
+    if (!window_) return -1;
+    windowId_ = SDL_GetWindowID(window_);
+    frameWidth_ = settings.width;
+    frameHeight_ = settings.height;
+    SDL_ShowCursor(settings.cursorVisible ? SDL_ENABLE : SDL_DISABLE);
+    SDL_GetMouseState(&mouseX_, &mouseY_);
+    composing_ = false;
+    pending_.clear();
+    posted_.Clear();
+    SDL_StartTextInput();
+    return 0;
+  }
+
+  void Destroy() override {
+    if (!window_) return;
+    SDL_StopTextInput();
+    SDL_DestroyWindow(window_);
+    window_ = nullptr;
+    windowId_ = 0;
+    pending_.clear();
+    posted_.Clear();
+    SDL_ShowCursor(SDL_ENABLE);
+  }
+
+  bool Exists() override { return window_ != nullptr; }
+
+  void SetTitle(const char* text) override {
+    if (!window_) return;
+    std::string title;
+    Cp932ToUtf8(text ? text : "", &title);
+    SDL_SetWindowTitle(window_, title.c_str());
+  }
+
+  int SetWindowed(bool windowed) override {
+    if (!window_) return -1;
+    return SDL_SetWindowFullscreen(window_, windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP) == 0 ? 0 : -1;
+  }
+
+  void SetCursorVisible(bool visible) override { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+
+  void SetFrameSize(int width, int height) override {
+    frameWidth_ = width;
+    frameHeight_ = height;
+  }
+
+  void GetMousePosition(int* x, int* y) override {
+    int ww = 0, wh = 0;
+    if (window_) SDL_GetWindowSize(window_, &ww, &wh);
+    if (ww <= 0 || wh <= 0 || frameWidth_ <= 0 || frameHeight_ <= 0) {
+      *x = mouseX_;
+      *y = mouseY_;
+      return;
+    }
+    // The frame is shown scaled to fit, centred; map back through the same scale.
+    double scale = std::min(static_cast<double>(ww) / frameWidth_, static_cast<double>(wh) / frameHeight_);
+    double left = (ww - frameWidth_ * scale) / 2.0;
+    double top = (wh - frameHeight_ * scale) / 2.0;
+    *x = static_cast<int>(std::floor((mouseX_ - left) / scale));
+    *y = static_cast<int>(std::floor((mouseY_ - top) / scale));
+  }
+
+  IntRect GetClientRectOnScreen() override {
+    IntRect rect{0, 0, 0, 0};
+    if (!window_) return rect;
+    int x, y, w, h;
+    SDL_GetWindowPosition(window_, &x, &y);
+    SDL_GetWindowSize(window_, &w, &h);
+    return {x, y, x + w, y + h};
+  }
+
+  void* NativeHandle() override { return window_; }
+
+  bool PollMessage(WindowMessage* out) override {
+    if (TakePending(out)) return true;
+    if (posted_.Pop(out)) return true;
+    if (!displayOpen_) return false;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+      Translate(event);
+      if (TakePending(out)) return true;
+    }
+    return false;
+  }
+
+  void PostMessage(uint32_t message, uint64_t wParam, int64_t lParam) override {
+    WindowMessage m;
+    m.message = message;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    posted_.Push(std::move(m));
+  }
+
+ private:
+  bool TakePending(WindowMessage* out) {
+    if (pending_.empty()) return false;
+    *out = std::move(pending_.front());
+    pending_.pop_front();
+    return true;
+  }
+
+  void Queue(uint32_t message, uint64_t wParam, int64_t lParam = 0, std::string text = {}) {
+    WindowMessage m;
+    m.message = message;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    m.text = std::move(text);
+    pending_.push_back(std::move(m));
+  }
+
+  bool IsOurs(uint32_t windowId) const { return window_ && (windowId == windowId_ || windowId == 0); }
+
+  void Translate(const SDL_Event& e) {
+    switch (e.type) {
+      case SDL_QUIT:
+        if (window_) Queue(WM_CLOSE, 0);
+        break;
+      case SDL_WINDOWEVENT:
+        if (!IsOurs(e.window.windowID)) break;
+        if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) Queue(WM_ACTIVATEAPP, 1);
+        else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) Queue(WM_ACTIVATEAPP, 0);
+        else if (e.window.event == SDL_WINDOWEVENT_CLOSE) Queue(WM_CLOSE, 0);
+        break;
+      case SDL_DISPLAYEVENT:
+        if (window_) Queue(WM_DISPLAYCHANGE, 0);
+        break;
+      case SDL_MOUSEMOTION:
+        // Merged: only the latest position is kept, no message.
+        if (!IsOurs(e.motion.windowID)) break;
+        mouseX_ = e.motion.x;
+        mouseY_ = e.motion.y;
+        break;
+      case SDL_MOUSEWHEEL: {
+        if (!IsOurs(e.wheel.windowID)) break;
+        int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+        if (notches == 0) break;
+        int delta = std::clamp(notches * kWheelDelta, -32768, 32767);
+        Queue(WM_MOUSEWHEEL, static_cast<uint64_t>(static_cast<uint16_t>(delta)) << 16);
+        break;
+      }
+      case SDL_KEYDOWN:
+      case SDL_KEYUP: {
+        if (!IsOurs(e.key.windowID)) break;
+        int vk = VirtualKeyOfScancode(e.key.keysym.scancode);
+        bool down = e.type == SDL_KEYDOWN;
+        if (vk) {
+          int64_t lParam = 1 | (static_cast<int64_t>(e.key.keysym.scancode & 0xFF) << 16);
+          if (e.key.repeat || !down) lParam |= int64_t{1} << 30;
+          if (!down) lParam |= int64_t{1} << 31;
+          Queue(down ? WM_KEYDOWN : WM_KEYUP, static_cast<uint64_t>(vk), lParam);
+        }
+        int c = down ? ControlCharOfKey(e.key.keysym) : -1;
+        if (c >= 0) Queue(WM_CHAR, static_cast<uint64_t>(c), 1);
+        break;
+      }
+      case SDL_TEXTINPUT: {
+        if (!IsOurs(e.text.windowID)) break;
+        if (composing_) {
+          composing_ = false;
+          Queue(WM_IME_ENDCOMPOSITION, 0);
+        }
+        std::string bytes;
+        Utf8ToCp932(e.text.text, &bytes, 0);
+        for (unsigned char b : bytes) Queue(WM_CHAR, b, 1);
+        break;
+      }
+      case SDL_TEXTEDITING: {
+        if (!IsOurs(e.edit.windowID)) break;
+        if (e.edit.text[0] == '\0') {
+          if (composing_) Queue(WM_IME_ENDCOMPOSITION, 0);
+          composing_ = false;
+          break;
+        }
+        if (!composing_) Queue(WM_IME_STARTCOMPOSITION, 0);
+        composing_ = true;
+        std::string text, head;
+        Utf8ToCp932(e.edit.text, &text, 0);
+        Utf8ToCp932(Utf8Prefix(e.edit.text, e.edit.start), &head, 0);
+        Queue(WM_IME_COMPOSITION, head.size(), GCS_COMPSTR | GCS_CURSORPOS, std::move(text));
+        break;
+      }
+      case SDL_DROPFILE: {
+        if (e.drop.file) {
+          if (IsOurs(e.drop.windowID)) {
+            std::string path;
+            Utf8ToCp932(e.drop.file, &path);
+            Queue(WM_DROPFILES, 0, 0, std::move(path));
+          }
+          SDL_free(e.drop.file);
+        }
+        break;
+      }
+      case SDL_DROPTEXT:
+        SDL_free(e.drop.file);
+        break;
+      default:
+        break;
+    }
+  }
+
+  // The first count characters of a UTF-8 string.
+  static std::string Utf8Prefix(const char* text, int count) {
+    const char* p = text;
+    for (int i = 0; i < count && *p; i++) {
+      p++;
+      while ((static_cast<unsigned char>(*p) & 0xC0) == 0x80) p++;
+    }
+    return std::string(text, static_cast<size_t>(p - text));
+  }
+
+  bool displayOpen_ = false;
+  SDL_Window* window_ = nullptr;
+  uint32_t windowId_ = 0;
+  int frameWidth_ = 0, frameHeight_ = 0;
+  int mouseX_ = 0, mouseY_ = 0;  // window pixels
+  bool composing_ = false;
+  std::deque<WindowMessage> pending_;  // messages of one SDL event, handed out in order
+  WindowMessageQueue posted_;
+};
+
+SdlWindow g_sdlWindow;
+PlatformWindow* g_window = &g_sdlWindow;
+
+}  // namespace
+
+PlatformWindow* GetPlatformWindow() { return g_window; }
+
+void SetPlatformWindow(PlatformWindow* window) { g_window = window ? window : &g_sdlWindow; }
