@@ -1,0 +1,130 @@
+#include "softrender/blit.h"
+
+#include <cstring>
+
+#include "core/helpers.h"
+#include "graphics/draw_settings.h"
+#include "softrender/blit_loops.h"
+
+namespace {
+
+constexpr auto kPlainDirect32 = MakeBlitVariantTable<Pixel32, DirectSource32, PlainLoopOf>();
+constexpr auto kPlainPalette32 = MakeBlitVariantTable<Pixel32, PaletteSource32, PlainLoopOf>();
+constexpr auto kRunDirect32 = MakeBlitVariantTable<Pixel32, DirectSource32, RunTableLoopOf>();
+constexpr auto kRunPalette32 = MakeBlitVariantTable<Pixel32, PaletteSource32, RunTableLoopOf>();
+
+// The plain blit's own palette copy, read by its full-strength subtracts.
+uint32_t g_plainPaletteCopy[256];
+
+bool g_fastSpans = true;
+
+}  // namespace
+
+void SetBlitFastSpansForTest(int flag) { g_fastSpans = flag != 0; }
+bool BlitFastSpansEnabled() { return g_fastSpans; }
+
+int BlitImagesMatch(const MEMIMG* destination, const MEMIMG* source) {
+  if (!destination || !source || !destination->base || !source->base) return 0;
+  const MemImgBase* db = destination->base;
+  const MemImgBase* sb = source->base;
+  if (sb->colorType != db->colorType || db->paletteFlag || db->alphaFlag) return 0;
+  return sb->colorType == MemImgType16 || sb->colorType == MemImgType32 ? 1 : 0;
+}
+
+IntRect BlitClipRect(const MEMIMG* destination) {
+  IntRect clip = g_drawSettings.drawArea;
+  if (clip.left < 0) clip.left = 0;
+  if (clip.top < 0) clip.top = 0;
+  if (clip.right > destination->width) clip.right = destination->width;
+  if (clip.bottom > destination->height) clip.bottom = destination->height;
+  if (clip.right < clip.left) clip.right = clip.left;
+  if (clip.bottom < clip.top) clip.bottom = clip.top;
+  return clip;
+}
+
+int BlitBlendImageFits(const MEMIMG* blendImage, const MEMIMG* source) {
+  return blendImage->base && blendImage->base->colorType == MemImgTypeBlend8 &&
+                 blendImage->width >= source->width && blendImage->height >= source->height
+             ? 1
+             : 0;
+}
+
+BlitChoice ChooseBlitVariant(const MEMIMG* source, int32_t transparentFlag,
+                             const MEMIMG* blendImage) {
+  const DrawSettings& s = g_drawSettings;
+  const MemImgBase* sb = source->base;
+  const bool palette = sb->paletteFlag != 0;
+  unsigned mods = 0;
+  if (blendImage) mods |= ModBlendImage;
+  if (DrawBrightnessRgb(s) != kNoBrightness) mods |= ModBrightness;
+  if (!palette && sb->alphaFlag == 1) mods |= ModAlpha;
+  if (transparentFlag != 0) mods |= ModTransparent;
+  BlendOp op = BlendOpForMode(s.blendMode, s.blendParam, palette);
+  if (op == BlendOp::Subtract && s.blendParam == 255 &&
+      (mods & (ModBlendImage | ModBrightness | ModAlpha)) == 0) {
+    op = IsMmxUsable() == 1 ? BlendOp::SubtractExact : BlendOp::SubtractFull;
+  }
+  return BlitChoice{op, mods};
+}
+
+void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int32_t x, int32_t y,
+                int32_t transparentFlag, const MEMIMG* blendImage) {
+  if (!BlitImagesMatch(destination, source)) return;
+  if (blendImage && !BlitBlendImageFits(blendImage, source)) return;
+  const MemImgBase* sb = source->base;
+  if (sb->colorType != MemImgType32) return;
+
+  const IntRect clip = BlitClipRect(destination);
+  auto clamp32 = [](int64_t v) {
+    return static_cast<int32_t>(v < INT32_MIN ? INT32_MIN : (v > INT32_MAX ? INT32_MAX : v));
+  };
+  IntRect r{x, y, clamp32(int64_t{x} + source->width), clamp32(int64_t{y} + source->height)};
+  ClipRectToRect(&r, &clip);
+  const int32_t width = r.right - r.left, height = r.bottom - r.top;
+  if (width <= 0 || height <= 0) return;
+
+  const BlitChoice choice = ChooseBlitVariant(source, transparentFlag, blendImage);
+  if (choice.op == BlendOp::Nothing) return;
+  const bool runTable = transparentFlag == 1 && MemImgRunTableUsable(source) &&
+                        width == source->width && height == source->height;
+
+  const int32_t bytes = MemImgBytesPerPixel(sb);
+  const int32_t skipX = r.left - x, skipY = r.top - y;
+  BlitJob<Pixel32> job{};
+  BlitGeometry& g = job.g;
+  g.dst = destination->pixels + static_cast<intptr_t>(r.top) * destination->base->pitch +
+          static_cast<intptr_t>(r.left) * 4;
+  g.dstPitch = destination->base->pitch;
+  g.width = width;
+  g.height = height;
+  g.src = source->pixels + static_cast<intptr_t>(skipY) * sb->pitch +
+          static_cast<intptr_t>(skipX) * bytes;
+  g.srcStepX = bytes;
+  g.srcRowStep = sb->pitch;
+  if (blendImage) {
+    g.blend = blendImage->pixels + static_cast<intptr_t>(skipY) * blendImage->base->pitch + skipX;
+    g.blendStepX = 1;
+    g.blendRowStep = blendImage->base->pitch;
+  }
+  g.stepX = g.stepY = g.accX = g.accY = 0x10000;
+  g.transparent = sb->transparentColor;
+  g.border = MemImgBorderTable;
+  if (runTable) {
+    g.runTable = sb->runTable;
+    g.runTableEnd = sb->runTable + (static_cast<intptr_t>(sb->width) + 5) * sb->height;
+  }
+  if (sb->paletteFlag) {
+    if (!sb->palette) return;
+    std::memcpy(g_plainPaletteCopy, sb->palette, sizeof g_plainPaletteCopy);
+    g.palette = choice.op == BlendOp::SubtractFull || choice.op == BlendOp::SubtractExact
+                    ? static_cast<const void*>(g_plainPaletteCopy)
+                    : sb->palette;
+  }
+  job.state = MakeBlendState32(g_drawSettings.blendParam, DrawBrightnessRgb(g_drawSettings));
+  job.fast = g_fastSpans;
+
+  const auto& table = sb->paletteFlag ? (runTable ? kRunPalette32 : kPlainPalette32)
+                                      : (runTable ? kRunDirect32 : kPlainDirect32);
+  const BlitLoopFn<Pixel32> loop = table[BlitVariantIndex(choice.op, choice.mods)];
+  if (loop) loop(job);
+}

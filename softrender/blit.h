@@ -1,0 +1,43 @@
+// The plain and the stretched blit of memory images, under the current blend
+// mode, parameter, brightness, draw area and optional blend image. Both read
+// the draw state once per call and return nothing; refused input draws nothing.
+#pragma once
+#include <cstdint>
+
+#include "core/types.h"
+#include "softrender/memimg.h"
+
+// Draws the whole source with its top-left pixel at (x, y). The transparent
+// flag skips pixels equal to the source's transparent colour (alpha sources:
+// alpha 0); the blend image (8-bit, at least the source's size) weighs each
+// source pixel through the border table.
+void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int32_t x, int32_t y,
+                int32_t transparentFlag, const MEMIMG* blendImage);
+
+// Draws the whole source into rect (x1, y1, x2, y2); a pair given in reverse
+// mirrors that axis. Right and bottom are exclusive after ordering.
+void StretchBlitMemImg(MEMIMG* destination, const MEMIMG* source, const IntRect* rect,
+                       int32_t transparentFlag, const MEMIMG* blendImage);
+
+// Tests compare the vector spans with the plain loops: 0 turns them off.
+void SetBlitFastSpansForTest(int flag);
+bool BlitFastSpansEnabled();
+
+// Shared by the blits: 1 when source may be drawn into destination (same
+// colour type 0 or 1, destination without palette and alpha).
+int BlitImagesMatch(const MEMIMG* destination, const MEMIMG* source);
+// The draw area, kept inside the destination.
+IntRect BlitClipRect(const MEMIMG* destination);
+// 1 when the blend image can be read at every source position.
+int BlitBlendImageFits(const MEMIMG* blendImage, const MEMIMG* source);
+
+#include "softrender/pixel_ops32.h"
+
+// The operation and modifiers of one draw, from the draw state, the source
+// and the arguments; op is Nothing when the mode or parameter draws nothing.
+struct BlitChoice {
+  BlendOp op;
+  unsigned mods;
+};
+BlitChoice ChooseBlitVariant(const MEMIMG* source, int32_t transparentFlag,
+                             const MEMIMG* blendImage);

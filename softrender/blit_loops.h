@@ -1,0 +1,341 @@
+// The row and column loops of the blits, generated per pixel family, source
+// kind, blend operation and modifier set. A pixel family (Pixel32 here; a
+// 16-bit one plugs in the same way) supplies the destination pixel type, its
+// per-call state and the pixel operation; a source reader supplies how a
+// source pixel is fetched, compared and weighed. Every decision fixed for a
+// call is a template argument, so a loop tests only what changes per pixel.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#include "softrender/pixel_ops32.h"
+#include "softrender/pixel_spans32.h"
+
+// Direct-colour 32-bit source: the key compared with the transparent colour
+// is the whole pixel, top byte included.
+struct DirectSource32 {
+  static constexpr int kBytes = 4;
+  static constexpr bool kPalette = false;
+  static uint32_t Key(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+  }
+  static uint32_t Color(uint32_t key, const void*) { return key; }
+  static uint32_t Alpha(uint32_t key) { return key >> 24; }
+};
+
+// Palette source with 32-bit entries: the key is the index byte.
+struct PaletteSource32 {
+  static constexpr int kBytes = 1;
+  static constexpr bool kPalette = true;
+  static uint32_t Key(const uint8_t* p) { return *p; }
+  static uint32_t Color(uint32_t key, const void* palette) {
+    uint32_t v;
+    std::memcpy(&v, static_cast<const uint8_t*>(palette) + 4 * key, 4);
+    return v;
+  }
+  static uint32_t Alpha(uint32_t) { return 255; }
+};
+
+// Where one draw reads and writes, fixed before the loops run. Steps are in
+// bytes and signed (mirrored draws walk backward); the stepping counters are
+// 16.16 and 64-bit so that no extent below 65,536 overflows them.
+struct BlitGeometry {
+  uint8_t* dst;
+  intptr_t dstPitch;
+  int32_t width;   // destination pixels per row
+  int32_t height;  // destination rows
+  const uint8_t* src;
+  intptr_t srcStepX;
+  intptr_t srcRowStep;
+  const uint8_t* blend;  // null without a blend image
+  intptr_t blendStepX;
+  intptr_t blendRowStep;
+  int64_t stepX, stepY;  // destination pixels per source pixel, 16.16
+  int64_t accX, accY;    // coverage left of the first source column and row
+  uint32_t transparent;
+  const void* palette;
+  const uint8_t* border;  // blend value -> weight
+  const uint8_t* runTable;  // the plain blit's run-table loops only
+  const uint8_t* runTableEnd;
+};
+
+template <class Family>
+struct BlitJob {
+  BlitGeometry g;
+  typename Family::State state;
+  bool fast;  // allow the family's vector spans
+};
+
+struct Pixel32 {
+  using Dst = uint32_t;
+  using State = BlendState32;
+  template <BlendOp Op, bool Blend, bool Alpha, bool Bright>
+  static Dst Apply(Dst d, uint32_t s, uint32_t w, uint32_t a, const State& st) {
+    return BlendPixel32<Op, Blend, Alpha, Bright>(d, s, w, a, st);
+  }
+  // Vector form of a 1:1 span; returns how many leading pixels it drew.
+  template <class Source, BlendOp Op, unsigned Mods>
+  static int FastSpan(Dst* d, const uint8_t* s, const uint8_t* b, int n, const BlitJob<Pixel32>& job);
+};
+
+// The copy variants (no blend image, brightness or alpha) and the
+// full-strength subtracts keep a source pixel while its counter is exactly 0.
+constexpr bool AdvancesOnZero(BlendOp op, unsigned mods) {
+  if (op == BlendOp::SubtractFull || op == BlendOp::SubtractExact) return false;
+  return !(op == BlendOp::Copy && (mods & (ModBlendImage | ModBrightness | ModAlpha)) == 0);
+}
+
+// Combinations that exist: palette sources have no alpha, and the
+// full-strength subtracts have no weights or brightness.
+constexpr bool BlitVariantExists(BlendOp op, unsigned mods, bool palette) {
+  if (palette && (mods & ModAlpha)) return false;
+  if ((op == BlendOp::SubtractFull || op == BlendOp::SubtractExact) &&
+      (mods & (ModBlendImage | ModBrightness | ModAlpha)) != 0) {
+    return false;
+  }
+  return true;
+}
+
+// How one source pixel is drawn: not at all, by the operation without the
+// alpha weight, or with it.
+enum class Coverage { Skip, Plain, Weighted };
+
+template <class Source, unsigned Mods>
+inline Coverage ClassifySource(uint32_t key, uint32_t transparent) {
+  constexpr bool kAlpha = (Mods & ModAlpha) != 0, kTransparent = (Mods & ModTransparent) != 0;
+  if constexpr (kAlpha && kTransparent) {
+    const uint32_t a = Source::Alpha(key);
+    return a == 0 ? Coverage::Skip : (a == 255 ? Coverage::Plain : Coverage::Weighted);
+  } else if constexpr (kAlpha) {
+    return Coverage::Weighted;
+  } else if constexpr (kTransparent) {
+    return key == transparent ? Coverage::Skip : Coverage::Plain;
+  } else {
+    return Coverage::Plain;
+  }
+}
+
+// The stretched walk: destination driven, the source advanced by the 16.16
+// counters. A source pixel is fetched and classified once for all the
+// destination pixels it covers.
+template <class Family, class Source, BlendOp Op, unsigned Mods>
+void StretchBlitLoop(const BlitJob<Family>& job) {
+  using Dst = typename Family::Dst;
+  constexpr bool kBlend = (Mods & ModBlendImage) != 0, kBright = (Mods & ModBrightness) != 0;
+  constexpr bool kZero = AdvancesOnZero(Op, Mods);
+  const BlitGeometry& g = job.g;
+  const auto& st = job.state;
+  uint8_t* dstRow = g.dst;
+  const uint8_t* srcRow = g.src;
+  const uint8_t* blendRow = g.blend;
+  int64_t accY = g.accY;
+  for (int32_t y = 0;;) {
+    Dst* dp = reinterpret_cast<Dst*>(dstRow);
+    const uint8_t* sp = srcRow;
+    const uint8_t* bp = blendRow;
+    int64_t acc = g.accX;
+    int32_t left = g.width;
+    for (;;) {
+      const uint32_t key = Source::Key(sp);
+      const Coverage cover = ClassifySource<Source, Mods>(key, g.transparent);
+      const uint32_t color = Source::Color(key, g.palette);
+      const uint32_t alpha = Source::Alpha(key);
+      uint32_t w = 0;
+      if constexpr (kBlend) w = g.border[*bp];
+      // Draws this source pixel over every destination pixel it covers;
+      // true when the row ends on the way.
+      auto cover_run = [&](auto write) {
+        for (;;) {
+          write(dp);
+          ++dp;
+          if (--left == 0) return true;
+          acc -= 0x10000;
+          if (acc <= 0) return false;
+        }
+      };
+      bool rowDone;
+      if (cover == Coverage::Skip) {
+        rowDone = cover_run([](Dst*) {});
+      } else if (cover == Coverage::Weighted) {
+        rowDone = cover_run([&](Dst* p) {
+          *p = Family::template Apply<Op, kBlend, true, kBright>(*p, color, w, alpha, st);
+        });
+      } else {
+        rowDone = cover_run([&](Dst* p) {
+          *p = Family::template Apply<Op, kBlend, false, kBright>(*p, color, w, alpha, st);
+        });
+      }
+      if (rowDone) break;
+      do {
+        sp += g.srcStepX;
+        if constexpr (kBlend) bp += g.blendStepX;
+        acc += g.stepX;
+      } while (kZero ? acc <= 0 : acc < 0);
+    }
+    if (++y == g.height) break;
+    dstRow += g.dstPitch;
+    accY -= 0x10000;
+    if (accY <= 0) {
+      do {
+        srcRow += g.srcRowStep;
+        if constexpr (kBlend) blendRow += g.blendRowStep;
+        accY += g.stepY;
+      } while (kZero ? accY <= 0 : accY < 0);
+    }
+  }
+}
+
+// One row of a 1:1 draw: every source pixel covers one destination pixel.
+template <class Family, class Source, BlendOp Op, unsigned Mods>
+inline void BlitSpan(typename Family::Dst* dp, const uint8_t* sp, const uint8_t* bp, int n,
+                     const BlitJob<Family>& job) {
+  constexpr bool kBlend = (Mods & ModBlendImage) != 0, kBright = (Mods & ModBrightness) != 0;
+  const BlitGeometry& g = job.g;
+  if constexpr (Op == BlendOp::Copy && Mods == 0 && !Source::kPalette &&
+                Source::kBytes == sizeof(typename Family::Dst)) {
+    std::memcpy(dp, sp, static_cast<size_t>(n) * Source::kBytes);
+    return;
+  } else {
+    if (job.fast) {
+      const int done = Family::template FastSpan<Source, Op, Mods>(dp, sp, bp, n, job);
+      dp += done;
+      sp += static_cast<intptr_t>(done) * Source::kBytes;
+      if constexpr (kBlend) bp += done;
+      n -= done;
+    }
+    for (int i = 0; i < n; i++) {
+      const uint32_t key = Source::Key(sp + static_cast<intptr_t>(i) * Source::kBytes);
+      const Coverage cover = ClassifySource<Source, Mods>(key, g.transparent);
+      if (cover == Coverage::Skip) continue;
+      uint32_t w = 0;
+      if constexpr (kBlend) w = g.border[bp[i]];
+      const uint32_t color = Source::Color(key, g.palette);
+      if (cover == Coverage::Weighted) {
+        dp[i] = Family::template Apply<Op, kBlend, true, kBright>(dp[i], color, w,
+                                                                  Source::Alpha(key), job.state);
+      } else {
+        dp[i] = Family::template Apply<Op, kBlend, false, kBright>(dp[i], color, w, 0, job.state);
+      }
+    }
+  }
+}
+
+// The plain blit: rows of 1:1 spans.
+template <class Family, class Source, BlendOp Op, unsigned Mods>
+void PlainBlitLoop(const BlitJob<Family>& job) {
+  const BlitGeometry& g = job.g;
+  uint8_t* dstRow = g.dst;
+  const uint8_t* srcRow = g.src;
+  const uint8_t* blendRow = g.blend;
+  for (int32_t y = 0; y < g.height; y++) {
+    BlitSpan<Family, Source, Op, Mods>(reinterpret_cast<typename Family::Dst*>(dstRow), srcRow,
+                                       blendRow, g.width, job);
+    dstRow += g.dstPitch;
+    srcRow += g.srcRowStep;
+    if (blendRow) blendRow += g.blendRowStep;
+  }
+}
+
+// The plain blit through the source's transparency run table (whole, unclipped
+// draws with the transparent flag): transparent runs are skipped whole, opaque
+// runs drawn without per-pixel tests, partial runs weighed by each alpha. The
+// table is read defensively: a run never reaches past its row, and reading
+// stops at the table's end.
+template <class Family, class Source, BlendOp Op, unsigned Mods>
+void RunTableBlitLoop(const BlitJob<Family>& job) {
+  using Dst = typename Family::Dst;
+  constexpr unsigned kOpaque = Mods & ~(ModTransparent | ModAlpha);
+  constexpr unsigned kPartial = (Mods & ~ModTransparent) | ModAlpha;
+  const BlitGeometry& g = job.g;
+  const uint8_t* table = g.runTable;
+  uint8_t* dstRow = g.dst;
+  const uint8_t* srcRow = g.src;
+  const uint8_t* blendRow = g.blend;
+  for (int32_t y = 0; y < g.height; y++) {
+    int32_t x = 0;
+    while (table < g.runTableEnd) {
+      const uint8_t code = *table++;
+      const unsigned runClass = code >> 6;
+      if (runClass == 3) break;  // row end
+      const int32_t length = (code & 0x3F) + 1;
+      const int32_t n = length < g.width - x ? length : g.width - x;
+      if (n > 0) {
+        Dst* dp = reinterpret_cast<Dst*>(dstRow) + x;
+        const uint8_t* sp = srcRow + static_cast<intptr_t>(x) * Source::kBytes;
+        const uint8_t* bp = blendRow ? blendRow + x : nullptr;
+        if (runClass == RunOpaque) {
+          BlitSpan<Family, Source, Op, kOpaque>(dp, sp, bp, n, job);
+        } else if (runClass == RunPartial) {
+          if constexpr (!Source::kPalette) BlitSpan<Family, Source, Op, kPartial>(dp, sp, bp, n, job);
+        }
+        x += n;
+      }
+    }
+    dstRow += g.dstPitch;
+    srcRow += g.srcRowStep;
+    if (blendRow) blendRow += g.blendRowStep;
+  }
+}
+
+// Compile-time tables of the variants of one loop kind: entry [op][mods],
+// null where the combination does not exist.
+template <class Family>
+using BlitLoopFn = void (*)(const BlitJob<Family>&);
+template <class Family>
+using BlitVariantTable = std::array<BlitLoopFn<Family>, kBlendOpCount * kBlendModifierCount>;
+
+template <class Family, class Source, BlendOp Op, unsigned Mods>
+struct StretchLoopOf {
+  static constexpr bool kExists = BlitVariantExists(Op, Mods, Source::kPalette);
+  static void Run(const BlitJob<Family>& job) { StretchBlitLoop<Family, Source, Op, Mods>(job); }
+};
+template <class Family, class Source, BlendOp Op, unsigned Mods>
+struct PlainLoopOf {
+  static constexpr bool kExists = BlitVariantExists(Op, Mods, Source::kPalette);
+  static void Run(const BlitJob<Family>& job) { PlainBlitLoop<Family, Source, Op, Mods>(job); }
+};
+// Only draws with the transparent flag read the run table.
+template <class Family, class Source, BlendOp Op, unsigned Mods>
+struct RunTableLoopOf {
+  static constexpr bool kExists =
+      BlitVariantExists(Op, Mods, Source::kPalette) && (Mods & ModTransparent) != 0;
+  static void Run(const BlitJob<Family>& job) { RunTableBlitLoop<Family, Source, Op, Mods>(job); }
+};
+
+template <class Family, class Source, template <class, class, BlendOp, unsigned> class Loop,
+          size_t I>
+constexpr BlitLoopFn<Family> BlitVariantEntry() {
+  constexpr auto op = static_cast<BlendOp>(I / kBlendModifierCount);
+  constexpr unsigned mods = I % kBlendModifierCount;
+  if constexpr (Loop<Family, Source, op, mods>::kExists) {
+    return &Loop<Family, Source, op, mods>::Run;
+  } else {
+    return nullptr;
+  }
+}
+
+template <class Family, class Source, template <class, class, BlendOp, unsigned> class Loop>
+constexpr BlitVariantTable<Family> MakeBlitVariantTable() {
+  return []<size_t... I>(std::index_sequence<I...>) {
+    return BlitVariantTable<Family>{BlitVariantEntry<Family, Source, Loop, I>()...};
+  }(std::make_index_sequence<kBlendOpCount * kBlendModifierCount>{});
+}
+
+constexpr int BlitVariantIndex(BlendOp op, unsigned mods) {
+  return static_cast<int>(op) * static_cast<int>(kBlendModifierCount) + static_cast<int>(mods);
+}
+
+// Vector spans exist for direct-colour 32-bit sources only.
+template <class Source, BlendOp Op, unsigned Mods>
+int Pixel32::FastSpan(Dst* d, const uint8_t* s, const uint8_t* b, int n,
+                      const BlitJob<Pixel32>& job) {
+  if constexpr (Source::kPalette) {
+    return 0;
+  } else {
+    return BlendSpan32Fast<Op, Mods>(d, s, b, n, job.g.transparent, job.g.border, job.state);
+  }
+}
