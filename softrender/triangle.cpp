@@ -9,6 +9,7 @@
 #include "softrender/blend_tables.h"
 #include "softrender/memimg.h"
 #include "softrender/triangle_ops16.h"
+#include "softrender/triangle_ops32.h"
 #include "softrender/triangle_raster.h"
 
 namespace {
@@ -21,12 +22,9 @@ int32_t EffectiveMode(uint32_t mode, int32_t param) {
 }
 
 uint32_t PrepareSolidColor(const TriangleSetup& s, int32_t colorType, uint32_t color) {
+  using namespace triops;
   const int32_t* const* rows = s.brightProduct;
-  if (colorType == MemImgType32) {
-    return (color & 0xFF000000u) | static_cast<uint32_t>(rows[0][color & 0xFF]) |
-           static_cast<uint32_t>(rows[1][(color >> 8) & 0xFF]) << 8 |
-           static_cast<uint32_t>(rows[2][(color >> 16) & 0xFF]) << 16;
-  }
+  if (colorType == MemImgType32) return ModulateColor32(color, rows);
   // Bits above 15 would index past the table rows.
   color &= 0xFFFFu;
   return Pack16(rows[2][RedOf16(color)], rows[1][GreenOf16(color)], rows[0][BlueOf16(color)]);

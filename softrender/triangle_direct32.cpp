@@ -9,6 +9,8 @@
 
 namespace {
 
+using namespace triops;
+
 template <int Mode, int Mods>
 struct Direct32 {
   using DestPixel = uint32_t;

@@ -3,6 +3,9 @@
 #pragma once
 #include <cstdint>
 
+// Kept apart from the blit operations of the same names.
+namespace triops {
+
 constexpr int RedOf16(uint32_t c) { return static_cast<int>((c >> 11) & 31); }
 constexpr int GreenOf16(uint32_t c) { return static_cast<int>((c >> 5) & 63); }
 constexpr int BlueOf16(uint32_t c) { return static_cast<int>(c & 31); }
@@ -39,3 +42,5 @@ inline uint32_t PackedSubtract16(uint32_t d, uint32_t x) {
   const uint32_t borrow = diff & 0x08210820u;
   return (borrow - (borrow >> 5)) & diff & 0xFFFFu;
 }
+
+}  // namespace triops

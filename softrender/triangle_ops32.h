@@ -3,6 +3,9 @@
 #pragma once
 #include <cstdint>
 
+// Kept apart from the blit operations of the same names.
+namespace triops {
+
 // Per-call values of a 32-bit pixel operation.
 struct TriangleOps32 {
   uint32_t param;               // p, 0..255
@@ -107,3 +110,5 @@ inline uint32_t BlendPixel32(uint32_t d, uint32_t s, uint32_t w, const TriangleO
     return MoveColorToward32<kWeightShift + 8>(d, t, w * ops.param);
   }
 }
+
+}  // namespace triops

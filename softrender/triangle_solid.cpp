@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace triops;
+
 template <int Mode>
 struct Solid32 {
   using DestPixel = uint32_t;
