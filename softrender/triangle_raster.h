@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <utility>
 
+#include "softrender/memimg.h"  // before blit_loops.h, which uses its run classes
+#include "softrender/blit_loops.h"
+#include "softrender/pixel_ops32.h"
 #include "softrender/triangle.h"
 
 using TriangleFn = void (*)(TriangleSetup& setup);
@@ -71,8 +74,8 @@ void DrawSolidTriangle(TriangleSetup& s) {
 
 // Textured kernels: Kernel(setup) prepares per call; kTexelBytes is the size
 // of a source pixel; Plot(d, texel, blend) draws one destination pixel from
-// the texel at `texel` and, when the kernel uses a blend image, the blend
-// image's byte at the same source position.
+// the texel at `texel` and, when kUsesBlend, the blend image's byte at the
+// same source position.
 template <class Kernel>
 void DrawTexturedTriangle(TriangleSetup& s) {
   Kernel kernel(s);
@@ -104,44 +107,96 @@ void DrawTexturedTriangle(TriangleSetup& s) {
   });
 }
 
-// Modifier bits of a textured variant, in the order the tests choose them.
-enum TriangleModifier : int {
-  TriModTransparent = 1,  // T: transparent flag non-zero
-  TriModAlpha = 2,        // A: source alpha flag 1
-  TriModBrightness = 4,   // M: brightness not white
-  TriModBlend = 8,        // B: blend image given
+// Per-call blend state of a pixel family, from the set-up.
+template <class Family>
+typename Family::State MakeTriangleBlendState(const TriangleSetup& s);
+template <>
+inline BlendState32 MakeTriangleBlendState<Pixel32>(const TriangleSetup& s) {
+  return BlendState32{static_cast<uint32_t>(s.param),
+                      s.paramProduct,
+                      {s.brightProduct[0], s.brightProduct[1], s.brightProduct[2]}};
+}
+
+// The textured kernel of a pixel family (destination format and arithmetic)
+// and a source reader, for one blend operation and modifier set: the same
+// pixel operations and transparency rules as the blits, one texel per pixel.
+template <class Family, class Source, BlendOp Op, unsigned Mods>
+struct TexturedKernel {
+  using DestPixel = typename Family::Dst;
+  static constexpr int kTexelBytes = Source::kBytes;
+  static constexpr bool kUsesBlend = (Mods & ModBlendImage) != 0;
+  static constexpr bool kBright = (Mods & ModBrightness) != 0;
+  static constexpr bool kAlpha = (Mods & ModAlpha) != 0;
+
+  typename Family::State state;
+  uint32_t transparent;
+  const void* palette;
+  const uint8_t* border;
+
+  explicit TexturedKernel(const TriangleSetup& s)
+      : state(MakeTriangleBlendState<Family>(s)),
+        transparent(s.transparentColor),
+        palette(s.palette),
+        border(s.borderTable) {}
+
+  void Plot(DestPixel* d, const uint8_t* texel, uint8_t blendValue) const {
+    const uint32_t key = Source::Key(texel);
+    const Coverage cover = ClassifySource<Source, Mods>(key, transparent);
+    if (cover == Coverage::Skip) return;
+    const uint32_t color = Source::Color(key, palette);
+    uint32_t w = 0;
+    if constexpr (kUsesBlend) w = border[blendValue];
+    if constexpr (kAlpha) {
+      if (cover == Coverage::Weighted) {
+        *d = Family::template Apply<Op, kUsesBlend, true, kBright>(*d, color, w,
+                                                                   Source::Alpha(key), state);
+        return;
+      }
+    }
+    *d = Family::template Apply<Op, kUsesBlend, false, kBright>(*d, color, w, 0, state);
+  }
 };
-constexpr int kTriangleModifierCount = 16;
 
-// Blend modes that draw, as table slots: 0-4, then 10 and 11.
-constexpr int kTriangleModeSlots = 7;
-constexpr int TriangleModeSlot(uint32_t mode) {
-  return mode <= 4 ? static_cast<int>(mode) : mode == 10 ? 5 : mode == 11 ? 6 : -1;
+// Operations a triangle draws with (Copy to MultiplyAlpha); the blits'
+// full-strength subtracts have no triangle form.
+constexpr int kTriangleOpCount = static_cast<int>(BlendOp::SubtractFull);
+
+using TriangleModifierRow = std::array<TriangleFn, kBlendModifierCount>;
+// Entry [op][modifiers]; a null entry draws nothing.
+using TriangleVariantTable = std::array<TriangleModifierRow, kTriangleOpCount>;
+using TriangleSolidTable = std::array<TriangleFn, kTriangleOpCount>;
+
+template <class Family, class Source, BlendOp Op, std::size_t... Mods>
+constexpr TriangleModifierRow MakeTexturedRow(std::index_sequence<Mods...>) {
+  return {&DrawTexturedTriangle<TexturedKernel<Family, Source, Op, static_cast<unsigned>(Mods)>>...};
 }
 
-using TriangleModifierRow = std::array<TriangleFn, kTriangleModifierCount>;
-// A null entry draws nothing.
-using TriangleVariantTable = std::array<TriangleModifierRow, kTriangleModeSlots>;
-using TriangleSolidTable = std::array<TriangleFn, kTriangleModeSlots>;
-
-// The 16 modifier combinations of one mode of a textured kernel family,
-// generated at compile time: Kernel<Mode, Modifiers>.
-template <template <int, int> class Kernel, int Mode, std::size_t... Mods>
-constexpr TriangleModifierRow MakeTriangleModifierRow(std::index_sequence<Mods...>) {
-  return {&DrawTexturedTriangle<Kernel<Mode, static_cast<int>(Mods)>>...};
-}
-template <template <int, int> class Kernel, int Mode>
-constexpr TriangleModifierRow TriangleModifiersOf() {
-  return MakeTriangleModifierRow<Kernel, Mode>(std::make_index_sequence<kTriangleModifierCount>());
+// The table of a family and source with rows for the given operations,
+// generated at compile time.
+template <class Family, class Source, BlendOp... Ops>
+constexpr TriangleVariantTable MakeTexturedTriangleTable() {
+  TriangleVariantTable table{};
+  ((table[static_cast<int>(Ops)] =
+        MakeTexturedRow<Family, Source, Ops>(std::make_index_sequence<kBlendModifierCount>())),
+   ...);
+  return table;
 }
 
-template <template <int> class Kernel>
-constexpr TriangleSolidTable TriangleSolidModes() {
-  return {&DrawSolidTriangle<Kernel<0>>, &DrawSolidTriangle<Kernel<1>>,
-          &DrawSolidTriangle<Kernel<2>>, &DrawSolidTriangle<Kernel<3>>,
-          &DrawSolidTriangle<Kernel<4>>, &DrawSolidTriangle<Kernel<10>>,
-          &DrawSolidTriangle<Kernel<11>>};
+// Solid kernels are Kernel<Op>.
+template <template <BlendOp> class Kernel>
+constexpr TriangleSolidTable MakeSolidTriangleTable() {
+  return {&DrawSolidTriangle<Kernel<BlendOp::Copy>>,
+          &DrawSolidTriangle<Kernel<BlendOp::Alpha>>,
+          &DrawSolidTriangle<Kernel<BlendOp::Add>>,
+          &DrawSolidTriangle<Kernel<BlendOp::Subtract>>,
+          &DrawSolidTriangle<Kernel<BlendOp::Multiply>>,
+          &DrawSolidTriangle<Kernel<BlendOp::InvertedSource>>,
+          &DrawSolidTriangle<Kernel<BlendOp::MultiplyAlpha>>};
 }
+
+// The solid colour in the destination's format (type 0 or 1) after the
+// brightness, taken through the product table even when none is set.
+uint32_t PrepareTriangleSolidColor(const TriangleSetup& setup, int32_t colorType, uint32_t color);
 
 // The variant families.
 extern const TriangleSolidTable kSolid32Triangles;

@@ -4,45 +4,56 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "softrender/memimg.h"
 #include "softrender/triangle_ops16.h"
-#include "softrender/triangle_ops32.h"
 #include "softrender/triangle_raster.h"
 
 namespace {
 
 using namespace triops;
 
-template <int Mode>
+// Colour bytes 0-2 each through its own product-table row; top byte 0.
+uint32_t ScaleColor32(uint32_t color, const int32_t* blue, const int32_t* green,
+                      const int32_t* red) {
+  return static_cast<uint32_t>(blue[color & 0xFF]) |
+         static_cast<uint32_t>(green[(color >> 8) & 0xFF]) << 8 |
+         static_cast<uint32_t>(red[(color >> 16) & 0xFF]) << 16;
+}
+
+template <BlendOp Op>
 struct Solid32 {
   using DestPixel = uint32_t;
-  TriangleOps32 ops;
+  BlendState32 state;
   uint32_t color;
 
-  explicit Solid32(const TriangleSetup& s) : ops{static_cast<uint32_t>(s.param), s.paramProduct} {
+  explicit Solid32(const TriangleSetup& s) : state(MakeTriangleBlendState<Pixel32>(s)) {
     color = s.solidColor;
-    // The complement is taken after the brightness.
-    if constexpr (Mode == 10) color ^= 0x00FFFFFFu;
-    if constexpr (Mode == 2 || Mode == 3) color = ScaleColorByRow32(color, ops.paramProduct);
+    // The add and subtract scale the colour by the parameter once per call.
+    if constexpr (Op == BlendOp::Add || Op == BlendOp::Subtract) {
+      color = ScaleColor32(color, state.paramRow, state.paramRow, state.paramRow);
+    }
   }
 
   void Fill(uint32_t* d, int32_t n) const {
-    if constexpr (Mode == 0) {
+    if constexpr (Op == BlendOp::Copy) {
       std::fill(d, d + n, color);
     } else {
       for (int32_t i = 0; i < n; i++) {
-        if constexpr (Mode == 2) {
-          d[i] = PackedAdd32(d[i], color);
-        } else if constexpr (Mode == 3) {
-          d[i] = PackedSubtract32(d[i], color);
+        if constexpr (Op == BlendOp::Add) {
+          d[i] = PackedAdd32(color, d[i]);
+        } else if constexpr (Op == BlendOp::Subtract) {
+          d[i] = PackedSubtract32(color, d[i]);
         } else {
-          d[i] = BlendPixel32<Mode, 0, false>(d[i], color, 1, ops);
+          // Inverted source: the complement is of the colour that already
+          // carries the brightness.
+          d[i] = BlendPixel32<Op, false, false, false>(d[i], color, 0, 0, state);
         }
       }
     }
   }
 };
 
-template <int Mode>
+template <BlendOp Op>
 struct Solid16 {
   using DestPixel = uint16_t;
   const int32_t* lerp;
@@ -50,29 +61,29 @@ struct Solid16 {
 
   explicit Solid16(const TriangleSetup& s) : lerp(s.paramLerp) {
     color = s.solidColor;
-    if constexpr (Mode == 10) color ^= 0xFFFFu;
-    if constexpr (Mode == 2 || Mode == 3) {
+    if constexpr (Op == BlendOp::InvertedSource) color ^= 0xFFFFu;
+    if constexpr (Op == BlendOp::Add || Op == BlendOp::Subtract) {
       const int32_t* row = s.paramProduct;
       color = Pack16(row[RedOf16(color)], row[GreenOf16(color)], row[BlueOf16(color)]);
     }
   }
 
   void Fill(uint16_t* d, int32_t n) const {
-    if constexpr (Mode == 0) {
+    if constexpr (Op == BlendOp::Copy) {
       std::fill(d, d + n, static_cast<uint16_t>(color));
     } else {
       for (int32_t i = 0; i < n; i++) {
         uint32_t out;
-        if constexpr (Mode == 1 || Mode == 10) {
+        if constexpr (Op == BlendOp::Alpha || Op == BlendOp::InvertedSource) {
           out = MoveFieldsToward16(d[i], color, lerp);
-        } else if constexpr (Mode == 2) {
+        } else if constexpr (Op == BlendOp::Add) {
           out = PackedAdd16(d[i], color);
-        } else if constexpr (Mode == 3) {
+        } else if constexpr (Op == BlendOp::Subtract) {
           out = PackedSubtract16(d[i], color);
-        } else if constexpr (Mode == 4) {
+        } else if constexpr (Op == BlendOp::Multiply) {
           out = MultiplyFields16(d[i], color);
         } else {
-          static_assert(Mode == 11);
+          static_assert(Op == BlendOp::MultiplyAlpha);
           out = MoveFieldsToward16(d[i], MultiplyFields16(d[i], color), lerp);
         }
         d[i] = static_cast<uint16_t>(out);
@@ -83,5 +94,15 @@ struct Solid16 {
 
 }  // namespace
 
-constexpr TriangleSolidTable kSolid32Triangles = TriangleSolidModes<Solid32>();
-constexpr TriangleSolidTable kSolid16Triangles = TriangleSolidModes<Solid16>();
+uint32_t PrepareTriangleSolidColor(const TriangleSetup& s, int32_t colorType, uint32_t color) {
+  const int32_t* const* rows = s.brightProduct;
+  if (colorType == MemImgType32) {
+    return (color & 0xFF000000u) | ScaleColor32(color, rows[0], rows[1], rows[2]);
+  }
+  // Bits above 15 would index past the table rows.
+  color &= 0xFFFFu;
+  return Pack16(rows[2][RedOf16(color)], rows[1][GreenOf16(color)], rows[0][BlueOf16(color)]);
+}
+
+constexpr TriangleSolidTable kSolid32Triangles = MakeSolidTriangleTable<Solid32>();
+constexpr TriangleSolidTable kSolid16Triangles = MakeSolidTriangleTable<Solid16>();
