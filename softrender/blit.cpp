@@ -21,7 +21,6 @@ bool g_fastSpans = true;
 }  // namespace
 
 void SetBlitFastSpansForTest(int flag) { g_fastSpans = flag != 0; }
-bool BlitFastSpansEnabled() { return g_fastSpans; }
 
 int BlitImagesMatch(const MEMIMG* destination, const MEMIMG* source) {
   if (!destination || !source || !destination->base || !source->base) return 0;
@@ -67,6 +66,29 @@ BlitChoice ChooseBlitVariant(const MEMIMG* source, int32_t transparentFlag,
   return BlitChoice{op, mods};
 }
 
+bool StartBlitJob32(BlitJob<Pixel32>* job, MEMIMG* destination, const IntRect& clipped,
+                    const MEMIMG* source, BlendOp op, uint32_t* paletteCopy) {
+  const MemImgBase* sb = source->base;
+  BlitGeometry& g = job->g;
+  g.dst = destination->pixels + static_cast<intptr_t>(clipped.top) * destination->base->pitch +
+          static_cast<intptr_t>(clipped.left) * 4;
+  g.dstPitch = destination->base->pitch;
+  g.width = clipped.right - clipped.left;
+  g.height = clipped.bottom - clipped.top;
+  g.transparent = sb->transparentColor;
+  g.border = MemImgBorderTable;
+  if (sb->paletteFlag) {
+    if (!sb->palette) return false;
+    std::memcpy(paletteCopy, sb->palette, 256 * sizeof(uint32_t));
+    g.palette = op == BlendOp::SubtractFull || op == BlendOp::SubtractExact
+                    ? static_cast<const void*>(paletteCopy)
+                    : sb->palette;
+  }
+  job->state = MakeBlendState32(g_drawSettings.blendParam, DrawBrightnessRgb(g_drawSettings));
+  job->fast = g_fastSpans;
+  return true;
+}
+
 void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int32_t x, int32_t y,
                 int32_t transparentFlag, const MEMIMG* blendImage) {
   if (!BlitImagesMatch(destination, source)) return;
@@ -92,11 +114,7 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int32_t x, int32_t y,
   const int32_t skipX = r.left - x, skipY = r.top - y;
   BlitJob<Pixel32> job{};
   BlitGeometry& g = job.g;
-  g.dst = destination->pixels + static_cast<intptr_t>(r.top) * destination->base->pitch +
-          static_cast<intptr_t>(r.left) * 4;
-  g.dstPitch = destination->base->pitch;
-  g.width = width;
-  g.height = height;
+  if (!StartBlitJob32(&job, destination, r, source, choice.op, g_plainPaletteCopy)) return;
   g.src = source->pixels + static_cast<intptr_t>(skipY) * sb->pitch +
           static_cast<intptr_t>(skipX) * bytes;
   g.srcStepX = bytes;
@@ -107,21 +125,10 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int32_t x, int32_t y,
     g.blendRowStep = blendImage->base->pitch;
   }
   g.stepX = g.stepY = g.accX = g.accY = 0x10000;
-  g.transparent = sb->transparentColor;
-  g.border = MemImgBorderTable;
   if (runTable) {
     g.runTable = sb->runTable;
     g.runTableEnd = sb->runTable + (static_cast<intptr_t>(sb->width) + 5) * sb->height;
   }
-  if (sb->paletteFlag) {
-    if (!sb->palette) return;
-    std::memcpy(g_plainPaletteCopy, sb->palette, sizeof g_plainPaletteCopy);
-    g.palette = choice.op == BlendOp::SubtractFull || choice.op == BlendOp::SubtractExact
-                    ? static_cast<const void*>(g_plainPaletteCopy)
-                    : sb->palette;
-  }
-  job.state = MakeBlendState32(g_drawSettings.blendParam, DrawBrightnessRgb(g_drawSettings));
-  job.fast = g_fastSpans;
 
   const auto& table = sb->paletteFlag ? (runTable ? kRunPalette32 : kPlainPalette32)
                                       : (runTable ? kRunDirect32 : kPlainDirect32);

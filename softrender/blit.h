@@ -21,7 +21,6 @@ void StretchBlitMemImg(MEMIMG* destination, const MEMIMG* source, const IntRect*
 
 // Tests compare the vector spans with the plain loops: 0 turns them off.
 void SetBlitFastSpansForTest(int flag);
-bool BlitFastSpansEnabled();
 
 // Shared by the blits: 1 when source may be drawn into destination (same
 // colour type 0 or 1, destination without palette and alpha).

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/types.h"
 #include "softrender/pixel_ops32.h"
 #include "softrender/pixel_spans32.h"
 
@@ -339,3 +340,11 @@ int Pixel32::FastSpan(Dst* d, const uint8_t* s, const uint8_t* b, int n,
     return BlendSpan32Fast<Op, Mods>(d, s, b, n, job.g.transparent, job.g.border, job.state);
   }
 }
+
+struct MEMIMG;
+// Fills what both 32-bit blits share: the destination start and clipped
+// size, the transparent colour, the border table, the palette (a palette
+// source's 256 entries are copied to paletteCopy, which the full-strength
+// subtracts read) and the per-call state. false when nothing can be drawn.
+bool StartBlitJob32(BlitJob<Pixel32>* job, MEMIMG* destination, const IntRect& clipped,
+                    const MEMIMG* source, BlendOp op, uint32_t* paletteCopy);

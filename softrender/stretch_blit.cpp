@@ -1,5 +1,3 @@
-#include <cstring>
-
 #include "core/helpers.h"
 #include "graphics/draw_settings.h"
 #include "softrender/blit.h"
@@ -71,11 +69,7 @@ void StretchBlitMemImg(MEMIMG* destination, const MEMIMG* source, const IntRect*
   const int64_t firstY = yDir > 0 ? skipY : srcHeight - skipY - 1;
   BlitJob<Pixel32> job{};
   BlitGeometry& g = job.g;
-  g.dst = destination->pixels + static_cast<intptr_t>(r.top) * destination->base->pitch +
-          static_cast<intptr_t>(r.left) * 4;
-  g.dstPitch = destination->base->pitch;
-  g.width = clippedWidth;
-  g.height = clippedHeight;
+  if (!StartBlitJob32(&job, destination, r, source, choice.op, g_stretchPaletteCopy)) return;
   g.src = source->pixels + firstY * sb->pitch + firstX * bytes;
   g.srcStepX = xDir * bytes;
   g.srcRowStep = yDir * static_cast<intptr_t>(sb->pitch);
@@ -89,17 +83,6 @@ void StretchBlitMemImg(MEMIMG* destination, const MEMIMG* source, const IntRect*
   g.stepY = stepY;
   g.accX = stepX - cutX % stepX;
   g.accY = stepY - cutY % stepY;
-  g.transparent = sb->transparentColor;
-  g.border = MemImgBorderTable;
-  if (sb->paletteFlag) {
-    if (!sb->palette) return;
-    std::memcpy(g_stretchPaletteCopy, sb->palette, sizeof g_stretchPaletteCopy);
-    g.palette = choice.op == BlendOp::SubtractFull || choice.op == BlendOp::SubtractExact
-                    ? static_cast<const void*>(g_stretchPaletteCopy)
-                    : sb->palette;
-  }
-  job.state = MakeBlendState32(g_drawSettings.blendParam, DrawBrightnessRgb(g_drawSettings));
-  job.fast = BlitFastSpansEnabled();
 
   const auto& table = sb->paletteFlag ? kStretchPalette32 : kStretchDirect32;
   const BlitLoopFn<Pixel32> loop = table[BlitVariantIndex(choice.op, choice.mods)];

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -216,17 +217,30 @@ inline std::optional<uint32_t> RefPixel(const RefDraw& r, uint32_t key, uint32_t
   return res;
 }
 
-// The source column (or row) drawn at destination position j of the clipped
-// extent, counted from the unclipped edge by cut destination pixels, in
-// closed form: the general variants take floor(k * 65536 / step); the copy
-// variants keep a pixel while the counter is exactly 0.
-inline int64_t RefSourceIndex(int64_t step, int64_t cut, int64_t j, bool keepOnZero) {
-  if (!keepOnZero) return ((cut + j) << 16) / step;
+// The source columns (or rows) drawn at the destination positions of a
+// clipped extent that starts cut pixels after the unclipped edge. With
+// X = r + j * 65536 (r: the cut's remainder) the general variants take
+// floor(X / step); the copy variants keep a pixel while the counter is
+// exactly 0: when they move (n < floor), they move at least one pixel and
+// stop at the first n with step * (n + 1) >= X.
+inline std::vector<int64_t> RefSourceIndices(int64_t step, int64_t cut, int64_t count,
+                                             bool keepOnZero) {
   const int64_t skip = (cut << 16) / step, rem = (cut << 16) % step;
-  if (j == 0) return skip;
-  const int64_t num = rem + (j << 16);
-  const int64_t n = (num + step - 1) / step - 1;
-  return skip + (n < 0 ? 0 : n);
+  std::vector<int64_t> out;
+  int64_t n = 0;
+  for (int64_t j = 0; j < count; j++) {
+    if (j > 0) {
+      const int64_t x = rem + (j << 16);
+      const int64_t floorN = x / step, ceilN = (x + step - 1) / step - 1;
+      if (!keepOnZero) {
+        n = floorN;
+      } else if (n < floorN) {
+        n = std::max(n + 1, ceilN);
+      }
+    }
+    out.push_back(skip + n);
+  }
+  return out;
 }
 
 // Whether a draw uses the copy stepping: mode 0 (or 1 at 255) without blend
