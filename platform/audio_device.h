@@ -136,8 +136,10 @@ int AudioDeviceAdvanceFrames(AudioDevice* device, uint32_t frames, int16_t* out)
 constexpr size_t kAudioCaptureHeaderBytes = 46;
 int AudioCaptureIsOpen(AudioDevice* device);
 uint32_t AudioCaptureFrames(AudioDevice* device);
-// Writes the header at offset 0 and closes the file; -1 when none is open.
-int AudioCaptureFinish(AudioDevice* device, const uint8_t* header, size_t size);
+// Ends the capture: the header built from the count of frames written goes
+// at offset 0 and the file is closed; -1 when none is open.
+using AudioCaptureHeaderBuilder = void (*)(uint32_t frames, uint8_t header[kAudioCaptureHeaderBytes]);
+int AudioCaptureFinish(AudioDevice* device, AudioCaptureHeaderBuilder build);
 
 // ---- Test scripting ----
 enum AudioFailure : uint32_t {
