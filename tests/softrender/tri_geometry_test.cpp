@@ -11,6 +11,8 @@
 
 namespace {
 
+using TriGeometry = TriTest;
+
 // Coverage of a solid mode-0 triangle in a w x h 32-bit image.
 std::vector<std::string> Cover(int32_t w, int32_t h, std::array<TriangleVertex, 3> v,
                                IntRect area = {0, 0, 1 << 20, 1 << 20}) {
@@ -23,7 +25,7 @@ std::vector<std::string> Cover(int32_t w, int32_t h, std::array<TriangleVertex, 
 
 using Rows = std::vector<std::string>;
 
-TEST(TriGeometry, FlatTopRightTriangleCoversCentresWithBothEndsIncluded) {
+TEST_F(TriGeometry, FlatTopRightTriangleCoversCentresWithBothEndsIncluded) {
   // Row r runs from column 0 to 10 - r; the bottom vertex's row is not drawn.
   Rows expected = {
       "###########.", "##########..", "#########...", "########....",
@@ -33,7 +35,7 @@ TEST(TriGeometry, FlatTopRightTriangleCoversCentresWithBothEndsIncluded) {
   EXPECT_EQ(Cover(12, 12, {TriV(0, 0), TriV(10, 0), TriV(0, 10)}), expected);
 }
 
-TEST(TriGeometry, FlatBottomEdgesRoundHalvesUp) {
+TEST_F(TriGeometry, FlatBottomEdgesRoundHalvesUp) {
   // Slopes of 1.25 pixels per row from x = 5.5: left 5.5, 4.25, 3.0, 1.75;
   // right 5.5, 6.75, 8.0, 9.25.
   Rows expected = {
@@ -42,7 +44,7 @@ TEST(TriGeometry, FlatBottomEdgesRoundHalvesUp) {
   EXPECT_EQ(Cover(12, 5, {TriV(5, 0), TriV(0, 4), TriV(10, 4)}), expected);
 }
 
-TEST(TriGeometry, TruncatedSlopeLeavesAnExactCentreOnTheLeft) {
+TEST_F(TriGeometry, TruncatedSlopeLeavesAnExactCentreOnTheLeft) {
   // Left edge (0,0)-(1,6): slope 2^18 / 6 truncates to 43690, so row 3's edge
   // is 2 units short of x = 1.0 and the span still starts at column 0.
   Rows expected = {
@@ -51,7 +53,7 @@ TEST(TriGeometry, TruncatedSlopeLeavesAnExactCentreOnTheLeft) {
   EXPECT_EQ(Cover(8, 7, {TriV(0, 0), TriV(1, 6), TriV(5, 0)}), expected);
 }
 
-TEST(TriGeometry, GeneralTriangleSwitchesEdgesAtTheMiddleVertex) {
+TEST_F(TriGeometry, GeneralTriangleSwitchesEdgesAtTheMiddleVertex) {
   // Middle vertex right: the right side goes on from one unit right of it.
   Rows right = {
       "#.......", "###.....", ".####...", ".######.", ".#####..", ".####...", "..##....", "........",
@@ -64,7 +66,7 @@ TEST(TriGeometry, GeneralTriangleSwitchesEdgesAtTheMiddleVertex) {
   EXPECT_EQ(Cover(8, 8, {TriV(7, 0), TriV(1, 3), TriV(5, 7)}), left);
 }
 
-TEST(TriGeometry, CoverageDoesNotDependOnVertexOrder) {
+TEST_F(TriGeometry, CoverageDoesNotDependOnVertexOrder) {
   std::mt19937 rng(1234);
   std::uniform_int_distribution<int> coord(-6, 40);
   for (int round = 0; round < 60; round++) {
@@ -80,7 +82,7 @@ TEST(TriGeometry, CoverageDoesNotDependOnVertexOrder) {
   }
 }
 
-TEST(TriGeometry, NegativeTopVertexStartsTowardZero) {
+TEST_F(TriGeometry, NegativeTopVertexStartsTowardZero) {
   // y = -3 sits at -2.5 rows, which truncates to row -2: the walk covers rows
   // -2 to 5, row y from column 0 to y + 2.
   TriangleSetup s{};
@@ -101,7 +103,7 @@ TEST(TriGeometry, NegativeTopVertexStartsTowardZero) {
   EXPECT_EQ(Cover(10, 7, {v[0], v[1], v[2]}), drawn);
 }
 
-TEST(TriGeometry, SpansAreClippedToTheDrawAreaOnEverySide) {
+TEST_F(TriGeometry, SpansAreClippedToTheDrawAreaOnEverySide) {
   const std::array<TriangleVertex, 3> v = {TriV(-5, 1), TriV(14, 3), TriV(2, 12)};
   const Rows full = Cover(12, 12, v);
   const IntRect area = {2, 3, 9, 8};
@@ -124,7 +126,7 @@ TEST(TriGeometry, SpansAreClippedToTheDrawAreaOnEverySide) {
   }
 }
 
-TEST(TriGeometry, DegenerateOutOfRangeAndClippedAwayTrianglesDrawNothing) {
+TEST_F(TriGeometry, DegenerateOutOfRangeAndClippedAwayTrianglesDrawNothing) {
   const Rows empty(8, std::string(8, '.'));
   EXPECT_EQ(Cover(8, 8, {TriV(1, 1), TriV(3, 3), TriV(6, 6)}), empty);  // collinear
   EXPECT_EQ(Cover(8, 8, {TriV(1, 2), TriV(5, 2), TriV(7, 2)}), empty);  // one row

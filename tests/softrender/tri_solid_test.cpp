@@ -4,6 +4,10 @@
 
 namespace {
 
+using TriSolid32 = TriTest;
+using TriSolid16 = TriTest;
+using TriSolid = TriTest;
+
 // A 4 x 4 triangle whose pixel (0, 0) is always covered.
 const TriangleVertex kCorner[3] = {TriV(0, 0), TriV(4, 0), TriV(0, 4)};
 
@@ -25,7 +29,7 @@ uint16_t Solid16(uint16_t dest, uint32_t color, int32_t mode, int32_t param) {
   return dst.At16(0, 0);
 }
 
-TEST(TriSolid32, ModesNoneAlphaMultiply) {
+TEST_F(TriSolid32, ModesNoneAlphaMultiply) {
   EXPECT_EQ(Solid32(0x11223344, 0xAABBCCDD, BlendNone, 0), 0xAABBCCDDu);  // whole word
   EXPECT_EQ(Solid32(0x7F000000, 0x000000FF, BlendAlpha, 128), 0x7F00007Fu);  // 255*128 >> 8
   EXPECT_EQ(Solid32(0x7F000000, 0xAA0000FF, BlendAlpha, 255), 0xAA0000FFu);  // as mode 0
@@ -34,7 +38,7 @@ TEST(TriSolid32, ModesNoneAlphaMultiply) {
   EXPECT_EQ(Solid32(0x00804020, 0x00FF8000, BlendMultiply, 77), 0x007F2000u);
 }
 
-TEST(TriSolid32, PackedAddAndSubtractKeepTheGuardBits) {
+TEST_F(TriSolid32, PackedAddAndSubtractKeepTheGuardBits) {
   // Green 1 + 1 = 1: the lowest bits are ORed.
   EXPECT_EQ(Solid32(0x00000100, 0x00000100, BlendAdd, 255), 0x00000100u);
   // Everything overflows; the carry out of red lands in the top byte.
@@ -48,7 +52,7 @@ TEST(TriSolid32, PackedAddAndSubtractKeepTheGuardBits) {
   EXPECT_EQ(Solid32(0x12345678, 0x00FFFFFF, BlendSubtract, 0), 0x12345678u);
 }
 
-TEST(TriSolid32, InvertedSourceAndMultiplyAlpha) {
+TEST_F(TriSolid32, InvertedSourceAndMultiplyAlpha) {
   // Blue 0 over 100 with p = 128: 255 - 0 = 255, (100*256 + 155*128) >> 8 = 177.
   EXPECT_EQ(Solid32(0x99000064, 0x00FFFF00, BlendInvertedSource, 128), 0x990000B1u);
   // t = (255 * 200) >> 8 = 199; (200*256 - 255) >> 8 = 199.
@@ -58,7 +62,7 @@ TEST(TriSolid32, InvertedSourceAndMultiplyAlpha) {
   EXPECT_EQ(Solid32(0x12345678, 0x00ABCDEF, BlendMultiplyAlpha, 0), 0x12345678u);
 }
 
-TEST(TriSolid32, BrightnessAppliesToTheColourOnce) {
+TEST_F(TriSolid32, BrightnessAppliesToTheColourOnce) {
   ResetTriDrawState(4, 4);
   SetTriBrightness(128, 255, 255);
   TriImage dst(4, 4, MemImgType32);
@@ -75,7 +79,7 @@ TEST(TriSolid32, BrightnessAppliesToTheColourOnce) {
   EXPECT_EQ(dst.At32(0, 0) & 0xFF, 254u);
 }
 
-TEST(TriSolid32, BlendImageAndTransparentFlagChangeNothing) {
+TEST_F(TriSolid32, BlendImageAndTransparentFlagChangeNothing) {
   ResetTriDrawState(8, 8);
   SetTriMode(BlendAlpha, 100);
   TriImage plain(8, 8, MemImgType32), withBoth(8, 8, MemImgType32);
@@ -91,7 +95,7 @@ TEST(TriSolid32, BlendImageAndTransparentFlagChangeNothing) {
   }
 }
 
-TEST(TriSolid16, ModesNoneAlphaMultiply) {
+TEST_F(TriSolid16, ModesNoneAlphaMultiply) {
   EXPECT_EQ(Solid16(0x1234, 0xBEEF, BlendNone, 0), 0xBEEF);
   // Bits above 15 are dropped before the fields are split.
   EXPECT_EQ(Solid16(0x1234, 0xABCD5678u, BlendNone, 0), 0x5678);
@@ -105,7 +109,7 @@ TEST(TriSolid16, ModesNoneAlphaMultiply) {
   EXPECT_EQ(Solid16(0xFFFF, 0xFFFF, BlendMultiply, 0), (30 << 11) | (62 << 5) | 30);
 }
 
-TEST(TriSolid16, PackedAddAndSubtract) {
+TEST_F(TriSolid16, PackedAddAndSubtract) {
   EXPECT_EQ(Solid16(1 << 5, 1 << 5, BlendAdd, 255), 1 << 5);  // green 1 + 1 = 1
   // Blue 31 + 1 saturates and sets green's lowest bit.
   EXPECT_EQ(Solid16(31, 1, BlendAdd, 255), (1 << 5) | 31);
@@ -120,7 +124,7 @@ TEST(TriSolid16, PackedAddAndSubtract) {
   EXPECT_EQ(Solid16(0x1234, 0xFFFF, BlendSubtract, 0), 0x1234);
 }
 
-TEST(TriSolid16, InvertedSourceMultiplyAlphaAndBrightness) {
+TEST_F(TriSolid16, InvertedSourceMultiplyAlphaAndBrightness) {
   // Colour red 31 inverts to 0: red 20 moves by (200 * -20)/255 = -15 to 5;
   // green 0 inverts to 63: 0 + (200*63)/255 = 49; blue 31 -> 0, stays 0.
   EXPECT_EQ(Solid16((20 << 11), 0xF81F, BlendInvertedSource, 200), (5 << 11) | (49 << 5));
@@ -142,7 +146,7 @@ TEST(TriSolid16, InvertedSourceMultiplyAlphaAndBrightness) {
   EXPECT_EQ(dst.At16(0, 0), 31 << 5);
 }
 
-TEST(TriSolid, ModesWithoutMeaningAndRefusedImagesDrawNothing) {
+TEST_F(TriSolid, ModesWithoutMeaningAndRefusedImagesDrawNothing) {
   for (int32_t mode : {5, 7, 9, 12, -1}) {
     EXPECT_EQ(Solid32(0x12345678, 0xFFFFFFFF, mode, 128), 0x12345678u) << mode;
     EXPECT_EQ(Solid16(0x1234, 0xFFFF, mode, 128), 0x1234) << mode;

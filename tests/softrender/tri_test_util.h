@@ -63,6 +63,23 @@ inline std::vector<std::string> TriCoverage(const TriImage& image, uint32_t unto
   return rows;
 }
 
+// Saves the draw state and the border table and gives them back afterwards.
+class TriTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedSettings_ = g_drawSettings;
+    std::memcpy(savedBorder_, MemImgBorderTable, sizeof savedBorder_);
+  }
+  void TearDown() override {
+    g_drawSettings = savedSettings_;
+    std::memcpy(MemImgBorderTable, savedBorder_, sizeof savedBorder_);
+  }
+
+ private:
+  DrawSettings savedSettings_{};
+  uint8_t savedBorder_[256]{};
+};
+
 inline TriangleVertex TriV(int32_t x, int32_t y, int32_t u = 0, int32_t v = 0) {
   return TriangleVertex{x, y, u, v};
 }
