@@ -1,0 +1,60 @@
+#include "sound/sound_file.h"
+
+#include <cstring>
+
+#include "core/log.h"
+#include "core/memory.h"
+#include "file/file_access.h"
+#include "sound/sound_stream_util.h"
+
+int LoadFileToMemory(const char* path, void** dataOut, size_t* sizeOut) {
+  if (!path || !dataOut || !sizeOut) return -1;
+  FileAccessHandle file = FileAccessOpen(path, 0, 1, 0);
+  if (file == 0) return LogPrintf("右記のファイルのオープンに失敗しました：%s", path);
+  StreamAccess stream = FileStreamAccess(file);
+  int64_t size = StreamLength(stream);
+  void* data = size >= 0 ? VN_ALLOC(size > 0 ? static_cast<size_t>(size) : 1) : nullptr;
+  if (!data) {
+    LogPrintf("右記のファイルのロードに必要なメモリの確保に失敗しました：%s", path);
+    FileAccessClose(file);
+    return -1;
+  }
+  *sizeOut = StreamRead(stream, data, 1, static_cast<size_t>(size));
+  *dataOut = data;
+  FileAccessClose(file);
+  return 0;
+}
+
+int LoadStreamToMemory(const StreamAccess& source, void** dataOut, size_t* sizeOut) {
+  if (!dataOut || !sizeOut) return -1;
+  int64_t size = StreamLength(source);
+  void* data = size >= 0 ? VN_ALLOC(size > 0 ? static_cast<size_t>(size) : 1) : nullptr;
+  if (!data) return LogPrintf("ストリームの読み込みに必要なメモリの確保に失敗しました");
+  *sizeOut = StreamRead(source, data, 1, static_cast<size_t>(size));
+  *dataOut = data;
+  return 0;
+}
+
+int BuildWavImage(void** imageOut, size_t* sizeOut, const WaveFormat* format, uint32_t formatSize, const void* data,
+                  size_t dataSize) {
+  if (!imageOut || !sizeOut || !format || formatSize < 16 || formatSize > kWaveFormatBytes ||
+      (dataSize > 0 && !data))
+    return -1;
+  uint64_t total = 28ull + formatSize + dataSize;
+  if (total - 8 > UINT32_MAX) return -1;
+  auto* image = static_cast<uint8_t*>(VN_ALLOC(static_cast<size_t>(total)));
+  if (!image) return -1;
+  uint8_t formatBytes[kWaveFormatBytes];
+  WaveFormatToBytes(*format, formatBytes);
+  std::memcpy(image, "RIFF", 4);
+  WriteLe32(image + 4, static_cast<uint32_t>(total - 8));
+  std::memcpy(image + 8, "WAVEfmt ", 8);
+  WriteLe32(image + 16, formatSize);
+  std::memcpy(image + 20, formatBytes, formatSize);
+  std::memcpy(image + 20 + formatSize, "data", 4);
+  WriteLe32(image + 24 + formatSize, static_cast<uint32_t>(dataSize));
+  if (dataSize > 0) std::memcpy(image + 28 + formatSize, data, dataSize);
+  *imageOut = image;
+  *sizeOut = static_cast<size_t>(total);
+  return 0;
+}
