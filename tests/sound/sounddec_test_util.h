@@ -26,7 +26,9 @@ inline void Put32(Bytes& b, uint32_t v) {
   Put16(b, v & 0xFFFF);
   Put16(b, v >> 16);
 }
-inline void PutId(Bytes& b, const char* id) { b.insert(b.end(), id, id + 4); }
+inline void PutId(Bytes& b, const char* id) {
+  for (int i = 0; i < 4; i++) b.push_back(static_cast<uint8_t>(id[i]));
+}
 inline void PutChunk(Bytes& b, const char* id, const Bytes& body, bool pad = true) {
   PutId(b, id);
   Put32(b, static_cast<uint32_t>(body.size()));
