@@ -82,7 +82,7 @@ void MpegDecoderConvert(MpegDecoder* d, const uint8_t* source, uint32_t sourceBy
   *consumed = 0;
   *produced = 0;
   size_t written = std::min<size_t>(outputBytes, d->pendingEnd - d->pendingStart);
-  std::memcpy(output, d->pending + d->pendingStart, written);
+  if (written > 0) std::memcpy(output, d->pending + d->pendingStart, written);
   d->pendingStart += written;
   *produced = static_cast<uint32_t>(written);
   if (d->pendingStart < d->pendingEnd) return;
