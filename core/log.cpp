@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 #include "platform/timer.h"
@@ -70,17 +71,16 @@ int LogWrite(const char* text) {
 }
 
 int LogPrintf(const char* format, ...) {
-  char buffer[2048];
+  char text[2048];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(buffer, sizeof(buffer) - 1, format, args);
+  int n = std::vsnprintf(text, sizeof(text) - 1, format, args);
   va_end(args);
-  buffer[sizeof(buffer) - 2] = '\0';
-  size_t len = 0;
-  while (buffer[len]) len++;
-  buffer[len] = '\n';
-  buffer[len + 1] = '\0';
-  return LogWrite(buffer);
+  if (n < 0) return -1;
+  size_t length = std::strlen(text);  // the text may have been cut; the line feed always fits
+  text[length] = '\n';
+  text[length + 1] = '\0';
+  return LogWrite(text);
 }
 
 void LogSetNetError(int code) { g_netError = code; }

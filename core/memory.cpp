@@ -11,25 +11,30 @@ namespace {
 constexpr uint32_t kHeaderMagic = 0x4D454D42;  // "MEMB"
 constexpr size_t kTagLength = 16;
 
+struct BlockHeader;
+
+// Everything of a header that the allocator relies on, links included, so
+// that an overwrite of any of it is caught before it is trusted.
 struct BlockInfo {
   uint32_t magic;
   uint32_t number;
   int32_t line;
   uint32_t reserved;
   uint64_t size;
-  char tag[kTagLength];
+  char tag[kTagLength];  // tail of the source-file name
+  BlockHeader* prev;
+  BlockHeader* next;
 };
 
 struct BlockHeader {
   BlockInfo info;
-  BlockHeader* prev;
-  BlockHeader* next;
   BlockInfo copy;  // compared with info to detect an overwrite
 };
 static_assert(sizeof(BlockHeader) % 16 == 0);
 
 std::mutex g_memLock;
 BlockHeader* g_firstBlock = nullptr;
+BlockHeader* g_lastBlock = nullptr;
 uint32_t g_nextNumber = 0;
 MemTotals g_totals{};
 
@@ -51,27 +56,53 @@ bool HeaderIntact(const BlockHeader* h) {
   return h->info.magic == kHeaderMagic && std::memcmp(&h->info, &h->copy, sizeof(BlockInfo)) == 0;
 }
 
+void Seal(BlockHeader* h) { h->copy = h->info; }
+
+// Changes a neighbour's link; a damaged neighbour stays marked as damaged.
+void SetPrev(BlockHeader* h, BlockHeader* prev) {
+  bool intact = HeaderIntact(h);
+  h->info.prev = prev;
+  if (intact) Seal(h);
+}
+
+void SetNext(BlockHeader* h, BlockHeader* next) {
+  bool intact = HeaderIntact(h);
+  h->info.next = next;
+  if (intact) Seal(h);
+}
+
 void Link(BlockHeader* h) {
-  h->prev = nullptr;
-  h->next = g_firstBlock;
-  if (g_firstBlock) g_firstBlock->prev = h;
-  g_firstBlock = h;
+  h->info.prev = g_lastBlock;
+  h->info.next = nullptr;
+  Seal(h);
+  if (g_lastBlock) SetNext(g_lastBlock, h);
+  else g_firstBlock = h;
+  g_lastBlock = h;
   g_totals.liveBlocks++;
   g_totals.liveBytes += static_cast<int64_t>(h->info.size);
   if (g_totals.liveBytes > g_totals.peakBytes) g_totals.peakBytes = g_totals.liveBytes;
 }
 
+// Only for an intact header: its links can be trusted.
 void Unlink(BlockHeader* h) {
-  if (h->prev) h->prev->next = h->next;
-  else g_firstBlock = h->next;
-  if (h->next) h->next->prev = h->prev;
+  if (h->info.prev) SetNext(h->info.prev, h->info.next);
+  else g_firstBlock = h->info.next;
+  if (h->info.next) SetPrev(h->info.next, h->info.prev);
+  else g_lastBlock = h->info.prev;
   g_totals.liveBlocks--;
   g_totals.liveBytes -= static_cast<int64_t>(h->info.size);
 }
 
 void ReportDamage(const BlockHeader* h) {
   g_totals.damagedBlocks++;
-  LogPrintf("メモリブロックのヘッダが破損しています address:%p", static_cast<const void*>(h + 1));
+  LogPrintf("メモリブロックのヘッダが壊れています  アドレス:%p", static_cast<const void*>(h + 1));
+}
+
+void ReportLeak(const BlockHeader* h) {
+  char tag[kTagLength + 1] = {};
+  std::memcpy(tag, h->info.tag, kTagLength);
+  LogPrintf("解放されていないメモリブロック  番号:%u  ファイル:%s  行:%d  サイズ:%llu バイト",
+            h->info.number, tag, h->info.line, static_cast<unsigned long long>(h->info.size));
 }
 
 }  // namespace
@@ -80,7 +111,7 @@ void* MemAlloc(size_t size, const char* file, int line) {
   if (size > SIZE_MAX - sizeof(BlockHeader)) return nullptr;
   auto* h = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + size));
   if (!h) {
-    LogPrintf("メモリの確保に失敗しました size:%zu", size);
+    LogPrintf("メモリの確保に失敗しました  サイズ:%zu バイト", size);
     return nullptr;
   }
   std::memset(h, 0, sizeof(BlockHeader));
@@ -90,7 +121,6 @@ void* MemAlloc(size_t size, const char* file, int line) {
   h->info.line = line;
   h->info.size = size;
   FillTag(h->info.tag, file);
-  h->copy = h->info;
   Link(h);
   return h + 1;
 }
@@ -104,6 +134,7 @@ void* MemAllocZeroed(size_t size, const char* file, int line) {
 void* MemRealloc(void* block, size_t size, const char* file, int line) {
   if (!block) return MemAlloc(size, file, line);
   BlockHeader* h = HeaderOf(block);
+  size_t oldSize;
   {
     std::lock_guard<std::mutex> guard(g_memLock);
     if (!HeaderIntact(h)) {
@@ -111,11 +142,11 @@ void* MemRealloc(void* block, size_t size, const char* file, int line) {
       ReportDamage(h);
       return nullptr;
     }
+    oldSize = h->info.size;
   }
   void* fresh = MemAlloc(size, file, line);
   if (!fresh) return nullptr;
-  size_t keep = h->info.size < size ? h->info.size : size;
-  std::memcpy(fresh, block, keep);
+  std::memcpy(fresh, block, oldSize < size ? oldSize : size);
   MemFree(block);
   return fresh;
 }
@@ -130,8 +161,7 @@ void MemFree(void* block) {
     return;
   }
   Unlink(h);
-  h->info.magic = 0;
-  h->copy.magic = 0;
+  std::memset(h, 0, sizeof(BlockHeader));
   std::free(h);
 }
 
@@ -148,19 +178,29 @@ MemTotals MemGetTotals() {
 
 int MemDumpLeaks() {
   std::lock_guard<std::mutex> guard(g_memLock);
-  int count = 0;
-  for (BlockHeader* h = g_firstBlock; h; h = h->next) {
+  // Walk forward until a damaged header, then backward from the end until one:
+  // a damaged header's links are never followed.
+  BlockHeader* forwardStop = nullptr;
+  for (BlockHeader* h = g_firstBlock; h; h = h->info.next) {
     if (!HeaderIntact(h)) {
-      LogPrintf("破損したメモリブロック address:%p", static_cast<void*>(h + 1));
-    } else {
-      char tag[kTagLength + 1] = {};
-      std::memcpy(tag, h->info.tag, kTagLength);
-      LogPrintf("解放されていないメモリ no:%u file:%s line:%d size:%llu", h->info.number, tag,
-                h->info.line, static_cast<unsigned long long>(h->info.size));
+      forwardStop = h;
+      break;
     }
-    count++;
+    ReportLeak(h);
   }
-  LogPrintf("メモリリーク %d 個  確保量 %lld バイト", count,
-            static_cast<long long>(g_totals.liveBytes));
-  return count;
+  if (forwardStop) {
+    ReportDamage(forwardStop);
+    BlockHeader* h = g_lastBlock;
+    while (h && h != forwardStop && HeaderIntact(h)) {
+      ReportLeak(h);
+      h = h->info.prev;
+    }
+    if (h && h != forwardStop) {
+      ReportDamage(h);
+      LogPrintf("壊れたヘッダの間にあるメモリブロックは確認できませんでした");
+    }
+  }
+  LogPrintf("解放されていないメモリブロックは %lld 個 ( 計 %lld バイト ) でした",
+            static_cast<long long>(g_totals.liveBlocks), static_cast<long long>(g_totals.liveBytes));
+  return static_cast<int>(g_totals.liveBlocks);
 }

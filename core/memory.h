@@ -19,12 +19,12 @@ struct MemTotals {
   int64_t liveBlocks;
   int64_t liveBytes;
   int64_t peakBytes;
-  int64_t damagedBlocks;  // headers found overwritten so far
+  int64_t damagedBlocks;  // damaged headers reported so far
 };
 MemTotals MemGetTotals();
 
-// Writes every live block (and every damaged header) to the log; returns the
-// number of live blocks. Called at the library end.
+// Writes every live block (and every damaged header) to the log, then the
+// totals; returns the number of live blocks. Called at the library end.
 int MemDumpLeaks();
 
 // Checks one block's header against its copy; 0 when intact, -1 when damaged.

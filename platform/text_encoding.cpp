@@ -37,7 +37,12 @@ class Converter {
       if (errno == E2BIG) continue;
       // EILSEQ or EINVAL (truncated sequence): skip one input character.
       clean = false;
-      size_t skip = inputIsUtf8 ? Utf8Length(static_cast<unsigned char>(*src)) : 1;
+      size_t skip = 1;
+      if (inputIsUtf8) {
+        // The character's lead byte and the continuation bytes that follow it.
+        size_t length = Utf8Length(static_cast<unsigned char>(*src));
+        while (skip < length && skip < srcLeft && (static_cast<unsigned char>(src[skip]) & 0xC0) == 0x80) skip++;
+      }
       if (!inputIsUtf8 && srcLeft >= 2 && IsMultiByteLeadByte(static_cast<uint8_t>(src[0])) &&
           IsCp932Trail(static_cast<uint8_t>(src[1])))
         skip = 2;

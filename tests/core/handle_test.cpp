@@ -42,3 +42,36 @@ TEST(HandleTable, FullTableRefuses) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HandleValue, KindCheckAndSlotFieldsDoNotOverlapAndStayPositive) {
+  int h = MakeHandleValue(HandleTypeSoftImage, 0x7FF, 0xFFFF);
+  EXPECT_EQ(h, 0x77FFFFFF);
+  EXPECT_GT(h, 0);
+  EXPECT_EQ(HandleKind(h), 14);
+  EXPECT_EQ(HandleCheck(h), 0x7FF);
+  EXPECT_EQ(HandleSlot(h), 0xFFFF);
+  EXPECT_EQ(MakeHandleValue(HandleTypeGraph, 3, 5), (1 << 27) | (3 << 16) | 5);
+}
+
+TEST(HandleTable, CheckNumbersRunThroughElevenBitsSkippingZero) {
+  static HandleTable<Thing, 1> table;
+  table.type = HandleTypeMask;
+  Thing t{0};
+  int first = table.Add(&t);
+  EXPECT_EQ(HandleCheck(first), 1);
+  table.Remove(first);
+  int last = -1;
+  for (int i = 2; i <= 2047; i++) {
+    last = table.Add(&t);
+    ASSERT_EQ(HandleCheck(last), i);
+    table.Remove(last);
+  }
+  int wrapped = table.Add(&t);
+  EXPECT_EQ(HandleCheck(wrapped), 1);  // 2048 wraps to 0, which no handle uses
+  EXPECT_EQ(table.Get(last), nullptr);
+  EXPECT_EQ(table.Get(wrapped), &t);
+}
+
+}  // namespace

@@ -8,7 +8,7 @@
 #include "file/file_access.h"
 #include "file/stream.h"
 #include "platform/files.h"
-#include "temp_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 

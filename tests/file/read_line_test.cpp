@@ -4,7 +4,7 @@
 #include <string>
 
 #include "file/file_access.h"
-#include "temp_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 

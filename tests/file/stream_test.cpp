@@ -5,7 +5,7 @@
 #include "core/memory.h"
 #include "file/file_access.h"
 #include "file/stream.h"
-#include "temp_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "temp_dir.h"
+#include "tests/support/scratch_dir.h"
 
 #include <cstdlib>
 #include <fstream>
 
 ScratchDir::ScratchDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "varnok_file_XXXXXX").string();
+  std::string pattern = (std::filesystem::temp_directory_path() / "varnok_test_XXXXXX").string();
   char* made = mkdtemp(pattern.data());
   path_ = made ? std::filesystem::path(made) : std::filesystem::temp_directory_path();
   previous_ = std::filesystem::current_path();
