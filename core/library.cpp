@@ -12,6 +12,7 @@
 #include "core/memory.h"
 #include "core/system_report.h"
 #include "core/window.h"
+#include "file/file_access.h"
 #include "platform/timer.h"
 #include "platform/window.h"
 
@@ -34,7 +35,7 @@ int RunStartSequence() {
   if (!GetWindowModeFlag() && !window->DisplayOffersSize(width, height)) SetWindowModeFlag(1);
 
   // Movies: InitYuvToRgbTables();
-  // File: start the file layer here.
+  if (InitFileSystem() != 0) return -1;
   LogOpen();
   LogPrintf("Varnok の初期化を開始します");
   SeedRandom(GetMilliCount());
@@ -71,7 +72,7 @@ void RunEndSequence() {
   while (HasMainWindow() && ProcessWindowMessages() == 0) {
   }
   ResetMainWindowState();
-  // File: restore the start directory and close open archives here.
+  EndFileSystem();
   GetPlatformWindow()->CloseDisplay();
   LogPrintf("Varnok の終了処理が完了しました");
   MemDumpLeaks();

@@ -11,6 +11,10 @@ packages=(
   fonts-ipafont-gothic
   libgtest-dev libgmock-dev libbenchmark-dev
 )
+# --fuzz adds clang and its libFuzzer runtime for the fuzz/ targets (VARNOK_FUZZ=ON).
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
