@@ -7,24 +7,22 @@
 namespace {
 
 std::mutex g_sdlLock;
-int g_sdlUsers = 0;  // successful init calls not yet given back
 
 }  // namespace
 
+// SDL counts each subsystem itself; what is left to do here is to shut SDL
+// down whole once nothing of it is in use any more.
 int PlatformInitSdlSubsystem(uint32_t flags) {
   std::lock_guard<std::mutex> guard(g_sdlLock);
-  // SDL counts each subsystem itself; we only count users to know when to quit.
   if (SDL_InitSubSystem(flags) != 0) {
-    if (g_sdlUsers == 0) SDL_Quit();
+    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
     return -1;
   }
-  g_sdlUsers++;
   return 0;
 }
 
 void PlatformQuitSdlSubsystem(uint32_t flags) {
   std::lock_guard<std::mutex> guard(g_sdlLock);
-  if (g_sdlUsers <= 0) return;
   SDL_QuitSubSystem(flags);
-  if (--g_sdlUsers == 0) SDL_Quit();
+  if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
 }
