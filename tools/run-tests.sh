@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 
-jobs=$(nproc)
+jobs=${JOBS:-$(nproc)}
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
