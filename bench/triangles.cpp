@@ -1,0 +1,167 @@
+// Speed of the triangle rasteriser in megapixels per second, on the triangle
+// cases of the performance anchors (bench/README.md compares them): a
+// 1024 x 768 destination tiled with solid quads, one full-screen quad, and
+// sprites turned 30 degrees at scale 1.5 drawn as two textured triangles.
+//   taskset -c 7 build/bench_triangles --benchmark_min_time=0.2
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "graphics/draw_settings.h"
+#include "softrender/blend_tables.h"
+#include "softrender/memimg.h"
+#include "softrender/triangle.h"
+
+namespace {
+
+constexpr int kDstW = 1024, kDstH = 768;
+constexpr double kAngle = 30.0, kScale = 1.5;
+
+MEMIMG g_dst{};
+
+void FillSource(MEMIMG* img, int w, int h, int alpha, std::mt19937& rng) {
+  CreateMemImg(img, w, h, -1, 0, MemImgType32, 0, alpha, 0, nullptr);
+  const double radius = std::min(w, h) / 2.0;
+  for (int y = 0; y < h; y++) {
+    auto* row = reinterpret_cast<uint32_t*>(img->pixels + static_cast<intptr_t>(y) * img->base->pitch);
+    for (int x = 0; x < w; x++) {
+      uint32_t a = 0xFF;
+      if (alpha) {
+        // The anchors' sprite: an ellipse, 255 inside, 0 outside, ~2 px ramp.
+        const double nx = (x + 0.5 - w / 2.0) / (w / 2.0), ny = (y + 0.5 - h / 2.0) / (h / 2.0);
+        const double r = std::sqrt(nx * nx + ny * ny);
+        a = static_cast<uint32_t>(std::clamp(std::lround((1.0 - r) * radius * 128.0 + 128.0), 0L, 255L));
+      }
+      row[x] = a << 24 | (rng() & 0xFFFFFF);
+    }
+  }
+}
+
+void Setup() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  InitMemImgBlendTables();
+  SetMemImgBorderTable(0, 0);
+  CreateMemImg(&g_dst, kDstW, kDstH, -1, 0, MemImgType32, 0, 0, 0, nullptr);
+}
+
+void ResetState() {
+  SetDefaultDrawSettings(kDstW, kDstH);
+  for (int y = 0; y < kDstH; y++) {
+    auto* row = reinterpret_cast<uint32_t*>(g_dst.pixels + static_cast<intptr_t>(y) * g_dst.base->pitch);
+    std::fill(row, row + kDstW, 0xFF404040u);
+  }
+}
+
+void Report(benchmark::State& state, int64_t pixels) {
+  state.counters["px"] = static_cast<double>(pixels);
+  state.counters["Mpix/s"] =
+      benchmark::Counter(static_cast<double>(pixels) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// The destination tiled with w x h quads, each filled as two solid triangles
+// the way a filled quadrilateral is: (P1, P2, P3) then (P4, P3, P2).
+void SolidQuads(benchmark::State& state, int w, int h) {
+  Setup();
+  ResetState();
+  std::vector<std::array<TriangleVertex, 4>> quads;
+  int64_t pixels = 0;
+  for (int y = 0; y < kDstH; y += h) {
+    for (int x = 0; x < kDstW; x += w) {
+      const int x1 = std::min(x + w, kDstW), y1 = std::min(y + h, kDstH);
+      quads.push_back({TriangleVertex{x, y, 0, 0}, TriangleVertex{x1, y, 0, 0},
+                       TriangleVertex{x, y1, 0, 0}, TriangleVertex{x1, y1, 0, 0}});
+      pixels += int64_t{x1 - x} * (y1 - y);
+    }
+  }
+  for (auto _ : state) {
+    for (const auto& q : quads) {
+      const TriangleVertex first[3] = {q[0], q[1], q[2]};
+      const TriangleVertex second[3] = {q[3], q[2], q[1]};
+      DrawTriangleMemImg(&g_dst, nullptr, first, 0, nullptr, 0xFF336699u);
+      DrawTriangleMemImg(&g_dst, nullptr, second, 0, nullptr, 0xFF336699u);
+    }
+    benchmark::ClobberMemory();
+  }
+  Report(state, pixels);
+}
+
+// Sprites of the source's size turned 30 degrees and scaled 1.5, on a grid of
+// their scaled size (a screen-sized source: one, centred), each drawn as the
+// two textured triangles of a graphic on a quadrilateral. Pixels counted are
+// those the turned sprite covers, as the anchors count them.
+void RotatedSprites(benchmark::State& state, int size, int alpha) {
+  Setup();
+  ResetState();
+  std::mt19937 rng(12345);
+  MEMIMG src{};
+  FillSource(&src, size, size, alpha, rng);
+  const double th = kAngle * M_PI / 180.0, c = std::cos(th), sn = std::sin(th);
+  const double sw = size * kScale, sh = size * kScale, k = 1.0 / kScale;
+  std::vector<std::array<TriangleVertex, 4>> quads;
+  int64_t pixels = 0;
+  for (double cy = sh / 2; cy - sh / 2 < kDstH; cy += sh) {
+    for (double cx = sw / 2; cx - sw / 2 < kDstW; cx += sw) {
+      const int icx = static_cast<int>(cx), icy = static_cast<int>(cy);
+      const double corner[4][2] = {{-sw / 2, -sh / 2}, {sw / 2, -sh / 2}, {-sw / 2, sh / 2}, {sw / 2, sh / 2}};
+      const int uv[4][2] = {{0, 0}, {size, 0}, {0, size}, {size, size}};
+      std::array<TriangleVertex, 4> q;
+      for (int i = 0; i < 4; i++) {
+        q[i] = TriangleVertex{static_cast<int32_t>(std::lround(icx + c * corner[i][0] - sn * corner[i][1])),
+                              static_cast<int32_t>(std::lround(icy + sn * corner[i][0] + c * corner[i][1])),
+                              uv[i][0], uv[i][1]};
+      }
+      quads.push_back(q);
+      const double hx = (sw * c + sh * sn) / 2, hy = (sw * sn + sh * c) / 2;
+      const int x0 = std::max(0, static_cast<int>(std::floor(icx - hx)) - 1);
+      const int y0 = std::max(0, static_cast<int>(std::floor(icy - hy)) - 1);
+      const int x1 = std::min(kDstW, static_cast<int>(std::ceil(icx + hx)) + 1);
+      const int y1 = std::min(kDstH, static_cast<int>(std::ceil(icy + hy)) + 1);
+      for (int y = y0; y < y1; y++) {
+        for (int x = x0; x < x1; x++) {
+          const double dx = x + 0.5 - icx, dy = y + 0.5 - icy;
+          const double u = k * (c * dx + sn * dy) + size / 2.0, v = k * (-sn * dx + c * dy) + size / 2.0;
+          pixels += u >= 0 && u < size && v >= 0 && v < size;
+        }
+      }
+    }
+  }
+  for (auto _ : state) {
+    for (const auto& q : quads) {
+      const TriangleVertex first[3] = {q[0], q[1], q[2]};
+      const TriangleVertex second[3] = {q[1], q[2], q[3]};
+      DrawTriangleMemImg(&g_dst, &src, first, alpha, nullptr, 0);
+      DrawTriangleMemImg(&g_dst, &src, second, alpha, nullptr, 0);
+    }
+    benchmark::ClobberMemory();
+  }
+  Report(state, pixels);
+  ReleaseMemImg(&src);
+}
+
+void RegisterAll() {
+  for (auto [w, h] : {std::pair{64, 64}, std::pair{256, 256}, std::pair{kDstW, kDstH}}) {
+    const std::string name = "l.tri_solid_quads@" + std::to_string(w) + "x" + std::to_string(h);
+    benchmark::RegisterBenchmark(name.c_str(), [w, h](benchmark::State& s) { SolidQuads(s, w, h); })
+        ->Unit(benchmark::kMicrosecond);
+  }
+  for (int size : {64, 256}) {
+    const std::string at = "@" + std::to_string(size) + "x" + std::to_string(size);
+    benchmark::RegisterBenchmark(("l.tri_textured_rot30_scale1.5" + at).c_str(),
+                                 [size](benchmark::State& s) { RotatedSprites(s, size, 0); })
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("l.tri_textured_rot30_scale1.5_alpha_sprite" + at).c_str(),
+                                 [size](benchmark::State& s) { RotatedSprites(s, size, 1); })
+        ->Unit(benchmark::kMicrosecond);
+  }
+}
+
+const bool g_registered = (RegisterAll(), true);
+
+}  // namespace
