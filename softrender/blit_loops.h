@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "core/types.h"
+#include "softrender/memimg.h"
 #include "softrender/pixel_ops32.h"
 #include "softrender/pixel_spans32.h"
 
