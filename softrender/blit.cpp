@@ -117,14 +117,11 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int32_t x, int32_t y,
   if (!StartBlitJob32(&job, destination, r, source, choice.op, g_plainPaletteCopy)) return;
   g.src = source->pixels + static_cast<intptr_t>(skipY) * sb->pitch +
           static_cast<intptr_t>(skipX) * bytes;
-  g.srcStepX = bytes;
   g.srcRowStep = sb->pitch;
   if (blendImage) {
     g.blend = blendImage->pixels + static_cast<intptr_t>(skipY) * blendImage->base->pitch + skipX;
-    g.blendStepX = 1;
     g.blendRowStep = blendImage->base->pitch;
   }
-  g.stepX = g.stepY = g.accX = g.accY = 0x10000;
   if (runTable) {
     g.runTable = sb->runTable;
     g.runTableEnd = sb->runTable + (static_cast<intptr_t>(sb->width) + 5) * sb->height;

@@ -42,22 +42,21 @@ struct PaletteSource32 {
   static uint32_t Alpha(uint32_t) { return 255; }
 };
 
-// Where one draw reads and writes, fixed before the loops run. Steps are in
-// bytes and signed (mirrored draws walk backward); the stepping counters are
-// 16.16 and 64-bit so that no extent below 65,536 overflows them.
+// Where one draw reads and writes, fixed before the loops run. Row steps are
+// in bytes and signed (mirrored draws walk backward); the row counter is
+// 16.16 and 64-bit so that no extent below 65,536 overflows it.
 struct BlitGeometry {
   uint8_t* dst;
   intptr_t dstPitch;
   int32_t width;   // destination pixels per row
   int32_t height;  // destination rows
   const uint8_t* src;
-  intptr_t srcStepX;
   intptr_t srcRowStep;
   const uint8_t* blend;  // null without a blend image
-  intptr_t blendStepX;
   intptr_t blendRowStep;
-  int64_t stepX, stepY;  // destination pixels per source pixel, 16.16
-  int64_t accX, accY;    // coverage left of the first source column and row
+  int64_t stepY;           // destination rows per source row, 16.16
+  int64_t accY;            // coverage left of the first source row
+  const int32_t* columns;  // stretched draws: source column per destination column
   uint32_t transparent;
   const void* palette;
   const uint8_t* border;  // blend value -> weight
@@ -79,9 +78,11 @@ struct Pixel32 {
   static Dst Apply(Dst d, uint32_t s, uint32_t w, uint32_t a, const State& st) {
     return BlendPixel32<Op, Blend, Alpha, Bright>(d, s, w, a, st);
   }
-  // Vector form of a 1:1 span; returns how many leading pixels it drew.
+  // Vector form of a row: 1:1 from s, or (columns given) at those columns of
+  // row s. Returns how many leading pixels it drew.
   template <class Source, BlendOp Op, unsigned Mods>
-  static int FastSpan(Dst* d, const uint8_t* s, const uint8_t* b, int n, const BlitJob<Pixel32>& job);
+  static int FastSpan(Dst* d, const uint8_t* s, const int32_t* columns, int n,
+                      const BlitJob<Pixel32>& job);
 };
 
 // The copy variants (no blend image, brightness or alpha) and the
@@ -121,9 +122,27 @@ inline Coverage ClassifySource(uint32_t key, uint32_t transparent) {
   }
 }
 
-// The stretched walk: destination driven, the source advanced by the 16.16
-// counters. A source pixel is fetched and classified once for all the
-// destination pixels it covers.
+// The source column of each clipped destination column of a stretched draw,
+// in source pixels from the first drawn one (negative when mirrored): the
+// 16.16 column counter walked once per call, so that every row only looks
+// its columns up.
+inline void BuildStretchColumns(int32_t* columns, int32_t count, int64_t acc, int64_t step,
+                                int32_t direction, bool advanceOnZero) {
+  int32_t column = 0;
+  for (int32_t j = 0; j < count; j++) {
+    columns[j] = column;
+    acc -= 0x10000;
+    if (acc <= 0) {
+      do {
+        column += direction;
+        acc += step;
+      } while (advanceOnZero ? acc <= 0 : acc < 0);
+    }
+  }
+}
+
+// The stretched walk: destination driven. Columns come from the table built
+// at set-up; rows advance by the 16.16 row counter.
 template <class Family, class Source, BlendOp Op, unsigned Mods>
 void StretchBlitLoop(const BlitJob<Family>& job) {
   using Dst = typename Family::Dst;
@@ -131,52 +150,35 @@ void StretchBlitLoop(const BlitJob<Family>& job) {
   constexpr bool kZero = AdvancesOnZero(Op, Mods);
   const BlitGeometry& g = job.g;
   const auto& st = job.state;
+  const int32_t* const columns = g.columns;
   uint8_t* dstRow = g.dst;
   const uint8_t* srcRow = g.src;
   const uint8_t* blendRow = g.blend;
   int64_t accY = g.accY;
   for (int32_t y = 0;;) {
     Dst* dp = reinterpret_cast<Dst*>(dstRow);
-    const uint8_t* sp = srcRow;
-    const uint8_t* bp = blendRow;
-    int64_t acc = g.accX;
-    int32_t left = g.width;
-    for (;;) {
-      const uint32_t key = Source::Key(sp);
-      const Coverage cover = ClassifySource<Source, Mods>(key, g.transparent);
-      const uint32_t color = Source::Color(key, g.palette);
-      const uint32_t alpha = Source::Alpha(key);
-      uint32_t w = 0;
-      if constexpr (kBlend) w = g.border[*bp];
-      // Draws this source pixel over every destination pixel it covers;
-      // true when the row ends on the way.
-      auto cover_run = [&](auto write) {
-        for (;;) {
-          write(dp);
-          ++dp;
-          if (--left == 0) return true;
-          acc -= 0x10000;
-          if (acc <= 0) return false;
-        }
-      };
-      bool rowDone;
-      if (cover == Coverage::Skip) {
-        rowDone = cover_run([](Dst*) {});
-      } else if (cover == Coverage::Weighted) {
-        rowDone = cover_run([&](Dst* p) {
-          *p = Family::template Apply<Op, kBlend, true, kBright>(*p, color, w, alpha, st);
-        });
+    int32_t j = 0;
+    if constexpr (!(Op == BlendOp::Copy && Mods == 0)) {
+      if (job.fast) j = Family::template FastSpan<Source, Op, Mods>(dp, srcRow, columns, g.width, job);
+    }
+    for (; j < g.width; j++) {
+      const intptr_t column = columns[j];
+      const uint32_t key = Source::Key(srcRow + column * Source::kBytes);
+      if constexpr (Op == BlendOp::Copy && Mods == 0) {
+        dp[j] = Source::Color(key, g.palette);
       } else {
-        rowDone = cover_run([&](Dst* p) {
-          *p = Family::template Apply<Op, kBlend, false, kBright>(*p, color, w, alpha, st);
-        });
+        const Coverage cover = ClassifySource<Source, Mods>(key, g.transparent);
+        if (cover == Coverage::Skip) continue;
+        uint32_t w = 0;
+        if constexpr (kBlend) w = g.border[blendRow[column]];
+        const uint32_t color = Source::Color(key, g.palette);
+        if (cover == Coverage::Weighted) {
+          dp[j] = Family::template Apply<Op, kBlend, true, kBright>(dp[j], color, w,
+                                                                    Source::Alpha(key), st);
+        } else {
+          dp[j] = Family::template Apply<Op, kBlend, false, kBright>(dp[j], color, w, 0, st);
+        }
       }
-      if (rowDone) break;
-      do {
-        sp += g.srcStepX;
-        if constexpr (kBlend) bp += g.blendStepX;
-        acc += g.stepX;
-      } while (kZero ? acc <= 0 : acc < 0);
     }
     if (++y == g.height) break;
     dstRow += g.dstPitch;
@@ -203,7 +205,7 @@ inline void BlitSpan(typename Family::Dst* dp, const uint8_t* sp, const uint8_t*
     return;
   } else {
     if (job.fast) {
-      const int done = Family::template FastSpan<Source, Op, Mods>(dp, sp, bp, n, job);
+      const int done = Family::template FastSpan<Source, Op, Mods>(dp, sp, nullptr, n, job);
       dp += done;
       sp += static_cast<intptr_t>(done) * Source::kBytes;
       if constexpr (kBlend) bp += done;
@@ -333,12 +335,14 @@ constexpr int BlitVariantIndex(BlendOp op, unsigned mods) {
 
 // Vector spans exist for direct-colour 32-bit sources only.
 template <class Source, BlendOp Op, unsigned Mods>
-int Pixel32::FastSpan(Dst* d, const uint8_t* s, const uint8_t* b, int n,
+int Pixel32::FastSpan(Dst* d, const uint8_t* s, const int32_t* columns, int n,
                       const BlitJob<Pixel32>& job) {
   if constexpr (Source::kPalette) {
     return 0;
+  } else if (columns) {
+    return BlendSpan32Fast<Op, Mods, true>(d, s, columns, n, job.g.transparent, job.state);
   } else {
-    return BlendSpan32Fast<Op, Mods>(d, s, b, n, job.g.transparent, job.g.border, job.state);
+    return BlendSpan32Fast<Op, Mods, false>(d, s, nullptr, n, job.g.transparent, job.state);
   }
 }
 

@@ -6,6 +6,7 @@
 // known to lie in 0..65535).
 #pragma once
 #include <cstdint>
+#include <cstring>
 
 #include "softrender/pixel_ops32.h"
 
@@ -35,6 +36,23 @@ constexpr bool HasBlendSpan32Fast() {
 namespace span32 {
 
 inline __m128i Load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+inline int32_t Load32(const uint8_t* p) {
+  int32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+// Four source pixels: contiguous from s, or at the given columns of row s.
+template <bool Gather>
+inline __m128i LoadSource(const uint8_t* s, const int32_t* columns, int i) {
+  if constexpr (Gather) {
+    return _mm_set_epi32(Load32(s + 4 * static_cast<intptr_t>(columns[i + 3])),
+                         Load32(s + 4 * static_cast<intptr_t>(columns[i + 2])),
+                         Load32(s + 4 * static_cast<intptr_t>(columns[i + 1])),
+                         Load32(s + 4 * static_cast<intptr_t>(columns[i])));
+  } else {
+    return Load(s + 4 * i);
+  }
+}
 inline void Store(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
 inline __m128i Select(__m128i mask, __m128i a, __m128i b) {  // mask ? a : b
   return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
@@ -73,9 +91,10 @@ inline __m128i PackedSubtract(__m128i x, __m128i d) {
 }  // namespace span32
 #endif
 
-template <BlendOp Op, unsigned Mods>
-inline int BlendSpan32Fast(uint32_t* d, const uint8_t* s, const uint8_t* b, int n,
-                           uint32_t transparent, const uint8_t* border, const BlendState32& st) {
+// Gather: source pixel i is at column columns[i] of row s (stretched draws).
+template <BlendOp Op, unsigned Mods, bool Gather>
+inline int BlendSpan32Fast(uint32_t* d, const uint8_t* s, const int32_t* columns, int n,
+                           uint32_t transparent, const BlendState32& st) {
   if constexpr (!HasBlendSpan32Fast<Op, Mods>()) {
     return 0;
   } else {
@@ -99,7 +118,7 @@ inline int BlendSpan32Fast(uint32_t* d, const uint8_t* s, const uint8_t* b, int 
       // prod(255, s) = s: the source goes into the packed operation as it is.
       if (st.param == 255) {
         for (; i + 4 <= n; i += 4) {
-          const __m128i S = Load(s + 4 * i), D = Load(d + i);
+          const __m128i S = LoadSource<Gather>(s, columns, i), D = Load(d + i);
           __m128i R = Op == BlendOp::Add ? PackedAdd(S, D) : PackedSubtract(S, D);
           if constexpr (kTransparent) R = Select(_mm_cmpeq_epi32(S, key), D, R);
           Store(d + i, R);
@@ -108,7 +127,7 @@ inline int BlendSpan32Fast(uint32_t* d, const uint8_t* s, const uint8_t* b, int 
       }
     }
     for (; i + 4 <= n; i += 4) {
-      const __m128i S = Load(s + 4 * i), D = Load(d + i);
+      const __m128i S = LoadSource<Gather>(s, columns, i), D = Load(d + i);
       __m128i skip = zero, whole = zero;
       if constexpr (kAlpha && kTransparent) {
         const __m128i a32 = _mm_srli_epi32(S, 24);

@@ -15,6 +15,8 @@ uint32_t g_stretchPaletteCopy[256];
 // Extents from here on make the 16.16 steps overflow.
 constexpr int64_t kMaxExtent = 65535;
 
+int32_t g_stretchColumns[kMaxExtent];
+
 }  // namespace
 
 void StretchBlitMemImg(MEMIMG* destination, const MEMIMG* source, const IntRect* rect,
@@ -71,18 +73,17 @@ void StretchBlitMemImg(MEMIMG* destination, const MEMIMG* source, const IntRect*
   BlitGeometry& g = job.g;
   if (!StartBlitJob32(&job, destination, r, source, choice.op, g_stretchPaletteCopy)) return;
   g.src = source->pixels + firstY * sb->pitch + firstX * bytes;
-  g.srcStepX = xDir * bytes;
   g.srcRowStep = yDir * static_cast<intptr_t>(sb->pitch);
   if (blendImage) {
     const intptr_t blendPitch = blendImage->base->pitch;
     g.blend = blendImage->pixels + firstY * blendPitch + firstX;
-    g.blendStepX = xDir;
     g.blendRowStep = yDir * blendPitch;
   }
-  g.stepX = stepX;
   g.stepY = stepY;
-  g.accX = stepX - cutX % stepX;
   g.accY = stepY - cutY % stepY;
+  BuildStretchColumns(g_stretchColumns, clippedWidth, stepX - cutX % stepX, stepX, xDir,
+                      AdvancesOnZero(choice.op, choice.mods));
+  g.columns = g_stretchColumns;
 
   const auto& table = sb->paletteFlag ? kStretchPalette32 : kStretchDirect32;
   const BlitLoopFn<Pixel32> loop = table[BlitVariantIndex(choice.op, choice.mods)];
