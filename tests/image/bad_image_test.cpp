@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -17,6 +18,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Other test runs on the machine may use the same names at the same time.
+fs::path UniqueTempPath(const std::string& name) {
+  return fs::temp_directory_path() / ("varnok_" + std::to_string(getpid()) + "_" + name);
+}
+
 std::vector<uint8_t> ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -25,7 +31,7 @@ std::vector<uint8_t> ReadAll(const fs::path& path) {
 // Each bad file fails from a file and from memory, writes a log line and
 // leaves no block behind.
 TEST(BadImages, EveryFileOfTheCorpusFailsCleanly) {
-  fs::path logPath = fs::temp_directory_path() / "varnok_bad_image_log.txt";
+  fs::path logPath = UniqueTempPath("bad_image_log.txt");
   ASSERT_EQ(LogOpen(logPath.c_str()), 0);
   int64_t blocks = MemGetTotals().liveBlocks;
   int files = 0;
@@ -123,7 +129,7 @@ TEST(ImageLoaders, TheLoaderIsChosenByContentNotByName) {
   PngSpec spec;
   spec.samples = {1, 2, 3};
   std::vector<uint8_t> bytes = EncodePng(spec);
-  fs::path path = fs::temp_directory_path() / "varnok_really_a_png.JPG";
+  fs::path path = UniqueTempPath("really_a_png.JPG");
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                               static_cast<std::streamsize>(bytes.size()));
   GraphImage image;
