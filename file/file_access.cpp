@@ -7,6 +7,7 @@
 #include "core/log.h"
 #include "core/memory.h"
 #include "file/file_path.h"
+#include "file/stream_position.h"
 #include "platform/files.h"
 
 namespace {
@@ -79,28 +80,13 @@ int64_t PlainTell(FileAccessHandle handle) {
 int PlainSeek(FileAccessHandle handle, int64_t offset, int origin) {
   PlainFile* record = PlainFileOf(handle);
   if (!record) return -1;
-  int64_t base;
-  switch (origin) {
-    case 0: base = 0; break;
-    case 1: base = record->position; break;
-    case 2: base = record->size; break;
-    default: return -1;
-  }
-  int64_t target;
-  if (__builtin_add_overflow(base, offset, &target)) target = offset < 0 ? 0 : record->size;
-  record->position = target < 0 ? 0 : (target > record->size ? record->size : target);
-  return 0;
+  return SeekTarget(record->position, record->size, offset, origin, &record->position) ? 0 : -1;
 }
 
 size_t PlainRead(void* buffer, size_t size, size_t count, FileAccessHandle handle) {
   PlainFile* record = PlainFileOf(handle);
   if (!record || !buffer || size == 0 || count == 0) return 0;
-  uint64_t remaining = static_cast<uint64_t>(record->size - record->position);
-  uint64_t wanted;
-  if (__builtin_mul_overflow(static_cast<uint64_t>(size), static_cast<uint64_t>(count), &wanted) ||
-      wanted > remaining) {
-    wanted = remaining;
-  }
+  uint64_t wanted = ReadLength(size, count, static_cast<uint64_t>(record->size - record->position));
   if (wanted == 0) return 0;
   int64_t got = PlatformFileReadAt(record->file, buffer, static_cast<size_t>(wanted), record->position);
   if (got <= 0) return 0;

@@ -4,6 +4,7 @@
 
 #include "core/memory.h"
 #include "file/file_access.h"
+#include "file/stream_position.h"
 
 namespace {
 
@@ -35,17 +36,12 @@ int64_t MemoryStreamTell(StreamHandle handle) {
 int MemoryStreamSeek(StreamHandle handle, int64_t offset, int origin) {
   MemoryStream* stream = MemoryOf(handle);
   if (!stream) return -1;
-  int64_t size = static_cast<int64_t>(stream->size);
-  int64_t base;
-  switch (origin) {
-    case 0: base = 0; break;
-    case 1: base = static_cast<int64_t>(stream->position); break;
-    case 2: base = size; break;
-    default: return -1;
-  }
   int64_t target;
-  if (__builtin_add_overflow(base, offset, &target)) target = offset < 0 ? 0 : size;
-  stream->position = static_cast<uint64_t>(target < 0 ? 0 : (target > size ? size : target));
+  if (!SeekTarget(static_cast<int64_t>(stream->position), static_cast<int64_t>(stream->size), offset, origin,
+                  &target)) {
+    return -1;
+  }
+  stream->position = static_cast<uint64_t>(target);
   stream->endFlag = 0;
   return 0;
 }
@@ -58,11 +54,7 @@ size_t MemoryStreamRead(void* buffer, size_t size, size_t count, StreamHandle ha
     stream->endFlag = 1;
     return 0;
   }
-  uint64_t wanted;
-  if (__builtin_mul_overflow(static_cast<uint64_t>(size), static_cast<uint64_t>(count), &wanted) ||
-      wanted > remaining) {
-    wanted = remaining;
-  }
+  uint64_t wanted = ReadLength(size, count, remaining);
   std::memcpy(buffer, stream->data + stream->position, static_cast<size_t>(wanted));
   stream->position += wanted;
   return static_cast<size_t>(wanted) / size;
