@@ -184,9 +184,7 @@ void DestroyMainWindow() {
   g_window.closing = 1;
   GetPlatformWindow()->Destroy();
   g_window.exists = 0;
-  WindowMessage destroy;
-  destroy.message = WM_DESTROY;
-  MainWindowProc(destroy);
+  MainWindowProc({WM_DESTROY, 0, 0, {}});
   if (g_window.holdsInstanceLock) PlatformReleaseInstanceLock();
   g_window.holdsInstanceLock = 0;
 }

@@ -56,12 +56,7 @@ void ScriptedWindow::PostMessage(uint32_t message, uint64_t wParam, int64_t lPar
 }
 
 void ScriptedWindow::Push(uint32_t message, uint64_t wParam, int64_t lParam, std::string text) {
-  WindowMessage m;
-  m.message = message;
-  m.wParam = wParam;
-  m.lParam = lParam;
-  m.text = std::move(text);
-  queue_.Push(std::move(m));
+  queue_.Push({message, wParam, lParam, std::move(text)});
 }
 
 void ScriptedWindow::PushWheel(int notches) {

@@ -210,11 +210,7 @@ class SdlWindow : public PlatformWindow {
   }
 
   void PostMessage(uint32_t message, uint64_t wParam, int64_t lParam) override {
-    WindowMessage m;
-    m.message = message;
-    m.wParam = wParam;
-    m.lParam = lParam;
-    posted_.Push(std::move(m));
+    posted_.Push({message, wParam, lParam, {}});
   }
 
  private:
@@ -226,12 +222,7 @@ class SdlWindow : public PlatformWindow {
   }
 
   void Queue(uint32_t message, uint64_t wParam, int64_t lParam = 0, std::string text = {}) {
-    WindowMessage m;
-    m.message = message;
-    m.wParam = wParam;
-    m.lParam = lParam;
-    m.text = std::move(text);
-    pending_.push_back(std::move(m));
+    pending_.push_back({message, wParam, lParam, std::move(text)});
   }
 
   bool IsOurs(uint32_t windowId) const { return window_ && (windowId == windowId_ || windowId == 0); }

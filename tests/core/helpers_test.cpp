@@ -91,34 +91,4 @@ TEST(StringHelpers, NeverSplitTwoByteCharacters) {
   EXPECT_STREQ(out, "");
 }
 
-TEST(StringHelpers, ComparisonAndParsing) {
-  EXPECT_EQ(StrDiffers("abc", "abc"), 0);
-  EXPECT_EQ(StrDiffers("abc", "abd"), 1);
-  EXPECT_EQ(StrDiffers("b", "a"), 1);  // not an ordering
-  EXPECT_EQ(ParseIntAfterBlank("#SEVOL 180"), 180);
-  EXPECT_EQ(ParseIntAfterBlank("#SEVOL"), -1);
-  EXPECT_EQ(AbsInt(-5), 5);
-  EXPECT_EQ(AbsInt(INT_MIN), INT_MIN);
-}
-
-TEST(MemMoveSafe, CopiesOverlappingRangesInEitherDirection) {
-  char up[] = "abcdef";
-  MemMoveSafe(up + 2, up, 4);
-  EXPECT_STREQ(up, "ababcd");
-  char down[] = "abcdef";
-  MemMoveSafe(down, down + 2, 4);
-  EXPECT_STREQ(down, "cdefef");
-}
-
-TEST(IsMmxUsable, CanBeForcedEitherWayForTests) {
-  SetMmxUsableForTest(0);
-  EXPECT_EQ(IsMmxUsable(), 0);
-  SetMmxUsableForTest(1);
-  EXPECT_EQ(IsMmxUsable(), 1);
-  SetMmxUsableForTest(-1);
-#if defined(__x86_64__)
-  EXPECT_EQ(IsMmxUsable(), 1);
-#endif
-}
-
 }  // namespace

@@ -50,14 +50,6 @@ TEST(Library, ClosingTheSdlWindowEndsProcessing) {
   EXPECT_EQ(LibraryEnd(), 0);
 }
 
-TEST(Library, TimersCountUpWithTheTopBitClear) {
-  uint32_t ms = GetMilliCount();
-  EXPECT_EQ(ms & 0x80000000u, 0u);
-  int64_t a = GetMicroCount(0);
-  int64_t b = GetMicroCount(1);
-  EXPECT_GE(b, a);
-}
-
 TEST(LibraryDeathTest, FatalErrorLogsShutsDownAndExitsWithMinusOne) {
   GTEST_FLAG_SET(death_test_style, "fast");  // the child stays in this scratch directory
   ScratchDir dir;

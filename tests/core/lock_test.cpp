@@ -53,10 +53,4 @@ TEST(LibraryLock, WaitingThreadsAreServedInTheOrderTheyCame) {
   EXPECT_EQ(order, expected);
 }
 
-TEST(LibraryLock, UnlockWithoutHoldingIsHarmless) {
-  LibraryUnlock();
-  LibraryLockGuard guard;
-  EXPECT_EQ(LibraryLockWaitingCount(), 0);
-}
-
 }  // namespace

@@ -192,23 +192,6 @@ TEST_F(ScriptedLibrary, DroppedFilesAreKeptOldestFirstAndFreedAtTheEnd) {
   EXPECT_EQ(lines.back(), "解放されていないメモリブロックは 0 個 ( 計 0 バイト ) でした");
 }
 
-TEST_F(ScriptedLibrary, MousePositionAndClientRectComeFromTheWindow) {
-  int x = -1, y = -1;
-  EXPECT_EQ(GetMousePosition(&x, &y), -1);  // no window yet
-  ASSERT_EQ(LibraryInit(), 0);
-  window.mouseX = 12;
-  window.mouseY = 34;
-  EXPECT_EQ(GetMousePosition(&x, &y), 0);
-  EXPECT_EQ(x, 12);
-  EXPECT_EQ(y, 34);
-  EXPECT_EQ(GetMousePosition(nullptr, &y), 0);
-  IntRect rect;
-  EXPECT_EQ(GetClientRectWithToolbar(&rect), 0);
-  EXPECT_EQ(rect.right - rect.left, 640);
-  EXPECT_EQ(rect.bottom - rect.top, 480);
-  EXPECT_EQ(GetClientRectWithToolbar(nullptr), -1);
-}
-
 TEST_F(ScriptedLibrary, AFailedWindowShutsDownAgainAndAllowsAnotherStart) {
   window.failCreate = true;
   EXPECT_EQ(LibraryInit(), -1);
