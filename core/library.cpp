@@ -15,6 +15,7 @@
 #include "file/file_access.h"
 #include "platform/timer.h"
 #include "platform/window.h"
+#include "sound/sound_system.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ int RunStartSequence() {
   RunSystemReport();
   if (CreateMainWindow() != 0) return -1;
   // Input: if (InitInputSystem() != 0) return -1;
-  // Sound: InitSoundSystem();  (its result is not tested)
+  InitSoundSystem();  // its result is not tested: the library runs on without sound
   // Graphics: if (<graphics start>() != 0) return -1;  (it starts the font manager)
   // Input: InitInputCharBuffer();
   // Graphics: set up the draw screens here.
@@ -66,7 +67,7 @@ void RunEndSequence() {
   // Graphics: release the 3D model tables here.
   // Graphics: end the graphics here (it ends the font system).
   // Input: EndInputSystem();
-  // Sound: TerminateSoundSystem();
+  TerminateSoundSystem();
   DestroyMainWindow();
   // Software renderer: release the remaining software images here.
   while (HasMainWindow() && ProcessWindowMessages() == 0) {

@@ -2,6 +2,7 @@
 #include <SDL.h>
 
 #include "platform/audio_device_internal.h"
+#include "platform/sdl_subsystem.h"
 #include "platform/timer.h"
 
 namespace {
@@ -36,17 +37,17 @@ void CloseStream(AudioDevice* device) {
 }
 
 bool SdlOpen(AudioDevice* device) {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  if (PlatformInitSdlSubsystem(SDL_INIT_AUDIO) != 0) return false;
   device->sdlInitialized = true;
   if (OpenStream(device)) return true;
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  PlatformQuitSdlSubsystem(SDL_INIT_AUDIO);
   device->sdlInitialized = false;
   return false;
 }
 
 void SdlClose(AudioDevice* device) {
   CloseStream(device);
-  if (device->sdlInitialized) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  if (device->sdlInitialized) PlatformQuitSdlSubsystem(SDL_INIT_AUDIO);
   device->sdlInitialized = false;
 }
 
@@ -55,7 +56,7 @@ void SdlClose(AudioDevice* device) {
 void SdlFormatChanged(AudioDevice* device) {
   CloseStream(device);
   if (OpenStream(device)) return;
-  if (device->sdlInitialized) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  if (device->sdlInitialized) PlatformQuitSdlSubsystem(SDL_INIT_AUDIO);
   device->sdlInitialized = false;
   std::lock_guard<std::mutex> guard(device->lock);
   device->output = AudioOutputKind::Null;
@@ -67,9 +68,9 @@ void SdlFormatChanged(AudioDevice* device) {
 
 const AudioOutputOps kAudioSdlOutput = {SdlOpen, SdlClose, SdlFormatChanged};
 
-int AudioSdlListerLoad() { return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 ? 0 : -1; }
+int AudioSdlListerLoad() { return PlatformInitSdlSubsystem(SDL_INIT_AUDIO) == 0 ? 0 : -1; }
 
-void AudioSdlListerFree() { SDL_QuitSubSystem(SDL_INIT_AUDIO); }
+void AudioSdlListerFree() { PlatformQuitSdlSubsystem(SDL_INIT_AUDIO); }
 
 int AudioSdlEnumerate(AudioDeviceEnumCallback callback, void* context) {
   if (!callback) return -1;
