@@ -35,12 +35,14 @@ struct MainWindowState {
   int holdsInstanceLock = 0;
   int wheelCount = 0;
   uint8_t keyDown[256] = {};
-  List droppedFiles;
+  List droppedFiles = {};
   int droppedListReady = 0;
   int droppedCount = 0;
 };
 
-MainWindowState g_window;
+// Constant-initialised, so settings made by static initialisers elsewhere are
+// never overwritten by this record's own initialisation.
+constinit MainWindowState g_window;
 
 List* DroppedList() {
   if (!g_window.droppedListReady) {
