@@ -69,19 +69,6 @@ TEST_F(DeviceCursor, SetPositionRoundsDownToAFrameAndRefusesTheEnd) {
   EXPECT_EQ(Cursor(b), 2000u);
 }
 
-TEST_F(DeviceCursor, OtherRatesMoveTheCursorInProportion) {
-  AudioBuffer* half = Make(PcmFormat(1, 22050, 16), 200);
-  AudioBuffer* quarter = Make(PcmFormat(1, 11025, 16), 200);
-  AudioBuffer* twice = Make(PcmFormat(1, 88200, 16), 200);
-  for (AudioBuffer* b : {half, quarter, twice}) AudioBufferPlay(b, 1);
-  Advance(10);
-  EXPECT_EQ(Cursor(half), 10u);     // 5 frames
-  EXPECT_EQ(Cursor(quarter), 4u);   // 2.5 frames
-  EXPECT_EQ(Cursor(twice), 40u);    // 20 frames
-  Advance(1);
-  EXPECT_EQ(Cursor(half), 10u);     // 5.5 frames
-}
-
 TEST_F(DeviceCursor, BuffersOfNoFramesNeverPlay) {
   AudioBuffer* b = Make(PcmFormat(2, 44100, 16), 0);
   ASSERT_NE(b, nullptr);

@@ -69,22 +69,6 @@ TEST_F(SoftwareWaveBuffer, VolumeAndPanAreKeptAsScales) {
   }
 }
 
-TEST_F(SoftwareWaveBuffer, PlayStateLivesInTheRecord) {
-  ASSERT_EQ(Create(400, PcmFormat(2, 44100, 16)), 0);
-  uint32_t status = 99, cursor = 99;
-  ASSERT_EQ(PlayWaveBuffer(&buffer, 1), 0);
-  EXPECT_EQ(GetWaveBufferStatus(&buffer, &status), 0);
-  EXPECT_EQ(status, 1u);
-  EXPECT_EQ(buffer.loop, 1);
-  ASSERT_EQ(SetWaveBufferPosition(&buffer, 102), 0);
-  EXPECT_EQ(buffer.position, 25);
-  EXPECT_EQ(GetWaveBufferPosition(&buffer, &cursor), 0);
-  EXPECT_EQ(cursor, 100u);
-  ASSERT_EQ(StopWaveBuffer(&buffer), 0);
-  EXPECT_EQ(GetWaveBufferStatus(&buffer, &status), 0);
-  EXPECT_EQ(status, 0u);
-}
-
 TEST_F(SoftwareWaveBuffer, CreatingIntoABufferInUseChangesNothing) {
   ASSERT_EQ(Create(400, PcmFormat(2, 44100, 16)), 0);
   WaveBuffer before = buffer;
