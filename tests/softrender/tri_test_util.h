@@ -11,24 +11,20 @@
 #include "softrender/blend_tables.h"
 #include "softrender/memimg.h"
 #include "softrender/triangle.h"
+#include "blit32_reference.h"
 
-// A MEMIMG released at scope end.
-struct TriImage {
-  MEMIMG img{};
+// A MEMIMG released at scope end, its pixels cleared.
+struct TriImage : blit32test::Image {
   TriImage(int32_t width, int32_t height, int32_t type, int32_t alpha = 0, int32_t palette = 0,
-           uint32_t transparent = 0) {
-    EXPECT_EQ(CreateMemImg(&img, width, height, -1, transparent, type, palette, alpha, 0, nullptr), 0);
+           uint32_t transparent = 0)
+      : Image(width, height, type, palette, alpha, transparent) {
     std::memset(img.pixels, 0, static_cast<size_t>(img.base->pitch) * height);
   }
-  ~TriImage() { ReleaseMemImg(&img); }
-  TriImage(const TriImage&) = delete;
-  TriImage& operator=(const TriImage&) = delete;
-
-  uint8_t* Row(int32_t y) const { return img.pixels + static_cast<int64_t>(y) * img.base->pitch; }
   uint32_t& At32(int32_t x, int32_t y) const { return reinterpret_cast<uint32_t*>(Row(y))[x]; }
   uint16_t& At16(int32_t x, int32_t y) const { return reinterpret_cast<uint16_t*>(Row(y))[x]; }
   uint8_t& At8(int32_t x, int32_t y) const { return Row(y)[x]; }
-  void Fill(uint32_t value) const { FillMemImgRaw(const_cast<MEMIMG*>(&img), nullptr, value); }
+  // Any pixel size.
+  void Fill(uint32_t value) { FillMemImgRaw(&img, nullptr, value); }
 };
 
 // Tables built, default draw state with the draw area (0, 0, width, height),
@@ -63,22 +59,8 @@ inline std::vector<std::string> TriCoverage(const TriImage& image, uint32_t unto
   return rows;
 }
 
-// Saves the draw state and the border table and gives them back afterwards.
-class TriTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    savedSettings_ = g_drawSettings;
-    std::memcpy(savedBorder_, MemImgBorderTable, sizeof savedBorder_);
-  }
-  void TearDown() override {
-    g_drawSettings = savedSettings_;
-    std::memcpy(MemImgBorderTable, savedBorder_, sizeof savedBorder_);
-  }
-
- private:
-  DrawSettings savedSettings_{};
-  uint8_t savedBorder_[256]{};
-};
+// Saves the draw state and gives it back afterwards.
+using TriTest = blit32test::Blit32Test;
 
 inline TriangleVertex TriV(int32_t x, int32_t y, int32_t u = 0, int32_t v = 0) {
   return TriangleVertex{x, y, u, v};
