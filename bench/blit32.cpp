@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/anchor_images.h"
 #include "core/helpers.h"
 #include "graphics/draw_settings.h"
 #include "softrender/blend_tables.h"
@@ -35,18 +36,13 @@ std::vector<Sources*> g_sources;
 
 void FillSource(MEMIMG* img, int w, int h, int alpha, int extra, std::mt19937& rng, int kind) {
   CreateMemImg(img, w, h, -1, 0, MemImgType32, 0, alpha, extra, nullptr);
-  const double radius = std::min(w, h) / 2.0;
   for (int y = 0; y < h; y++) {
     auto* row = reinterpret_cast<uint32_t*>(img->pixels + static_cast<intptr_t>(y) * img->base->pitch);
     for (int x = 0; x < w; x++) {
       const uint32_t c = rng() & 0xFFFFFF;
       uint32_t a = 0xFF;
       if (kind == 1) a = rng() >> 24;
-      if (kind == 2) {
-        const double nx = (x + 0.5 - w / 2.0) / (w / 2.0), ny = (y + 0.5 - h / 2.0) / (h / 2.0);
-        const double r = std::sqrt(nx * nx + ny * ny);
-        a = static_cast<uint32_t>(std::clamp(std::lround((1.0 - r) * radius * 128.0 + 128.0), 0L, 255L));
-      }
+      if (kind == 2) a = AnchorSpriteAlpha(x, y, w, h);
       row[x] = a << 24 | c;
     }
   }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/anchor_images.h"
 #include "graphics/draw_settings.h"
 #include "softrender/blend_tables.h"
 #include "softrender/memimg.h"
@@ -26,17 +27,10 @@ MEMIMG g_dst{};
 
 void FillSource(MEMIMG* img, int w, int h, int alpha, std::mt19937& rng) {
   CreateMemImg(img, w, h, -1, 0, MemImgType32, 0, alpha, 0, nullptr);
-  const double radius = std::min(w, h) / 2.0;
   for (int y = 0; y < h; y++) {
     auto* row = reinterpret_cast<uint32_t*>(img->pixels + static_cast<intptr_t>(y) * img->base->pitch);
     for (int x = 0; x < w; x++) {
-      uint32_t a = 0xFF;
-      if (alpha) {
-        // The anchors' sprite: an ellipse, 255 inside, 0 outside, ~2 px ramp.
-        const double nx = (x + 0.5 - w / 2.0) / (w / 2.0), ny = (y + 0.5 - h / 2.0) / (h / 2.0);
-        const double r = std::sqrt(nx * nx + ny * ny);
-        a = static_cast<uint32_t>(std::clamp(std::lround((1.0 - r) * radius * 128.0 + 128.0), 0L, 255L));
-      }
+      const uint32_t a = alpha ? AnchorSpriteAlpha(x, y, w, h) : 0xFF;
       row[x] = a << 24 | (rng() & 0xFFFFFF);
     }
   }
