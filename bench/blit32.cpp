@@ -56,9 +56,7 @@ void Setup() {
   static bool done = false;
   if (done) return;
   done = true;
-  InitMemImgBlendTables();
-  SetMemImgBorderTable(0, 0);
-  CreateMemImg(&g_dst, kDstW, kDstH, -1, 0, MemImgType32, 0, 0, 0, nullptr);
+  MakeAnchorDestination(&g_dst);
   std::mt19937 rng(12345);
   for (auto [w, h] : {std::pair{64, 64}, std::pair{256, 256}, std::pair{kDstW, kDstH}}) {
     auto* s = new Sources{w, h};
@@ -70,12 +68,7 @@ void Setup() {
   }
 }
 
-void ResetDestination() {
-  for (int y = 0; y < kDstH; y++) {
-    auto* row = reinterpret_cast<uint32_t*>(g_dst.pixels + static_cast<intptr_t>(y) * g_dst.base->pitch);
-    std::fill(row, row + kDstW, 0xFF404040u);
-  }
-}
+void ResetDestination() { ResetAnchorDestination(&g_dst); }
 
 struct DrawState {
   int32_t mode = BlendNone;

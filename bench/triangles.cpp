@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr int kDstW = 1024, kDstH = 768;
+constexpr int kDstW = kAnchorDstW, kDstH = kAnchorDstH;
 constexpr double kAngle = 30.0, kScale = 1.5;
 
 MEMIMG g_dst{};
@@ -40,17 +40,12 @@ void Setup() {
   static bool done = false;
   if (done) return;
   done = true;
-  InitMemImgBlendTables();
-  SetMemImgBorderTable(0, 0);
-  CreateMemImg(&g_dst, kDstW, kDstH, -1, 0, MemImgType32, 0, 0, 0, nullptr);
+  MakeAnchorDestination(&g_dst);
 }
 
 void ResetState() {
   SetDefaultDrawSettings(kDstW, kDstH);
-  for (int y = 0; y < kDstH; y++) {
-    auto* row = reinterpret_cast<uint32_t*>(g_dst.pixels + static_cast<intptr_t>(y) * g_dst.base->pitch);
-    std::fill(row, row + kDstW, 0xFF404040u);
-  }
+  ResetAnchorDestination(&g_dst);
 }
 
 void Report(benchmark::State& state, int64_t pixels) {
