@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr uint32_t kMaxRate = 1000000;
 // MS-ADPCM with its seven standard coefficient pairs: 18 + 4 + 7 * 4 bytes.
 constexpr uint32_t kMaxFormatSize = 50;
 // No MPEG stream packs more than about 200 PCM bytes into one byte (24-byte
@@ -40,7 +39,7 @@ int ParseCodecFormat(const uint8_t* source, uint32_t sourceSize, CodecFormat* ou
   uint32_t extra = sourceSize >= kWaveFormatBytes ? std::min<uint32_t>(f.extraSize, sourceSize - kWaveFormatBytes) : 0;
   const uint8_t* extraBytes = source + kWaveFormatBytes;
   *out = CodecFormat{f.formatTag, f.channels, f.samplesPerSec, f.blockAlign, f.avgBytesPerSec, 0, 0, nullptr};
-  if (f.channels < 1 || f.channels > 2 || f.samplesPerSec < 1 || f.samplesPerSec > kMaxRate) return -1;
+  if (f.channels < 1 || f.channels > 2 || f.samplesPerSec < 1 || f.samplesPerSec > kWaveFormatMaxRate) return -1;
   switch (f.formatTag) {
     case kWaveFormatMsAdpcm: {
       int maxSamples = MsAdpcmMaxSamplesPerBlock(f.blockAlign, f.channels);

@@ -34,5 +34,5 @@ int AudioCodecOutputSize(AudioCodecStream* stream, uint64_t sourceBytes, uint64_
 // Converts as many whole source blocks as fit into the output. A call with no
 // source bytes delivers what the codec still holds (the MPEG decoder keeps the
 // part of a decoded frame that did not fit). 0, or -1 for a null stream.
-int AudioCodecConvert(AudioCodecStream* stream, const uint8_t* source, uint32_t sourceBytes,
-                      uint32_t* consumed, uint8_t* output, uint32_t outputBytes, uint32_t* produced);
+int AudioCodecConvert(AudioCodecStream* stream, const uint8_t* source, uint32_t sourceBytes, uint32_t* consumed,
+                      uint8_t* output, uint32_t outputBytes, uint32_t* produced);

@@ -15,8 +15,8 @@ int ImaAdpcmMaxSamplesPerBlock(int blockAlign, int channels);
 // Decode samplesPerBlock frames (at most the maximum above) of one block into
 // out (samplesPerBlock * channels * 2 bytes). 0, or -1 for a block whose
 // predictor or step index is out of range (nothing useful is written then).
-int DecodeMsAdpcmBlock(const uint8_t* block, int channels, int samplesPerBlock, const MsAdpcmCoef* coefs,
-                       int numCoefs, uint8_t* out);
+int DecodeMsAdpcmBlock(const uint8_t* block, int channels, int samplesPerBlock, const MsAdpcmCoef* coefs, int numCoefs,
+                       uint8_t* out);
 int DecodeImaAdpcmBlock(const uint8_t* block, int channels, int samplesPerBlock, uint8_t* out);
 
 int16_t DecodeAlawSample(uint8_t code);

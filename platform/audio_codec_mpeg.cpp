@@ -27,7 +27,7 @@ std::once_flag g_mpg123Init;
 bool KeepPending(MpegDecoder* d, const uint8_t* bytes, size_t size) {
   if (d->pendingEnd + size > d->pendingCapacity) {
     size_t held = d->pendingEnd - d->pendingStart;
-    std::memmove(d->pending, d->pending + d->pendingStart, held);
+    if (held > 0) std::memmove(d->pending, d->pending + d->pendingStart, held);
     d->pendingStart = 0;
     d->pendingEnd = held;
     if (held + size > d->pendingCapacity) {
@@ -52,8 +52,8 @@ MpegDecoder* MpegDecoderOpen(uint32_t rate, int channels) {
   if (!handle) return nullptr;
   // The info frame of an encoder counts as a frame of silence and no samples are
   // trimmed, so the output holds exactly samples-per-frame for every frame.
-  bool ok = mpg123_param2(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_IGNORE_INFOFRAME | MPG123_NO_READAHEAD,
-                          0) == MPG123_OK &&
+  bool ok = mpg123_param2(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_IGNORE_INFOFRAME | MPG123_NO_READAHEAD, 0) ==
+                MPG123_OK &&
             mpg123_param2(handle, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0) == MPG123_OK &&
             mpg123_format_none(handle) == MPG123_OK &&
             mpg123_format(handle, static_cast<long>(rate), channels == 1 ? MPG123_MONO : MPG123_STEREO,

@@ -18,11 +18,13 @@ struct WaveFormat {
 
 constexpr size_t kWaveFormatBytes = 18;
 constexpr uint16_t kWaveFormatPcm = 1;
+// The highest sample rate the audio device mixes; decoders refuse higher ones.
+constexpr uint32_t kWaveFormatMaxRate = 768000;
 
 inline uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 inline uint32_t ReadLe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
 }
 inline void WriteLe16(uint8_t* p, uint16_t v) {
   p[0] = static_cast<uint8_t>(v);
@@ -60,6 +62,6 @@ inline WaveFormat WaveFormatFromBytes(const uint8_t* bytes, size_t size) {
 // Byte-for-byte equality of the 18-byte forms.
 inline bool WaveFormatEquals(const WaveFormat& a, const WaveFormat& b) {
   return a.formatTag == b.formatTag && a.channels == b.channels && a.samplesPerSec == b.samplesPerSec &&
-         a.avgBytesPerSec == b.avgBytesPerSec && a.blockAlign == b.blockAlign &&
-         a.bitsPerSample == b.bitsPerSample && a.extraSize == b.extraSize;
+         a.avgBytesPerSec == b.avgBytesPerSec && a.blockAlign == b.blockAlign && a.bitsPerSample == b.bitsPerSample &&
+         a.extraSize == b.extraSize;
 }

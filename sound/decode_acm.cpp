@@ -76,8 +76,7 @@ int ConvertAcmBlock(SoundConverter* c) {
       return produced > 0 ? 0 : -1;
     }
     uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(a.pieceSize, a.dataSize - a.sourcePosition));
-    AudioCodecConvert(a.mainStream, a.data + a.sourcePosition, piece, &consumed, c->output, c->outputSize,
-                      &produced);
+    AudioCodecConvert(a.mainStream, a.data + a.sourcePosition, piece, &consumed, c->output, c->outputSize, &produced);
     a.sourcePosition += consumed;
     if (produced > 0) {
       c->held = produced;

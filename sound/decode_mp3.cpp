@@ -6,7 +6,7 @@
 #include "core/memory.h"
 #include "platform/audio_codec.h"
 #include "sound/decode_acm.h"
-#include "sound/sound_stream_util.h"
+#include "sound/sound_file.h"
 
 namespace {
 
@@ -101,11 +101,10 @@ int ScanMp3Frames(const uint8_t* audio, uint64_t size, Mp3ScanResult* result) {
 }
 
 int OpenMp3Converter(SoundConverter* c) {
-  int64_t length = StreamLength(c->source);
-  if (length <= 0) return -1;
-  auto* file = static_cast<uint8_t*>(VN_ALLOC(static_cast<size_t>(length)));
-  if (!file) return -1;
-  uint64_t size = StreamRead(c->source, file, 1, static_cast<size_t>(length));
+  void* image = nullptr;
+  size_t size = 0;
+  if (LoadStreamToMemory(c->source, &image, &size) != 0) return -1;
+  auto* file = static_cast<uint8_t*>(image);
   uint64_t audioStart = 0, audioEnd = 0;
   FindMp3AudioRange(file, size, &audioStart, &audioEnd);
   Mp3ScanResult scan;
@@ -120,8 +119,8 @@ int OpenMp3Converter(SoundConverter* c) {
     return -1;
   }
   const Mp3FrameInfo& f = scan.first;
-  WaveFormat source{kWaveFormatMpegLayer3, static_cast<uint16_t>(f.channels), f.sampleRate, f.bitrate * 1000 / 8,
-                    1, 0, 12};
+  WaveFormat source{
+      kWaveFormatMpegLayer3, static_cast<uint16_t>(f.channels), f.sampleRate, f.bitrate * 1000 / 8, 1, 0, 12};
   WaveFormatToBytes(source, format);
   WriteLe16(format + 18, 1);  // id: MPEG
   WriteLe32(format + 20, static_cast<uint32_t>(f.padding));

@@ -7,8 +7,8 @@
 #include "sound/sound_converter.h"
 
 struct Mp3FrameInfo {
-  int lsf;    // 1 for MPEG-2 (lower sampling frequencies), 0 for MPEG-1
-  int layer;  // 0 layer I, 1 layer II, 2 layer III
+  int lsf;           // 1 for MPEG-2 (lower sampling frequencies), 0 for MPEG-1
+  int layer;         // 0 layer I, 1 layer II, 2 layer III
   uint32_t bitrate;  // kbit/s
   uint32_t sampleRate;
   int padding;

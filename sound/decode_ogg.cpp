@@ -19,7 +19,6 @@ namespace {
 constexpr uint32_t kOggOutputBytes = 4096;
 constexpr int64_t kOggHeadroomSamples = 44100;
 constexpr int kOggBytesPerSample = 2;
-constexpr long kMaxRate = 1000000;
 // A damaged page gives a hole; a few are stepped over, then the sound ends.
 constexpr int kMaxHolesPerBlock = 64;
 
@@ -58,8 +57,8 @@ int OpenOggVorbisDecoder(SoundConverter* c) {
   vorbis_info* info = ov_info(&state->file, -1);
   ogg_int64_t total = ov_pcm_total(&state->file, -1);
   // Two channels at most (what the audio device plays), a sane rate, a known length.
-  if (!info || info->channels < 1 || info->channels > 2 || info->rate < 1 || info->rate > kMaxRate || total < 0 ||
-      static_cast<uint64_t>(total) * info->channels * kOggBytesPerSample > UINT32_MAX) {
+  if (!info || info->channels < 1 || info->channels > 2 || info->rate < 1 || info->rate > kWaveFormatMaxRate ||
+      total < 0 || static_cast<uint64_t>(total) * info->channels * kOggBytesPerSample > UINT32_MAX) {
     ov_clear(&state->file);
     MemFree(state);
     return -1;

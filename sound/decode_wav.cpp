@@ -13,7 +13,6 @@ namespace {
 constexpr uint32_t kMinFmtSize = 16;
 // The 18 bytes plus the largest extra size they can announce.
 constexpr uint32_t kMaxFmtSize = 18 + 0xFFFF;
-constexpr uint32_t kMaxRate = 1000000;
 
 bool IsId(const uint8_t* p, const char* id) { return std::memcmp(p, id, 4) == 0; }
 
@@ -33,7 +32,7 @@ int PcmFormatOf(const RiffWaveInfo& info, WaveFormat* out) {
   }
   if (f.bitsPerSample != 8 && f.bitsPerSample != 16 && f.bitsPerSample != 24 && f.bitsPerSample != 32) return -1;
   if (f.blockAlign != f.channels * f.bitsPerSample / 8) return -1;
-  if (f.samplesPerSec < 1 || f.samplesPerSec > kMaxRate) return -1;
+  if (f.samplesPerSec < 1 || f.samplesPerSec > kWaveFormatMaxRate) return -1;
   // The stored rate of bytes is derived data; the rest of the system sizes
   // its buffers by it, so it is made to agree with the samples.
   f.avgBytesPerSec = f.samplesPerSec * f.blockAlign;

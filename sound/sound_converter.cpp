@@ -15,6 +15,9 @@ int g_vorbisFileFlag = 0;
 
 // Seeks by less than this many bytes are not worth a decoder seek.
 constexpr uint64_t kSeekSlackBytes = 16;
+// Far beyond any sound (a year at 48 kHz is under 2^41 samples), and small
+// enough that sample * block align stays within 64 bits.
+constexpr int64_t kMaxSeekSample = int64_t{1} << 44;
 
 void SeekTo(SoundConverter* c, uint64_t sample) {
   uint64_t target = sample * c->format.blockAlign;
@@ -37,9 +40,12 @@ void SeekTo(SoundConverter* c, uint64_t sample) {
 
 int Refill(SoundConverter* c) {
   switch (c->kind) {
-    case kSoundConverterPcmWav: return RefillPcmWav(c);
-    case kSoundConverterAcm: return ConvertAcmBlock(c);
-    case kSoundConverterOggVorbis: return DecodeOggVorbisBlock(c);
+    case kSoundConverterPcmWav:
+      return RefillPcmWav(c);
+    case kSoundConverterAcm:
+      return ConvertAcmBlock(c);
+    case kSoundConverterOggVorbis:
+      return DecodeOggVorbisBlock(c);
   }
   return -1;
 }
@@ -111,6 +117,7 @@ int64_t ReadSoundConverterPcm(SoundConverter* c, void* buffer, size_t bytes) {
 
 int SeekSoundConverter(SoundConverter* c, int64_t sample) {
   if (!c || !c->openFlag || sample < 0) return -1;
+  sample = std::min(sample, kMaxSeekSample);
   uint64_t target = static_cast<uint64_t>(sample) * c->format.blockAlign;
   uint64_t distance = target > c->pcmPosition ? target - c->pcmPosition : c->pcmPosition - target;
   if (distance < kSeekSlackBytes) return 0;
@@ -127,10 +134,13 @@ int GetSoundConverterFormat(const SoundConverter* c, WaveFormat* format) {
 int64_t GetSoundConverterPcmSize(SoundConverter* c) {
   if (!c || !c->openFlag) return 0;
   switch (c->kind) {
-    case kSoundConverterPcmWav: return static_cast<int64_t>(c->dataSize);
-    case kSoundConverterAcm: return GetAcmPcmSize(c);
+    case kSoundConverterPcmWav:
+      return static_cast<int64_t>(c->dataSize);
+    case kSoundConverterAcm:
+      return GetAcmPcmSize(c);
     // The real samples; only a whole decode allocates more (ConvertSoundToPcmMemory).
-    case kSoundConverterOggVorbis: return GetOggTotalBytes(c);
+    case kSoundConverterOggVorbis:
+      return GetOggTotalBytes(c);
   }
   return 0;
 }

@@ -7,38 +7,40 @@
 #include "file/file_access.h"
 #include "sound/sound_stream_util.h"
 
-int LoadFileToMemory(const char* path, void** dataOut, size_t* sizeOut) {
-  if (!path || !dataOut || !sizeOut) return -1;
-  FileAccessHandle file = FileAccessOpen(path, 0, 1, 0);
-  if (file == 0) return LogPrintf("右記のファイルのオープンに失敗しました：%s", path);
-  StreamAccess stream = FileStreamAccess(file);
-  int64_t size = StreamLength(stream);
-  void* data = size >= 0 ? VN_ALLOC(size > 0 ? static_cast<size_t>(size) : 1) : nullptr;
-  if (!data) {
-    LogPrintf("右記のファイルのロードに必要なメモリの確保に失敗しました：%s", path);
-    FileAccessClose(file);
-    return -1;
-  }
-  *sizeOut = StreamRead(stream, data, 1, static_cast<size_t>(size));
-  *dataOut = data;
-  FileAccessClose(file);
-  return 0;
-}
+namespace {
 
-int LoadStreamToMemory(const StreamAccess& source, void** dataOut, size_t* sizeOut) {
-  if (!dataOut || !sizeOut) return -1;
+// Size by seeking to the end, one block, one read; -1 when the block cannot be had.
+int ReadWholeStream(const StreamAccess& source, void** dataOut, size_t* sizeOut) {
   int64_t size = StreamLength(source);
   void* data = size >= 0 ? VN_ALLOC(size > 0 ? static_cast<size_t>(size) : 1) : nullptr;
-  if (!data) return LogPrintf("ストリームの読み込みに必要なメモリの確保に失敗しました");
+  if (!data) return -1;
   *sizeOut = StreamRead(source, data, 1, static_cast<size_t>(size));
   *dataOut = data;
   return 0;
 }
 
+}  // namespace
+
+int LoadFileToMemory(const char* path, void** dataOut, size_t* sizeOut) {
+  if (!path || !dataOut || !sizeOut) return -1;
+  FileAccessHandle file = FileAccessOpen(path, 0, 1, 0);
+  if (file == 0) return LogPrintf("右記のファイルのオープンに失敗しました：%s", path);
+  int result = ReadWholeStream(FileStreamAccess(file), dataOut, sizeOut);
+  if (result != 0) LogPrintf("右記のファイルのロードに必要なメモリの確保に失敗しました：%s", path);
+  FileAccessClose(file);
+  return result;
+}
+
+int LoadStreamToMemory(const StreamAccess& source, void** dataOut, size_t* sizeOut) {
+  if (!dataOut || !sizeOut) return -1;
+  if (ReadWholeStream(source, dataOut, sizeOut) != 0)
+    return LogPrintf("ストリームの読み込みに必要なメモリの確保に失敗しました");
+  return 0;
+}
+
 int BuildWavImage(void** imageOut, size_t* sizeOut, const WaveFormat* format, uint32_t formatSize, const void* data,
                   size_t dataSize) {
-  if (!imageOut || !sizeOut || !format || formatSize < 16 || formatSize > kWaveFormatBytes ||
-      (dataSize > 0 && !data))
+  if (!imageOut || !sizeOut || !format || formatSize < 16 || formatSize > kWaveFormatBytes || (dataSize > 0 && !data))
     return -1;
   uint64_t total = 28ull + formatSize + dataSize;
   if (total - 8 > UINT32_MAX) return -1;

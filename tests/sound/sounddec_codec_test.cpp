@@ -129,8 +129,8 @@ TEST(SoundDecCodec, SuggestsSixteenBitPcmAndRefusesWhatNoCodecTakes) {
   EXPECT_EQ(out.bitsPerSample, 16);
 
   auto refused = [&](Bytes f) { return AudioCodecSuggestFormat(f.data(), static_cast<uint32_t>(f.size()), &out); };
-  EXPECT_EQ(refused(MsAdpcmFormat(1, 256, 501)), -1);  // more samples than 256 bytes hold
-  EXPECT_EQ(refused(MsAdpcmFormat(1, 6, 2)), -1);      // smaller than the block header
+  EXPECT_EQ(refused(MsAdpcmFormat(1, 256, 501)), -1);   // more samples than 256 bytes hold
+  EXPECT_EQ(refused(MsAdpcmFormat(1, 6, 2)), -1);       // smaller than the block header
   EXPECT_EQ(refused(MsAdpcmFormat(3, 1024, 100)), -1);  // three channels
   EXPECT_EQ(refused(MsAdpcmFormat(1, 256, 500, 0)), -1);
   Bytes shortCoefs = MsAdpcmFormat(1, 256, 500);
@@ -161,9 +161,9 @@ TEST(SoundDecCodec, ConvertsWholeBlocksOnly) {
   Bytes pcm(100);
   uint32_t consumed = 0, produced = 0;
   // Room for one block and a half: one block.
-  EXPECT_EQ(AudioCodecConvert(s, source.data(), static_cast<uint32_t>(source.size()), &consumed, pcm.data(), 18,
-                              &produced),
-            0);
+  EXPECT_EQ(
+      AudioCodecConvert(s, source.data(), static_cast<uint32_t>(source.size()), &consumed, pcm.data(), 18, &produced),
+      0);
   EXPECT_EQ(consumed, 9u);
   EXPECT_EQ(produced, 12u);
   EXPECT_EQ(ToSamples(pcm.data(), 12), (std::vector<int16_t>{50, 100, 116, 148, 132, 4}));
@@ -197,6 +197,40 @@ TEST(SoundDecCodec, LawCodecsConvertSampleBySample) {
   EXPECT_EQ(produced, 8u);
   EXPECT_EQ(ToSamples(pcm.data(), 8), (std::vector<int16_t>{8, -8, 32256, -32256}));
   AudioCodecClose(s);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SoundDecCodec, MpegOutputThatDoesNotFitWaitsForTheNextCall) {
+  // The frames of mp3_plain.mp3 (22,050 Hz mono) through the codec directly,
+  // once with room for everything and once 100 bytes a call.
+  Bytes mp3 = ReadTestFile("mp3_plain.mp3");
+  Bytes format(30, 0);
+  WaveFormat source{kWaveFormatMpegLayer3, 1, 22050, 4000, 1, 0, 12};
+  WaveFormatToBytes(source, format.data());
+  WaveFormat out{};
+  ASSERT_EQ(AudioCodecSuggestFormat(format.data(), 30, &out), 0);
+  auto run = [&](uint32_t room) {
+    AudioCodecStream* s = AudioCodecOpen(format.data(), 30, out);
+    EXPECT_NE(s, nullptr);
+    Bytes pcm, buffer(room);
+    size_t position = 0;
+    for (int calls = 0; calls < 100000; calls++) {
+      uint32_t piece = static_cast<uint32_t>(std::min<size_t>(512, mp3.size() - position));
+      uint32_t consumed = 0, produced = 0;
+      AudioCodecConvert(s, mp3.data() + position, piece, &consumed, buffer.data(), room, &produced);
+      position += consumed;
+      pcm.insert(pcm.end(), buffer.begin(), buffer.begin() + produced);
+      if (piece == 0 && produced == 0) break;
+    }
+    AudioCodecClose(s);
+    return pcm;
+  };
+  Bytes roomy = run(1 << 20);
+  EXPECT_EQ(roomy.size(), 10u * 576 * 2);
+  EXPECT_EQ(run(100), roomy);
 }
 
 }  // namespace

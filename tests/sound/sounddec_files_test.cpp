@@ -13,18 +13,17 @@ struct ToneFile {
   const char* name;
   uint16_t channels;
   uint32_t rate;
-  size_t frames;      // sample frames decoded: whole blocks
-  double rmsLimit;    // distance from the tone it was made from
+  size_t frames;    // sample frames decoded: whole blocks
+  double rmsLimit;  // distance from the tone it was made from
 };
 
 // sox made 440 Hz (left) and 660 Hz (right) at half of full scale.
 const ToneFile kWavFiles[] = {
-    {"msadpcm_mono.wav", 1, 8000, 1000, 300},    // 2 blocks of 500
+    {"msadpcm_mono.wav", 1, 8000, 1000, 300},     // 2 blocks of 500
     {"msadpcm_stereo.wav", 2, 11025, 1500, 300},  // 3 blocks of 500 (1200 made)
-    {"ima_mono.wav", 1, 8000, 1010, 600},        // 2 blocks of 505 (1000 made)
-    {"ima_stereo.wav", 2, 11025, 1515, 600},     // 3 blocks of 505 (1200 made)
-    {"alaw_mono.wav", 1, 8000, 800, 250},
-    {"ulaw_stereo.wav", 2, 8000, 800, 250},
+    {"ima_mono.wav", 1, 8000, 1010, 600},         // 2 blocks of 505 (1000 made)
+    {"ima_stereo.wav", 2, 11025, 1515, 600},      // 3 blocks of 505 (1200 made)
+    {"alaw_mono.wav", 1, 8000, 800, 250},        {"ulaw_stereo.wav", 2, 8000, 800, 250},
 };
 
 TEST(SoundDecFiles, CompressedWavDecodesToItsTone) {

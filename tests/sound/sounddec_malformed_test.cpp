@@ -39,12 +39,24 @@ void Exercise(const Bytes& file) {
 
 TEST(SoundDecMalformed, CorpusIsRefusedOrDecodedShortWithoutLeaks) {
   // Files that no decoder may take.
-  const std::set<std::string> refused = {
-      "empty.wav", "riff_only.wav", "fmt_short.wav", "fmt_not_first.wav", "zero_channels.wav",
-      "zero_block_align.wav", "zero_rate.wav", "block_align_mismatch.wav", "no_data_chunk.wav",
-      "chunk_size_huge.wav", "msadpcm_no_coefs.wav", "msadpcm_zero_align.wav", "ima_huge_samples_per_block.wav",
-      "alaw_zero_channels.wav", "mp3_bitrate_zero.mp3", "mp3_bad_header_after_frames.mp3",
-      "mp3_id3_claims_more.mp3", "ogg_truncated.ogg"};
+  const std::set<std::string> refused = {"empty.wav",
+                                         "riff_only.wav",
+                                         "fmt_short.wav",
+                                         "fmt_not_first.wav",
+                                         "zero_channels.wav",
+                                         "zero_block_align.wav",
+                                         "zero_rate.wav",
+                                         "block_align_mismatch.wav",
+                                         "no_data_chunk.wav",
+                                         "chunk_size_huge.wav",
+                                         "msadpcm_no_coefs.wav",
+                                         "msadpcm_zero_align.wav",
+                                         "ima_huge_samples_per_block.wav",
+                                         "alaw_zero_channels.wav",
+                                         "mp3_bitrate_zero.mp3",
+                                         "mp3_bad_header_after_frames.mp3",
+                                         "mp3_id3_claims_more.mp3",
+                                         "ogg_truncated.ogg"};
   int64_t blocksBefore = LiveBlocks();
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(VARNOK_TEST_DATA "/bad_sounds")) {
@@ -81,8 +93,8 @@ TEST(SoundDecMalformed, KnownDamageGivesKnownResults) {
 
 TEST(SoundDecMalformed, EveryCutOfTheGoodFiles) {
   int64_t blocksBefore = LiveBlocks();
-  for (const char* name : {"msadpcm_stereo.wav", "ima_mono.wav", "ulaw_stereo.wav", "mp3_tagged.mp3",
-                           "ogg_stereo.ogg"}) {
+  for (const char* name :
+       {"msadpcm_stereo.wav", "ima_mono.wav", "ulaw_stereo.wav", "mp3_tagged.mp3", "ogg_stereo.ogg"}) {
     SCOPED_TRACE(name);
     Bytes file = ReadTestFile(name);
     ASSERT_FALSE(file.empty());
@@ -98,8 +110,7 @@ TEST(SoundDecMalformed, EveryCutOfTheGoodFiles) {
 TEST(SoundDecMalformed, SeededByteDamage) {
   std::mt19937 random(20240607);
   int64_t blocksBefore = LiveBlocks();
-  for (const char* name : {"msadpcm_mono.wav", "ima_stereo.wav", "alaw_mono.wav", "mp3_plain.mp3",
-                           "ogg_stereo.ogg"}) {
+  for (const char* name : {"msadpcm_mono.wav", "ima_stereo.wav", "alaw_mono.wav", "mp3_plain.mp3", "ogg_stereo.ogg"}) {
     SCOPED_TRACE(name);
     Bytes good = ReadTestFile(name);
     for (int round = 0; round < 40; round++) {

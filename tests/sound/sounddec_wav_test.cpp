@@ -80,15 +80,18 @@ TEST(SoundDecWav, HeadersThatCannotDescribePcmAreRefused) {
     PutChunk(chunks, "data", Ramp(64));
     return Riff(chunks);
   };
-  EXPECT_EQ(DecodeAll(withFmt(FmtBody(1, 0, 8000, 16000, 2, 16))).openResult, -1);  // 0 channels
-  EXPECT_EQ(DecodeAll(withFmt(FmtBody(1, 1, 8000, 16000, 0, 16))).openResult, -1);  // 0 block align
-  EXPECT_EQ(DecodeAll(withFmt(FmtBody(1, 1, 0, 0, 2, 16))).openResult, -1);          // 0 rate
-  EXPECT_EQ(DecodeAll(withFmt(FmtBody(1, 2, 8000, 16000, 2, 16))).openResult, -1);   // 2 x 16 bits in 2 bytes
-  EXPECT_EQ(DecodeAll(withFmt(FmtBody(1, 0, 8000, 16000, 4, 0), true)).openResult, -1);    // 16 bytes, 0 channels
-  EXPECT_EQ(DecodeAll(withFmt(FmtBody(1, 2, 8000, 16000, 3, 0), true)).openResult, -1);    // 3 bytes over 2 channels
-  EXPECT_EQ(DecodeAll(withFmt(FmtBody(1, 1, 8000, 24000, 3, 20))).openResult, -1);   // 20 bits
-  EXPECT_EQ(DecodeAll(withFmt(FmtBody(1, 3, 8000, 48000, 6, 16))).openResult, -1);   // 3 channels
-  EXPECT_EQ(DecodeAll(withFmt(FmtBody(3, 1, 8000, 32000, 4, 32))).openResult, -1);   // float: no decoder
+  EXPECT_EQ(DecodeAll(withFmt(FmtBody(1, 0, 8000, 16000, 2, 16))).openResult, -1);       // 0 channels
+  EXPECT_EQ(DecodeAll(withFmt(FmtBody(1, 1, 8000, 16000, 0, 16))).openResult, -1);       // 0 block align
+  EXPECT_EQ(DecodeAll(withFmt(FmtBody(1, 1, 0, 0, 2, 16))).openResult, -1);              // 0 rate
+  EXPECT_EQ(DecodeAll(withFmt(FmtBody(1, 2, 8000, 16000, 2, 16))).openResult, -1);       // 2 x 16 bits in 2 bytes
+  EXPECT_EQ(DecodeAll(withFmt(FmtBody(1, 0, 8000, 16000, 4, 0), true)).openResult, -1);  // 16 bytes, 0 channels
+  EXPECT_EQ(DecodeAll(withFmt(FmtBody(1, 2, 8000, 16000, 3, 0), true)).openResult, -1);  // 3 bytes over 2 channels
+  EXPECT_EQ(DecodeAll(withFmt(FmtBody(1, 1, 8000, 24000, 3, 20))).openResult, -1);       // 20 bits
+  EXPECT_EQ(DecodeAll(withFmt(FmtBody(1, 3, 8000, 48000, 6, 16))).openResult, -1);       // 3 channels
+  EXPECT_EQ(DecodeAll(withFmt(FmtBody(3, 1, 8000, 32000, 4, 32))).openResult, -1);       // float: no decoder
+  // Rates up to what the audio device mixes.
+  EXPECT_EQ(DecodeAll(withFmt(FmtBody(1, 1, 768000, 1536000, 2, 16))).openResult, 0);
+  EXPECT_EQ(DecodeAll(withFmt(FmtBody(1, 1, 768001, 1536002, 2, 16))).openResult, -1);
 
   Bytes shortFmt = FmtBody(1, 1, 8000, 16000, 2, 16);
   shortFmt.resize(14);
@@ -182,6 +185,8 @@ TEST(SoundDecWav, SeeksMoveToTheSampleUnlessCloserThanSixteenBytes) {
   EXPECT_EQ(std::memcmp(buffer, data.data() + 1960, 40), 0);
   // Beyond the end: nothing to read, and no failure.
   EXPECT_EQ(SeekSoundConverter(&c, 100000), 0);
+  EXPECT_EQ(ReadSoundConverterPcm(&c, buffer, 4), 0);
+  EXPECT_EQ(SeekSoundConverter(&c, INT64_MAX), 0);  // no overflow of sample * 4
   EXPECT_EQ(ReadSoundConverterPcm(&c, buffer, 4), 0);
 
   // A whole conversion starts from the beginning whatever was read before.
