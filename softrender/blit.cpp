@@ -16,11 +16,24 @@ constexpr auto kRunPalette32 = MakeBlitVariantTable<Pixel32, PaletteSource32, Ru
 // The plain blit's own palette copy, read by its full-strength subtracts.
 uint32_t g_plainPaletteCopy[256];
 
-bool g_fastSpans = true;
+int DetectSpanLevel() {
+#if defined(__x86_64__) || defined(__i386__)
+  return __builtin_cpu_supports("avx2") ? 2 : 1;
+#else
+  return 1;
+#endif
+}
+
+const int g_detectedSpanLevel = DetectSpanLevel();
+int g_spanLevel = g_detectedSpanLevel;
 
 }  // namespace
 
-void SetBlitFastSpansForTest(int flag) { g_fastSpans = flag != 0; }
+int BlitSpanLevel() { return g_spanLevel; }
+
+void SetBlitSpanLevelForTest(int level) {
+  g_spanLevel = level < 0 || level > g_detectedSpanLevel ? g_detectedSpanLevel : level;
+}
 
 int BlitImagesMatch(const MEMIMG* destination, const MEMIMG* source) {
   if (!destination || !source || !destination->base || !source->base) return 0;
@@ -85,7 +98,7 @@ bool StartBlitJob32(BlitJob<Pixel32>* job, MEMIMG* destination, const IntRect& c
                     : sb->palette;
   }
   job->state = MakeBlendState32(g_drawSettings.blendParam, DrawBrightnessRgb(g_drawSettings));
-  job->fast = g_fastSpans;
+  job->spanLevel = g_spanLevel;
   return true;
 }
 

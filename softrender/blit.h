@@ -19,9 +19,6 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int32_t x, int32_t y,
 void StretchBlitMemImg(MEMIMG* destination, const MEMIMG* source, const IntRect* rect,
                        int32_t transparentFlag, const MEMIMG* blendImage);
 
-// Tests compare the vector spans with the plain loops: 0 turns them off.
-void SetBlitFastSpansForTest(int flag);
-
 // Shared by the blits: 1 when source may be drawn into destination (same
 // colour type 0 or 1, destination without palette and alpha).
 int BlitImagesMatch(const MEMIMG* destination, const MEMIMG* source);

@@ -68,7 +68,7 @@ template <class Family>
 struct BlitJob {
   BlitGeometry g;
   typename Family::State state;
-  bool fast;  // allow the family's vector spans
+  int spanLevel;  // the family's vector spans in use (0: none)
 };
 
 struct Pixel32 {
@@ -78,11 +78,11 @@ struct Pixel32 {
   static Dst Apply(Dst d, uint32_t s, uint32_t w, uint32_t a, const State& st) {
     return BlendPixel32<Op, Blend, Alpha, Bright>(d, s, w, a, st);
   }
-  // Vector form of a row: 1:1 from s, or (columns given) at those columns of
-  // row s. Returns how many leading pixels it drew.
+  // Vector form of rows rows: 1:1 from s, or (columns given) at those
+  // columns of row s. Returns how many leading columns of each row it drew.
   template <class Source, BlendOp Op, unsigned Mods>
-  static int FastSpan(Dst* d, const uint8_t* s, const int32_t* columns, int n,
-                      const BlitJob<Pixel32>& job);
+  static int FastRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch,
+                      const int32_t* columns, int n, int rows, const BlitJob<Pixel32>& job);
 };
 
 // The copy variants (no blend image, brightness or alpha) and the
@@ -159,7 +159,9 @@ void StretchBlitLoop(const BlitJob<Family>& job) {
     Dst* dp = reinterpret_cast<Dst*>(dstRow);
     int32_t j = 0;
     if constexpr (!(Op == BlendOp::Copy && Mods == 0)) {
-      if (job.fast) j = Family::template FastSpan<Source, Op, Mods>(dp, srcRow, columns, g.width, job);
+      if (job.spanLevel) {
+        j = Family::template FastRows<Source, Op, Mods>(dstRow, 0, srcRow, 0, columns, g.width, 1, job);
+      }
     }
     for (; j < g.width; j++) {
       const intptr_t column = columns[j];
@@ -193,24 +195,16 @@ void StretchBlitLoop(const BlitJob<Family>& job) {
   }
 }
 
-// One row of a 1:1 draw: every source pixel covers one destination pixel.
+// The pixels of one row of a 1:1 draw, one at a time.
 template <class Family, class Source, BlendOp Op, unsigned Mods>
-inline void BlitSpan(typename Family::Dst* dp, const uint8_t* sp, const uint8_t* bp, int n,
-                     const BlitJob<Family>& job) {
+inline void BlitSpanScalar(typename Family::Dst* dp, const uint8_t* sp, const uint8_t* bp, int n,
+                           const BlitJob<Family>& job) {
   constexpr bool kBlend = (Mods & ModBlendImage) != 0, kBright = (Mods & ModBrightness) != 0;
   const BlitGeometry& g = job.g;
   if constexpr (Op == BlendOp::Copy && Mods == 0 && !Source::kPalette &&
                 Source::kBytes == sizeof(typename Family::Dst)) {
     std::memcpy(dp, sp, static_cast<size_t>(n) * Source::kBytes);
-    return;
   } else {
-    if (job.fast) {
-      const int done = Family::template FastSpan<Source, Op, Mods>(dp, sp, nullptr, n, job);
-      dp += done;
-      sp += static_cast<intptr_t>(done) * Source::kBytes;
-      if constexpr (kBlend) bp += done;
-      n -= done;
-    }
     for (int i = 0; i < n; i++) {
       const uint32_t key = Source::Key(sp + static_cast<intptr_t>(i) * Source::kBytes);
       const Coverage cover = ClassifySource<Source, Mods>(key, g.transparent);
@@ -228,20 +222,34 @@ inline void BlitSpan(typename Family::Dst* dp, const uint8_t* sp, const uint8_t*
   }
 }
 
-// The plain blit: rows of 1:1 spans.
+// Rows of a 1:1 draw: the family's vector spans take the leading columns of
+// every row, the scalar loop the rest.
 template <class Family, class Source, BlendOp Op, unsigned Mods>
-void PlainBlitLoop(const BlitJob<Family>& job) {
+inline void BlitRows(uint8_t* dstRow, const uint8_t* srcRow, const uint8_t* blendRow, int n,
+                     int rows, const BlitJob<Family>& job) {
+  using Dst = typename Family::Dst;
   const BlitGeometry& g = job.g;
-  uint8_t* dstRow = g.dst;
-  const uint8_t* srcRow = g.src;
-  const uint8_t* blendRow = g.blend;
-  for (int32_t y = 0; y < g.height; y++) {
-    BlitSpan<Family, Source, Op, Mods>(reinterpret_cast<typename Family::Dst*>(dstRow), srcRow,
-                                       blendRow, g.width, job);
+  int done = 0;
+  if (job.spanLevel) {
+    done = Family::template FastRows<Source, Op, Mods>(dstRow, g.dstPitch, srcRow, g.srcRowStep,
+                                                       nullptr, n, rows, job);
+  }
+  if (done == n) return;
+  for (int y = 0; y < rows; y++) {
+    BlitSpanScalar<Family, Source, Op, Mods>(
+        reinterpret_cast<Dst*>(dstRow) + done, srcRow + static_cast<intptr_t>(done) * Source::kBytes,
+        blendRow ? blendRow + done : nullptr, n - done, job);
     dstRow += g.dstPitch;
     srcRow += g.srcRowStep;
     if (blendRow) blendRow += g.blendRowStep;
   }
+}
+
+// The plain blit.
+template <class Family, class Source, BlendOp Op, unsigned Mods>
+void PlainBlitLoop(const BlitJob<Family>& job) {
+  const BlitGeometry& g = job.g;
+  BlitRows<Family, Source, Op, Mods>(g.dst, g.src, g.blend, g.width, g.height, job);
 }
 
 // The plain blit through the source's transparency run table (whole, unclipped
@@ -268,13 +276,13 @@ void RunTableBlitLoop(const BlitJob<Family>& job) {
       const int32_t length = (code & 0x3F) + 1;
       const int32_t n = length < g.width - x ? length : g.width - x;
       if (n > 0) {
-        Dst* dp = reinterpret_cast<Dst*>(dstRow) + x;
+        uint8_t* dp = dstRow + static_cast<intptr_t>(x) * sizeof(Dst);
         const uint8_t* sp = srcRow + static_cast<intptr_t>(x) * Source::kBytes;
         const uint8_t* bp = blendRow ? blendRow + x : nullptr;
         if (runClass == RunOpaque) {
-          BlitSpan<Family, Source, Op, kOpaque>(dp, sp, bp, n, job);
+          BlitRows<Family, Source, Op, kOpaque>(dp, sp, bp, n, 1, job);
         } else if (runClass == RunPartial) {
-          if constexpr (!Source::kPalette) BlitSpan<Family, Source, Op, kPartial>(dp, sp, bp, n, job);
+          if constexpr (!Source::kPalette) BlitRows<Family, Source, Op, kPartial>(dp, sp, bp, n, 1, job);
         }
         x += n;
       }
@@ -335,14 +343,16 @@ constexpr int BlitVariantIndex(BlendOp op, unsigned mods) {
 
 // Vector spans exist for direct-colour 32-bit sources only.
 template <class Source, BlendOp Op, unsigned Mods>
-int Pixel32::FastSpan(Dst* d, const uint8_t* s, const int32_t* columns, int n,
-                      const BlitJob<Pixel32>& job) {
+int Pixel32::FastRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch,
+                      const int32_t* columns, int n, int rows, const BlitJob<Pixel32>& job) {
   if constexpr (Source::kPalette) {
     return 0;
   } else if (columns) {
-    return BlendSpan32Fast<Op, Mods, true>(d, s, columns, n, job.g.transparent, job.state);
+    return BlendSpan32Fast<Op, Mods, true>(job.spanLevel, d, dPitch, s, sPitch, columns, n, rows,
+                                           job.g.transparent, job.state);
   } else {
-    return BlendSpan32Fast<Op, Mods, false>(d, s, nullptr, n, job.g.transparent, job.state);
+    return BlendSpan32Fast<Op, Mods, false>(job.spanLevel, d, dPitch, s, sPitch, nullptr, n, rows,
+                                            job.g.transparent, job.state);
   }
 }
 

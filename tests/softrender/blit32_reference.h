@@ -15,6 +15,7 @@
 #include "softrender/blend_tables.h"
 #include "softrender/blit.h"
 #include "softrender/memimg.h"
+#include "softrender/pixel_spans32.h"
 
 namespace blit32test {
 
@@ -66,7 +67,7 @@ class Blit32Test : public ::testing::Test {
   void TearDown() override {
     g_drawSettings = saved_;
     SetMmxUsableForTest(-1);
-    SetBlitFastSpansForTest(1);
+    SetBlitSpanLevelForTest(-1);
   }
   static void SetState(int32_t mode, int32_t param) {
     g_drawSettings.blendMode = mode;

@@ -27,7 +27,7 @@ struct Case {
   IntRect area;
   bool stretch;
   bool runTable;
-  bool fast;
+  int spanLevel;  // 0 scalar, 1 SSE2, 2 AVX2
   IntRect rect;  // stretch rectangle, or (x, y) of the plain blit
 };
 
@@ -61,7 +61,7 @@ Case RandomCase(std::mt19937& rng) {
   c.area = {l, t, kDstW - static_cast<int>(rng() % 6), kDstH - static_cast<int>(rng() % 6)};
   c.stretch = rng() % 2;
   c.runTable = !c.stretch && c.ref.transparentFlag && rng() % 2;
-  c.fast = rng() % 4 != 0;
+  c.spanLevel = static_cast<int>(rng() % 3);
   auto coord = [&](int extent) { return static_cast<int>(rng() % (extent + 8)) - 4; };
   if (c.stretch) {
     c.rect = {coord(kDstW), coord(kDstH), coord(kDstW), coord(kDstH)};
@@ -83,7 +83,7 @@ class Blit32Reference : public Blit32Test {
                  << "case " << caseNo << " mode " << c.ref.mode << " param " << c.ref.param
                  << " palette " << c.ref.palette << " alpha " << c.ref.alphaFlag << " T "
                  << c.ref.transparentFlag << " B " << c.ref.blendImage << " mmx " << c.ref.mmx
-                 << " stretch " << c.stretch << " runTable " << c.runTable << " fast " << c.fast
+                 << " stretch " << c.stretch << " runTable " << c.runTable << " spans " << c.spanLevel
                  << " src " << c.srcW << "x" << c.srcH << " rect " << c.rect.left << ","
                  << c.rect.top << "," << c.rect.right << "," << c.rect.bottom);
     RefDraw ref = c.ref;
@@ -116,7 +116,7 @@ class Blit32Reference : public Blit32Test {
     SetBright(ref.bright[2], ref.bright[1], ref.bright[0]);
     SetArea(c.area.left, c.area.top, c.area.right, c.area.bottom);
     SetMmxUsableForTest(ref.mmx ? 1 : 0);
-    SetBlitFastSpansForTest(c.fast ? 1 : 0);
+    SetBlitSpanLevelForTest(c.spanLevel);
 
     std::vector<uint32_t> expect = dst.Pixels();
     auto sourceAt = [&](int sx, int sy, uint32_t* key, uint32_t* color) {
@@ -197,7 +197,7 @@ TEST_F(Blit32Reference, EveryCombinationMatchesTheReference) {
   for (int mode : {0, 1, 2, 3, 4, 10, 11}) {
     for (int param : {1, 128, 255}) {
       for (unsigned mods = 0; mods < 16; mods++) {
-        for (int variant = 0; variant < 8; variant++) {
+        for (int variant = 0; variant < 24; variant++) {
           Case c = RandomCase(rng);
           c.ref.mode = mode;
           c.ref.param = param;
@@ -213,7 +213,8 @@ TEST_F(Blit32Reference, EveryCombinationMatchesTheReference) {
           c.ref.mmx = variant & 2;
           c.stretch = variant & 4;
           c.runTable = !c.stretch && c.ref.transparentFlag && (variant & 2);
-          c.srcW = 5 + rng() % 12;
+          c.spanLevel = variant / 8;
+          c.srcW = 9 + rng() % 12;
           c.srcH = 3;
           c.area = {0, 0, kDstW, kDstH};
           if (c.stretch) c.rect = {1, 2, 1 + 2 * c.srcW, 2 + c.srcH / 2 + 1};
