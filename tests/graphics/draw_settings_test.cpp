@@ -17,17 +17,6 @@ class DrawSettingsTest : public ::testing::Test {
   void TearDown() override { SetBlendGraphLookup(nullptr); }
 };
 
-TEST_F(DrawSettingsTest, Defaults) {
-  const DrawSettings& s = g_drawSettings;
-  EXPECT_EQ(s.blendMode, BlendNone);
-  EXPECT_EQ(s.blendParam, 255);
-  EXPECT_EQ(DrawBrightnessRgb(s), kNoBrightness);
-  EXPECT_EQ(s.blendGraph, -1);
-  EXPECT_EQ(s.blendImage, nullptr);
-  EXPECT_EQ(s.drawArea.right, 640);
-  EXPECT_EQ(s.drawArea.bottom, 480);
-}
-
 TEST_F(DrawSettingsTest, BlendModeIsStoredAsGivenAndTheParameterClamped) {
   EXPECT_EQ(SetBlendMode(BlendAlpha, 300), 0);
   EXPECT_EQ(g_drawSettings.blendMode, BlendAlpha);
