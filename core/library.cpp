@@ -13,6 +13,7 @@
 #include "core/system_report.h"
 #include "core/window.h"
 #include "file/file_access.h"
+#include "input/input_system.h"
 #include "platform/timer.h"
 #include "platform/window.h"
 #include "sound/sound_system.h"
@@ -46,7 +47,8 @@ int RunStartSequence() {
   }
   RunSystemReport();
   if (CreateMainWindow() != 0) return -1;
-  // Input: if (InitInputSystem() != 0) return -1;
+  // Only -1 is a failed start; the input start's 1 (keyboard without its event) is not.
+  if (InitInputSystem() == -1) return -1;
   InitSoundSystem();  // its result is not tested: the library runs on without sound
   // Graphics: if (<graphics start>() != 0) return -1;  (it starts the font manager)
   // Input: InitInputCharBuffer();
@@ -66,7 +68,7 @@ void RunEndSequence() {
   // Sound: StopMusicTrack();
   // Graphics: release the 3D model tables here.
   // Graphics: end the graphics here (it ends the font system).
-  // Input: EndInputSystem();
+  EndInputSystem();
   TerminateSoundSystem();
   DestroyMainWindow();
   // Software renderer: release the remaining software images here.
@@ -84,7 +86,7 @@ void RunEndSequence() {
 void RunPerPassWork() {
   // Sound: RefillAllStreamSounds();
   // Sound: PollMusicPlaying();
-  // Input: UpdateJoypadVibrationTimers();
+  UpdateJoypadVibrationTimers();
   // Network: PumpNetWorkMessages(1);
   // Network: RunHttpTransferStep for every HTTP transfer.
   // Input: ProcessStringInput();

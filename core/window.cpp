@@ -6,6 +6,7 @@
 #include "core/list.h"
 #include "core/log.h"
 #include "core/memory.h"
+#include "input/input_system.h"
 #include "platform/instance_lock.h"
 
 namespace {
@@ -72,7 +73,8 @@ void OnActivationChange(bool active) {
   // Key-up messages of keys let go elsewhere never come.
   if (!active) std::memset(g_window.keyDown, 0, sizeof(g_window.keyDown));
   // Graphics: pause drawing / restore the screen here.
-  // Input: AcquireInputDevices(); RefreshJoypadEffects();
+  AcquireInputDevices();
+  RefreshJoypadEffects();
   // Input (IME): on activation with the IME enabled and open, set its restore step to 1.
   // Movies: active ? ResumeAllMovies() : PauseAllMovies();
 }
@@ -244,10 +246,16 @@ int64_t MainWindowProc(const WindowMessage& message) {
       // Sound: OnMusicNotify();
       return 0;
     case WM_INPUT_FLAG_A:
-      // Input: message.wParam == 1 ? SetHookFlagAOn() : SetHookFlagAOff();
+      if (message.wParam == 1)
+        SetHookFlagAOn();
+      else
+        SetHookFlagAOff();
       return 0;
     case WM_INPUT_FLAG_B:
-      // Input: message.wParam == 1 ? SetHookFlagBOn() : SetHookFlagBOff();
+      if (message.wParam == 1)
+        SetHookFlagBOn();
+      else
+        SetHookFlagBOff();
       return 0;
     case WM_SOCKET_EVENT:
       // Network: DispatchSocketEvent(message.wParam, message.lParam);

@@ -1,26 +1,18 @@
 #include "input/input_host.h"
 
-#include <cstdlib>
-
-#include "core/log.h"
+#include "core/core_api.h"
+#include "core/system_report.h"
+#include "core/window.h"
 
 namespace {
 
-// Stand-ins until the library core's window and message loop take over.
-int NoWindowMessages() { return 0; }
-void NoWait() {}
-void LogAndExit(const char* text) {
-  LogPrintf("%s", text);
-  LogClose();
-  std::exit(-1);
-}
-int AlwaysActive() { return 1; }
-int NeverClosing() { return 0; }
-int VirtualKeySystem() { return 264; }
-void NoWindow() {}
+int ProcessMessages() { return ProcessWindowMessages(); }
+// The main window comes up in front when it is made; nothing to raise here.
+void MainWindowAlreadyInFront() {}
 
 constexpr InputHostServices kCoreServices = {
-    NoWindowMessages, NoWait, LogAndExit, AlwaysActive, NeverClosing, VirtualKeySystem, NoWindow,
+    ProcessMessages,     WaitWhileInactive, FatalErrorExit,           GetWindowActiveFlag,
+    GetWindowClosingFlag, GetOsCodeWord,    MainWindowAlreadyInFront,
 };
 
 }  // namespace

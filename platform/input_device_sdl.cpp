@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/input_device.h"
+#include "platform/sdl_subsystem.h"
 #include "platform/timer.h"
 
 namespace {
@@ -451,7 +452,8 @@ class SdlObject final : public InputObject {
   }
 
   void Release() override {
-    SDL_QuitSubSystem(subsystems_);
+    if (subsystems_ & SDL_INIT_HAPTIC) PlatformQuitSdlSubsystem(SDL_INIT_HAPTIC);
+    PlatformQuitSdlSubsystem(SDL_INIT_JOYSTICK);
     delete this;
   }
 
@@ -464,9 +466,9 @@ class SdlInputBackend final : public InputBackend {
   int CreateInputObject(int version, InputObject** object) override {
     *object = nullptr;
     if (version != 7 && version != 8) return kInputErrBadArgument;
-    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return kInputErrUnavailable;
+    if (PlatformInitSdlSubsystem(SDL_INIT_JOYSTICK) != 0) return kInputErrUnavailable;
     Uint32 subsystems = SDL_INIT_JOYSTICK;
-    if (SDL_InitSubSystem(SDL_INIT_HAPTIC) == 0) subsystems |= SDL_INIT_HAPTIC;  // optional
+    if (PlatformInitSdlSubsystem(SDL_INIT_HAPTIC) == 0) subsystems |= SDL_INIT_HAPTIC;  // optional
     *object = new SdlObject(subsystems);
     return kInputOk;
   }

@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include "platform/sdl_subsystem.h"
+
 namespace {
 
 struct VirtualPad {
@@ -33,12 +35,12 @@ VirtualPad* Find(int deviceIndex) {
 }  // namespace
 
 int AttachVirtualJoypad(int axes, int buttons, int hats) {
-  if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return -1;
+  if (PlatformInitSdlSubsystem(SDL_INIT_JOYSTICK) != 0) return -1;
   VirtualPad* slot = nullptr;
   for (VirtualPad& pad : g_pads)
     if (!pad.joystick) slot = &pad;
   if (!slot) {
-    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+    PlatformQuitSdlSubsystem(SDL_INIT_JOYSTICK);
     return -1;
   }
   *slot = VirtualPad{};
@@ -55,7 +57,7 @@ int AttachVirtualJoypad(int axes, int buttons, int hats) {
   int index = SDL_JoystickAttachVirtualEx(&desc);
   if (index < 0 || !(slot->joystick = SDL_JoystickOpen(index))) {
     if (index >= 0) SDL_JoystickDetachVirtual(index);
-    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+    PlatformQuitSdlSubsystem(SDL_INIT_JOYSTICK);
     return -1;
   }
   slot->id = SDL_JoystickInstanceID(slot->joystick);
@@ -68,7 +70,7 @@ void DetachVirtualJoypad(int deviceIndex) {
   SDL_JoystickClose(pad->joystick);
   SDL_JoystickDetachVirtual(deviceIndex);
   *pad = VirtualPad{};
-  SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+  PlatformQuitSdlSubsystem(SDL_INIT_JOYSTICK);
 }
 
 void DetachAllVirtualJoypads() {

@@ -30,7 +30,7 @@ void InputTest::SetUp() {
   g_inputHost = InputHostServices{Messages, Wait, Fatal, Active, Closing, OsCode, Bring};
   SetInputBackend(&devices);
   std::memset(&g_inputDevices, 0, sizeof(g_inputDevices));
-  logPath = ::testing::TempDir() + "input_test_log.txt";
+  logPath = (dir.path() / "Log.txt").string();
   LogClose();
   LogOpen(logPath.c_str());
 }
@@ -43,7 +43,6 @@ void InputTest::TearDown() {
   SetInputBackend(nullptr);
   ResetInputHostServices();
   LogClose();
-  std::remove(logPath.c_str());
   g_host = nullptr;
 }
 

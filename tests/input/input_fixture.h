@@ -9,6 +9,7 @@
 #include "input/input_host.h"
 #include "input/input_system.h"
 #include "platform/input_device.h"
+#include "tests/support/scratch_dir.h"
 
 // The window's side as a test plays it.
 struct ScriptedHost {
@@ -33,6 +34,7 @@ class InputTest : public ::testing::Test {
   std::vector<std::string> LogLines();
   bool LogHas(const std::string& line);
 
+  ScratchDir dir;
   ScriptedInputBackend devices;
   ScriptedHost host;
   std::string logPath;

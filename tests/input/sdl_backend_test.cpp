@@ -5,10 +5,13 @@
 #include <cstring>
 #include <set>
 
+#include "core/core_api.h"
 #include "input/input_host.h"
 #include "input/input_system.h"
 #include "platform/input_device.h"
 #include "platform/input_test_devices.h"
+#include "platform/window.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
@@ -20,13 +23,18 @@ constexpr int kUsbLeftCtrl = 224, kUsbRightAlt = 230, kUsbRightShift = 229, kUsb
 
 int g_osCode = 264;
 int OsCode() { return g_osCode; }
+int NoMessages() { return 0; }
+int Active() { return 1; }
 
+// The SDL devices without a window: the window's side always active.
 class SdlInputTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetInputBackend(nullptr);
     ResetInputHostServices();
     g_inputHost.getOperatingSystemCode = OsCode;
+    g_inputHost.processWindowMessages = NoMessages;
+    g_inputHost.getWindowActiveFlag = Active;
     std::memset(&g_inputDevices, 0, sizeof(g_inputDevices));
   }
   void TearDown() override {
@@ -60,24 +68,39 @@ std::set<int> KeyCodesThroughVirtualKeys(int scancode) {
   return down;
 }
 
-TEST_F(SdlInputTest, StartsHeadlessAndAnswersWithEveryKeyUp) {
-  for (int osCode : {264, 263}) {  // virtual keys, then the keyboard device
-    SCOPED_TRACE(osCode);
-    g_osCode = osCode;
-    ASSERT_EQ(InitInputSystem(), 0);
-    EXPECT_TRUE(HasDirectInput());
-    EXPECT_NE(g_inputDevices.mouseDevice, nullptr);
-    EXPECT_NE(g_inputDevices.keyboardDevice, nullptr);
-    uint8_t keys[256];
-    std::memset(keys, 5, sizeof(keys));
-    g_inputDevices.lastKeyboardRead--;  // make sure this call reads
-    ASSERT_EQ(GetAllKeyStates(keys), 0);
-    for (int i = 0; i < 256; i++) ASSERT_EQ(keys[i], 0) << i;
-    EXPECT_EQ(IsKeyDownByCode(0x01), 0);
-    EXPECT_EQ(GetMouseButtonState(), 0);
-    EXPECT_EQ(EndInputSystem(), 0);
-    EXPECT_FALSE(IsInputStarted());
-  }
+TEST(SdlInput, TheLibraryStartsHeadlessAndAnswersWithEveryKeyUp) {
+  ScratchDir dir;
+  SetInputBackend(nullptr);
+  SetPlatformWindow(nullptr);
+  ResetInputHostServices();
+  SetAllowMultipleInstances(1);  // test programs run side by side
+  ChangeWindowMode(1);
+  ASSERT_EQ(LibraryInit(), 0);
+  EXPECT_TRUE(HasDirectInput());
+  EXPECT_NE(g_inputDevices.mouseDevice, nullptr);
+  EXPECT_NE(g_inputDevices.keyboardDevice, nullptr);
+  uint8_t keys[256];
+  std::memset(keys, 5, sizeof(keys));
+  ASSERT_EQ(GetAllKeyStates(keys), 0);
+  for (int i = 0; i < 256; i++) ASSERT_EQ(keys[i], 0) << i;
+  g_inputDevices.lastKeyboardRead--;
+  EXPECT_EQ(UpdateKeyboardState(), 1);  // really read, through the virtual keys
+  EXPECT_EQ(IsKeyDownByCode(0x01), 0);
+  EXPECT_EQ(GetMouseButtonState(), 0);
+  EXPECT_EQ(LibraryEnd(), 0);
+  EXPECT_FALSE(IsInputStarted());
+}
+
+TEST_F(SdlInputTest, TheKeyboardDeviceAnswersWithEveryKeyUp) {
+  g_osCode = 263;
+  ASSERT_EQ(InitInputSystem(), 0);
+  g_inputDevices.lastKeyboardRead--;
+  EXPECT_EQ(UpdateKeyboardState(), 1);
+  for (int i = 0; i < 256; i++) ASSERT_EQ(g_inputDevices.keyState[i], 0) << i;
+  MouseState mouse;
+  ASSERT_EQ(g_inputDevices.mouseDevice->Acquire(), 0);
+  ASSERT_EQ(g_inputDevices.mouseDevice->GetDeviceState(&mouse, sizeof(mouse)), 0);
+  for (uint8_t b : mouse.buttons) EXPECT_EQ(b, 0);
 }
 
 TEST_F(SdlInputTest, ScancodesMapToKeyCodesAndAgreeWithTheVirtualKeyPath) {
