@@ -16,38 +16,27 @@ constexpr int32_t kSinePowerThreshold = 5000;  // the sine joins above this powe
 constexpr int kPadNumberIgnoredBit = 0x1000;
 constexpr int kContinue = 1, kStop = 0;
 
-InputEffectParameters SineEffect() {
+// What both effects share: endless, full gain, no trigger, on X and Y.
+InputEffectParameters EffectOn(InputEffectType type, int polar) {
   InputEffectParameters p{};
-  p.type = InputEffectType::Sine;
-  p.polar = 1;
+  p.type = type;
+  p.polar = polar;
   p.durationUs = kInputInfinite;
-  p.samplePeriodUs = 0;
   p.gain = 10000;
   p.triggerButton = -1;
   p.axisCount = 2;
   p.axes[0] = InputAxis::X;
   p.axes[1] = InputAxis::Y;
-  p.hasEnvelope = 1;
-  p.attackLevel = 0;
-  p.attackTimeUs = 500000;
-  p.fadeLevel = 0;
-  p.fadeTimeUs = 1000000;
   p.magnitude = 10000;
-  p.periodUs = 1500000;
   return p;
 }
 
-InputEffectParameters ConstantForceEffect() {
-  InputEffectParameters p{};
-  p.type = InputEffectType::ConstantForce;
-  p.polar = 0;
-  p.durationUs = kInputInfinite;
-  p.gain = 10000;
-  p.triggerButton = -1;
-  p.axisCount = 2;
-  p.axes[0] = InputAxis::X;
-  p.axes[1] = InputAxis::Y;
-  p.magnitude = 10000;
+InputEffectParameters SineEffect() {
+  InputEffectParameters p = EffectOn(InputEffectType::Sine, 1);
+  p.hasEnvelope = 1;
+  p.attackTimeUs = 500000;
+  p.fadeTimeUs = 1000000;
+  p.periodUs = 1500000;
   return p;
 }
 
@@ -140,7 +129,7 @@ int AddJoypadDevice(const InputDeviceInstance* instance, void* context) {
   InputEffect* effect2 = nullptr;
   if (device->CreateEffect(SineEffect(), &effect2) < 0) effect2 = nullptr;
   InputEffect* effect1 = nullptr;
-  if (device->CreateEffect(ConstantForceEffect(), &effect1) < 0) {
+  if (device->CreateEffect(EffectOn(InputEffectType::ConstantForce, 0), &effect1) < 0) {
     effect1 = nullptr;
     LogWrite("周期的エフェクトの作成に失敗しました。\n");
   }

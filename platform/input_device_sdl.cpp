@@ -56,6 +56,14 @@ class SdlEffect final : public InputEffect {
 // What every device shares: format, level, acquisition, event watch.
 class SdlDeviceBase : public InputDevice {
  public:
+  // The watch sees SDL events only between Watched and Destroy, so never a
+  // device that is half made or half gone.
+  template <typename Device, typename... Args>
+  static Device* Watched(Args... args) {
+    auto* device = new Device(args...);
+    SDL_AddEventWatch(&SdlDeviceBase::Watch, static_cast<SdlDeviceBase*>(device));
+    return device;
+  }
   int GetDeviceInfo(InputDeviceInfo* info) override {
     std::memset(info, 0, sizeof(*info));
     SDL_strlcpy(info->instanceName, name_, sizeof(info->instanceName));
@@ -101,9 +109,6 @@ class SdlDeviceBase : public InputDevice {
   }
   virtual ~SdlDeviceBase() = default;
 
-  // The watch sees SDL events only between these two, so never a device
-  // that is half made or half gone.
-  void StartWatching() { SDL_AddEventWatch(&SdlDeviceBase::Watch, this); }
   void Destroy() {
     SDL_DelEventWatch(&SdlDeviceBase::Watch, this);
     delete this;
@@ -140,11 +145,7 @@ class SdlDeviceBase : public InputDevice {
 
 class SdlKeyboardDevice final : public SdlDeviceBase {
  public:
-  static SdlKeyboardDevice* Make() {
-    auto* device = new SdlKeyboardDevice();
-    device->StartWatching();
-    return device;
-  }
+  SdlKeyboardDevice() : SdlDeviceBase(InputDataFormat::Keyboard, "Keyboard") {}
   int GetDeviceState(void* state, uint32_t size) override {
     if (int r = CheckRead(size); r < 0) return r;
     int count = 0;
@@ -155,7 +156,6 @@ class SdlKeyboardDevice final : public SdlDeviceBase {
   void Release() override { Destroy(); }
 
  private:
-  SdlKeyboardDevice() : SdlDeviceBase(InputDataFormat::Keyboard, "Keyboard") {}
   void OnEvent(const SDL_Event& event) override {
     if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) Notify();
   }
@@ -163,11 +163,7 @@ class SdlKeyboardDevice final : public SdlDeviceBase {
 
 class SdlMouseDevice final : public SdlDeviceBase {
  public:
-  static SdlMouseDevice* Make() {
-    auto* device = new SdlMouseDevice();
-    device->StartWatching();
-    return device;
-  }
+  SdlMouseDevice() : SdlDeviceBase(InputDataFormat::Mouse, "Mouse") {}
   int GetDeviceState(void* state, uint32_t size) override {
     if (int r = CheckRead(size); r < 0) return r;
     MouseState out{};
@@ -185,7 +181,6 @@ class SdlMouseDevice final : public SdlDeviceBase {
   void Release() override { Destroy(); }
 
  private:
-  SdlMouseDevice() : SdlDeviceBase(InputDataFormat::Mouse, "Mouse") {}
   void OnEvent(const SDL_Event& event) override {
     switch (event.type) {
       case SDL_MOUSEMOTION:
@@ -211,11 +206,6 @@ class SdlMouseDevice final : public SdlDeviceBase {
 
 class SdlJoypadDevice final : public SdlDeviceBase {
  public:
-  static SdlJoypadDevice* Make(SDL_Joystick* joystick) {
-    auto* device = new SdlJoypadDevice(joystick, SDL_JoystickName(joystick));
-    device->StartWatching();
-    return device;
-  }
   SdlJoypadDevice(SDL_Joystick* joystick, const char* name)
       : SdlDeviceBase(InputDataFormat::Joystick, name),
         joystick_(joystick),
@@ -439,15 +429,15 @@ class SdlObject final : public InputObject {
     if (std::memcmp(guid.data, instance.guid, sizeof(instance.guid)) != 0) return kInputErrUnavailable;
     SDL_Joystick* joystick = SDL_JoystickOpen(instance.index);
     if (!joystick) return kInputErrUnavailable;
-    *device = SdlJoypadDevice::Make(joystick);
+    *device = SdlDeviceBase::Watched<SdlJoypadDevice>(joystick, SDL_JoystickName(joystick));
     return kInputOk;
   }
 
   int CreateSystemDevice(InputSystemDevice which, InputDevice** device) override {
     if (which == InputSystemDevice::Mouse)
-      *device = SdlMouseDevice::Make();
+      *device = SdlDeviceBase::Watched<SdlMouseDevice>();
     else
-      *device = SdlKeyboardDevice::Make();
+      *device = SdlDeviceBase::Watched<SdlKeyboardDevice>();
     return kInputOk;
   }
 
