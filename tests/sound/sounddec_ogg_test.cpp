@@ -1,5 +1,4 @@
-// Ogg Vorbis: totals, whole conversion with its headroom, seeking, and the
-// stream adapters.
+// Ogg Vorbis: totals, whole conversion with its headroom, seeking.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -49,22 +48,6 @@ TEST(SoundDecOgg, TotalsCountRealSamplesAndTheWholeBlockHasHeadroom) {
   ASSERT_EQ(ReadSoundConverterPcm(&c, buffer, 40), 40);
   EXPECT_EQ(std::memcmp(buffer, whole.data() + 40, 40), 0);
   CloseSoundConverter(&c);
-}
-
-TEST(SoundDecOgg, StreamAdaptersPassThroughAndRefuseANullSource) {
-  Bytes bytes = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-  MemorySource source(bytes);
-  StreamAccess access = source.access();
-  uint8_t buffer[4];
-  EXPECT_EQ(OggStreamRead(buffer, 1, 4, &access), 4u);
-  EXPECT_EQ(buffer[3], 4);
-  EXPECT_EQ(OggStreamTell(&access), 4);
-  EXPECT_EQ(OggStreamSeek(&access, -2, 2), 0);
-  EXPECT_EQ(OggStreamTell(&access), 7);
-  EXPECT_EQ(OggStreamRead(buffer, 1, 4, &access), 2u);
-  EXPECT_EQ(OggStreamRead(buffer, 1, 4, nullptr), static_cast<size_t>(-1));
-  EXPECT_EQ(OggStreamSeek(nullptr, 0, 0), -1);
-  EXPECT_EQ(OggStreamTell(nullptr), -1);
 }
 
 TEST(SoundDecOgg, ConverterSurvivesBeingCopied) {
