@@ -68,12 +68,12 @@ TEST(BadImages, TheGoodControlsOfTheCorpusLoad) {
 }
 
 TEST(BadImages, EveryCutOfAGoodFileFails) {
-  PngSpec spec;
-  spec.width = 5;
-  spec.height = 4;
-  spec.colorType = 6;
-  spec.samples.assign(5 * 4 * 4, 0x5A);
-  std::vector<uint8_t> png = EncodePng(spec);
+  PngParams params;
+  params.width = 5;
+  params.height = 4;
+  params.colorType = 6;
+  params.samples.assign(5 * 4 * 4, 0x5A);
+  std::vector<uint8_t> png = EncodePng(params);
   std::vector<uint8_t> jpeg = EncodeJpeg(16, 16, 3, std::vector<uint8_t>(16 * 16 * 3, 77));
   int64_t blocks = MemGetTotals().liveBlocks;
   for (const std::vector<uint8_t>* file : {&png, &jpeg}) {
@@ -92,11 +92,11 @@ TEST(BadImages, FlippedBytesNeverCrash) {
   // Seeded damage: each load may fail or succeed, but must not crash or leak.
   std::vector<uint8_t> samples(32 * 16 * 3);
   for (size_t i = 0; i < samples.size(); i++) samples[i] = static_cast<uint8_t>(i * 13);
-  PngSpec spec;
-  spec.width = 32;
-  spec.height = 16;
-  spec.samples = samples;
-  std::vector<uint8_t> png = EncodePng(spec);
+  PngParams params;
+  params.width = 32;
+  params.height = 16;
+  params.samples = samples;
+  std::vector<uint8_t> png = EncodePng(params);
   std::vector<uint8_t> jpeg = EncodeJpeg(32, 16, 3, samples, 80, true);
   int64_t blocks = MemGetTotals().liveBlocks;
   uint32_t seed = 12345;
@@ -126,9 +126,9 @@ TEST(ImageLoaders, TheLoaderIsChosenByContentNotByName) {
   EXPECT_FALSE(IsJpegData(jpeg, 2));
 
   // A PNG saved under a .jpg name still loads.
-  PngSpec spec;
-  spec.samples = {1, 2, 3};
-  std::vector<uint8_t> bytes = EncodePng(spec);
+  PngParams params;
+  params.samples = {1, 2, 3};
+  std::vector<uint8_t> bytes = EncodePng(params);
   fs::path path = UniqueTempPath("really_a_png.JPG");
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                               static_cast<std::streamsize>(bytes.size()));

@@ -23,7 +23,7 @@ void NoFlush(png_structp) {}
 
 }  // namespace
 
-std::vector<uint8_t> EncodePng(const PngSpec& spec) {
+std::vector<uint8_t> EncodePng(const PngParams& params) {
   std::vector<uint8_t> out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
@@ -32,30 +32,30 @@ std::vector<uint8_t> EncodePng(const PngSpec& spec) {
     throw std::runtime_error("png write failed");
   }
   png_set_write_fn(png, &out, AppendToVector, NoFlush);
-  png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType,
-               spec.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+  png_set_IHDR(png, info, params.width, params.height, params.bitDepth, params.colorType,
+               params.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
   std::vector<png_color> palette;
-  for (size_t i = 0; i + 2 < spec.palette.size(); i += 3) {
-    palette.push_back({spec.palette[i], spec.palette[i + 1], spec.palette[i + 2]});
+  for (size_t i = 0; i + 2 < params.palette.size(); i += 3) {
+    palette.push_back({params.palette[i], params.palette[i + 1], params.palette[i + 2]});
   }
   if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
   png_color_16 transparent{};
-  transparent.gray = spec.transparent[0];
-  transparent.red = spec.transparent[0];
-  transparent.green = spec.transparent[1];
-  transparent.blue = spec.transparent[2];
-  if (!spec.paletteAlpha.empty() || spec.hasTransparentColor) {
-    png_set_tRNS(png, info, spec.paletteAlpha.empty() ? nullptr : spec.paletteAlpha.data(),
-                 static_cast<int>(spec.paletteAlpha.size()), spec.hasTransparentColor ? &transparent : nullptr);
+  transparent.gray = params.transparent[0];
+  transparent.red = params.transparent[0];
+  transparent.green = params.transparent[1];
+  transparent.blue = params.transparent[2];
+  if (!params.paletteAlpha.empty() || params.hasTransparentColor) {
+    png_set_tRNS(png, info, params.paletteAlpha.empty() ? nullptr : params.paletteAlpha.data(),
+                 static_cast<int>(params.paletteAlpha.size()), params.hasTransparentColor ? &transparent : nullptr);
   }
   png_write_info(png, info);
   size_t rowBytes = png_get_rowbytes(png, info);
-  std::vector<png_bytep> rows(spec.height);
-  for (uint32_t y = 0; y < spec.height; y++) {
-    rows[y] = const_cast<png_bytep>(spec.samples.data()) + y * rowBytes;
+  std::vector<png_bytep> rows(params.height);
+  for (uint32_t y = 0; y < params.height; y++) {
+    rows[y] = const_cast<png_bytep>(params.samples.data()) + y * rowBytes;
   }
-  if (spec.samples.size() < rowBytes * spec.height) throw std::runtime_error("too few samples");
+  if (params.samples.size() < rowBytes * params.height) throw std::runtime_error("too few samples");
   png_write_image(png, rows.data());
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-struct PngSpec {
+struct PngParams {
   uint32_t width = 1;
   uint32_t height = 1;
   int colorType = 2;  // PNG_COLOR_TYPE_RGB
@@ -15,7 +15,7 @@ struct PngSpec {
   bool hasTransparentColor = false;
   uint16_t transparent[3] = {};  // grey in [0], or r, g, b
 };
-std::vector<uint8_t> EncodePng(const PngSpec& spec);
+std::vector<uint8_t> EncodePng(const PngParams& params);
 
 // components 1 (grey), 3 (RGB) or 4 (CMYK as libjpeg stores it, with an Adobe marker).
 std::vector<uint8_t> EncodeJpeg(uint32_t width, uint32_t height, int components,

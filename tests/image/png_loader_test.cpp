@@ -17,11 +17,11 @@ class PngLoad : public ::testing::Test {
     ReleaseGraphImage(&image);
     EXPECT_EQ(MemGetTotals().liveBlocks, blocksBefore_);
   }
-  void Load(const PngSpec& spec) {
-    std::vector<uint8_t> file = EncodePng(spec);
+  void Load(const PngParams& params) {
+    std::vector<uint8_t> file = EncodePng(params);
     ASSERT_EQ(LoadGraphImageFromMemory(file.data(), file.size(), &image), 0);
-    ASSERT_EQ(image.width, static_cast<int32_t>(spec.width));
-    ASSERT_EQ(image.height, static_cast<int32_t>(spec.height));
+    ASSERT_EQ(image.width, static_cast<int32_t>(params.width));
+    ASSERT_EQ(image.height, static_cast<int32_t>(params.height));
     ASSERT_EQ(image.format.bitsPerPixel, 32);
     ASSERT_EQ(image.pitch, image.width * 4);
   }
@@ -30,11 +30,11 @@ class PngLoad : public ::testing::Test {
 };
 
 TEST_F(PngLoad, RgbComesOutAsX8R8G8B8) {
-  PngSpec spec;
-  spec.width = 2;
-  spec.height = 2;
-  spec.samples = {255, 0, 0, 0, 255, 0, 0, 0, 255, 10, 20, 30};
-  Load(spec);
+  PngParams params;
+  params.width = 2;
+  params.height = 2;
+  params.samples = {255, 0, 0, 0, 255, 0, 0, 0, 255, 10, 20, 30};
+  Load(params);
   EXPECT_EQ(image.format.alphaMask, 0u);
   EXPECT_EQ(image.format.redMask, 0xFF0000u);
   EXPECT_EQ(PixelAt(image, 0, 0) & 0xFFFFFF, 0xFF0000u);
@@ -44,102 +44,102 @@ TEST_F(PngLoad, RgbComesOutAsX8R8G8B8) {
 }
 
 TEST_F(PngLoad, RgbaKeepsItsAlpha) {
-  PngSpec spec;
-  spec.width = 2;
-  spec.colorType = PNG_COLOR_TYPE_RGBA;
-  spec.samples = {1, 2, 3, 4, 200, 100, 50, 255};
-  Load(spec);
+  PngParams params;
+  params.width = 2;
+  params.colorType = PNG_COLOR_TYPE_RGBA;
+  params.samples = {1, 2, 3, 4, 200, 100, 50, 255};
+  Load(params);
   EXPECT_EQ(image.format.alphaMask, kAlphaMask);
   EXPECT_EQ(PixelAt(image, 0, 0), 0x04010203u);
   EXPECT_EQ(PixelAt(image, 1, 0), 0xFFC86432u);
 }
 
 TEST_F(PngLoad, GreyOfEveryDepthSpreadsToRgb) {
-  PngSpec spec;
-  spec.colorType = PNG_COLOR_TYPE_GRAY;
-  spec.width = 4;
-  spec.bitDepth = 1;
-  spec.samples = {0xA0};  // 1, 0, 1, 0
-  Load(spec);
+  PngParams params;
+  params.colorType = PNG_COLOR_TYPE_GRAY;
+  params.width = 4;
+  params.bitDepth = 1;
+  params.samples = {0xA0};  // 1, 0, 1, 0
+  Load(params);
   EXPECT_EQ(PixelAt(image, 0, 0) & 0xFFFFFF, 0xFFFFFFu);
   EXPECT_EQ(PixelAt(image, 1, 0) & 0xFFFFFF, 0u);
   EXPECT_EQ(PixelAt(image, 2, 0) & 0xFFFFFF, 0xFFFFFFu);
   ReleaseGraphImage(&image);
 
-  spec.bitDepth = 2;
-  spec.samples = {0x1B};  // 0, 1, 2, 3 -> 0x00, 0x55, 0xAA, 0xFF
-  Load(spec);
+  params.bitDepth = 2;
+  params.samples = {0x1B};  // 0, 1, 2, 3 -> 0x00, 0x55, 0xAA, 0xFF
+  Load(params);
   EXPECT_EQ(PixelAt(image, 1, 0) & 0xFFFFFF, 0x555555u);
   EXPECT_EQ(PixelAt(image, 2, 0) & 0xFFFFFF, 0xAAAAAAu);
   ReleaseGraphImage(&image);
 
-  spec.bitDepth = 16;
-  spec.width = 1;
-  spec.samples = {0xAB, 0xCD};  // the high byte survives
-  Load(spec);
+  params.bitDepth = 16;
+  params.width = 1;
+  params.samples = {0xAB, 0xCD};  // the high byte survives
+  Load(params);
   EXPECT_EQ(PixelAt(image, 0, 0) & 0xFFFFFF, 0xABABABu);
   EXPECT_EQ(image.format.alphaMask, 0u);
 }
 
 TEST_F(PngLoad, GreyWithAlphaAndSixteenBitSamples) {
-  PngSpec spec;
-  spec.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
-  spec.samples = {0x40, 0x80};
-  Load(spec);
+  PngParams params;
+  params.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
+  params.samples = {0x40, 0x80};
+  Load(params);
   EXPECT_EQ(PixelAt(image, 0, 0), 0x80404040u);
   ReleaseGraphImage(&image);
 
-  spec.colorType = PNG_COLOR_TYPE_RGBA;
-  spec.bitDepth = 16;
-  spec.samples = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0x7F, 0xFF};
-  Load(spec);
+  params.colorType = PNG_COLOR_TYPE_RGBA;
+  params.bitDepth = 16;
+  params.samples = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0x7F, 0xFF};
+  Load(params);
   EXPECT_EQ(PixelAt(image, 0, 0), 0x7F12569Au);
 }
 
 TEST_F(PngLoad, PaletteWithTransparencyGetsAlpha) {
-  PngSpec spec;
-  spec.colorType = PNG_COLOR_TYPE_PALETTE;
-  spec.bitDepth = 2;
-  spec.width = 3;
-  spec.palette = {255, 0, 0, 0, 255, 0, 0, 0, 255};
-  spec.paletteAlpha = {0x00, 0x80};  // the third entry stays opaque
-  spec.samples = {0x18};             // 0, 1, 2
-  Load(spec);
+  PngParams params;
+  params.colorType = PNG_COLOR_TYPE_PALETTE;
+  params.bitDepth = 2;
+  params.width = 3;
+  params.palette = {255, 0, 0, 0, 255, 0, 0, 0, 255};
+  params.paletteAlpha = {0x00, 0x80};  // the third entry stays opaque
+  params.samples = {0x18};             // 0, 1, 2
+  Load(params);
   EXPECT_EQ(image.format.alphaMask, kAlphaMask);
   EXPECT_EQ(PixelAt(image, 0, 0), 0x00FF0000u);
   EXPECT_EQ(PixelAt(image, 1, 0), 0x8000FF00u);
   EXPECT_EQ(PixelAt(image, 2, 0), 0xFF0000FFu);
   ReleaseGraphImage(&image);
 
-  spec.paletteAlpha.clear();
-  Load(spec);
+  params.paletteAlpha.clear();
+  Load(params);
   EXPECT_EQ(image.format.alphaMask, 0u);
   EXPECT_EQ(PixelAt(image, 0, 0) & 0xFFFFFF, 0xFF0000u);
 }
 
 TEST_F(PngLoad, ATransparentColourBecomesAlphaZero) {
-  PngSpec spec;
-  spec.width = 2;
-  spec.samples = {0, 0, 0, 1, 1, 1};
-  spec.hasTransparentColor = true;
-  Load(spec);
+  PngParams params;
+  params.width = 2;
+  params.samples = {0, 0, 0, 1, 1, 1};
+  params.hasTransparentColor = true;
+  Load(params);
   EXPECT_EQ(image.format.alphaMask, kAlphaMask);
   EXPECT_EQ(PixelAt(image, 0, 0), 0x00000000u);
   EXPECT_EQ(PixelAt(image, 1, 0), 0xFF010101u);
 }
 
 TEST_F(PngLoad, InterlacedMatchesPlain) {
-  PngSpec spec;
-  spec.width = 9;
-  spec.height = 7;
-  for (uint32_t i = 0; i < spec.width * spec.height; i++) {
-    spec.samples.insert(spec.samples.end(), {uint8_t(i * 3), uint8_t(i * 5), uint8_t(255 - i)});
+  PngParams params;
+  params.width = 9;
+  params.height = 7;
+  for (uint32_t i = 0; i < params.width * params.height; i++) {
+    params.samples.insert(params.samples.end(), {uint8_t(i * 3), uint8_t(i * 5), uint8_t(255 - i)});
   }
-  Load(spec);
+  Load(params);
   GraphImage plain = image;
   image = {};
-  spec.interlace = true;
-  Load(spec);
+  params.interlace = true;
+  Load(params);
   for (int y = 0; y < 7; y++)
     for (int x = 0; x < 9; x++) EXPECT_EQ(PixelAt(image, x, y), PixelAt(plain, x, y));
   ReleaseGraphImage(&plain);
