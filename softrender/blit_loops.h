@@ -158,10 +158,8 @@ void StretchBlitLoop(const BlitJob<Family>& job) {
   for (int32_t y = 0;;) {
     Dst* dp = reinterpret_cast<Dst*>(dstRow);
     int32_t j = 0;
-    if constexpr (!(Op == BlendOp::Copy && Mods == 0)) {
-      if (job.spanLevel) {
-        j = Family::template FastRows<Source, Op, Mods>(dstRow, 0, srcRow, 0, columns, g.width, 1, job);
-      }
+    if (job.spanLevel) {
+      j = Family::template FastRows<Source, Op, Mods>(dstRow, 0, srcRow, 0, columns, g.width, 1, job);
     }
     for (; j < g.width; j++) {
       const intptr_t column = columns[j];
@@ -230,7 +228,8 @@ inline void BlitRows(uint8_t* dstRow, const uint8_t* srcRow, const uint8_t* blen
   using Dst = typename Family::Dst;
   const BlitGeometry& g = job.g;
   int done = 0;
-  if (job.spanLevel) {
+  constexpr bool kRowCopy = Op == BlendOp::Copy && Mods == 0 && !Source::kPalette;
+  if (!kRowCopy && job.spanLevel && n >= 4) {  // shorter runs cost more to hand over than to draw
     done = Family::template FastRows<Source, Op, Mods>(dstRow, g.dstPitch, srcRow, g.srcRowStep,
                                                        nullptr, n, rows, job);
   }
@@ -267,7 +266,14 @@ void RunTableBlitLoop(const BlitJob<Family>& job) {
   uint8_t* dstRow = g.dst;
   const uint8_t* srcRow = g.src;
   const uint8_t* blendRow = g.blend;
+  // Runs touch the destination sparsely and branch unpredictably, so the
+  // next row is fetched ahead by hand (long rows stream well by themselves).
+  const intptr_t rowBytes = static_cast<intptr_t>(g.width) * sizeof(Dst);
+  const intptr_t prefetchBytes = rowBytes <= 1024 ? rowBytes : 0;
   for (int32_t y = 0; y < g.height; y++) {
+    if (y + 1 < g.height) {
+      for (intptr_t b = 0; b < prefetchBytes; b += 64) __builtin_prefetch(dstRow + g.dstPitch + b, 1);
+    }
     int32_t x = 0;
     while (table < g.runTableEnd) {
       const uint8_t code = *table++;

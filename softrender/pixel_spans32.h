@@ -24,7 +24,6 @@ template <BlendOp Op, unsigned Mods>
 constexpr bool HasBlendSpan32Fast() {
 #if defined(__SSE2__)
   if (Mods & ModBlendImage) return false;
-  if (Op == BlendOp::Copy && Mods == 0) return false;  // a row copy already
   if (Mods & ModAlpha) {
     return Op == BlendOp::Copy || Op == BlendOp::Alpha || Op == BlendOp::InvertedSource ||
            Op == BlendOp::MultiplyAlpha;
@@ -75,11 +74,15 @@ struct SpanOps {
     const R borrow = V::CmpGt16(V::Xor(lowD, sign), V::Xor(lowT, sign));
     return V::Add16(V::Sub16(V::Add16(d, V::MulhiU16(t, f)), V::MulhiU16(d, f)), borrow);
   }
+  // The packed add with byte-saturating adds: with green's and red's lowest
+  // bits (and the top byte) cleared, the saturated bytes are the rule's
+  // bytes but for those lowest bits, which the 32-bit sum's carries and the
+  // inputs' own lowest bits supply.
   static R PackedAdd(R x, R d) {
-    const R sum = V::Add32(V::And(x, V::Set32(0x00FEFEFF)), V::And(d, V::Set32(0x00FEFEFF)));
-    const R carry = V::And(sum, V::Set32(0x01010100));
-    return V::Or(V::Or(V::Sub32(carry, V::template Srli32<8>(carry)), sum),
-                 V::And(V::Or(x, d), V::Set32(0x00010100)));
+    const R mask = V::Set32(0x00FEFEFF);
+    const R u = V::And(x, mask), v = V::And(d, mask);
+    const R carries = V::And(V::Add32(u, v), V::Set32(0x01010100));
+    return V::Or(V::Or(V::AddsU8(u, v), carries), V::And(V::Or(x, d), V::Set32(0x00010100)));
   }
   static R PackedSubtract(R x, R d) {
     const R diff = V::Sub32(V::Or(d, V::Set32(0x01010100)), V::And(x, V::Set32(0x00FEFEFF)));
@@ -263,6 +266,7 @@ struct VecSse2 {
   static Reg CmpGt16(Reg a, Reg b) { return _mm_cmpgt_epi16(a, b); }
   static Reg CmpEq32(Reg a, Reg b) { return _mm_cmpeq_epi32(a, b); }
   static Reg SubsU8(Reg a, Reg b) { return _mm_subs_epu8(a, b); }
+  static Reg AddsU8(Reg a, Reg b) { return _mm_adds_epu8(a, b); }
   static Reg UnpackLo8(Reg a, Reg b) { return _mm_unpacklo_epi8(a, b); }
   static Reg UnpackHi8(Reg a, Reg b) { return _mm_unpackhi_epi8(a, b); }
   static Reg PackUs16(Reg a, Reg b) { return _mm_packus_epi16(a, b); }

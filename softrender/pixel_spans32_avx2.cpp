@@ -42,6 +42,7 @@ struct VecAvx2 {
   static Reg CmpGt16(Reg a, Reg b) { return _mm256_cmpgt_epi16(a, b); }
   static Reg CmpEq32(Reg a, Reg b) { return _mm256_cmpeq_epi32(a, b); }
   static Reg SubsU8(Reg a, Reg b) { return _mm256_subs_epu8(a, b); }
+  static Reg AddsU8(Reg a, Reg b) { return _mm256_adds_epu8(a, b); }
   // Unpack and pack work within each 128-bit half, so they undo each other.
   static Reg UnpackLo8(Reg a, Reg b) { return _mm256_unpacklo_epi8(a, b); }
   static Reg UnpackHi8(Reg a, Reg b) { return _mm256_unpackhi_epi8(a, b); }
