@@ -19,8 +19,20 @@ const TriangleSolidTable* SolidFamily(int32_t destType) {
   return nullptr;
 }
 
+// The source's colour type, palette and (16-bit texel size) alpha choose the
+// table; a palette source without its palette draws nothing.
 const TriangleVariantTable* TexturedFamily(const MemImgBase* source) {
-  if (source->colorType == MemImgType32 && source->paletteFlag != 1) return &kDirect32Triangles;
+  // Flags other than 0 and 1 are never made; their texel size is unknown.
+  if (static_cast<uint32_t>(source->paletteFlag) > 1 || static_cast<uint32_t>(source->alphaFlag) > 1) {
+    return nullptr;
+  }
+  const bool palette = source->paletteFlag == 1;
+  if (palette && !source->palette) return nullptr;
+  if (source->colorType == MemImgType32) return palette ? &kPalette32Triangles : &kDirect32Triangles;
+  if (source->colorType == MemImgType16) {
+    if (palette) return &kPalette16Triangles;
+    return source->alphaFlag == 1 ? &kDirectAlpha16Triangles : &kDirect16Triangles;
+  }
   return nullptr;
 }
 

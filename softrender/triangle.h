@@ -39,8 +39,7 @@ struct TriangleEdge {
 
 struct TriangleSide {
   TriangleEdge edge;
-  TriangleEdge next;     // the side's second edge, when hasNext
-  int32_t nextStartRow;  // row that the left side's second edge starts on
+  TriangleEdge next;  // the side's second edge, when hasNext
   int32_t hasNext;
 };
 

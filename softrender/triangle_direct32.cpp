@@ -2,5 +2,4 @@
 #include "softrender/triangle_raster.h"
 
 constexpr TriangleVariantTable kDirect32Triangles =
-    MakeTexturedTriangleTable<Pixel32, DirectSource32, BlendOp::Copy, BlendOp::Alpha,
-                              BlendOp::Add, BlendOp::Subtract>();
+    MakeTexturedTriangleTable<Pixel32, DirectSource32>();

@@ -6,10 +6,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 
 #include "softrender/memimg.h"  // before blit_loops.h, which uses its run classes
 #include "softrender/blit_loops.h"
+#include "softrender/pixel_ops16.h"
 #include "softrender/pixel_ops32.h"
 #include "softrender/triangle.h"
 
@@ -41,11 +43,14 @@ inline void WalkTriangleRows(TriangleSetup& s, SpanFn&& span) {
     y++;
     left.edge.rows--;
     right.edge.rows--;
+    // The row goes on when the left side changes edge. Going back to the
+    // middle vertex's own row would draw a row twice when the top vertex lies
+    // above row 0 (truncated toward zero, it starts one row low) and the
+    // middle one does not; in every other case the two rows are the same.
     if (left.edge.rows == 0) {
       if (!left.hasNext) return;
       left.edge = left.next;
       left.hasNext = 0;
-      y = left.nextStartRow;
     }
     if (right.edge.rows == 0) {
       if (!right.hasNext) return;
@@ -117,9 +122,46 @@ inline BlendState32 MakeTriangleBlendState<Pixel32>(const TriangleSetup& s) {
                       {s.brightProduct[0], s.brightProduct[1], s.brightProduct[2]}};
 }
 
+template <>
+inline BlendState16 MakeTriangleBlendState<Pixel16>(const TriangleSetup& s) {
+  return BlendState16{static_cast<uint32_t>(s.param),
+                      s.paramProduct,
+                      s.paramLerp,
+                      {s.brightProduct[0], s.brightProduct[1], s.brightProduct[2]}};
+}
+
+// How a texel is drawn. Copy to subtract follow the blits; the multiply,
+// inverted-source and multiply-blend operations skip no texel for its alpha:
+// under the transparent flag an alpha of 0 is a weight like any other, and
+// only 255 drops it.
+template <class Source, BlendOp Op, unsigned Mods>
+inline Coverage ClassifyTexel(uint32_t key, uint32_t transparent) {
+  constexpr bool kAlphaKeeps = Op == BlendOp::Multiply || Op == BlendOp::InvertedSource ||
+                               Op == BlendOp::MultiplyAlpha;
+  if constexpr (kAlphaKeeps && (Mods & ModAlpha) && (Mods & ModTransparent)) {
+    return Source::Alpha(key) == 255 ? Coverage::Plain : Coverage::Weighted;
+  } else {
+    return ClassifySource<Source, Mods>(key, transparent);
+  }
+}
+
+// The modifier sets a source kind can be drawn with: palette images and
+// 2-byte 16-bit texels have no alpha, 4-byte 16-bit texels always have it.
+template <class Source>
+constexpr bool TriangleModsPossible(unsigned mods) {
+  const bool alpha = (mods & ModAlpha) != 0;
+  if constexpr (Source::kPalette || std::is_same_v<Source, DirectSource16>) {
+    return !alpha;
+  } else if constexpr (std::is_same_v<Source, DirectAlphaSource16>) {
+    return alpha;
+  } else {
+    return true;
+  }
+}
+
 // The textured kernel of a pixel family (destination format and arithmetic)
-// and a source reader, for one blend operation and modifier set: the same
-// pixel operations and transparency rules as the blits, one texel per pixel.
+// and a source reader, for one blend operation and modifier set: the blits'
+// pixel operations, one texel per pixel.
 template <class Family, class Source, BlendOp Op, unsigned Mods>
 struct TexturedKernel {
   using DestPixel = typename Family::Dst;
@@ -141,7 +183,7 @@ struct TexturedKernel {
 
   void Plot(DestPixel* d, const uint8_t* texel, uint8_t blendValue) const {
     const uint32_t key = Source::Key(texel);
-    const Coverage cover = ClassifySource<Source, Mods>(key, transparent);
+    const Coverage cover = ClassifyTexel<Source, Op, Mods>(key, transparent);
     if (cover == Coverage::Skip) return;
     const uint32_t color = Source::Color(key, palette);
     uint32_t w = 0;
@@ -166,20 +208,28 @@ using TriangleModifierRow = std::array<TriangleFn, kBlendModifierCount>;
 using TriangleVariantTable = std::array<TriangleModifierRow, kTriangleOpCount>;
 using TriangleSolidTable = std::array<TriangleFn, kTriangleOpCount>;
 
-template <class Family, class Source, BlendOp Op, std::size_t... Mods>
-constexpr TriangleModifierRow MakeTexturedRow(std::index_sequence<Mods...>) {
-  return {&DrawTexturedTriangle<TexturedKernel<Family, Source, Op, static_cast<unsigned>(Mods)>>...};
+template <class Family, class Source, BlendOp Op, unsigned Mods>
+constexpr TriangleFn TexturedEntry() {
+  if constexpr (TriangleModsPossible<Source>(Mods)) {
+    return &DrawTexturedTriangle<TexturedKernel<Family, Source, Op, Mods>>;
+  } else {
+    return nullptr;
+  }
 }
 
-// The table of a family and source with rows for the given operations,
-// generated at compile time.
-template <class Family, class Source, BlendOp... Ops>
+template <class Family, class Source, BlendOp Op, std::size_t... Mods>
+constexpr TriangleModifierRow MakeTexturedRow(std::index_sequence<Mods...>) {
+  return {TexturedEntry<Family, Source, Op, static_cast<unsigned>(Mods)>()...};
+}
+
+// The table of a family and source, every operation, generated at compile
+// time.
+template <class Family, class Source>
 constexpr TriangleVariantTable MakeTexturedTriangleTable() {
-  TriangleVariantTable table{};
-  ((table[static_cast<int>(Ops)] =
-        MakeTexturedRow<Family, Source, Ops>(std::make_index_sequence<kBlendModifierCount>())),
-   ...);
-  return table;
+  return []<std::size_t... Ops>(std::index_sequence<Ops...>) {
+    return TriangleVariantTable{MakeTexturedRow<Family, Source, static_cast<BlendOp>(Ops)>(
+        std::make_index_sequence<kBlendModifierCount>())...};
+  }(std::make_index_sequence<kTriangleOpCount>());
 }
 
 // Solid kernels are Kernel<Op>.
@@ -202,3 +252,7 @@ uint32_t PrepareTriangleSolidColor(const TriangleSetup& setup, int32_t colorType
 extern const TriangleSolidTable kSolid32Triangles;
 extern const TriangleSolidTable kSolid16Triangles;
 extern const TriangleVariantTable kDirect32Triangles;
+extern const TriangleVariantTable kPalette32Triangles;
+extern const TriangleVariantTable kDirect16Triangles;
+extern const TriangleVariantTable kDirectAlpha16Triangles;
+extern const TriangleVariantTable kPalette16Triangles;

@@ -127,7 +127,6 @@ int SetupTriangleGeometry(TriangleSetup* s, const TriangleVertex vertices[3], in
       s->right = SingleEdgeSide(longEdge);
       s->left = SingleEdgeSide(upper);
       s->left.next = MakeEdge(X[m], Y[m], X[l], Y[l]);
-      s->left.nextStartRow = TrianglePixel(Y[m]);
       s->left.hasNext = 1;
     } else {
       s->left = SingleEdgeSide(longEdge);

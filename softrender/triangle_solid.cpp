@@ -5,12 +5,9 @@
 #include <cstdint>
 
 #include "softrender/memimg.h"
-#include "softrender/triangle_ops16.h"
 #include "softrender/triangle_raster.h"
 
 namespace {
-
-using namespace triops;
 
 // Colour bytes 0-2 each through its own product-table row; top byte 0.
 uint32_t ScaleColor32(uint32_t color, const int32_t* blue, const int32_t* green,
@@ -56,14 +53,13 @@ struct Solid32 {
 template <BlendOp Op>
 struct Solid16 {
   using DestPixel = uint16_t;
-  const int32_t* lerp;
+  BlendState16 state;
   uint32_t color;
 
-  explicit Solid16(const TriangleSetup& s) : lerp(s.paramLerp) {
+  explicit Solid16(const TriangleSetup& s) : state(MakeTriangleBlendState<Pixel16>(s)) {
     color = s.solidColor;
-    if constexpr (Op == BlendOp::InvertedSource) color ^= 0xFFFFu;
     if constexpr (Op == BlendOp::Add || Op == BlendOp::Subtract) {
-      const int32_t* row = s.paramProduct;
+      const int32_t* row = state.paramRow;
       color = Pack16(row[RedOf16(color)], row[GreenOf16(color)], row[BlueOf16(color)]);
     }
   }
@@ -74,17 +70,14 @@ struct Solid16 {
     } else {
       for (int32_t i = 0; i < n; i++) {
         uint32_t out;
-        if constexpr (Op == BlendOp::Alpha || Op == BlendOp::InvertedSource) {
-          out = MoveFieldsToward16(d[i], color, lerp);
-        } else if constexpr (Op == BlendOp::Add) {
-          out = PackedAdd16(d[i], color);
+        if constexpr (Op == BlendOp::Add) {
+          out = PackedAdd16(color, d[i]);
         } else if constexpr (Op == BlendOp::Subtract) {
-          out = PackedSubtract16(d[i], color);
-        } else if constexpr (Op == BlendOp::Multiply) {
-          out = MultiplyFields16(d[i], color);
+          out = PackedSubtract16(color, d[i]);
         } else {
-          static_assert(Op == BlendOp::MultiplyAlpha);
-          out = MoveFieldsToward16(d[i], MultiplyFields16(d[i], color), lerp);
+          // Inverted source: the complement is of the colour that already
+          // carries the brightness.
+          out = BlendPixel16<Op, false, false, false>(d[i], color, 0, 0, state);
         }
         d[i] = static_cast<uint16_t>(out);
       }

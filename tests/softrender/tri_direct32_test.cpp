@@ -114,82 +114,50 @@ TEST_F(TriTexture, BlendImageIsReadAtTheTexelsPosition) {
   EXPECT_EQ(dst.At32(0, 0), kUntouched);
 }
 
-// One texel drawn over one destination pixel: the triangle maps pixel
-// (0, 0) to texel (0, 0) and every other pixel outside the 1 x 1 source.
-struct Texel {
-  uint32_t dest;
-  uint32_t texel;
-  int32_t mode = BlendNone;
-  int32_t param = 255;
-  int32_t alphaFlag = 0;
-  int32_t transparentFlag = 0;
-  uint32_t transparent = 0;
-  int blendValue = -1;  // with a blend image of this value
-  int bright[3] = {255, 255, 255};  // red, green, blue
-  int border[2] = {0, 0};             // border parameter and range
-};
-
-uint32_t Draw(const Texel& t) {
-  ResetTriDrawState(4, 4);
-  SetTriMode(t.mode, t.param);
-  SetTriBrightness(t.bright[0], t.bright[1], t.bright[2]);
-  SetMemImgBorderTable(t.border[0], t.border[1]);
-  TriImage src(1, 1, MemImgType32, t.alphaFlag, 0, t.transparent);
-  TriImage dst(4, 4, MemImgType32), blend(1, 1, MemImgTypeBlend8);
-  src.At32(0, 0) = t.texel;
-  dst.Fill(t.dest);
-  blend.At8(0, 0) = static_cast<uint8_t>(t.blendValue);
-  const TriangleVertex v[3] = {TriV(0, 0, 0, 0), TriV(4, 0, 4, 0), TriV(0, 4, 0, 4)};
-  DrawTriangleMemImg(&dst.img, &src.img, v, t.transparentFlag, t.blendValue >= 0 ? &blend.img : nullptr,
-                     0);
-  EXPECT_EQ(dst.At32(1, 0), t.dest);  // outside the source
-  return dst.At32(0, 0);
-}
-
 TEST_F(TriDirect32, CopyWithSourceAlphaAndTheTransparentFlag) {
   // A without T: alpha 255 is still a factor, 255*255 >> 8 = 254, top kept.
-  EXPECT_EQ(Draw({.dest = 0x12000000, .texel = 0xFFFFFFFF, .alphaFlag = 1}), 0x12FEFEFEu);
+  EXPECT_EQ(DrawOneTexel({.dest = 0x12000000, .texel = 0xFFFFFFFF, .alphaFlag = 1}), 0x12FEFEFEu);
   // With T alpha 255 drops the factor: the whole texel is copied.
-  EXPECT_EQ(Draw({.dest = 0x12000000, .texel = 0xFFFFFFFF, .alphaFlag = 1, .transparentFlag = 1}),
+  EXPECT_EQ(DrawOneTexel({.dest = 0x12000000, .texel = 0xFFFFFFFF, .alphaFlag = 1, .transparentFlag = 1}),
             0xFFFFFFFFu);
   // Alpha 128, T: (0 + 255*128) >> 8 = 127.
-  EXPECT_EQ(Draw({.dest = 0x12000000, .texel = 0x80FFFFFF, .alphaFlag = 1, .transparentFlag = 1}),
+  EXPECT_EQ(DrawOneTexel({.dest = 0x12000000, .texel = 0x80FFFFFF, .alphaFlag = 1, .transparentFlag = 1}),
             0x127F7F7Fu);
 }
 
 TEST_F(TriDirect32, AlphaZeroIsSkippedOnlyUnderTheTransparentFlag) {
   const uint32_t dest = 0x5A102030, texel = 0x00808080;
   for (int32_t mode : {BlendNone, BlendAlpha, BlendAdd, BlendSubtract}) {
-    EXPECT_EQ(Draw({.dest = dest, .texel = texel, .mode = mode, .param = 100, .alphaFlag = 1,
+    EXPECT_EQ(DrawOneTexel({.dest = dest, .texel = texel, .mode = mode, .param = 100, .alphaFlag = 1,
                     .transparentFlag = 1}),
               dest)
         << mode;
   }
   // Without T the factor is 0: the colour stays; the add and the subtract
   // still rewrite the whole pixel.
-  EXPECT_EQ(Draw({.dest = dest, .texel = texel, .mode = BlendNone, .alphaFlag = 1}), dest);
-  EXPECT_EQ(Draw({.dest = dest, .texel = texel, .mode = BlendAlpha, .param = 100, .alphaFlag = 1}),
+  EXPECT_EQ(DrawOneTexel({.dest = dest, .texel = texel, .mode = BlendNone, .alphaFlag = 1}), dest);
+  EXPECT_EQ(DrawOneTexel({.dest = dest, .texel = texel, .mode = BlendAlpha, .param = 100, .alphaFlag = 1}),
             dest);
-  EXPECT_EQ(Draw({.dest = dest, .texel = texel, .mode = BlendAdd, .param = 100, .alphaFlag = 1}),
+  EXPECT_EQ(DrawOneTexel({.dest = dest, .texel = texel, .mode = BlendAdd, .param = 100, .alphaFlag = 1}),
             0x00102030u);
-  EXPECT_EQ(Draw({.dest = dest, .texel = texel, .mode = BlendSubtract, .param = 100, .alphaFlag = 1}),
+  EXPECT_EQ(DrawOneTexel({.dest = dest, .texel = texel, .mode = BlendSubtract, .param = 100, .alphaFlag = 1}),
             0x00112130u);
 }
 
 TEST_F(TriDirect32, AlphaModeAndItsParameterCases) {
-  EXPECT_EQ(Draw({.dest = 0x33000064, .texel = 0x000000C8, .mode = BlendAlpha, .param = 128}),
+  EXPECT_EQ(DrawOneTexel({.dest = 0x33000064, .texel = 0x000000C8, .mode = BlendAlpha, .param = 128}),
             0x33000096u);  // 100 + (100*128 >> 8) = 150
   // 255 draws as mode 0, whole texel included; 0 draws nothing.
-  EXPECT_EQ(Draw({.dest = 0x33000064, .texel = 0x770000C8, .mode = BlendAlpha, .param = 255}),
+  EXPECT_EQ(DrawOneTexel({.dest = 0x33000064, .texel = 0x770000C8, .mode = BlendAlpha, .param = 255}),
             0x770000C8u);
-  EXPECT_EQ(Draw({.dest = 0x33000064, .texel = 0x770000C8, .mode = BlendAlpha, .param = 0}),
+  EXPECT_EQ(DrawOneTexel({.dest = 0x33000064, .texel = 0x770000C8, .mode = BlendAlpha, .param = 0}),
             0x33000064u);
   // Blend image and alpha, w = a = 255: at p = 254, 255^3 * 254 >> 24 = 251;
   // at p = 255 the mode-0 block runs, 255^3 >> 16 = 253.
-  EXPECT_EQ(Draw({.dest = 0, .texel = 0xFF0000FF, .mode = BlendAlpha, .param = 254, .alphaFlag = 1,
+  EXPECT_EQ(DrawOneTexel({.dest = 0, .texel = 0xFF0000FF, .mode = BlendAlpha, .param = 254, .alphaFlag = 1,
                   .blendValue = 255}),
             0x000000FBu);
-  EXPECT_EQ(Draw({.dest = 0, .texel = 0xFF0000FF, .mode = BlendAlpha, .param = 255, .alphaFlag = 1,
+  EXPECT_EQ(DrawOneTexel({.dest = 0, .texel = 0xFF0000FF, .mode = BlendAlpha, .param = 255, .alphaFlag = 1,
                   .blendValue = 255}),
             0x000000FDu);
 }
@@ -197,54 +165,54 @@ TEST_F(TriDirect32, AlphaModeAndItsParameterCases) {
 TEST_F(TriDirect32, AddAndSubtractAtFullParameter) {
   // Blue 255 + 1 saturates and sets green's lowest bit; red 200 + 100
   // saturates and carries into the top byte.
-  EXPECT_EQ(Draw({.dest = 0x00640001, .texel = 0x00C800FF, .mode = BlendAdd}), 0x01FF01FFu);
+  EXPECT_EQ(DrawOneTexel({.dest = 0x00640001, .texel = 0x00C800FF, .mode = BlendAdd}), 0x01FF01FFu);
   // Black subtracted: green and red take their lowest bit from the guards.
-  EXPECT_EQ(Draw({.dest = 0xAB123456, .texel = 0x00000000, .mode = BlendSubtract}), 0x00133556u);
-  EXPECT_EQ(Draw({.dest = 0xAB123456, .texel = 0xFFFFFFFF, .mode = BlendAdd, .param = 0}),
+  EXPECT_EQ(DrawOneTexel({.dest = 0xAB123456, .texel = 0x00000000, .mode = BlendSubtract}), 0x00133556u);
+  EXPECT_EQ(DrawOneTexel({.dest = 0xAB123456, .texel = 0xFFFFFFFF, .mode = BlendAdd, .param = 0}),
             0xAB123456u);
-  EXPECT_EQ(Draw({.dest = 0xAB123456, .texel = 0xFFFFFFFF, .mode = BlendSubtract, .param = 0}),
+  EXPECT_EQ(DrawOneTexel({.dest = 0xAB123456, .texel = 0xFFFFFFFF, .mode = BlendSubtract, .param = 0}),
             0xAB123456u);
 }
 
 TEST_F(TriDirect32, ZeroBorderWeightInAddAndSubtract) {
   // Border (255, 255) gives weight 0 to blend value 0: the add keeps the
   // colour and clears the top byte, the subtract takes away black.
-  const Texel add{.dest = 0xAB123456, .texel = 0x00FFFFFF, .mode = BlendAdd, .param = 200,
+  const OneTexel add{.dest = 0xAB123456, .texel = 0x00FFFFFF, .mode = BlendAdd, .param = 200,
                   .blendValue = 0, .border = {255, 255}};
-  Texel sub = add;
+  OneTexel sub = add;
   sub.mode = BlendSubtract;
-  EXPECT_EQ(Draw(add), 0x00123456u);
-  EXPECT_EQ(Draw(sub), 0x00133556u);
+  EXPECT_EQ(DrawOneTexel(add), 0x00123456u);
+  EXPECT_EQ(DrawOneTexel(sub), 0x00133556u);
 }
 
 TEST_F(TriDirect32, TransparentColourComparesTheWholeTexel) {
-  const Texel base{.dest = 0x11111111, .texel = 0x00FF00FF, .transparentFlag = 1,
+  const OneTexel base{.dest = 0x11111111, .texel = 0x00FF00FF, .transparentFlag = 1,
                    .transparent = 0x00FF00FF};
-  EXPECT_EQ(Draw(base), 0x11111111u);
-  Texel topDiffers = base;
+  EXPECT_EQ(DrawOneTexel(base), 0x11111111u);
+  OneTexel topDiffers = base;
   topDiffers.texel = 0x01FF00FF;
-  EXPECT_EQ(Draw(topDiffers), 0x01FF00FFu);
-  Texel flagOff = base;
+  EXPECT_EQ(DrawOneTexel(topDiffers), 0x01FF00FFu);
+  OneTexel flagOff = base;
   flagOff.transparentFlag = 0;
-  EXPECT_EQ(Draw(flagOff), 0x00FF00FFu);
+  EXPECT_EQ(DrawOneTexel(flagOff), 0x00FF00FFu);
   // With source alpha the colour is never compared: alpha 0x80 weighs it.
-  Texel withAlpha = base;
+  OneTexel withAlpha = base;
   withAlpha.alphaFlag = 1;
   withAlpha.texel = withAlpha.transparent = 0x80FF00FF;
-  EXPECT_EQ(Draw(withAlpha), 0x11880888u);  // (17*256 + 238*128) >> 8 = 136; (17*256 - 17*128) >> 8 = 8
+  EXPECT_EQ(DrawOneTexel(withAlpha), 0x11880888u);  // (17*256 + 238*128) >> 8 = 136; (17*256 - 17*128) >> 8 = 8
 }
 
 TEST_F(TriDirect32, BrightnessJustBelowWhiteModulates) {
   // Blue brightness 254: the copy becomes a three-byte write, top byte kept.
-  EXPECT_EQ(Draw({.dest = 0x11000000, .texel = 0x77FFFFFF, .bright = {255, 255, 254}}),
+  EXPECT_EQ(DrawOneTexel({.dest = 0x11000000, .texel = 0x77FFFFFF, .bright = {255, 255, 254}}),
             0x11FFFFFEu);
   // Each channel by its own byte: red 200 under red brightness 128 -> 100.
-  EXPECT_EQ(Draw({.dest = 0, .texel = 0x00C8C8C8, .bright = {128, 255, 0}}), 0x0064C800u);
+  EXPECT_EQ(DrawOneTexel({.dest = 0, .texel = 0x00C8C8C8, .bright = {128, 255, 0}}), 0x0064C800u);
 }
 
 TEST_F(TriDirect32, RefusedImagesAndModesDrawNothing) {
-  EXPECT_EQ(Draw({.dest = 0x12345678, .texel = 0xFFFFFFFF, .mode = 7}), 0x12345678u);
-  EXPECT_EQ(Draw({.dest = 0x12345678, .texel = 0xFFFFFFFF, .mode = 12}), 0x12345678u);
+  EXPECT_EQ(DrawOneTexel({.dest = 0x12345678, .texel = 0xFFFFFFFF, .mode = 7}), 0x12345678u);
+  EXPECT_EQ(DrawOneTexel({.dest = 0x12345678, .texel = 0xFFFFFFFF, .mode = 12}), 0x12345678u);
 
   ResetTriDrawState(4, 4);
   const TriangleVertex v[3] = {TriV(0, 0, 0, 0), TriV(4, 0, 4, 0), TriV(0, 4, 0, 4)};

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <array>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -64,4 +66,84 @@ using TriTest = blit32test::Blit32Test;
 
 inline TriangleVertex TriV(int32_t x, int32_t y, int32_t u = 0, int32_t v = 0) {
   return TriangleVertex{x, y, u, v};
+}
+
+// Seeded random values for the reference tests.
+struct TriRng {
+  std::mt19937 gen;
+  explicit TriRng(uint32_t seed) : gen(seed) {}
+  int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(gen); }
+  uint32_t Word() { return gen(); }
+  // Bytes that sit on the edges of the arithmetic more often than chance.
+  int Byte() {
+    static const int kEdges[] = {0, 1, 127, 128, 254, 255};
+    return Int(0, 2) == 0 ? kEdges[Int(0, 5)] : Int(0, 255);
+  }
+  int Param() { return Byte() == 0 ? 255 : Byte(); }
+};
+
+// Vertices around a dest x dest image (above its top too), texture
+// coordinates a little beyond a src x src source.
+inline std::array<TriangleVertex, 3> RandomTriangle(TriRng& r, int dest, int src) {
+  std::array<TriangleVertex, 3> v;
+  for (auto& p : v) {
+    p = TriV(r.Int(-6, dest + 6), r.Int(-6, dest + 6), r.Int(-2, src + 2), r.Int(-2, src + 2));
+  }
+  return v;
+}
+
+// White, or a random brightness that is not white.
+inline void RandomBrightness(TriRng& r, bool white) {
+  if (white) {
+    SetTriBrightness(255, 255, 255);
+    return;
+  }
+  int red = r.Byte(), green = r.Byte(), blue = r.Byte();
+  if (red == 255 && green == 255 && blue == 255) blue = 254;
+  SetTriBrightness(red, green, blue);
+}
+
+// One texel drawn over one destination pixel: the triangle maps pixel (0, 0)
+// to texel (0, 0) and every other pixel outside the 1 x 1 source.
+struct OneTexel {
+  uint32_t dest;
+  // 32-bit: the pixel; 16-bit: the word (with alpha: word | alpha << 16);
+  // palette sources: the index.
+  uint32_t texel;
+  int32_t mode = BlendNone;
+  int32_t param = 255;
+  int32_t alphaFlag = 0;
+  int32_t transparentFlag = 0;
+  uint32_t transparent = 0;
+  int blendValue = -1;              // with a blend image of this value
+  int bright[3] = {255, 255, 255};  // red, green, blue
+  int border[2] = {0, 0};           // border parameter and range
+  int32_t type = MemImgType32;      // of the source and the destination
+  int32_t palette = 0;
+  uint32_t entry = 0;  // palette sources: the entry at the texel's index
+};
+
+// The destination pixel (0, 0) after the draw.
+inline uint32_t DrawOneTexel(const OneTexel& t) {
+  ResetTriDrawState(4, 4);
+  SetTriMode(t.mode, t.param);
+  SetTriBrightness(t.bright[0], t.bright[1], t.bright[2]);
+  SetMemImgBorderTable(t.border[0], t.border[1]);
+  const bool wide = t.type == MemImgType32;
+  TriImage src(1, 1, t.type, t.alphaFlag, t.palette, t.transparent);
+  TriImage dst(4, 4, t.type), blend(1, 1, MemImgTypeBlend8);
+  if (t.palette) {
+    src.At8(0, 0) = static_cast<uint8_t>(t.texel);
+    std::memcpy(static_cast<uint8_t*>(src.img.base->palette) + (t.texel & 0xFF) * (wide ? 4 : 2),
+                &t.entry, wide ? 4 : 2);
+  } else {
+    std::memcpy(src.Row(0), &t.texel, MemImgBytesPerPixel(src.img.base));
+  }
+  dst.Fill(t.dest);
+  blend.At8(0, 0) = static_cast<uint8_t>(t.blendValue);
+  const TriangleVertex v[3] = {TriV(0, 0, 0, 0), TriV(4, 0, 4, 0), TriV(0, 4, 0, 4)};
+  DrawTriangleMemImg(&dst.img, &src.img, v, t.transparentFlag,
+                     t.blendValue >= 0 ? &blend.img : nullptr, 0);
+  EXPECT_EQ(wide ? dst.At32(1, 0) : dst.At16(1, 0), t.dest);  // outside the source
+  return wide ? dst.At32(0, 0) : dst.At16(0, 0);
 }
