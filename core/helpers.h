@@ -10,6 +10,11 @@
 constexpr bool IsMultiByteLeadByte(uint8_t c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
+// The same test under a font's charset index: 2 (Hangul) makes every byte
+// with the high bit set a lead byte. 1 or 0.
+constexpr int IsMultiByteLeadByte(const unsigned char* p, int charsetIndex) {
+  return charsetIndex == 2 ? (*p & 0x80) != 0 : IsMultiByteLeadByte(*p);
+}
 
 void StrCopy(char* destination, const char* source);
 void StrAppend(char* destination, const char* source);
