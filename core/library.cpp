@@ -13,6 +13,7 @@
 #include "core/system_report.h"
 #include "core/window.h"
 #include "file/file_access.h"
+#include "graphics/screen.h"
 #include "input/input_system.h"
 #include "platform/timer.h"
 #include "platform/window.h"
@@ -50,9 +51,9 @@ int RunStartSequence() {
   // Only -1 is a failed start; the input start's 1 (keyboard without its event) is not.
   if (InitInputSystem() == -1) return -1;
   InitSoundSystem();  // its result is not tested: the library runs on without sound
-  // Graphics: if (<graphics start>() != 0) return -1;  (it starts the font manager)
+  if (InitGraphicsSystem() != 0) return -1;  // it starts the font manager
   // Input: InitInputCharBuffer();
-  // Graphics: set up the draw screens here.
+  InitDrawScreens();
   // Graphics: set up the 3D model tables here.
 
   LogPrintf("Varnok の初期化が完了しました");
@@ -67,7 +68,7 @@ void RunEndSequence() {
   // Network: EndNetWork();
   // Sound: StopMusicTrack();
   // Graphics: release the 3D model tables here.
-  // Graphics: end the graphics here (it ends the font system).
+  EndGraphicsSystem();  // it ends the font system
   EndInputSystem();
   TerminateSoundSystem();
   DestroyMainWindow();

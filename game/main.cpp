@@ -8,16 +8,22 @@ constexpr int kVirtualKeyEscape = 0x1B;
 int GameInit() {
   SetWindowTitle("Tamblor  ver0.7");
   EnableLogFile(0);
+  if (SetScreenMode(1024, 768, 32, 60) != 0) return -1;
   ChangeWindowMode(1);
   if (LibraryInit() == -1) return -1;
   SetRunWhenInactive(1);
+  SetTextureFilterMode(1);
+  SelectDrawScreen(-2);
   return 0;
 }
 
 void MainLoop() {
   for (;;) {
+    PresentScreen();
     if (IsKeyDownByMessage(kVirtualKeyEscape)) return;
     if (ProcessWindowMessages() != 0) return;
+    SetBlendMode(1, 255);
+    DrawRectangle(0, 0, 1024, 768, PackRgbToScreenColor(16, 16, 16), 1);
   }
 }
 

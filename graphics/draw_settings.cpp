@@ -1,7 +1,11 @@
 #include "graphics/draw_settings.h"
 
+#include "core/helpers.h"
+#include "graphics/graph_handle.h"
 #include "graphics/graphics_api.h"
+#include "graphics/screen.h"
 #include "softrender/blend_tables.h"
+#include "softrender/memimg.h"
 
 DrawSettings g_drawSettings = {
     .blendMode = BlendNone,
@@ -24,7 +28,7 @@ DrawSettings g_drawSettings = {
 
 namespace {
 
-BlendGraphLookup g_blendGraphLookup = nullptr;
+BlendGraphLookup g_blendGraphLookup = LookupBlendGraphImage;
 int32_t g_screenColorBitDepth = 0;
 
 int32_t ClampByte(int32_t v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
@@ -75,7 +79,9 @@ int SetDrawBrightnessPacked(uint32_t rgb) {
   return 0;
 }
 
-void SetBlendGraphLookup(BlendGraphLookup lookup) { g_blendGraphLookup = lookup; }
+void SetBlendGraphLookup(BlendGraphLookup lookup) {
+  g_blendGraphLookup = lookup ? lookup : LookupBlendGraphImage;
+}
 
 int SetBlendGraphParams(int32_t graph, int32_t borderParam, int32_t borderRange) {
   DrawSettings& s = g_drawSettings;
@@ -86,7 +92,7 @@ int SetBlendGraphParams(int32_t graph, int32_t borderParam, int32_t borderRange)
   MEMIMG* image = nullptr;
   if (graph != -1) {
     int32_t width = 0, height = 0;
-    image = g_blendGraphLookup ? g_blendGraphLookup(graph, &width, &height) : nullptr;
+    image = g_blendGraphLookup(graph, &width, &height);
     if (!image) return -1;
   }
   s.blendGraph = graph;
@@ -100,9 +106,46 @@ int SetBlendGraphParams(int32_t graph, int32_t borderParam, int32_t borderRange)
 int CheckBlendGraphSize(int32_t drawnWidth, int32_t drawnHeight) {
   const DrawSettings& s = g_drawSettings;
   int32_t width = 0, height = 0;
-  if (!g_blendGraphLookup || !g_blendGraphLookup(s.blendGraph, &width, &height)) return -1;
+  if (!g_blendGraphLookup(s.blendGraph, &width, &height)) return -1;
   return width < drawnWidth || height < drawnHeight ? -1 : 0;
 }
 
 int GetScreenColorBitDepth() { return g_screenColorBitDepth; }
 void SetScreenColorBitDepth(int32_t bits) { g_screenColorBitDepth = bits; }
+
+int SelectDrawScreen(int32_t screen) {
+  DrawSettings& s = g_drawSettings;
+  MEMIMG* target = nullptr;
+  if (screen == -2) {
+    target = GetBackScreenImage();
+  } else {
+    GraphHandleRecord* graph = LookupGraphHandle(screen);
+    if (!graph) return -1;
+    target = &graph->image;
+  }
+  s.drawScreen = screen;
+  s.drawTarget = target;
+  // The draw area follows the new target: all of it.
+  s.drawArea = target ? IntRect{0, 0, target->width, target->height} : IntRect{0, 0, 0, 0};
+  s.drawAreaEmpty = target && target->width > 0 && target->height > 0 ? 0 : 1;
+  return 0;
+}
+
+int SetDrawClipArea(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  DrawSettings& s = g_drawSettings;
+  if (!s.drawTarget) return -1;
+  IntRect area{left, top, right, bottom};
+  const IntRect whole{0, 0, s.drawTarget->width, s.drawTarget->height};
+  ClipRectToRect(&area, &whole);
+  s.drawArea = area;
+  s.drawAreaEmpty = area.right > area.left && area.bottom > area.top ? 0 : 1;
+  return 0;
+}
+
+int SetTextureFilterMode(int32_t mode) {
+  if (mode < 0 || mode > 2) return -1;
+  g_drawSettings.textureFilterMode = mode;
+  return 0;
+}
+
+int64_t GetFrameCounter64() { return static_cast<int64_t>(g_drawSettings.frameCounter); }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/types.h"
+#include "graphics/graphics_api.h"
 
 struct MEMIMG;
 
@@ -53,8 +54,9 @@ constexpr uint32_t kNoBrightness = 0xFFFFFF;
 // given draw area (the screen's size), draw target and blend image kept.
 void SetDefaultDrawSettings(int32_t screenWidth, int32_t screenHeight);
 
-// The graphics layer answers for graphic handles: the graphic's MEMIMG and
-// size, or null when the handle is no live graphic.
+// Answers for blend graphic handles: the graphic's 8-bit MEMIMG and size, or
+// null when the handle is no live blend graphic. The graphic table answers
+// unless a test installs another (null restores it).
 using BlendGraphLookup = MEMIMG* (*)(int32_t graph, int32_t* width, int32_t* height);
 void SetBlendGraphLookup(BlendGraphLookup lookup);
 
@@ -62,7 +64,6 @@ void SetBlendGraphLookup(BlendGraphLookup lookup);
 // narrower or lower than the drawn graphic; else 0.
 int CheckBlendGraphSize(int32_t drawnWidth, int32_t drawnHeight);
 
-// Colour bits of the screen mode (16 or 32; 0 while unset). The memory
-// images that belong to the screen take colour type 0 for 16, else 1.
-int GetScreenColorBitDepth();
+// The screen mode's colour bits (GetScreenColorBitDepth in graphics_api.h).
+// The memory images that belong to the screen take colour type 0 for 16, else 1.
 void SetScreenColorBitDepth(int32_t bits);

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <deque>
 
+#include "platform/frame_viewport.h"
+#include "platform/present.h"
 #include "platform/sdl_subsystem.h"
 #include "platform/text_encoding.h"
 #include "platform/window.h"
@@ -140,6 +142,7 @@ class SdlWindow : public PlatformWindow {
 
   void Destroy() override {
     if (!window_) return;
+    PlatformPresenterWindowGone();  // a renderer must not outlive its window
     SDL_StopTextInput();
     SDL_DestroyWindow(window_);
     window_ = nullptr;
@@ -179,11 +182,9 @@ class SdlWindow : public PlatformWindow {
       return;
     }
     // The frame is shown scaled to fit, centred; map back through the same scale.
-    double scale = std::min(static_cast<double>(ww) / frameWidth_, static_cast<double>(wh) / frameHeight_);
-    double left = (ww - frameWidth_ * scale) / 2.0;
-    double top = (wh - frameHeight_ * scale) / 2.0;
-    *x = static_cast<int>(std::floor((mouseX_ - left) / scale));
-    *y = static_cast<int>(std::floor((mouseY_ - top) / scale));
+    FrameViewport view = FitFrameInWindow(ww, wh, frameWidth_, frameHeight_);
+    *x = static_cast<int>(std::floor((mouseX_ - view.left) / view.scale));
+    *y = static_cast<int>(std::floor((mouseY_ - view.top) / view.scale));
   }
 
   IntRect GetClientRectOnScreen() override {

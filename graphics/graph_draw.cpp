@@ -1,0 +1,223 @@
+// The draw calls in software mode: each checks its graphic, waits while the
+// window is inactive, refuses a blend graphic smaller than what it draws, and
+// hands the current draw target, the graphic's image and the blend image to
+// the software renderer, which applies the blend mode, parameter, brightness
+// and draw area itself.
+#include <algorithm>
+#include <cmath>
+
+#include "core/helpers.h"
+#include "core/window.h"
+#include "graphics/draw_settings.h"
+#include "graphics/graph_handle.h"
+#include "graphics/graphics_api.h"
+#include "softrender/blit.h"
+#include "softrender/memimg.h"
+#include "softrender/triangle.h"
+// The rotated blit, box fill and lines come with the renderer's second half.
+#if __has_include("softrender/box_line.h")
+#include "softrender/box_line.h"
+#define VARNOK_HAS_BOX_LINE 1
+#endif
+#if __has_include("softrender/rotate_blit.h")
+#include "softrender/rotate_blit.h"
+#define VARNOK_HAS_ROTATE_BLIT 1
+#endif
+
+namespace {
+
+// The rotated blit works in 14.18 fixed point: centres and drawn sizes stay
+// below this many pixels.
+constexpr double kRotateLimit = 8192.0;
+
+// The graphic of a draw, or null when the handle is not a live graphic or
+// there is nothing to draw into.
+GraphHandleRecord* GraphForDraw(int32_t graph) {
+  WaitWhileInactive();
+  GraphHandleRecord* record = LookupGraphHandle(graph);
+  if (!record || !g_drawSettings.drawTarget) return nullptr;
+  UpdateGraphMovie(record);
+  return record;
+}
+
+// The renderer reads the blend image at source positions without bounds
+// tests, so a blend graphic must cover what is drawn.
+bool BlendGraphCovers(int32_t width, int32_t height) {
+  return g_drawSettings.blendGraph == -1 || CheckBlendGraphSize(width, height) == 0;
+}
+
+int32_t Transparent(int32_t flag) { return flag ? 1 : 0; }
+
+// A float position as the software renderer takes it: truncated toward zero.
+int32_t PixelOf(float value) { return FloatToIntTrunc(value); }
+
+// A view of a part of the graphic, or false when the part is not inside it.
+bool PartOf(GraphHandleRecord* graph, int32_t x, int32_t y, int32_t width, int32_t height, MEMIMG* part) {
+  if (x < 0 || y < 0 || width <= 0 || height <= 0 || int64_t{x} + width > graph->width ||
+      int64_t{y} + height > graph->height) {
+    return false;
+  }
+  *part = MEMIMG{};
+  DeriveMemImg(part, &graph->image, x, y, width, height);
+  return CheckValidMemImg(part) != 0;
+}
+
+int DrawRotated(int32_t x, int32_t y, double scale, double angle, int32_t graph, int32_t transparent,
+                int32_t turn) {
+  GraphHandleRecord* record = GraphForDraw(graph);
+  if (!record) return -1;
+  if (!BlendGraphCovers(record->width, record->height)) return -1;
+  // A zero scale has no inverse mapping; beyond the fixed-point range the
+  // renderer's arithmetic does not hold. Nothing is drawn.
+  if (!std::isfinite(scale) || !std::isfinite(angle) || scale == 0.0) return 0;
+  if (std::fabs(scale) * record->width >= kRotateLimit || std::fabs(scale) * record->height >= kRotateLimit ||
+      std::abs(static_cast<int64_t>(x)) >= kRotateLimit || std::abs(static_cast<int64_t>(y)) >= kRotateLimit) {
+    return 0;
+  }
+#ifdef VARNOK_HAS_ROTATE_BLIT
+  RotateBlitMemImg(g_drawSettings.drawTarget, &record->image, x, y, static_cast<float>(angle),
+                   static_cast<float>(scale), Transparent(transparent), turn ? 1 : 0,
+                   g_drawSettings.blendImage);
+#endif
+  return 0;
+}
+
+// Where a line of the thickness has its edges: two triangles between the
+// end points pushed half the thickness to either side.
+void DrawThickLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color, int32_t thickness) {
+  const double dx = static_cast<double>(x2) - x1, dy = static_cast<double>(y2) - y1;
+  const double length = std::sqrt(dx * dx + dy * dy);
+  if (length == 0.0) return;
+  const double nx = -dy / length * thickness * 0.5, ny = dx / length * thickness * 0.5;
+  auto corner = [](double x, double y) {
+    return TriangleVertex{static_cast<int32_t>(std::lround(x)), static_cast<int32_t>(std::lround(y)), 0, 0};
+  };
+  const TriangleVertex a = corner(x1 + nx, y1 + ny), b = corner(x2 + nx, y2 + ny);
+  const TriangleVertex c = corner(x1 - nx, y1 - ny), d = corner(x2 - nx, y2 - ny);
+  const TriangleVertex first[3] = {a, b, c};
+  const TriangleVertex second[3] = {b, c, d};
+  DrawTriangleMemImg(g_drawSettings.drawTarget, nullptr, first, 0, nullptr, color);
+  DrawTriangleMemImg(g_drawSettings.drawTarget, nullptr, second, 0, nullptr, color);
+}
+
+}  // namespace
+
+int DrawGraphAt(int32_t x, int32_t y, int32_t graph, int32_t transparent) {
+  GraphHandleRecord* record = GraphForDraw(graph);
+  if (!record) return -1;
+  if (!BlendGraphCovers(record->width, record->height)) return -1;
+  BlitMemImg(g_drawSettings.drawTarget, &record->image, x, y, Transparent(transparent),
+             g_drawSettings.blendImage);
+  return 0;
+}
+
+int DrawGraphAtFloat(float x, float y, int32_t graph, int32_t transparent) {
+  return DrawGraphAt(PixelOf(x), PixelOf(y), graph, transparent);
+}
+
+int DrawGraphRotated(int32_t x, int32_t y, double scale, double angle, int32_t graph,
+                     int32_t transparent, int32_t turn) {
+  return DrawRotated(x, y, scale, angle, graph, transparent, turn);
+}
+
+int DrawGraphRotatedFloat(float x, float y, double scale, double angle, int32_t graph,
+                          int32_t transparent, int32_t turn) {
+  // The centre is truncated to whole pixels.
+  return DrawRotated(PixelOf(x), PixelOf(y), scale, angle, graph, transparent, turn);
+}
+
+int DrawGraphPartAt(int32_t x, int32_t y, int32_t sourceX, int32_t sourceY, int32_t width,
+                    int32_t height, int32_t graph, int32_t transparent, int32_t turn) {
+  GraphHandleRecord* record = GraphForDraw(graph);
+  if (!record) return -1;
+  if (!BlendGraphCovers(width, height)) return -1;
+  MEMIMG part;
+  if (!PartOf(record, sourceX, sourceY, width, height, &part)) return -1;
+  if (turn) {
+    // Mirrored: the stretched blit takes a reversed x pair as a left-right turn.
+    const IntRect rect{x + width, y, x, y + height};
+    StretchBlitMemImg(g_drawSettings.drawTarget, &part, &rect, Transparent(transparent),
+                      g_drawSettings.blendImage);
+  } else {
+    BlitMemImg(g_drawSettings.drawTarget, &part, x, y, Transparent(transparent), g_drawSettings.blendImage);
+  }
+  ReleaseMemImg(&part);
+  return 0;
+}
+
+int DrawGraphPartStretched(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t sourceX,
+                           int32_t sourceY, int32_t width, int32_t height, int32_t graph,
+                           int32_t transparent) {
+  GraphHandleRecord* record = GraphForDraw(graph);
+  if (!record) return -1;
+  if (!BlendGraphCovers(width, height)) return -1;
+  MEMIMG part;
+  if (!PartOf(record, sourceX, sourceY, width, height, &part)) return -1;
+  const IntRect rect{x1, y1, x2, y2};
+  StretchBlitMemImg(g_drawSettings.drawTarget, &part, &rect, Transparent(transparent), g_drawSettings.blendImage);
+  ReleaseMemImg(&part);
+  return 0;
+}
+
+int DrawGraphOnQuadFloat(float x1, float y1, float x2, float y2, float x3, float y3, float x4,
+                         float y4, int32_t graph, int32_t transparent) {
+  GraphHandleRecord* record = GraphForDraw(graph);
+  if (!record) return -1;
+  if (!BlendGraphCovers(record->width, record->height)) return -1;
+#ifdef VARNOK_HAS_ROTATE_BLIT
+  // The caller names the corners clockwise from the top-left; the renderer
+  // takes top-left, top-right, bottom-left, bottom-right.
+  const QuadCorner corners[4] = {{PixelOf(x1), PixelOf(y1)},
+                                 {PixelOf(x2), PixelOf(y2)},
+                                 {PixelOf(x4), PixelOf(y4)},
+                                 {PixelOf(x3), PixelOf(y3)}};
+  DrawQuadAsTrianglesMemImg(g_drawSettings.drawTarget, &record->image, corners, Transparent(transparent),
+                            g_drawSettings.blendImage);
+#endif
+  return 0;
+}
+
+int DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t color, int32_t thickness) {
+  WaitWhileInactive();
+  if (!g_drawSettings.drawTarget || thickness <= 0) return -1;
+  if (thickness == 1) {
+#ifdef VARNOK_HAS_BOX_LINE
+    DrawLineMemImg(g_drawSettings.drawTarget, x1, y1, x2, y2, color);
+#endif
+  } else {
+    DrawThickLine(x1, y1, x2, y2, static_cast<uint32_t>(color), thickness);
+  }
+  return 0;
+}
+
+int DrawRectangle(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t color, int32_t fill) {
+  WaitWhileInactive();
+  if (!g_drawSettings.drawTarget) return -1;
+  const int32_t left = std::min(x1, x2), right = std::max(x1, x2);
+  const int32_t top = std::min(y1, y2), bottom = std::max(y1, y2);
+  const IntRect rect{left, top, right, bottom};
+  // An outline two pixels wide or high is all border: filled, each pixel once.
+  if (fill || int64_t{right} - left <= 2 || int64_t{bottom} - top <= 2) {
+#ifdef VARNOK_HAS_BOX_LINE
+    FillBoxMemImg(g_drawSettings.drawTarget, &rect, color);
+#endif
+    return 0;
+  }
+#ifdef VARNOK_HAS_BOX_LINE
+  // Corner to corner around the last pixels inside; each line leaves out its
+  // end, so every border pixel is drawn once.
+  const LineRecord lines[4] = {
+      {left, top, right - 1, top, color, 0},
+      {right - 1, top, right - 1, bottom - 1, color, 0},
+      {right - 1, bottom - 1, left, bottom - 1, color, 0},
+      {left, bottom - 1, left, top, color, 0},
+  };
+  DrawLineListMemImg(g_drawSettings.drawTarget, lines, 4);
+#endif
+  return 0;
+}
+
+int BeginSubtractBlendEmulation(const IntRect* rect) { return 0; }
+int EndSubtractBlendEmulation(const IntRect* rect) { return 0; }
+int BeginMaskedDraw(const IntRect* rect) { return 0; }
+int EndMaskedDraw(const IntRect* rect) { return 0; }

@@ -1,0 +1,228 @@
+// Draw calls into the back image, with pixels worked out by hand from the
+// blend rules: position, draw area, blend modes, brightness, transparency,
+// blend graphics, cells and parts.
+#include "core/helpers.h"
+#include "tests/graphics/graphics_fixture.h"
+
+namespace {
+
+using Pixels = std::vector<std::pair<int, int>>;
+
+class Draw : public GraphicsTest {
+ protected:
+  void SetUp() override {
+    GraphicsTest::SetUp();
+    SetBlendMode(BlendNone, 255);
+  }
+};
+
+TEST_F(Draw, AGraphicLandsWithItsTopLeftAtThePoint) {
+  const int graph = MakeGraph(2, 2, {0x112233, 0x445566, 0x778899, 0xAABBCC});
+  EXPECT_EQ(DrawGraphAt(3, 4, graph, 0), 0);
+  EXPECT_EQ(PixelsNotEqual(0), (Pixels{{3, 4}, {4, 4}, {3, 5}, {4, 5}}));
+  EXPECT_EQ(BackPixel(3, 4), 0x112233u);
+  EXPECT_EQ(BackPixel(4, 4), 0x445566u);
+  EXPECT_EQ(BackPixel(3, 5), 0x778899u);
+  EXPECT_EQ(BackPixel(4, 5), 0xAABBCCu);
+
+  FillBack(0);
+  EXPECT_EQ(DrawGraphAt(-1, -1, graph, 0), 0);  // clipped by the screen's edge
+  EXPECT_EQ(PixelsNotEqual(0), (Pixels{{0, 0}}));
+  EXPECT_EQ(BackPixel(0, 0), 0xAABBCCu);
+
+  // Float positions are truncated toward zero.
+  FillBack(0);
+  EXPECT_EQ(DrawGraphAtFloat(2.9f, -0.5f, graph, 0), 0);
+  EXPECT_EQ(BackPixel(2, 0), 0x112233u);
+  EXPECT_EQ(BackPixel(3, 1), 0xAABBCCu);
+}
+
+TEST_F(Draw, TheDrawAreaClipsEveryDraw) {
+  const int green = MakeGraph(4, 4, std::vector<uint32_t>(16, 0x00FF00));
+  ASSERT_EQ(SetDrawClipArea(4, 4, 6, 6), 0);
+  EXPECT_EQ(DrawGraphAt(3, 3, green, 0), 0);
+  EXPECT_EQ(PixelsNotEqual(0), (Pixels{{4, 4}, {5, 4}, {4, 5}, {5, 5}}));
+}
+
+TEST_F(Draw, BlendModesMixWithTheBackImage) {
+  const int light = MakeGraph(1, 1, {0xF0E0D0});
+  const int dim = MakeGraph(1, 1, {0x403020});
+  struct Case {
+    int32_t mode, param, graph;
+    uint32_t before, after;
+  };
+  const Case cases[] = {
+      // d + floor((s - d) * 128 / 256): 0x30 -> 0x30 + 80 = 0x80, and so on.
+      {BlendAlpha, 128, light, 0x102030, 0x808080},
+      {BlendAlpha, 255, light, 0x102030, 0xF0E0D0},
+      {BlendAlpha, 0, light, 0x102030, 0x102030},
+      // Saturating add of the source scaled by p: prod(128, 0x40) = 0x20, ...
+      {BlendAdd, 255, dim, 0x102030, 0x505050},
+      {BlendAdd, 128, dim, 0x102030, 0x303840},
+      // Packed subtract of prod(128, s) = (0x20, 0x18, 0x10) from 0x80 each:
+      // blue 0x70; green 2 * (64 - 12) + 1 = 0x69; red 2 * (64 - 16) + 1 = 0x61.
+      {BlendSubtract, 128, dim, 0x808080, 0x616970},
+      // Multiply: d * s >> 8 per channel.
+      {BlendMultiply, 255, light, 0x808080, 0x787068},
+      {7, 255, light, 0x102030, 0x102030},   // no software meaning: nothing
+      {-1, 255, light, 0x102030, 0x102030},  // compared unsigned: nothing
+  };
+  for (const Case& c : cases) {
+    FillBack(c.before);
+    SetBlendMode(c.mode, c.param);
+    EXPECT_EQ(DrawGraphAt(1, 1, c.graph, 0), 0);
+    EXPECT_EQ(BackPixel(1, 1), c.after) << "mode " << c.mode << " p " << c.param;
+    EXPECT_EQ(BackPixel(0, 0), c.before);
+  }
+}
+
+TEST_F(Draw, BrightnessScalesEachChannel) {
+  const int graph = MakeGraph(1, 1, {0xF0E0D0});
+  SetDrawBrightnessRgb(128, 255, 0);
+  EXPECT_EQ(DrawGraphAt(0, 0, graph, 0), 0);
+  // prod(128, 0xF0) = 30720 / 255 = 120; prod(255, 0xE0) = 0xE0; prod(0, 0xD0) = 0.
+  EXPECT_EQ(BackPixel(0, 0), 0x78E000u);
+  SetDrawBrightnessPacked(0xFFFFFF);
+  EXPECT_EQ(DrawGraphAt(0, 0, graph, 0), 0);
+  EXPECT_EQ(BackPixel(0, 0), 0xF0E0D0u);
+}
+
+TEST_F(Draw, TheTransparentFlagSkipsTheTransparentColourAndZeroAlpha) {
+  const int keyed = MakeGraph(2, 1, {0x000000, 0x123456});
+  FillBack(0xABCDEF);
+  EXPECT_EQ(DrawGraphAt(0, 0, keyed, 1), 0);
+  EXPECT_EQ(BackPixel(0, 0), 0xABCDEFu);
+  EXPECT_EQ(BackPixel(1, 0), 0x123456u);
+  EXPECT_EQ(DrawGraphAt(0, 0, keyed, 0), 0);
+  EXPECT_EQ(BackPixel(0, 0), 0u);
+
+  const int alpha = MakeGraph(3, 1, {0x00FF0000, 0xFF00FF00, 0x800000FF}, true);
+  FillBack(0);
+  EXPECT_EQ(DrawGraphAt(0, 0, alpha, 1), 0);
+  EXPECT_EQ(BackPixel(0, 0), 0u);                     // alpha 0: skipped
+  EXPECT_EQ(BackPixel(1, 0), 0xFF00FF00u);            // alpha 255: copied whole
+  EXPECT_EQ(BackPixel(2, 0), 0x7Fu);                  // 255 * 128 >> 8
+  FillBack(0);
+  EXPECT_EQ(DrawGraphAt(0, 0, alpha, 0), 0);
+  EXPECT_EQ(BackPixel(0, 0), 0u);
+  EXPECT_EQ(BackPixel(1, 0), 0xFE00u);  // without the flag alpha 255 weighs too: 255 * 255 >> 8
+}
+
+TEST_F(Draw, ABlendGraphicWeighsThePixelsAndMustCoverTheGraphic) {
+  const int light = MakeGraph(2, 2, std::vector<uint32_t>(4, 0xF0E0D0));
+  const int big = MakeGraph(3, 3, std::vector<uint32_t>(9, 0xF0E0D0));
+  const int blend = MakeBlendGraph(2, 2);
+  ASSERT_NE(blend, -1);
+  EXPECT_EQ(FillGraphWithColor(blend, 128, 0, 0, 0), 0);
+  EXPECT_EQ(SetBlendGraphParams(light, 128, 255), -1);  // not a blend graphic
+  // Parameter 128, range 255: the border table maps each value to itself.
+  ASSERT_EQ(SetBlendGraphParams(blend, 128, 255), 0);
+  FillBack(0x102030);
+  EXPECT_EQ(DrawGraphAt(0, 0, light, 0), 0);
+  EXPECT_EQ(BackPixel(1, 1), 0x808080u);  // weight 128, as alpha 128 above
+  EXPECT_EQ(BackPixel(2, 2), 0x102030u);
+
+  FillBack(0x102030);
+  EXPECT_EQ(DrawGraphAt(0, 0, big, 0), -1);
+  EXPECT_EQ(DrawGraphRotated(5, 5, 1.0, 0.0, big, 0, 0), -1);
+  EXPECT_EQ(DrawGraphPartAt(0, 0, 0, 0, 3, 1, big, 0, 0), -1);
+  EXPECT_EQ(DrawGraphPartAt(0, 0, 1, 1, 2, 2, big, 0, 0), 0);  // a part it covers
+  EXPECT_EQ(BackPixel(0, 0), 0x808080u);
+
+  // A deleted blend graphic refuses every draw until another is set.
+  FillBack(0x102030);
+  EXPECT_EQ(DeleteGraphHandle(blend), 0);
+  EXPECT_EQ(DrawGraphAt(0, 0, light, 0), -1);
+  EXPECT_TRUE(PixelsNotEqual(0x102030).empty());
+  EXPECT_EQ(SetBlendGraphParams(-1, 0, 0), 0);
+  EXPECT_EQ(DrawGraphAt(0, 0, big, 0), 0);
+  EXPECT_EQ(BackPixel(2, 2), 0xF0E0D0u);
+}
+
+TEST_F(Draw, CellsOfADividedFileDrawTheirOwnPart) {
+  int cells[4];
+  ASSERT_EQ(LoadDivGraphFile(DataFile("images/gradient8.png").c_str(), 4, 2, 2, 4, 4, cells, 0), 0);
+  EXPECT_EQ(DrawGraphAt(1, 2, cells[3], 0), 0);
+  // Cell 3 starts at (4, 4) of the picture: red 21 * 4 + 3 * 4 = 96.
+  EXPECT_EQ(BackPixel(1, 2), 0x60676Eu);
+  // Its last pixel is (7, 7): red 21 * 7 + 3 * 7 = 168.
+  EXPECT_EQ(BackPixel(4, 5), 0xA8AFB6u);
+  EXPECT_EQ(PixelsNotEqual(0).size(), 16u);
+}
+
+TEST_F(Draw, PartsOfAGraphicPlainMirroredAndStretched) {
+  const int graph = MakeGraph(3, 2, {0x010101, 0x020202, 0x030303, 0x040404, 0x050505, 0x060606});
+  EXPECT_EQ(DrawGraphPartAt(5, 5, 1, 0, 2, 2, graph, 0, 0), 0);
+  EXPECT_EQ(BackPixel(5, 5), 0x020202u);
+  EXPECT_EQ(BackPixel(6, 5), 0x030303u);
+  EXPECT_EQ(BackPixel(5, 6), 0x050505u);
+  EXPECT_EQ(BackPixel(6, 6), 0x060606u);
+  EXPECT_EQ(PixelsNotEqual(0).size(), 4u);
+
+  FillBack(0);
+  EXPECT_EQ(DrawGraphPartAt(5, 5, 1, 0, 2, 2, graph, 0, 1), 0);  // turned left to right
+  EXPECT_EQ(BackPixel(5, 5), 0x030303u);
+  EXPECT_EQ(BackPixel(6, 5), 0x020202u);
+  EXPECT_EQ(BackPixel(5, 6), 0x060606u);
+  EXPECT_EQ(PixelsNotEqual(0).size(), 4u);
+
+  // Two pixels stretched into 4 x 2: each becomes a 2 x 2 block.
+  FillBack(0);
+  EXPECT_EQ(DrawGraphPartStretched(2, 3, 6, 5, 0, 0, 2, 1, graph, 0), 0);
+  for (int y = 3; y < 5; y++) {
+    for (int x = 2; x < 6; x++) EXPECT_EQ(BackPixel(x, y), x < 4 ? 0x010101u : 0x020202u) << x << "," << y;
+  }
+  EXPECT_EQ(PixelsNotEqual(0).size(), 8u);
+
+  EXPECT_EQ(DrawGraphPartAt(0, 0, 2, 0, 2, 1, graph, 0, 0), -1);  // past the right edge
+  EXPECT_EQ(DrawGraphPartAt(0, 0, 0, 0, 0, 1, graph, 0, 0), -1);
+  EXPECT_EQ(DrawGraphPartStretched(0, 0, 4, 4, -1, 0, 2, 1, graph, 0), -1);
+}
+
+TEST_F(Draw, ThickLinesAreTwoFilledTriangles) {
+  const int color = PackRgbToScreenColor(0x20, 0x40, 0x60);
+  // Corners (2, 4), (8, 4), (2, 6), (8, 6): rows 4 and 5, columns 2 to 8
+  // (the triangles' right ends are included).
+  EXPECT_EQ(DrawLine(2, 5, 8, 5, color, 2), 0);
+  Pixels expected;
+  for (int y = 4; y < 6; y++) {
+    for (int x = 2; x <= 8; x++) expected.emplace_back(x, y);
+  }
+  EXPECT_EQ(PixelsNotEqual(0), expected);
+  EXPECT_EQ(BackPixel(8, 5), 0x204060u);
+  EXPECT_EQ(DrawLine(2, 5, 8, 5, color, 0), -1);
+  EXPECT_EQ(DrawLine(2, 5, 2, 5, color, 3), 0);  // no length: nothing
+  EXPECT_EQ(PixelsNotEqual(0), expected);
+}
+
+TEST_F(Draw, DrawsWaitWhileTheWindowIsInactive) {
+  SetRunWhenInactive(0);
+  const int graph = MakeGraph(1, 1, {0x123456});
+  window.PushActivation(false);
+  ASSERT_EQ(ProcessWindowMessages(), 0);
+  ASSERT_EQ(GetWindowActiveFlag(), 0);
+  window.PushActivation(true);
+  EXPECT_EQ(DrawGraphAt(0, 0, graph, 0), 0);
+  EXPECT_EQ(GetWindowActiveFlag(), 1);
+  EXPECT_EQ(window.WaitingCount(), 0u);
+  EXPECT_EQ(BackPixel(0, 0), 0x123456u);
+}
+
+TEST_F(Draw, InvalidHandlesDrawNothing) {
+  const int graph = MakeGraph(1, 1, {0x123456});
+  DeleteGraphHandle(graph);
+  EXPECT_EQ(DrawGraphAt(0, 0, graph, 0), -1);
+  EXPECT_EQ(DrawGraphAtFloat(0, 0, graph, 0), -1);
+  EXPECT_EQ(DrawGraphRotated(0, 0, 1.0, 0.0, graph, 0, 0), -1);
+  EXPECT_EQ(DrawGraphRotatedFloat(0, 0, 1.0, 0.0, graph, 0, 0), -1);
+  EXPECT_EQ(DrawGraphPartAt(0, 0, 0, 0, 1, 1, graph, 0, 0), -1);
+  EXPECT_EQ(DrawGraphPartStretched(0, 0, 1, 1, 0, 0, 1, 1, graph, 0), -1);
+  EXPECT_EQ(DrawGraphOnQuadFloat(0, 0, 1, 0, 1, 1, 0, 1, graph, 0), -1);
+  EXPECT_EQ(DrawGraphAt(0, 0, -1, 0), -1);
+  EXPECT_TRUE(PixelsNotEqual(0).empty());
+  LibraryEnd();
+  EXPECT_EQ(DrawLine(0, 0, 1, 1, 0, 1), -1);
+  EXPECT_EQ(DrawRectangle(0, 0, 1, 1, 0, 1), -1);
+}
+
+}  // namespace
