@@ -195,10 +195,10 @@ int DrawRectangle(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t color,
   if (!g_drawSettings.drawTarget) return -1;
   const int32_t left = std::min(x1, x2), right = std::max(x1, x2);
   const int32_t top = std::min(y1, y2), bottom = std::max(y1, y2);
-  const IntRect rect{left, top, right, bottom};
   // An outline two pixels wide or high is all border: filled, each pixel once.
   if (fill || int64_t{right} - left <= 2 || int64_t{bottom} - top <= 2) {
 #ifdef VARNOK_HAS_BOX_LINE
+    const IntRect rect{left, top, right, bottom};
     FillBoxMemImg(g_drawSettings.drawTarget, &rect, color);
 #endif
     return 0;
