@@ -44,7 +44,7 @@ def main(argv):
             if bm.get("run_type") == "aggregate":
                 continue
             name = bm["name"]
-            b.setdefault(name, []).append(bm["Mpix/s"] / 1e6 if bm["Mpix/s"] > 1e5 else bm["Mpix/s"])
+            b.setdefault(name, []).append(bm["Mpix/s"])
             if name not in order:
                 order.append(name)
     med = lambda v: statistics.median(v) if v else None
