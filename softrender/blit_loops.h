@@ -122,6 +122,25 @@ inline Coverage ClassifySource(uint32_t key, uint32_t transparent) {
   }
 }
 
+// One source pixel (and its blend-image value) over one destination pixel.
+template <class Family, class Source, BlendOp Op, unsigned Mods>
+inline void DrawSourcePixel(typename Family::Dst* dp, const uint8_t* sp, const uint8_t* bp,
+                            const BlitJob<Family>& job) {
+  constexpr bool kBlend = (Mods & ModBlendImage) != 0, kBright = (Mods & ModBrightness) != 0;
+  const uint32_t key = Source::Key(sp);
+  const Coverage cover = ClassifySource<Source, Mods>(key, job.g.transparent);
+  if (cover == Coverage::Skip) return;
+  uint32_t w = 0;
+  if constexpr (kBlend) w = job.g.border[*bp];
+  const uint32_t color = Source::Color(key, job.g.palette);
+  if (cover == Coverage::Weighted) {
+    *dp = Family::template Apply<Op, kBlend, true, kBright>(*dp, color, w, Source::Alpha(key),
+                                                            job.state);
+  } else {
+    *dp = Family::template Apply<Op, kBlend, false, kBright>(*dp, color, w, 0, job.state);
+  }
+}
+
 // The source column of each clipped destination column of a stretched draw,
 // in source pixels from the first drawn one (negative when mirrored): the
 // 16.16 column counter walked once per call, so that every row only looks
@@ -146,10 +165,9 @@ inline void BuildStretchColumns(int32_t* columns, int32_t count, int64_t acc, in
 template <class Family, class Source, BlendOp Op, unsigned Mods>
 void StretchBlitLoop(const BlitJob<Family>& job) {
   using Dst = typename Family::Dst;
-  constexpr bool kBlend = (Mods & ModBlendImage) != 0, kBright = (Mods & ModBrightness) != 0;
+  constexpr bool kBlend = (Mods & ModBlendImage) != 0;
   constexpr bool kZero = AdvancesOnZero(Op, Mods);
   const BlitGeometry& g = job.g;
-  const auto& st = job.state;
   const int32_t* const columns = g.columns;
   uint8_t* dstRow = g.dst;
   const uint8_t* srcRow = g.src;
@@ -163,22 +181,8 @@ void StretchBlitLoop(const BlitJob<Family>& job) {
     }
     for (; j < g.width; j++) {
       const intptr_t column = columns[j];
-      const uint32_t key = Source::Key(srcRow + column * Source::kBytes);
-      if constexpr (Op == BlendOp::Copy && Mods == 0) {
-        dp[j] = Source::Color(key, g.palette);
-      } else {
-        const Coverage cover = ClassifySource<Source, Mods>(key, g.transparent);
-        if (cover == Coverage::Skip) continue;
-        uint32_t w = 0;
-        if constexpr (kBlend) w = g.border[blendRow[column]];
-        const uint32_t color = Source::Color(key, g.palette);
-        if (cover == Coverage::Weighted) {
-          dp[j] = Family::template Apply<Op, kBlend, true, kBright>(dp[j], color, w,
-                                                                    Source::Alpha(key), st);
-        } else {
-          dp[j] = Family::template Apply<Op, kBlend, false, kBright>(dp[j], color, w, 0, st);
-        }
-      }
+      DrawSourcePixel<Family, Source, Op, Mods>(dp + j, srcRow + column * Source::kBytes,
+                                                kBlend ? blendRow + column : nullptr, job);
     }
     if (++y == g.height) break;
     dstRow += g.dstPitch;
@@ -197,25 +201,14 @@ void StretchBlitLoop(const BlitJob<Family>& job) {
 template <class Family, class Source, BlendOp Op, unsigned Mods>
 inline void BlitSpanScalar(typename Family::Dst* dp, const uint8_t* sp, const uint8_t* bp, int n,
                            const BlitJob<Family>& job) {
-  constexpr bool kBlend = (Mods & ModBlendImage) != 0, kBright = (Mods & ModBrightness) != 0;
-  const BlitGeometry& g = job.g;
+  constexpr bool kBlend = (Mods & ModBlendImage) != 0;
   if constexpr (Op == BlendOp::Copy && Mods == 0 && !Source::kPalette &&
                 Source::kBytes == sizeof(typename Family::Dst)) {
     std::memcpy(dp, sp, static_cast<size_t>(n) * Source::kBytes);
   } else {
     for (int i = 0; i < n; i++) {
-      const uint32_t key = Source::Key(sp + static_cast<intptr_t>(i) * Source::kBytes);
-      const Coverage cover = ClassifySource<Source, Mods>(key, g.transparent);
-      if (cover == Coverage::Skip) continue;
-      uint32_t w = 0;
-      if constexpr (kBlend) w = g.border[bp[i]];
-      const uint32_t color = Source::Color(key, g.palette);
-      if (cover == Coverage::Weighted) {
-        dp[i] = Family::template Apply<Op, kBlend, true, kBright>(dp[i], color, w,
-                                                                  Source::Alpha(key), job.state);
-      } else {
-        dp[i] = Family::template Apply<Op, kBlend, false, kBright>(dp[i], color, w, 0, job.state);
-      }
+      DrawSourcePixel<Family, Source, Op, Mods>(dp + i, sp + static_cast<intptr_t>(i) * Source::kBytes,
+                                                kBlend ? bp + i : nullptr, job);
     }
   }
 }
