@@ -1,9 +1,9 @@
 // The row and column loops of the blits, generated per pixel family, source
-// kind, blend operation and modifier set. A pixel family (Pixel32 here; a
-// 16-bit one plugs in the same way) supplies the destination pixel type, its
-// per-call state and the pixel operation; a source reader supplies how a
-// source pixel is fetched, compared and weighed. Every decision fixed for a
-// call is a template argument, so a loop tests only what changes per pixel.
+// kind, blend operation and modifier set. A pixel family (Pixel32, Pixel16)
+// supplies the destination pixel type, its per-call state and the pixel
+// operation; a source reader supplies how a source pixel is fetched, compared
+// and weighed. Every decision fixed for a call is a template argument, so a
+// loop tests only what changes per pixel.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -12,6 +12,7 @@
 
 #include "core/types.h"
 #include "softrender/memimg.h"
+#include "softrender/pixel_ops16.h"
 #include "softrender/pixel_ops32.h"
 #include "softrender/pixel_spans32.h"
 
@@ -29,18 +30,43 @@ struct DirectSource32 {
   static uint32_t Alpha(uint32_t key) { return key >> 24; }
 };
 
-// Palette source with 32-bit entries: the key is the index byte.
-struct PaletteSource32 {
+// Direct-colour 16-bit source without alpha: 2-byte pixels. The key is the
+// word widened with zeros.
+struct DirectSource16 {
+  static constexpr int kBytes = 2;
+  static constexpr bool kPalette = false;
+  static uint32_t Key(const uint8_t* p) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+  }
+  static uint32_t Color(uint32_t key, const void*) { return key; }
+  static uint32_t Alpha(uint32_t) { return 255; }
+};
+
+// Direct-colour 16-bit source with alpha: 4-byte pixels, the colour word in
+// bytes 0-1, the alpha in byte 2; byte 3 plays no part.
+struct DirectAlphaSource16 : DirectSource32 {
+  static uint32_t Color(uint32_t key, const void*) { return key & 0xFFFFu; }
+  static uint32_t Alpha(uint32_t key) { return (key >> 16) & 0xFFu; }
+};
+
+// Palette source: the key is the index byte, the colour the entry in the
+// destination's format.
+template <class Entry>
+struct PaletteSource {
   static constexpr int kBytes = 1;
   static constexpr bool kPalette = true;
   static uint32_t Key(const uint8_t* p) { return *p; }
   static uint32_t Color(uint32_t key, const void* palette) {
-    uint32_t v;
-    std::memcpy(&v, static_cast<const uint8_t*>(palette) + 4 * key, 4);
+    Entry v;
+    std::memcpy(&v, static_cast<const uint8_t*>(palette) + sizeof(Entry) * key, sizeof(Entry));
     return v;
   }
   static uint32_t Alpha(uint32_t) { return 255; }
 };
+using PaletteSource32 = PaletteSource<uint32_t>;
+using PaletteSource16 = PaletteSource<uint16_t>;
 
 // Where one draw reads and writes, fixed before the loops run. Row steps are
 // in bytes and signed (mirrored draws walk backward); the row counter is
@@ -83,6 +109,16 @@ struct Pixel32 {
   template <class Source, BlendOp Op, unsigned Mods>
   static int FastRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch,
                       const int32_t* columns, int n, int rows, const BlitJob<Pixel32>& job);
+};
+
+// The 16-bit family; it has no vector spans yet.
+struct Pixel16 {
+  using Dst = uint16_t;
+  using State = BlendState16;
+  template <BlendOp Op, bool Blend, bool Alpha, bool Bright>
+  static Dst Apply(Dst d, uint32_t s, uint32_t w, uint32_t a, const State& st) {
+    return static_cast<Dst>(BlendPixel16<Op, Blend, Alpha, Bright>(d, s, w, a, st));
+  }
 };
 
 // The copy variants (no blend image, brightness or alpha) and the

@@ -5,7 +5,6 @@
 // exact, so every 16-bit draw agrees bit for bit.
 #pragma once
 #include <cstdint>
-#include <cstring>
 
 #include "softrender/blend_tables.h"
 #include "softrender/pixel_ops32.h"
@@ -125,54 +124,3 @@ inline uint32_t BlendPixel16(uint32_t d, uint32_t s, uint32_t w, uint32_t a,
     }
   }
 }
-
-// The 16-bit pixel family of the generated loops.
-struct Pixel16 {
-  using Dst = uint16_t;
-  using State = BlendState16;
-  template <BlendOp Op, bool Blend, bool Alpha, bool Bright>
-  static Dst Apply(Dst d, uint32_t s, uint32_t w, uint32_t a, const State& st) {
-    return static_cast<Dst>(BlendPixel16<Op, Blend, Alpha, Bright>(d, s, w, a, st));
-  }
-};
-
-// Direct-colour 16-bit source without alpha: 2-byte pixels. The key compared
-// with the transparent colour is the word widened with zeros.
-struct DirectSource16 {
-  static constexpr int kBytes = 2;
-  static constexpr bool kPalette = false;
-  static uint32_t Key(const uint8_t* p) {
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-  }
-  static uint32_t Color(uint32_t key, const void*) { return key; }
-  static uint32_t Alpha(uint32_t) { return 255; }
-};
-
-// Direct-colour 16-bit source with alpha: 4-byte pixels, the colour word in
-// bytes 0-1, the alpha in byte 2; byte 3 plays no part.
-struct DirectAlphaSource16 {
-  static constexpr int kBytes = 4;
-  static constexpr bool kPalette = false;
-  static uint32_t Key(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-  }
-  static uint32_t Color(uint32_t key, const void*) { return key & 0xFFFFu; }
-  static uint32_t Alpha(uint32_t key) { return (key >> 16) & 0xFFu; }
-};
-
-// Palette source with R5G6B5 entries: the key is the index byte.
-struct PaletteSource16 {
-  static constexpr int kBytes = 1;
-  static constexpr bool kPalette = true;
-  static uint32_t Key(const uint8_t* p) { return *p; }
-  static uint32_t Color(uint32_t key, const void* palette) {
-    uint16_t v;
-    std::memcpy(&v, static_cast<const uint8_t*>(palette) + 2 * key, 2);
-    return v;
-  }
-  static uint32_t Alpha(uint32_t) { return 255; }
-};

@@ -108,6 +108,21 @@ inline bool RefDrawsNothing(const RefDraw& r) {
   return false;
 }
 
+// How the transparent flag and the source alpha a treat a pixel: nullopt
+// when it is skipped, else whether a is one of its weights.
+inline std::optional<bool> RefAlphaWeighs(const RefDraw& r, uint32_t key, int64_t a) {
+  const bool hasAlpha = r.alphaFlag && !r.palette;
+  if (!r.transparentFlag) return hasAlpha;
+  if (hasAlpha) return a == 0 ? std::nullopt : std::optional<bool>(a != 255);
+  return key == r.transparent ? std::nullopt : std::optional<bool>(false);
+}
+
+// The mode that draws (mode 1 at 255 draws as mode 0).
+inline int RefMode(const RefDraw& r) { return r.mode == 1 && r.param == 255 ? 0 : r.mode; }
+inline bool RefBright(const RefDraw& r) {
+  return !(r.bright[0] == 255 && r.bright[1] == 255 && r.bright[2] == 255);
+}
+
 // The new destination pixel, or nullopt when it stays as it was. key is the
 // raw source pixel (palette sources: the index), color its colour (palette
 // sources: the entry), w the blend-image weight.
@@ -116,18 +131,11 @@ inline std::optional<uint32_t> RefPixel(const RefDraw& r, uint32_t key, uint32_t
   if (RefDrawsNothing(r)) return std::nullopt;
   const bool hasAlpha = r.alphaFlag && !r.palette;
   const int64_t a = hasAlpha ? Byte(key, 3) : 255;
-  bool alphaFactor = hasAlpha;
-  if (r.transparentFlag) {
-    if (hasAlpha) {
-      if (a == 0) return std::nullopt;
-      if (a == 255) alphaFactor = false;
-    } else if (key == r.transparent) {
-      return std::nullopt;
-    }
-  }
-  int mode = r.mode;
-  if (mode == 1 && r.param == 255) mode = 0;
-  const bool bright = !(r.bright[0] == 255 && r.bright[1] == 255 && r.bright[2] == 255);
+  const std::optional<bool> weighs = RefAlphaWeighs(r, key, a);
+  if (!weighs) return std::nullopt;
+  const bool alphaFactor = *weighs;
+  const int mode = RefMode(r);
+  const bool bright = RefBright(r);
 
   if (mode == 3 && r.param == 255 && !r.blendImage && !bright && !hasAlpha) {
     uint32_t out = 0;
@@ -247,7 +255,7 @@ inline std::vector<int64_t> RefSourceIndices(int64_t step, int64_t cut, int64_t 
 // Whether a draw uses the copy stepping: mode 0 (or 1 at 255) without blend
 // image, brightness and alpha, or mode 3 at 255 likewise.
 inline bool RefKeepsOnZero(const RefDraw& r) {
-  const bool bright = !(r.bright[0] == 255 && r.bright[1] == 255 && r.bright[2] == 255);
+  const bool bright = RefBright(r);
   const bool hasAlpha = r.alphaFlag && !r.palette;
   if (r.blendImage || bright || hasAlpha) return false;
   return r.mode == 0 || (r.mode == 1 && r.param == 255) || (r.mode == 3 && r.param == 255);

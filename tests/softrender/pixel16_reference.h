@@ -52,20 +52,12 @@ inline uint16_t RefSubtract16(const int64_t x[3], const int64_t d[3]) {
 inline std::optional<uint16_t> RefPixel16(const blit32test::RefDraw& r, uint32_t key,
                                           uint32_t color, uint32_t w, uint16_t dest) {
   if (blit32test::RefDrawsNothing(r)) return std::nullopt;
-  const bool hasAlpha = r.alphaFlag && !r.palette;
-  const int64_t a = hasAlpha ? (key >> 16) & 0xFF : 255;
-  bool alphaFactor = hasAlpha;
-  if (r.transparentFlag) {
-    if (hasAlpha) {
-      if (a == 0) return std::nullopt;
-      if (a == 255) alphaFactor = false;
-    } else if (key == r.transparent) {
-      return std::nullopt;
-    }
-  }
-  int mode = r.mode;
-  if (mode == 1 && r.param == 255) mode = 0;
-  const bool bright = !(r.bright[0] == 255 && r.bright[1] == 255 && r.bright[2] == 255);
+  const int64_t a = r.alphaFlag && !r.palette ? (key >> 16) & 0xFF : 255;
+  const std::optional<bool> weighs = blit32test::RefAlphaWeighs(r, key, a);
+  if (!weighs) return std::nullopt;
+  const bool alphaFactor = *weighs;
+  const int mode = blit32test::RefMode(r);
+  const bool bright = blit32test::RefBright(r);
   const int64_t p = r.param;
   const int brightIndex[3] = {2, 1, 0};  // RefDraw keeps blue, green, red
 
