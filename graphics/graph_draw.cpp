@@ -167,7 +167,7 @@ int DrawGraphOnQuadFloat(float x1, float y1, float x2, float y2, float x3, float
 #ifdef VARNOK_HAS_ROTATE_BLIT
   // The caller names the corners clockwise from the top-left; the renderer
   // takes top-left, top-right, bottom-left, bottom-right.
-  const QuadCorner corners[4] = {{PixelOf(x1), PixelOf(y1)},
+  const int32_t corners[4][2] = {{PixelOf(x1), PixelOf(y1)},
                                  {PixelOf(x2), PixelOf(y2)},
                                  {PixelOf(x4), PixelOf(y4)},
                                  {PixelOf(x3), PixelOf(y3)}};
