@@ -28,10 +28,6 @@ TEST_F(Tri2Direct16, CopyWithSourceAlpha) {
   OneTexel copied = A16(0, kWhite, 255);
   copied.transparentFlag = 1;
   EXPECT_EQ(DrawOneTexel(copied), kWhite);
-  // Alpha 128 under T: 31*128 >> 8 = 15, 63*128 >> 8 = 31.
-  OneTexel half = A16(0, kWhite, 128);
-  half.transparentFlag = 1;
-  EXPECT_EQ(DrawOneTexel(half), P16(15, 31, 15));
 }
 
 TEST_F(Tri2Direct16, AlphaZeroAndWeightZero) {
@@ -113,11 +109,6 @@ TEST_F(Tri2Direct16, AddAndSubtractWeighAlphaBeforeBrightness) {
   t.mode = BlendSubtract;
   t.dest = P16(5, 0, 5);
   EXPECT_EQ(DrawOneTexel(t), P16(5, 0, 5));
-  // Under T an alpha of 255 drops the weight: brightness only, 200*3/255 = 2.
-  OneTexel opaque = A16(0, P16(3, 0, 0), 255, BlendAdd);
-  opaque.transparentFlag = 1;
-  opaque.bright[0] = 200;
-  EXPECT_EQ(DrawOneTexel(opaque), P16(2, 0, 0));
 }
 
 TEST_F(Tri2Direct16, BrightnessScalesFieldsInTheirOwnUnits) {
