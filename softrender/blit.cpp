@@ -12,6 +12,8 @@ constexpr auto kPlainDirect32 = MakeBlitVariantTable<Pixel32, DirectSource32, Pl
 constexpr auto kPlainPalette32 = MakeBlitVariantTable<Pixel32, PaletteSource32, PlainLoopOf>();
 constexpr auto kRunDirect32 = MakeBlitVariantTable<Pixel32, DirectSource32, RunTableLoopOf>();
 constexpr auto kRunPalette32 = MakeBlitVariantTable<Pixel32, PaletteSource32, RunTableLoopOf>();
+constexpr auto kStretchDirect32 = MakeBlitVariantTable<Pixel32, DirectSource32, StretchLoopOf>();
+constexpr auto kStretchPalette32 = MakeBlitVariantTable<Pixel32, PaletteSource32, StretchLoopOf>();
 
 // The plain blit's own palette copy, read by its full-strength subtracts.
 uint32_t g_plainPaletteCopy[256];
@@ -26,6 +28,22 @@ int DetectSpanLevel() {
 
 const int g_detectedSpanLevel = DetectSpanLevel();
 int g_spanLevel = g_detectedSpanLevel;
+
+void DrawBlitJob32(BlitLoopKind kind, const BlitGeometry& g, const BlitChoice& choice,
+                   const MEMIMG* source) {
+  const BlitJob<Pixel32> job{
+      g, MakeBlendState32(g_drawSettings.blendParam, DrawBrightnessRgb(g_drawSettings)),
+      g_spanLevel};
+  const bool palette = source->base->paletteFlag != 0;
+  const BlitVariantTable<Pixel32>* table;
+  switch (kind) {
+    case BlitLoopKind::Plain: table = palette ? &kPlainPalette32 : &kPlainDirect32; break;
+    case BlitLoopKind::RunTable: table = palette ? &kRunPalette32 : &kRunDirect32; break;
+    default: table = palette ? &kStretchPalette32 : &kStretchDirect32; break;
+  }
+  const BlitLoopFn<Pixel32> loop = (*table)[BlitVariantIndex(choice.op, choice.mods)];
+  if (loop) loop(job);
+}
 
 }  // namespace
 
@@ -74,32 +92,42 @@ BlitChoice ChooseBlitVariant(const MEMIMG* source, int32_t transparentFlag,
   BlendOp op = BlendOpForMode(s.blendMode, s.blendParam, palette);
   if (op == BlendOp::Subtract && s.blendParam == 255 &&
       (mods & (ModBlendImage | ModBrightness | ModAlpha)) == 0) {
-    op = IsMmxUsable() == 1 ? BlendOp::SubtractExact : BlendOp::SubtractFull;
+    // 16-bit images have no byte-wise form.
+    op = IsMmxUsable() == 1 && sb->colorType == MemImgType32 ? BlendOp::SubtractExact
+                                                              : BlendOp::SubtractFull;
   }
   return BlitChoice{op, mods};
 }
 
-bool StartBlitJob32(BlitJob<Pixel32>* job, MEMIMG* destination, const IntRect& clipped,
-                    const MEMIMG* source, BlendOp op, uint32_t* paletteCopy) {
+bool StartBlitGeometry(BlitGeometry* g, MEMIMG* destination, const IntRect& clipped,
+                       const MEMIMG* source, BlendOp op, uint32_t* paletteCopy) {
   const MemImgBase* sb = source->base;
-  BlitGeometry& g = job->g;
-  g.dst = destination->pixels + static_cast<intptr_t>(clipped.top) * destination->base->pitch +
-          static_cast<intptr_t>(clipped.left) * 4;
-  g.dstPitch = destination->base->pitch;
-  g.width = clipped.right - clipped.left;
-  g.height = clipped.bottom - clipped.top;
-  g.transparent = sb->transparentColor;
-  g.border = MemImgBorderTable;
+  g->dst = destination->pixels + static_cast<intptr_t>(clipped.top) * destination->base->pitch +
+           static_cast<intptr_t>(clipped.left) * MemImgBytesPerPixel(destination->base);
+  g->dstPitch = destination->base->pitch;
+  g->width = clipped.right - clipped.left;
+  g->height = clipped.bottom - clipped.top;
+  g->transparent = sb->transparentColor;
+  g->border = MemImgBorderTable;
   if (sb->paletteFlag) {
     if (!sb->palette) return false;
-    std::memcpy(paletteCopy, sb->palette, 256 * sizeof(uint32_t));
-    g.palette = op == BlendOp::SubtractFull || op == BlendOp::SubtractExact
-                    ? static_cast<const void*>(paletteCopy)
-                    : sb->palette;
+    const size_t entryBytes = sb->colorType == MemImgType16 ? 2 : 4;
+    std::memcpy(paletteCopy, sb->palette, 256 * entryBytes);
+    g->palette = op == BlendOp::SubtractFull || op == BlendOp::SubtractExact
+                     ? static_cast<const void*>(paletteCopy)
+                     : sb->palette;
   }
-  job->state = MakeBlendState32(g_drawSettings.blendParam, DrawBrightnessRgb(g_drawSettings));
-  job->spanLevel = g_spanLevel;
   return true;
+}
+
+
+void DrawBlitJob(BlitLoopKind kind, const BlitGeometry& g, const BlitChoice& choice,
+                 const MEMIMG* source) {
+  if (source->base->colorType == MemImgType16) {
+    DrawBlitJob16(kind, g, choice, source);
+  } else {
+    DrawBlitJob32(kind, g, choice, source);
+  }
 }
 
 void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int32_t x, int32_t y,
@@ -107,7 +135,6 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int32_t x, int32_t y,
   if (!BlitImagesMatch(destination, source)) return;
   if (blendImage && !BlitBlendImageFits(blendImage, source)) return;
   const MemImgBase* sb = source->base;
-  if (sb->colorType != MemImgType32) return;
 
   const IntRect clip = BlitClipRect(destination);
   auto clamp32 = [](int64_t v) {
@@ -125,9 +152,8 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int32_t x, int32_t y,
 
   const int32_t bytes = MemImgBytesPerPixel(sb);
   const int32_t skipX = r.left - x, skipY = r.top - y;
-  BlitJob<Pixel32> job{};
-  BlitGeometry& g = job.g;
-  if (!StartBlitJob32(&job, destination, r, source, choice.op, g_plainPaletteCopy)) return;
+  BlitGeometry g{};
+  if (!StartBlitGeometry(&g, destination, r, source, choice.op, g_plainPaletteCopy)) return;
   g.src = source->pixels + static_cast<intptr_t>(skipY) * sb->pitch +
           static_cast<intptr_t>(skipX) * bytes;
   g.srcRowStep = sb->pitch;
@@ -140,8 +166,5 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int32_t x, int32_t y,
     g.runTableEnd = sb->runTable + (static_cast<intptr_t>(sb->width) + 5) * sb->height;
   }
 
-  const auto& table = sb->paletteFlag ? (runTable ? kRunPalette32 : kPlainPalette32)
-                                      : (runTable ? kRunDirect32 : kPlainDirect32);
-  const BlitLoopFn<Pixel32> loop = table[BlitVariantIndex(choice.op, choice.mods)];
-  if (loop) loop(job);
+  DrawBlitJob(runTable ? BlitLoopKind::RunTable : BlitLoopKind::Plain, g, choice, source);
 }

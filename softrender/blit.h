@@ -37,3 +37,21 @@ struct BlitChoice {
 };
 BlitChoice ChooseBlitVariant(const MEMIMG* source, int32_t transparentFlag,
                              const MEMIMG* blendImage);
+
+struct BlitGeometry;
+// Fills what the blits share in either depth: the destination start and
+// clipped size, the transparent colour, the border table, and the palette (a
+// palette source's 256 entries are copied to paletteCopy, which the
+// full-strength subtracts read). false when nothing can be drawn.
+bool StartBlitGeometry(BlitGeometry* g, MEMIMG* destination, const IntRect& clipped,
+                       const MEMIMG* source, BlendOp op, uint32_t* paletteCopy);
+
+// Which loop a set-up draw runs; the run table only for whole, unclipped
+// draws with the transparent flag 1.
+enum class BlitLoopKind { Plain, RunTable, Stretch };
+// Runs the variant of the choice over the geometry, by the source's kind
+// and depth; DrawBlitJob16 is the 16-bit half.
+void DrawBlitJob(BlitLoopKind kind, const BlitGeometry& g, const BlitChoice& choice,
+                 const MEMIMG* source);
+void DrawBlitJob16(BlitLoopKind kind, const BlitGeometry& g, const BlitChoice& choice,
+                   const MEMIMG* source);

@@ -21,6 +21,7 @@
 struct DirectSource32 {
   static constexpr int kBytes = 4;
   static constexpr bool kPalette = false;
+  static constexpr SourceAlpha kAlpha = SourceAlpha::ByFlag;
   static uint32_t Key(const uint8_t* p) {
     uint32_t v;
     std::memcpy(&v, p, 4);
@@ -35,6 +36,7 @@ struct DirectSource32 {
 struct DirectSource16 {
   static constexpr int kBytes = 2;
   static constexpr bool kPalette = false;
+  static constexpr SourceAlpha kAlpha = SourceAlpha::Never;
   static uint32_t Key(const uint8_t* p) {
     uint16_t v;
     std::memcpy(&v, p, 2);
@@ -47,6 +49,7 @@ struct DirectSource16 {
 // Direct-colour 16-bit source with alpha: 4-byte pixels, the colour word in
 // bytes 0-1, the alpha in byte 2; byte 3 plays no part.
 struct DirectAlphaSource16 : DirectSource32 {
+  static constexpr SourceAlpha kAlpha = SourceAlpha::Always;
   static uint32_t Color(uint32_t key, const void*) { return key & 0xFFFFu; }
   static uint32_t Alpha(uint32_t key) { return (key >> 16) & 0xFFu; }
 };
@@ -57,6 +60,7 @@ template <class Entry>
 struct PaletteSource {
   static constexpr int kBytes = 1;
   static constexpr bool kPalette = true;
+  static constexpr SourceAlpha kAlpha = SourceAlpha::Never;
   static uint32_t Key(const uint8_t* p) { return *p; }
   static uint32_t Color(uint32_t key, const void* palette) {
     Entry v;
@@ -100,6 +104,7 @@ struct BlitJob {
 struct Pixel32 {
   using Dst = uint32_t;
   using State = BlendState32;
+  static constexpr bool kExactSubtract = true;  // the MMX form of the full-strength subtract
   template <BlendOp Op, bool Blend, bool Alpha, bool Bright>
   static Dst Apply(Dst d, uint32_t s, uint32_t w, uint32_t a, const State& st) {
     return BlendPixel32<Op, Blend, Alpha, Bright>(d, s, w, a, st);
@@ -111,13 +116,20 @@ struct Pixel32 {
                       const int32_t* columns, int n, int rows, const BlitJob<Pixel32>& job);
 };
 
-// The 16-bit family; it has no vector spans yet.
+// The 16-bit family.
 struct Pixel16 {
   using Dst = uint16_t;
   using State = BlendState16;
+  static constexpr bool kExactSubtract = false;  // one form of the full-strength subtract
   template <BlendOp Op, bool Blend, bool Alpha, bool Bright>
   static Dst Apply(Dst d, uint32_t s, uint32_t w, uint32_t a, const State& st) {
     return static_cast<Dst>(BlendPixel16<Op, Blend, Alpha, Bright>(d, s, w, a, st));
+  }
+  // No vector spans yet.
+  template <class Source, BlendOp Op, unsigned Mods>
+  static int FastRows(uint8_t*, intptr_t, const uint8_t*, intptr_t, const int32_t*, int, int,
+                      const BlitJob<Pixel16>&) {
+    return 0;
   }
 };
 
@@ -137,6 +149,20 @@ constexpr bool BlitVariantExists(BlendOp op, unsigned mods, bool palette) {
     return false;
   }
   return true;
+}
+
+// A loop of the family, source kind, operation and modifiers exists: the
+// modifiers match the source's alpha, and the family has the operation.
+template <class Family, class Source, BlendOp Op, unsigned Mods>
+constexpr bool BlitLoopExists() {
+  constexpr bool alpha = (Mods & ModAlpha) != 0;
+  if constexpr (Source::kAlpha == SourceAlpha::Never) {
+    if (alpha) return false;
+  } else if constexpr (Source::kAlpha == SourceAlpha::Always) {
+    if (!alpha) return false;
+  }
+  if (Op == BlendOp::SubtractExact && !Family::kExactSubtract) return false;
+  return BlitVariantExists(Op, Mods, Source::kPalette);
 }
 
 // How one source pixel is drawn: not at all, by the operation without the
@@ -317,7 +343,9 @@ void RunTableBlitLoop(const BlitJob<Family>& job) {
         if (runClass == RunOpaque) {
           BlitRows<Family, Source, Op, kOpaque>(dp, sp, bp, n, 1, job);
         } else if (runClass == RunPartial) {
-          if constexpr (!Source::kPalette) BlitRows<Family, Source, Op, kPartial>(dp, sp, bp, n, 1, job);
+          if constexpr (Source::kAlpha != SourceAlpha::Never) {
+            BlitRows<Family, Source, Op, kPartial>(dp, sp, bp, n, 1, job);
+          }
         }
         x += n;
       }
@@ -337,19 +365,19 @@ using BlitVariantTable = std::array<BlitLoopFn<Family>, kBlendOpCount * kBlendMo
 
 template <class Family, class Source, BlendOp Op, unsigned Mods>
 struct StretchLoopOf {
-  static constexpr bool kExists = BlitVariantExists(Op, Mods, Source::kPalette);
+  static constexpr bool kExists = BlitLoopExists<Family, Source, Op, Mods>();
   static void Run(const BlitJob<Family>& job) { StretchBlitLoop<Family, Source, Op, Mods>(job); }
 };
 template <class Family, class Source, BlendOp Op, unsigned Mods>
 struct PlainLoopOf {
-  static constexpr bool kExists = BlitVariantExists(Op, Mods, Source::kPalette);
+  static constexpr bool kExists = BlitLoopExists<Family, Source, Op, Mods>();
   static void Run(const BlitJob<Family>& job) { PlainBlitLoop<Family, Source, Op, Mods>(job); }
 };
 // Only draws with the transparent flag read the run table.
 template <class Family, class Source, BlendOp Op, unsigned Mods>
 struct RunTableLoopOf {
   static constexpr bool kExists =
-      BlitVariantExists(Op, Mods, Source::kPalette) && (Mods & ModTransparent) != 0;
+      BlitLoopExists<Family, Source, Op, Mods>() && (Mods & ModTransparent) != 0;
   static void Run(const BlitJob<Family>& job) { RunTableBlitLoop<Family, Source, Op, Mods>(job); }
 };
 

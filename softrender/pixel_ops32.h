@@ -39,6 +39,11 @@ enum BlendModifier : unsigned {
 };
 constexpr unsigned kBlendModifierCount = 16;
 
+// Which modifier sets a source kind is drawn with, by its alpha byte: never
+// (palette images, 2-byte 16-bit pixels), always (4-byte 16-bit pixels), or
+// as the image's alpha flag says (32-bit pixels).
+enum class SourceAlpha { Never, Always, ByFlag };
+
 // What the operations read that stays fixed for a whole draw.
 struct BlendState32 {
   uint32_t param;               // blend parameter 0..255

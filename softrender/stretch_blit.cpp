@@ -5,9 +5,6 @@
 
 namespace {
 
-constexpr auto kStretchDirect32 = MakeBlitVariantTable<Pixel32, DirectSource32, StretchLoopOf>();
-constexpr auto kStretchPalette32 = MakeBlitVariantTable<Pixel32, PaletteSource32, StretchLoopOf>();
-
 // The stretched blit's palette copy, read by its full-strength subtracts. All
 // 256 entries are copied, so no entry of an earlier palette survives.
 uint32_t g_stretchPaletteCopy[256];
@@ -44,7 +41,6 @@ void StretchBlitMemImg(MEMIMG* destination, const MEMIMG* source, const IntRect*
   if (!BlitImagesMatch(destination, source)) return;
   if (blendImage && !BlitBlendImageFits(blendImage, source)) return;
   const MemImgBase* sb = source->base;
-  if (sb->colorType != MemImgType32) return;
   const int64_t srcWidth = source->width, srcHeight = source->height;
   if (srcWidth <= 0 || srcHeight <= 0) return;
   if (width > kMaxExtent || height > kMaxExtent || srcWidth > kMaxExtent || srcHeight > kMaxExtent) {
@@ -69,9 +65,8 @@ void StretchBlitMemImg(MEMIMG* destination, const MEMIMG* source, const IntRect*
   const int32_t bytes = MemImgBytesPerPixel(sb);
   const int64_t firstX = xDir > 0 ? skipX : srcWidth - skipX - 1;
   const int64_t firstY = yDir > 0 ? skipY : srcHeight - skipY - 1;
-  BlitJob<Pixel32> job{};
-  BlitGeometry& g = job.g;
-  if (!StartBlitJob32(&job, destination, r, source, choice.op, g_stretchPaletteCopy)) return;
+  BlitGeometry g{};
+  if (!StartBlitGeometry(&g, destination, r, source, choice.op, g_stretchPaletteCopy)) return;
   g.src = source->pixels + firstY * sb->pitch + firstX * bytes;
   g.srcRowStep = yDir * static_cast<intptr_t>(sb->pitch);
   if (blendImage) {
@@ -85,7 +80,5 @@ void StretchBlitMemImg(MEMIMG* destination, const MEMIMG* source, const IntRect*
                       AdvancesOnZero(choice.op, choice.mods));
   g.columns = g_stretchColumns;
 
-  const auto& table = sb->paletteFlag ? kStretchPalette32 : kStretchDirect32;
-  const BlitLoopFn<Pixel32> loop = table[BlitVariantIndex(choice.op, choice.mods)];
-  if (loop) loop(job);
+  DrawBlitJob(BlitLoopKind::Stretch, g, choice, source);
 }
