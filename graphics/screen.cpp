@@ -5,6 +5,7 @@
 #include "core/core_api.h"
 #include "core/log.h"
 #include "core/window.h"
+#include "font/font_handle.h"
 #include "graphics/draw_settings.h"
 #include "graphics/graph_handle.h"
 #include "image/color_format.h"
@@ -133,12 +134,12 @@ int InitGraphicsSystem() {
   g_screen.started = 1;
   LogPrintf("画面を %d x %d %dbit %dHz で初期化しました", width, height, GetScreenColorBitDepth(),
             g_screen.refreshRate);
-  // Fonts: InitFontManager();
+  InitFontManager();
   return 0;
 }
 
 void EndGraphicsSystem() {
-  // Fonts: EndFontSystem();
+  EndFontSystem();
   DeleteAllGraphHandles();
   g_drawSettings.blendGraph = -1;
   g_drawSettings.blendImage = nullptr;

@@ -95,6 +95,19 @@ FT_Library FreeTypeLibrary() {
   return library;
 }
 
+// fontconfig's configuration, loaded once and released at exit (its parser
+// leaves blocks behind that only FcFini frees).
+bool FontconfigReady() {
+  struct Session {
+    bool ready = FcInit() == FcTrue;
+    ~Session() {
+      if (ready) FcFini();
+    }
+  };
+  static Session session;
+  return session.ready;
+}
+
 const char* LanguageOf(int32_t charset) { return charset == kCharsetHangul ? "ko" : "ja"; }
 
 int32_t RoundToPixels(FT_Pos value26_6) { return static_cast<int32_t>((value26_6 + 32) >> 6); }
@@ -257,7 +270,7 @@ std::string ResolvePlatformFontFile(const char* faceSjis, int32_t charset, int* 
       }
     }
   }
-  if (!FcInit()) return "";
+  if (!FontconfigReady()) return "";
   FcPattern* pattern = FcPatternCreate();
   if (!pattern) return "";
   if (!family.empty()) {

@@ -13,10 +13,6 @@ std::string Sjis(const char* utf8) {
   return out;
 }
 
-int CreatePlain(int type = 0, int edge = -1) {
-  return CreateFontToHandle(nullptr, 16, -1, type, -1, edge, 0, -1, -1);
-}
-
 TEST_F(FontTest, CellFromTextMetrics) {
   // Width: max width + 2 (+ 2e when edged), up to a multiple of 8; height even.
   EXPECT_EQ(ComputeFontCell(16, 16, 0).cellSize, 24);
@@ -28,14 +24,14 @@ TEST_F(FontTest, CellFromTextMetrics) {
   EXPECT_EQ(ComputeFontCell(6, 4, 0).cellSize, 8);
 
   glyphs.metrics = {16, 14, 2, 8, 16};
-  int plain = CreatePlain(0);
-  int edged = CreatePlain(1);
+  int plain = Create(0);
+  int edged = Create(1);
   EXPECT_EQ(Font(plain).cellSize, 24);
   EXPECT_EQ(Font(plain).charHeight, 16);
   EXPECT_EQ(Font(edged).cellSize, 24);
   EXPECT_EQ(Font(edged).charHeight, 18);
   glyphs.metrics = {19, 15, 4, 4, 8};
-  EXPECT_EQ(Font(CreatePlain(0)).cellSize, 20);
+  EXPECT_EQ(Font(Create(0)).cellSize, 20);
 }
 
 TEST_F(FontTest, SoftwareCacheIsOneColumnOfCells) {
@@ -48,13 +44,13 @@ TEST_F(FontTest, SoftwareCacheIsOneColumnOfCells) {
   EXPECT_EQ(SoftwareCacheShape(24, 7).slots, 7);
 
   glyphs.metrics = {16, 14, 2, 8, 16};
-  FontHandleRecord& bits = Font(CreatePlain(0));
+  FontHandleRecord& bits = Font(Create(0));
   EXPECT_EQ(bits.softBitsPerPixel, 1);
   EXPECT_EQ(bits.softPitch, 3);
   EXPECT_EQ(bits.cacheRows, 568);
   EXPECT_EQ(bits.cache.slotCount, 568);
   EXPECT_EQ(bits.cacheHeight, 13632);
-  FontHandleRecord& bytes = Font(CreatePlain(2));
+  FontHandleRecord& bytes = Font(Create(2));
   EXPECT_EQ(bytes.softBitsPerPixel, 8);
   EXPECT_EQ(bytes.softPitch, 24);
   EXPECT_EQ(bytes.textureCache, 0);
@@ -68,15 +64,15 @@ TEST_F(FontTest, FortyFontsAtMostAndFreedSlotsAreTakenFirst) {
   EXPECT_EQ(HandleSlot(GetDefaultFontHandle()), 0);
   std::vector<int> handles;
   for (int i = 1; i < kFontTableSize; i++) {
-    handles.push_back(CreatePlain());
+    handles.push_back(Create());
     ASSERT_EQ(HandleSlot(handles.back()), i);
   }
-  EXPECT_EQ(CreatePlain(), -1);
-  EXPECT_TRUE(LogHas("作成できるフォントハンドル数 40 の限界を超えました"));
+  EXPECT_EQ(Create(), -1);
+  EXPECT_TRUE(Logged("作成できるフォントハンドル数 40 の限界を超えました"));
 
   const int old = handles[6];  // slot 7
   EXPECT_EQ(DeleteFontHandle(old), 0);
-  const int again = CreatePlain();
+  const int again = Create();
   EXPECT_EQ(HandleSlot(again), 7);
   EXPECT_NE(again, old);
   EXPECT_EQ(IsValidFontHandle(old), 0);
@@ -88,13 +84,13 @@ TEST_F(FontTest, FortyFontsAtMostAndFreedSlotsAreTakenFirst) {
 TEST_F(FontTest, HandlesCarryKindCheckNumberAndSlot) {
   // InitFontManager starts the counter at 0: the default font took 0.
   EXPECT_EQ(GetDefaultFontHandle(), 0x20000000);
-  const int h = CreatePlain();
+  const int h = Create();
   EXPECT_EQ(h, (((1 | 0x2000) << 16) | 1));
   EXPECT_EQ(Font(h).check, 1);
   // A given check number is used as it is and leaves the counter alone.
   const int given = CreateFontToHandle(nullptr, -1, -1, -1, -1, -1, 0, 12, 2047);
   EXPECT_EQ(given, ((2047 | 0x2000) << 16) | 12);
-  EXPECT_EQ(HandleCheck(CreatePlain()), 2);
+  EXPECT_EQ(HandleCheck(Create()), 2);
 
   for (int bad : {-1, h + 1, h ^ 0x00010000, (h & 0x07FFFFFF) | 0x08000000, 0x20000000 | 40}) {
     EXPECT_EQ(IsValidFontHandle(bad), 0) << std::hex << bad;
@@ -116,15 +112,15 @@ TEST_F(FontTest, BadSlotsChargesAndTypesAreRefused) {
 }
 
 TEST_F(FontTest, EdgeSizeAndScreenDepthShapeTheFontType) {
-  EXPECT_EQ(Font(CreatePlain(0, 2)).fontType, 1);
-  FontHandleRecord& plain = Font(CreatePlain(0, -1));
+  EXPECT_EQ(Font(Create(0, 2)).fontType, 1);
+  FontHandleRecord& plain = Font(Create(0, -1));
   EXPECT_EQ(plain.fontType, 0);
   EXPECT_EQ(plain.edgeSize, 1);
-  EXPECT_EQ(Font(CreatePlain(2, 3)).fontType, 3);
+  EXPECT_EQ(Font(Create(2, 3)).fontType, 3);
 
   SetScreenColorBitDepth(8);
-  EXPECT_EQ(Font(CreatePlain(2)).fontType, 0);
-  EXPECT_EQ(Font(CreatePlain(3)).fontType, 1);
+  EXPECT_EQ(Font(Create(2)).fontType, 0);
+  EXPECT_EQ(Font(Create(3)).fontType, 1);
   SetScreenColorBitDepth(32);
 }
 
@@ -140,7 +136,7 @@ TEST_F(FontTest, NamedFaceFallsBackThroughTheCharsets) {
   EXPECT_EQ(glyphs.requests[0].weight, 700);
   EXPECT_EQ(glyphs.requests[2].italic, 1);
   EXPECT_EQ(glyphs.requests[0].quality, 3);
-  EXPECT_TRUE(LogHas("指定のフォントの作成に失敗しました"));
+  EXPECT_TRUE(Logged("指定のフォントの作成に失敗しました"));
   EXPECT_EQ(glyphs.liveFonts, 1);
 
   // Hangul asked first, then the default charset succeeds.
@@ -172,7 +168,7 @@ TEST_F(FontTest, DefaultFaceFallsBackWithoutItalicThenWithoutName) {
   EXPECT_EQ(glyphs.requests[1].italic, 0);
   EXPECT_EQ(glyphs.requests[2].face, "");
   EXPECT_EQ(glyphs.requests[2].italic, 0);
-  EXPECT_TRUE(LogHas("フォントの作成に失敗しました"));
+  EXPECT_TRUE(Logged("フォントの作成に失敗しました"));
 
   glyphs.refused = {{gothic, 128}};
   const int h = CreateFontToHandle(nullptr, -1, -1, -1, -1, -1, 1, -1, -1);
@@ -183,16 +179,16 @@ TEST_F(FontTest, DefaultFaceFallsBackWithoutItalicThenWithoutName) {
 TEST_F(FontTest, FailedMeasuringFreesEverything) {
   const MemTotals before = MemGetTotals();
   glyphs.failMetrics = true;
-  EXPECT_EQ(CreatePlain(), -1);
-  EXPECT_TRUE(LogHas("ＤＣの取得に失敗しました"));
+  EXPECT_EQ(Create(), -1);
+  EXPECT_TRUE(Logged("ＤＣの取得に失敗しました"));
   EXPECT_EQ(MemGetTotals().liveBlocks, before.liveBlocks);
   EXPECT_EQ(glyphs.liveFonts, 1);
   glyphs.failMetrics = false;
-  EXPECT_EQ(HandleSlot(CreatePlain()), 1);  // the slot is free again
+  EXPECT_EQ(HandleSlot(Create()), 1);  // the slot is free again
 }
 
 TEST_F(FontTest, DeletingSetsTheLostFlag) {
-  const int h = CreatePlain();
+  const int h = Create();
   int32_t lost = 7;
   EXPECT_EQ(SetFontLostFlagPointer(h, &lost), 0);
   EXPECT_EQ(lost, 0);
@@ -247,13 +243,13 @@ TEST_F(FontTest, DefaultFontFollowsItsSettings) {
 }
 
 TEST_F(FontTest, StartAndEndOfTheFontSystem) {
-  CreatePlain();
-  CreatePlain();
+  Create();
+  Create();
   EXPECT_EQ(glyphs.liveFonts, 3);
   EXPECT_EQ(InitFontSystem(), 0);  // every font goes, a fresh default comes
   EXPECT_EQ(glyphs.liveFonts, 1);
-  EXPECT_TRUE(LogHas("フォントの初期化を行います"));
-  EXPECT_TRUE(LogHas("フォントの初期化は正常に終了しました"));
+  EXPECT_TRUE(Logged("フォントの初期化を行います"));
+  EXPECT_TRUE(Logged("フォントの初期化は正常に終了しました"));
   EXPECT_EQ(EndFontSystem(), 0);
   EXPECT_EQ(glyphs.liveFonts, 0);
   EXPECT_EQ(IsValidFontHandle(GetDefaultFontHandle()), 0);

@@ -1,42 +1,68 @@
-// Font tests run on hand-described glyphs: the scripted glyph source stands in
-// for the machine's fonts, and the log of each test is read back.
+// Font tests run the library on a scripted window and presenter with a small
+// screen; the scripted glyph source stands in for the machine's fonts, so
+// glyphs and text metrics are described by hand. Readers of the cache, the
+// back image and the log.
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
-#include "core/log.h"
+#include "core/core_api.h"
+#include "core/memory.h"
+#include "font/font_api.h"
 #include "font/font_handle.h"
 #include "font/text_cache.h"
+#include "font/string_draw.h"
 #include "graphics/draw_settings.h"
+#include "graphics/graphics_api.h"
+#include "graphics/screen.h"
 #include "platform/glyph.h"
+#include "platform/scripted_present.h"
+#include "platform/scripted_window.h"
+#include "softrender/memimg.h"
 #include "tests/support/read_file.h"
 #include "tests/support/scratch_dir.h"
 
 class FontTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    EnableLogFile(1);
-    LogOpen("Log.txt");
+ public:
+  static constexpr int kWidth = 40;
+  static constexpr int kHeight = 24;
+
+  void SetUp() override { Start(32); }
+  void TearDown() override { Stop(); }
+
+  void Start(int bits) {
+    SetPlatformWindow(&window);
+    SetPlatformPresenter(&presenter);
     SetPlatformGlyphSource(&glyphs);
-    SetScreenColorBitDepth(32);
-    InitFontManager();
-  }
-  void TearDown() override {
-    EndFontSystem();
-    EXPECT_EQ(glyphs.liveFonts, 0);
-    SetPlatformGlyphSource(nullptr);
-    LogClose();
+    SetPresentPacingForTest(0);
+    EnableLogFile(1);
+    ChangeWindowMode(1);
+    ASSERT_EQ(SetScreenMode(kWidth, kHeight, bits, 60), 0);
+    ASSERT_EQ(LibraryInit(), 0);
+    // Glyph 'A': two pixels on a diagonal, one pixel in from the pen and
+    // two rows below the cell's top (ascent 14 - 12).
+    Glyph('A', {"#.", ".#"}, 1, 12, 6);
+    Glyph(' ', {}, 0, 0, 5);
   }
 
-  std::vector<std::string> Log() { return LogLines(ReadWholeFile("Log.txt")); }
-  bool LogHas(const std::string& line) {
-    for (const std::string& l : Log()) {
-      if (l.find(line) != std::string::npos) return true;
-    }
-    return false;
+  void Stop() {
+    LibraryEnd();
+    EXPECT_EQ(glyphs.liveFonts, 0);
+    SetPlatformGlyphSource(nullptr);
+    SetPlatformPresenter(nullptr);
+    SetPlatformWindow(nullptr);
+    SetPresentPacingForTest(1);
   }
+
+  void Glyph(uint32_t code, std::vector<std::string> rows, int originX = 0, int originY = 10,
+             int advance = 8) {
+    glyphs.glyphs[code] = {originX, originY, static_cast<int16_t>(advance), std::move(rows)};
+  }
+
+  int Create(int type = 0, int edge = -1) { return CreateFontToHandle(nullptr, 16, -1, type, -1, edge, 0); }
 
   FontHandleRecord& Font(int handle) { return *LookupFontHandle(handle); }
 
@@ -46,7 +72,7 @@ class FontTest : public ::testing::Test {
     ResetFontCacheSlots(handle);
   }
 
-  // The cache byte of pixel (x, y) of a font's slot, counted from the cell corner.
+  // The cache byte of pixel (x, y) of a cache position, from the cell's corner.
   uint8_t CacheByte(int handle, int position, int x, int y) {
     FontHandleRecord& f = Font(handle);
     int cx, cy;
@@ -54,6 +80,45 @@ class FontTest : public ::testing::Test {
     return f.softCache[(cy + y) * f.softPitch + cx + x];
   }
 
+  bool Logged(const std::string& text) {
+    for (const std::string& line : LogLines(ReadWholeFile("Log.txt"))) {
+      if (line.find(text) != std::string::npos) return true;
+    }
+    return false;
+  }
+
+  static uint32_t PixelOf(const MEMIMG* image, int x, int y) {
+    const int bytes = MemImgBytesPerPixel(image->base);
+    uint32_t v = 0;
+    std::memcpy(&v, image->pixels + static_cast<int64_t>(y) * image->base->pitch + x * bytes, bytes);
+    return v;
+  }
+  static MEMIMG* Back() { return GetBackScreenImage(); }
+  static uint32_t BackPixel(int x, int y) { return PixelOf(Back(), x, y); }
+
+  // Every pixel of the image that differs from background: {x, y, value}.
+  struct Lit {
+    int x, y;
+    uint32_t value;
+    bool operator==(const Lit&) const = default;
+  };
+  static std::vector<Lit> LitPixels(const MEMIMG* image, uint32_t background) {
+    std::vector<Lit> found;
+    for (int y = 0; y < image->height; y++) {
+      for (int x = 0; x < image->width; x++) {
+        const uint32_t v = PixelOf(image, x, y);
+        if (v != background) found.push_back({x, y, v});
+      }
+    }
+    return found;
+  }
+
   ScratchDir dir;
+  ScriptedWindow window;
+  ScriptedPresenter presenter;
   ScriptedGlyphSource glyphs;
 };
+
+inline std::ostream& operator<<(std::ostream& out, const FontTest::Lit& p) {
+  return out << "(" << p.x << "," << p.y << ")=" << std::hex << p.value << std::dec;
+}

@@ -7,13 +7,6 @@ namespace {
 
 class TextCacheTest : public FontTest {
  protected:
-  int Create(int type, int edge = -1) {
-    return CreateFontToHandle(nullptr, 16, -1, type, -1, edge, 0, -1, -1);
-  }
-  void Glyph(uint32_t code, std::vector<std::string> rows, int originX = 0, int originY = 10,
-             int advance = 8) {
-    glyphs.glyphs[code] = {originX, originY, static_cast<int16_t>(advance), std::move(rows)};
-  }
   FontCacheSlot* SlotOf(int handle, uint16_t code) {
     const FontLookupEntry& e = Font(handle).cache.lookup[code];
     return e.present ? e.slot : nullptr;
