@@ -54,8 +54,9 @@ inline BlendState16 MakeBlendState16(int32_t param, uint32_t brightnessRgb) {
 // The new destination word for source colour word s (a palette source passes
 // its entry) over destination d; w is the blend-image weight (with Blend), a
 // the source alpha (with Alpha). Every sum below is non-negative and fits 31
-// bits, so the shifts are floor divisions.
-template <BlendOp Op, bool Blend, bool Alpha, bool Bright>
+// bits, so the shifts are floor divisions. The rotated blit has neither of
+// the two orderings below (Orderings false).
+template <BlendOp Op, bool Blend, bool Alpha, bool Bright, bool Orderings = true>
 inline uint32_t BlendPixel16(uint32_t d, uint32_t s, uint32_t w, uint32_t a,
                              const BlendState16& st) {
   if constexpr (Op == BlendOp::SubtractFull || Op == BlendOp::SubtractExact) {
@@ -73,7 +74,7 @@ inline uint32_t BlendPixel16(uint32_t d, uint32_t s, uint32_t w, uint32_t a,
       // Adding or subtracting an alpha source under a brightness, without a
       // blend image, weighs by the alpha before the brightness.
       constexpr bool kAlphaFirst =
-          (Op == BlendOp::Add || Op == BlendOp::Subtract) && Alpha && Bright && !Blend;
+          Orderings && (Op == BlendOp::Add || Op == BlendOp::Subtract) && Alpha && Bright && !Blend;
       const int32_t p = static_cast<int32_t>(st.param);
 
       // Field shift, width and brightness row index (blue 0, green 1, red 2).
@@ -106,7 +107,7 @@ inline uint32_t BlendPixel16(uint32_t d, uint32_t s, uint32_t w, uint32_t a,
         }
         out |= static_cast<uint32_t>(r) << kShift[f];
       }
-      if constexpr (Op == BlendOp::MultiplyAlpha && Alpha && !Blend && !Bright) {
+      if constexpr (Orderings && Op == BlendOp::MultiplyAlpha && Alpha && !Blend && !Bright) {
         // Green in place, with five more fraction bits: it can end one above
         // the field-precision value.
         const int32_t gs = static_cast<int32_t>(s & 0x07E0u), gd = static_cast<int32_t>(d & 0x07E0u);

@@ -1,0 +1,163 @@
+// The walk of the rotated blit: every destination pixel of the covering
+// rectangle maps back into the source by two additions; the pixels that land
+// inside are gathered into a run and drawn by the blits' 1:1 span of the same
+// pixel family, source kind, operation and modifiers.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+#include <utility>
+
+#include "softrender/memimg.h"  // before blit_loops.h, which uses its run classes
+#include "softrender/blit_loops.h"
+#include "softrender/pixel_ops16.h"
+#include "softrender/pixel_ops32.h"
+
+constexpr int kRotateFracBits = 18;
+
+// Where one draw walks, fixed before the loops. Source positions are 14.18
+// and walked as unsigned 64-bit sums: a negative position compares as far
+// outside.
+struct RotateWalk {
+  uint8_t* dst;  // the covering rectangle's top-left pixel
+  intptr_t dstPitch;
+  int32_t cols, rows;
+  uint64_t u0, v0;        // source position of the top-left pixel
+  uint64_t du, dv;        // per column
+  uint64_t duRow, dvRow;  // per row
+  uint64_t extentU, extentV;  // source width and height, 14.18
+  const uint8_t* const* srcRows;
+  const uint8_t* const* blendRows;  // null without a blend image
+};
+
+template <class Family>
+struct RotateJob {
+  BlitJob<Family> blit;  // transparent colour, palette, border table, blend state
+  RotateWalk walk;
+};
+
+// Pixels gathered before a run is drawn.
+constexpr int kRotateRunPixels = 512;
+
+// A multiply of an alpha source under the transparent flag: alpha 0 is not
+// skipped but weighs the destination down to black; 255 drops the factor.
+template <class Family, class Source, BlendOp Op, unsigned Mods>
+inline void RotateMultiplyAlphaSpan(typename Family::Dst* dp, const uint8_t* keys,
+                                    const uint8_t* blend, int n, const BlitJob<Family>& job) {
+  constexpr bool kBlend = (Mods & ModBlendImage) != 0, kBright = (Mods & ModBrightness) != 0;
+  for (int i = 0; i < n; i++) {
+    const uint32_t key = Source::Key(keys + static_cast<intptr_t>(i) * Source::kBytes);
+    const uint32_t a = Source::Alpha(key), color = Source::Color(key, job.g.palette);
+    uint32_t w = 0;
+    if constexpr (kBlend) w = job.g.border[blend[i]];
+    if (a == 255) {
+      dp[i] = Family::template Apply<Op, kBlend, false, kBright>(dp[i], color, w, 0, job.state);
+    } else {
+      dp[i] = Family::template Apply<Op, kBlend, true, kBright>(dp[i], color, w, a, job.state);
+    }
+  }
+}
+
+// A gathered run of n source pixels drawn 1:1: by the blits' rows (with the
+// family's vector spans, where it has them) or their scalar span.
+template <class Family, class Source, BlendOp Op, unsigned Mods>
+inline void RotateDrawRun(typename Family::Dst* dp, const uint8_t* keys, const uint8_t* blend, int n,
+                          const BlitJob<Family>& job) {
+  if constexpr (Op == BlendOp::Multiply && (Mods & ModAlpha) && (Mods & ModTransparent)) {
+    RotateMultiplyAlphaSpan<Family, Source, Op, Mods>(dp, keys, blend, n, job);
+  } else if constexpr (requires { &Family::template FastRows<Source, Op, Mods>; }) {
+    BlitRows<Family, Source, Op, Mods>(reinterpret_cast<uint8_t*>(dp), keys, blend, n, 1, job);
+  } else {
+    BlitSpanScalar<Family, Source, Op, Mods>(dp, keys, blend, n, job);
+  }
+}
+
+template <class Family, class Source, BlendOp Op, unsigned Mods>
+void RotateBlitLoop(const RotateJob<Family>& job) {
+  using Dst = typename Family::Dst;
+  constexpr bool kBlend = (Mods & ModBlendImage) != 0;
+  // The plain copy writes each sample straight away; the others gather a run.
+  constexpr bool kDirect = Op == BlendOp::Copy && Mods == 0;
+  alignas(16) uint8_t keys[kDirect ? 1 : kRotateRunPixels * Source::kBytes];
+  uint8_t blend[kBlend ? kRotateRunPixels : 1];
+  const RotateWalk& w = job.walk;
+  const void* const palette = job.blit.g.palette;
+  const uint64_t extentU = w.extentU, extentV = w.extentV;
+  const uint64_t du = w.du, dv = w.dv;
+  uint8_t* dstRow = w.dst;
+  for (int32_t j = 0; j < w.rows; j++, dstRow += w.dstPitch) {
+    // Each row starts at exactly u0 + j * duRow, whatever the columns added.
+    uint64_t u = w.u0 + static_cast<uint64_t>(j) * w.duRow;
+    uint64_t v = w.v0 + static_cast<uint64_t>(j) * w.dvRow;
+    Dst* const dp = reinterpret_cast<Dst*>(dstRow);
+    int32_t i = 0;
+    while (i < w.cols) {
+      while (i < w.cols && !(u < extentU && v < extentV)) {
+        u += du;
+        v += dv;
+        i++;
+      }
+      const int32_t start = i;
+      int n = 0;
+      while (i < w.cols && n < kRotateRunPixels && u < extentU && v < extentV) {
+        const uint32_t row = static_cast<uint32_t>(v >> kRotateFracBits);
+        const uint32_t col = static_cast<uint32_t>(u >> kRotateFracBits);
+        const uint8_t* sp = w.srcRows[row] + static_cast<uintptr_t>(col) * Source::kBytes;
+        if constexpr (kDirect) {
+          dp[i] = static_cast<Dst>(Source::Color(Source::Key(sp), palette));
+        } else {
+          std::memcpy(keys + static_cast<intptr_t>(n) * Source::kBytes, sp, Source::kBytes);
+          if constexpr (kBlend) blend[n] = w.blendRows[row][col];
+        }
+        n++;
+        i++;
+        u += du;
+        v += dv;
+      }
+      if constexpr (!kDirect) {
+        if (n > 0) RotateDrawRun<Family, Source, Op, Mods>(dp + start, keys, blend, n, job.blit);
+      }
+    }
+  }
+}
+
+// The operations the rotated blit draws with; the blits' full-strength
+// subtracts have no rotated form (the general subtract gives their pixels).
+constexpr int kRotateOpCount = static_cast<int>(BlendOp::MultiplyAlpha) + 1;
+
+template <class Family>
+using RotateLoopFn = void (*)(const RotateJob<Family>&);
+template <class Family>
+using RotateVariantTable = std::array<RotateLoopFn<Family>, kRotateOpCount * kBlendModifierCount>;
+
+// 16-bit direct sources have one pixel layout without alpha and one with it.
+template <class Source>
+constexpr bool RotateSourceServes(unsigned mods) {
+  if constexpr (std::is_same_v<Source, DirectSource16>) {
+    return (mods & ModAlpha) == 0;
+  } else if constexpr (std::is_same_v<Source, DirectAlphaSource16>) {
+    return (mods & ModAlpha) != 0;
+  } else {
+    return true;
+  }
+}
+
+template <class Family, class Source, size_t I>
+constexpr RotateLoopFn<Family> RotateVariantEntry() {
+  constexpr auto op = static_cast<BlendOp>(I / kBlendModifierCount);
+  constexpr unsigned mods = I % kBlendModifierCount;
+  if constexpr (BlitVariantExists(op, mods, Source::kPalette) && RotateSourceServes<Source>(mods)) {
+    return &RotateBlitLoop<Family, Source, op, mods>;
+  } else {
+    return nullptr;
+  }
+}
+
+// Entry [op * 16 + modifiers], null where the combination does not exist.
+template <class Family, class Source>
+constexpr RotateVariantTable<Family> MakeRotateVariantTable() {
+  return []<size_t... I>(std::index_sequence<I...>) {
+    return RotateVariantTable<Family>{RotateVariantEntry<Family, Source, I>()...};
+  }(std::make_index_sequence<kRotateOpCount * kBlendModifierCount>{});
+}
