@@ -20,6 +20,23 @@ inline uint32_t ScaleColor32(uint32_t color, const int32_t* blue, const int32_t*
          static_cast<uint32_t>(red[(color >> 16) & 0xFF]) << 16;
 }
 
+// Runs of one raw value, stored 16 bytes at a time (-O2 leaves a plain
+// loop unvectorised).
+template <class Pixel>
+inline void FillRun(Pixel* d, int32_t n, Pixel value) {
+  int32_t i = 0;
+#if defined(__SSE2__)
+  constexpr int32_t kPerStore = 16 / sizeof(Pixel);
+  const __m128i v = sizeof(Pixel) == 4 ? _mm_set1_epi32(static_cast<int32_t>(value))
+                                       : _mm_set1_epi16(static_cast<int16_t>(value));
+  for (; i + 4 * kPerStore <= n; i += 4 * kPerStore) {
+    for (int k = 0; k < 4; k++) _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + k * kPerStore), v);
+  }
+  for (; i + kPerStore <= n; i += kPerStore) _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), v);
+#endif
+  for (; i < n; i++) d[i] = value;
+}
+
 template <BlendOp Op>
 struct SolidOp32 {
   using DestPixel = uint32_t;
@@ -58,10 +75,7 @@ struct SolidOp32 {
   // rows rows of n pixels from first, pitch bytes apart.
   void FillRows(uint8_t* first, intptr_t pitch, int32_t n, int32_t rows) const {
     if constexpr (Op == BlendOp::Copy) {
-      for (int32_t y = 0; y < rows; y++, first += pitch) {
-        auto* d = reinterpret_cast<uint32_t*>(first);
-        std::fill(d, d + n, color);
-      }
+      for (int32_t y = 0; y < rows; y++, first += pitch) FillRun(reinterpret_cast<uint32_t*>(first), n, color);
     } else {
       const int level = BlitSpanLevel();
       for (int32_t x = 0; x < n; x += kRowPixels) {
@@ -118,7 +132,7 @@ struct SolidOp16 {
 
   void Fill(uint16_t* d, int32_t n) const {
     if constexpr (Op == BlendOp::Copy) {
-      std::fill(d, d + n, static_cast<uint16_t>(color));
+      FillRun(d, n, static_cast<uint16_t>(color));
     } else {
       for (int32_t i = 0; i < n; i++) d[i] = static_cast<uint16_t>(Apply(d[i]));
     }

@@ -1,0 +1,140 @@
+// Speed of the rotated blit and the box fill in megapixels per second, on the
+// cases of the performance anchors (bench/README.md compares them): sprites
+// turned 30 degrees at scale 1.5 on a grid of their scaled size (a
+// screen-sized source: one, centred), opaque and with the sprite alpha under
+// the transparent flag; and a 1024 x 768 destination tiled with opaque and
+// translucent (parameter 96) boxes of the source's size.
+//   taskset -c 7 build/bench_rotate_fill --benchmark_min_time=0.3
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "bench/anchor_images.h"
+#include "graphics/draw_settings.h"
+#include "softrender/blend_tables.h"
+#include "softrender/box_line.h"
+#include "softrender/memimg.h"
+#include "softrender/rotate_blit.h"
+
+namespace {
+
+constexpr int kDstW = 1024, kDstH = 768;
+constexpr double kAngle = 30.0, kScale = 1.5;
+
+MEMIMG g_dst{};
+
+void Setup() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  InitMemImgBlendTables();
+  SetMemImgBorderTable(0, 0);
+  CreateMemImg(&g_dst, kDstW, kDstH, -1, 0, MemImgType32, 0, 0, 0, nullptr);
+}
+
+void ResetState() {
+  SetDefaultDrawSettings(kDstW, kDstH);
+  FillMemImgRaw(&g_dst, nullptr, 0xFF404040u);
+}
+
+void Report(benchmark::State& state, int64_t pixels) {
+  state.counters["px"] = static_cast<double>(pixels);
+  state.counters["Mpix/s"] =
+      benchmark::Counter(static_cast<double>(pixels) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// Turned sprites, placed and counted as the anchors place and count theirs
+// (pixel centres inside the turned source).
+void RotatedSprites(benchmark::State& state, int w, int h, int alpha) {
+  Setup();
+  ResetState();
+  std::mt19937 rng(12345);
+  MEMIMG src{};
+  CreateMemImg(&src, w, h, -1, 0, MemImgType32, 0, alpha, 0, nullptr);
+  for (int y = 0; y < h; y++) {
+    auto* row = reinterpret_cast<uint32_t*>(src.pixels + static_cast<intptr_t>(y) * src.base->pitch);
+    for (int x = 0; x < w; x++) {
+      const uint32_t a = alpha ? AnchorSpriteAlpha(x, y, w, h) : 0xFF;
+      row[x] = a << 24 | (rng() & 0xFFFFFF);
+    }
+  }
+  const double th = kAngle * M_PI / 180.0, c = std::cos(th), sn = std::sin(th), k = 1.0 / kScale;
+  const double sw = w * kScale, sh = h * kScale;
+  std::vector<std::pair<int, int>> centres;
+  if (sw >= kDstW) {
+    centres.push_back({kDstW / 2, kDstH / 2});
+  } else {
+    for (double y = sh / 2; y - sh / 2 < kDstH; y += sh)
+      for (double x = sw / 2; x - sw / 2 < kDstW; x += sw) centres.push_back({static_cast<int>(x), static_cast<int>(y)});
+  }
+  const double hx = (sw * c + sh * sn) / 2, hy = (sw * sn + sh * c) / 2;
+  int64_t pixels = 0;
+  for (auto [cx, cy] : centres) {
+    const int x0 = std::max(0, static_cast<int>(std::floor(cx - hx)) - 1);
+    const int y0 = std::max(0, static_cast<int>(std::floor(cy - hy)) - 1);
+    const int x1 = std::min(kDstW, static_cast<int>(std::ceil(cx + hx)) + 1);
+    const int y1 = std::min(kDstH, static_cast<int>(std::ceil(cy + hy)) + 1);
+    for (int y = y0; y < y1; y++) {
+      for (int x = x0; x < x1; x++) {
+        const double dx = x + 0.5 - cx, dy = y + 0.5 - cy;
+        const double u = k * (c * dx + sn * dy) + w / 2.0, v = k * (-sn * dx + c * dy) + h / 2.0;
+        pixels += u >= 0 && u < w && v >= 0 && v < h;
+      }
+    }
+  }
+  const float angle = static_cast<float>(th);
+  for (auto _ : state) {
+    for (auto [cx, cy] : centres) {
+      RotateBlitMemImg(&g_dst, &src, cx, cy, angle, static_cast<float>(kScale), alpha, 0, nullptr);
+    }
+    benchmark::ClobberMemory();
+  }
+  Report(state, pixels);
+  ReleaseMemImg(&src);
+}
+
+// The destination tiled with w x h boxes.
+void Boxes(benchmark::State& state, int w, int h, int mode, int param) {
+  Setup();
+  ResetState();
+  g_drawSettings.blendMode = mode;
+  g_drawSettings.blendParam = param;
+  std::vector<IntRect> boxes;
+  for (int y = 0; y < kDstH; y += h)
+    for (int x = 0; x < kDstW; x += w) boxes.push_back({x, y, std::min(x + w, kDstW), std::min(y + h, kDstH)});
+  for (auto _ : state) {
+    for (const IntRect& r : boxes) FillBoxMemImg(&g_dst, &r, static_cast<int32_t>(0xFF336699u));
+    benchmark::ClobberMemory();
+  }
+  Report(state, int64_t{kDstW} * kDstH);
+}
+
+void RegisterAll() {
+  for (auto [w, h] : {std::pair{64, 64}, std::pair{256, 256}, std::pair{kDstW, kDstH}}) {
+    const std::string at = "@" + std::to_string(w) + "x" + std::to_string(h);
+    benchmark::RegisterBenchmark(("g.rotate30_scale1.5_copy" + at).c_str(),
+                                 [w, h](benchmark::State& s) { RotatedSprites(s, w, h, 0); })
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("g.rotate30_scale1.5_alpha_sprite" + at).c_str(),
+                                 [w, h](benchmark::State& s) { RotatedSprites(s, w, h, 1); })
+        ->Unit(benchmark::kMicrosecond);
+  }
+  for (auto [w, h] : {std::pair{64, 64}, std::pair{256, 256}, std::pair{kDstW, kDstH}}) {
+    const std::string at = "@" + std::to_string(w) + "x" + std::to_string(h);
+    benchmark::RegisterBenchmark(("h.fill_opaque" + at).c_str(),
+                                 [w, h](benchmark::State& s) { Boxes(s, w, h, BlendNone, 255); })
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("h.fill_alpha96" + at).c_str(),
+                                 [w, h](benchmark::State& s) { Boxes(s, w, h, BlendAlpha, 96); })
+        ->Unit(benchmark::kMicrosecond);
+  }
+}
+
+const bool g_registered = (RegisterAll(), true);
+
+}  // namespace
