@@ -12,9 +12,15 @@ namespace {
 struct RotatePixel16 {
   using Dst = uint16_t;
   using State = BlendState16;
+  static constexpr bool kExactSubtract = false;
   template <BlendOp Op, bool Blend, bool Alpha, bool Bright>
   static Dst Apply(Dst d, uint32_t s, uint32_t w, uint32_t a, const State& st) {
     return static_cast<Dst>(BlendPixel16<Op, Blend, Alpha, Bright, false>(d, s, w, a, st));
+  }
+  template <class Source, BlendOp Op, unsigned Mods>
+  static int FastRows(uint8_t*, intptr_t, const uint8_t*, intptr_t, const int32_t*, int, int,
+                      const BlitJob<RotatePixel16>&) {
+    return 0;
   }
 };
 

@@ -6,12 +6,10 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <type_traits>
 #include <utility>
 
 #include "softrender/memimg.h"  // before blit_loops.h, which uses its run classes
 #include "softrender/blit_loops.h"
-#include "softrender/pixel_ops16.h"
 #include "softrender/pixel_ops32.h"
 
 constexpr int kRotateFracBits = 18;
@@ -40,36 +38,25 @@ struct RotateJob {
 // Pixels gathered before a run is drawn.
 constexpr int kRotateRunPixels = 512;
 
-// A multiply of an alpha source under the transparent flag: alpha 0 is not
-// skipped but weighs the destination down to black; 255 drops the factor.
-template <class Family, class Source, BlendOp Op, unsigned Mods>
-inline void RotateMultiplyAlphaSpan(typename Family::Dst* dp, const uint8_t* keys,
-                                    const uint8_t* blend, int n, const BlitJob<Family>& job) {
-  constexpr bool kBlend = (Mods & ModBlendImage) != 0, kBright = (Mods & ModBrightness) != 0;
-  for (int i = 0; i < n; i++) {
-    const uint32_t key = Source::Key(keys + static_cast<intptr_t>(i) * Source::kBytes);
-    const uint32_t a = Source::Alpha(key), color = Source::Color(key, job.g.palette);
-    uint32_t w = 0;
-    if constexpr (kBlend) w = job.g.border[blend[i]];
-    if (a == 255) {
-      dp[i] = Family::template Apply<Op, kBlend, false, kBright>(dp[i], color, w, 0, job.state);
-    } else {
-      dp[i] = Family::template Apply<Op, kBlend, true, kBright>(dp[i], color, w, a, job.state);
-    }
-  }
-}
-
-// A gathered run of n source pixels drawn 1:1: by the blits' rows (with the
-// family's vector spans, where it has them) or their scalar span.
+// A gathered run of n source pixels drawn 1:1 by the blits' rows. A
+// multiply of an alpha source under the transparent flag is the exception:
+// alpha 0 is not skipped but weighs the destination down to black, and 255
+// drops the factor.
 template <class Family, class Source, BlendOp Op, unsigned Mods>
 inline void RotateDrawRun(typename Family::Dst* dp, const uint8_t* keys, const uint8_t* blend, int n,
                           const BlitJob<Family>& job) {
   if constexpr (Op == BlendOp::Multiply && (Mods & ModAlpha) && (Mods & ModTransparent)) {
-    RotateMultiplyAlphaSpan<Family, Source, Op, Mods>(dp, keys, blend, n, job);
-  } else if constexpr (requires { &Family::template FastRows<Source, Op, Mods>; }) {
-    BlitRows<Family, Source, Op, Mods>(reinterpret_cast<uint8_t*>(dp), keys, blend, n, 1, job);
+    constexpr unsigned kWeighted = Mods & ~ModTransparent, kWhole = Mods & ~(ModTransparent | ModAlpha);
+    for (int i = 0; i < n; i++) {
+      const uint8_t* sp = keys + static_cast<intptr_t>(i) * Source::kBytes;
+      if (Source::Alpha(Source::Key(sp)) == 255) {
+        DrawSourcePixel<Family, Source, Op, kWhole>(dp + i, sp, blend + i, job);
+      } else {
+        DrawSourcePixel<Family, Source, Op, kWeighted>(dp + i, sp, blend + i, job);
+      }
+    }
   } else {
-    BlitSpanScalar<Family, Source, Op, Mods>(dp, keys, blend, n, job);
+    BlitRows<Family, Source, Op, Mods>(reinterpret_cast<uint8_t*>(dp), keys, blend, n, 1, job);
   }
 }
 
@@ -131,23 +118,11 @@ using RotateLoopFn = void (*)(const RotateJob<Family>&);
 template <class Family>
 using RotateVariantTable = std::array<RotateLoopFn<Family>, kRotateOpCount * kBlendModifierCount>;
 
-// 16-bit direct sources have one pixel layout without alpha and one with it.
-template <class Source>
-constexpr bool RotateSourceServes(unsigned mods) {
-  if constexpr (std::is_same_v<Source, DirectSource16>) {
-    return (mods & ModAlpha) == 0;
-  } else if constexpr (std::is_same_v<Source, DirectAlphaSource16>) {
-    return (mods & ModAlpha) != 0;
-  } else {
-    return true;
-  }
-}
-
 template <class Family, class Source, size_t I>
 constexpr RotateLoopFn<Family> RotateVariantEntry() {
   constexpr auto op = static_cast<BlendOp>(I / kBlendModifierCount);
   constexpr unsigned mods = I % kBlendModifierCount;
-  if constexpr (BlitVariantExists(op, mods, Source::kPalette) && RotateSourceServes<Source>(mods)) {
+  if constexpr (BlitLoopExists<Family, Source, op, mods>()) {
     return &RotateBlitLoop<Family, Source, op, mods>;
   } else {
     return nullptr;
