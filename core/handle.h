@@ -35,11 +35,30 @@ struct HandleTable {
   int type = 0;
   int count = 0;
   int searchHint = 0;
+  int highWater = 0;  // one past the highest occupied slot; 0 when empty
+  // Check numbers run from firstCheck to 2047 and wrap back to firstCheck.
+  uint16_t firstCheck = 1;
   uint16_t nextCheck = 1;
   Record* records[Capacity] = {};
   uint16_t checks[Capacity] = {};
 
   static constexpr int capacity() { return Capacity; }
+
+  // Stores the record in a free slot under the given check number.
+  int Store(int slot, Record* record, uint16_t check) {
+    records[slot] = record;
+    checks[slot] = check;
+    count++;
+    if (highWater < slot + 1) highWater = slot + 1;
+    return MakeHandleValue(type, check, slot);
+  }
+
+  uint16_t TakeCheck() {
+    uint16_t check = nextCheck;
+    nextCheck = static_cast<uint16_t>((nextCheck + 1) & kHandleCheckMask);
+    if (nextCheck == 0) nextCheck = firstCheck;
+    return check;
+  }
 
   // Stores the record in a free slot; returns its handle, or -1 when full.
   int Add(Record* record) {
@@ -47,26 +66,37 @@ struct HandleTable {
     for (int i = 0; i < Capacity; i++) {
       int slot = (searchHint + i) % Capacity;
       if (records[slot]) continue;
-      records[slot] = record;
-      checks[slot] = nextCheck;
-      nextCheck = static_cast<uint16_t>((nextCheck + 1) & kHandleCheckMask);
-      if (nextCheck == 0) nextCheck = 1;
-      count++;
       searchHint = (slot + 1) % Capacity;
-      return MakeHandleValue(type, checks[slot], slot);
+      return Store(slot, record, TakeCheck());
     }
     return -1;
+  }
+
+  // Stores the record in the slot at the high-water mark, or, once that has
+  // reached the capacity, in the first free slot from 0; -1 when full.
+  int AddAboveHighest(Record* record) {
+    if (!record || count >= Capacity) return -1;
+    int slot = highWater;
+    if (slot >= Capacity) {
+      slot = 0;
+      while (records[slot]) slot++;
+    }
+    return Store(slot, record, TakeCheck());
+  }
+
+  // Stores the record again under a handle of this table whose slot is free,
+  // keeping the handle's check number; -1 when the slot is taken.
+  int Restore(int handle, Record* record) {
+    if (!record || handle < 0 || HandleKind(handle) != type) return -1;
+    int slot = HandleSlot(handle);
+    if (slot >= Capacity || records[slot]) return -1;
+    return Store(slot, record, static_cast<uint16_t>(HandleCheck(handle)));
   }
 
   // Stores the record in a given slot (e.g. a reserved last slot); -1 when taken.
   int AddAt(int slot, Record* record) {
     if (!record || slot < 0 || slot >= Capacity || records[slot]) return -1;
-    records[slot] = record;
-    checks[slot] = nextCheck;
-    nextCheck = static_cast<uint16_t>((nextCheck + 1) & kHandleCheckMask);
-    if (nextCheck == 0) nextCheck = 1;
-    count++;
-    return MakeHandleValue(type, checks[slot], slot);
+    return Store(slot, record, TakeCheck());
   }
 
   // The record of a valid handle (kind, slot range, presence, check number), else null.
@@ -86,6 +116,9 @@ struct HandleTable {
     records[slot] = nullptr;
     checks[slot] = 0;
     count--;
+    if (slot + 1 == highWater) {
+      while (highWater > 0 && !records[highWater - 1]) highWater--;
+    }
     return record;
   }
 

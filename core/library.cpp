@@ -18,6 +18,7 @@
 #include "platform/timer.h"
 #include "platform/window.h"
 #include "sound/sound_system.h"
+#include "sound/stream_sound.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ void RunEndSequence() {
 
 // After the window messages of every pass.
 void RunPerPassWork() {
-  // Sound: RefillAllStreamSounds();
+  RefillAllStreamSounds();
   // Sound: PollMusicPlaying();
   UpdateJoypadVibrationTimers();
   // Network: PumpNetWorkMessages(1);
@@ -97,7 +98,7 @@ void RunPerPassWork() {
 void RunInactiveWaitWork() {
   // Network: PumpNetWorkMessages(0);
   // Network: PumpAllHttpTransfers();
-  // Sound: RefillAllStreamSounds();
+  RefillAllStreamSounds();
   // Movies: DrawMoviesToWindow();
 }
 

@@ -3,6 +3,5 @@
 // real definition lands.
 #include "sound/sound_system.h"
 
-int DeleteAllSoundHandles() { return 0; }
 int DeleteAllMidiHandles() { return 0; }
 void DeleteTempMidiFile() {}
