@@ -65,7 +65,7 @@ struct SoundRecord {
   int32_t repetition;
   uint64_t readPosition;  // bytes of the current source read into the ring
   int64_t totalSamples;
-  uint32_t playedBytes;
+  uint64_t playedBytes;
   uint32_t lastCursor;
   uint8_t prepared;
   uint8_t ending;
