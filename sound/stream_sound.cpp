@@ -22,12 +22,17 @@ void CloseMemoryStream(MemoryStream*& memory) {
   memory = nullptr;
 }
 
-// A memory stream and a converter over the source's own data block.
-int OpenSourceOverData(StreamSoundSource* source) {
-  source->memory = OpenMemoryStream(source->data, source->dataSize);
+// The block becomes the source's own data, with a memory stream and a
+// converter over it; on failure it is freed.
+int OpenSourceOverData(StreamSoundSource* source, void* data, size_t size) {
+  source->data = static_cast<uint8_t*>(data);
+  source->dataSize = size;
+  source->memory = OpenMemoryStream(data, size);
   if (source->memory && OpenSoundConverter(MemoryStreamAccess(source->memory), &source->converter) == 0) return 0;
   CloseMemoryStream(source->memory);
-  return -1;
+  MemFree(source->data);
+  source->data = nullptr;
+  return LogPrintf("音声データのオープンに失敗しました");
 }
 
 void CloseSource(StreamSoundSource* source, bool closeItsStream) {
@@ -62,28 +67,14 @@ int LoadPcmImage(const StreamAccess& stream, StreamSoundSource* source) {
   int built = BuildWavImage(&wav, &wavSize, &format, kWaveFormatBytes, pcm, pcmSize);
   MemFree(pcm);
   if (built != 0) return LogPrintf("音声データの変換に失敗しました");
-  source->data = static_cast<uint8_t*>(wav);
-  source->dataSize = wavSize;
-  if (OpenSourceOverData(source) != 0) {
-    MemFree(source->data);
-    source->data = nullptr;
-    return LogPrintf("音声データのオープンに失敗しました");
-  }
-  return 0;
+  return OpenSourceOverData(source, wav, wavSize);
 }
 
 int LoadFileImage(const StreamAccess& stream, StreamSoundSource* source) {
   void* image;
   size_t size;
   if (LoadStreamToMemory(stream, &image, &size) != 0) return LogPrintf("音声データの読み込みに失敗しました");
-  source->data = static_cast<uint8_t*>(image);
-  source->dataSize = size;
-  if (OpenSourceOverData(source) != 0) {
-    MemFree(source->data);
-    source->data = nullptr;
-    return LogPrintf("音声データのオープンに失敗しました");
-  }
-  return 0;
+  return OpenSourceOverData(source, image, size);
 }
 
 // The ring for the first source: the shared one of shareHandle when that is
