@@ -16,14 +16,13 @@
 
 #include "bench/anchor_images.h"
 #include "graphics/draw_settings.h"
-#include "softrender/blend_tables.h"
 #include "softrender/box_line.h"
 #include "softrender/memimg.h"
 #include "softrender/rotate_blit.h"
 
 namespace {
 
-constexpr int kDstW = 1024, kDstH = 768;
+constexpr int kDstW = kAnchorDstW, kDstH = kAnchorDstH;
 constexpr double kAngle = 30.0, kScale = 1.5;
 
 MEMIMG g_dst{};
@@ -32,14 +31,12 @@ void Setup() {
   static bool done = false;
   if (done) return;
   done = true;
-  InitMemImgBlendTables();
-  SetMemImgBorderTable(0, 0);
-  CreateMemImg(&g_dst, kDstW, kDstH, -1, 0, MemImgType32, 0, 0, 0, nullptr);
+  MakeAnchorDestination(&g_dst);
 }
 
 void ResetState() {
   SetDefaultDrawSettings(kDstW, kDstH);
-  FillMemImgRaw(&g_dst, nullptr, 0xFF404040u);
+  ResetAnchorDestination(&g_dst);
 }
 
 void Report(benchmark::State& state, int64_t pixels) {
@@ -55,15 +52,8 @@ void RotatedSprites(benchmark::State& state, int w, int h, int alpha) {
   ResetState();
   std::mt19937 rng(12345);
   MEMIMG src{};
-  CreateMemImg(&src, w, h, -1, 0, MemImgType32, 0, alpha, 0, nullptr);
-  for (int y = 0; y < h; y++) {
-    auto* row = reinterpret_cast<uint32_t*>(src.pixels + static_cast<intptr_t>(y) * src.base->pitch);
-    for (int x = 0; x < w; x++) {
-      const uint32_t a = alpha ? AnchorSpriteAlpha(x, y, w, h) : 0xFF;
-      row[x] = a << 24 | (rng() & 0xFFFFFF);
-    }
-  }
-  const double th = kAngle * M_PI / 180.0, c = std::cos(th), sn = std::sin(th), k = 1.0 / kScale;
+  MakeAnchorSprite(&src, w, h, alpha, rng);
+  const double th = kAngle * M_PI / 180.0;
   const double sw = w * kScale, sh = h * kScale;
   std::vector<std::pair<int, int>> centres;
   if (sw >= kDstW) {
@@ -72,21 +62,8 @@ void RotatedSprites(benchmark::State& state, int w, int h, int alpha) {
     for (double y = sh / 2; y - sh / 2 < kDstH; y += sh)
       for (double x = sw / 2; x - sw / 2 < kDstW; x += sw) centres.push_back({static_cast<int>(x), static_cast<int>(y)});
   }
-  const double hx = (sw * c + sh * sn) / 2, hy = (sw * sn + sh * c) / 2;
   int64_t pixels = 0;
-  for (auto [cx, cy] : centres) {
-    const int x0 = std::max(0, static_cast<int>(std::floor(cx - hx)) - 1);
-    const int y0 = std::max(0, static_cast<int>(std::floor(cy - hy)) - 1);
-    const int x1 = std::min(kDstW, static_cast<int>(std::ceil(cx + hx)) + 1);
-    const int y1 = std::min(kDstH, static_cast<int>(std::ceil(cy + hy)) + 1);
-    for (int y = y0; y < y1; y++) {
-      for (int x = x0; x < x1; x++) {
-        const double dx = x + 0.5 - cx, dy = y + 0.5 - cy;
-        const double u = k * (c * dx + sn * dy) + w / 2.0, v = k * (-sn * dx + c * dy) + h / 2.0;
-        pixels += u >= 0 && u < w && v >= 0 && v < h;
-      }
-    }
-  }
+  for (auto [cx, cy] : centres) pixels += AnchorRotatedCoverage(cx, cy, w, h, kDstW, kDstH);
   const float angle = static_cast<float>(th);
   for (auto _ : state) {
     for (auto [cx, cy] : centres) {

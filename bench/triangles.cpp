@@ -25,17 +25,6 @@ constexpr double kAngle = 30.0, kScale = 1.5;
 
 MEMIMG g_dst{};
 
-void FillSource(MEMIMG* img, int w, int h, int alpha, std::mt19937& rng) {
-  CreateMemImg(img, w, h, -1, 0, MemImgType32, 0, alpha, 0, nullptr);
-  for (int y = 0; y < h; y++) {
-    auto* row = reinterpret_cast<uint32_t*>(img->pixels + static_cast<intptr_t>(y) * img->base->pitch);
-    for (int x = 0; x < w; x++) {
-      const uint32_t a = alpha ? AnchorSpriteAlpha(x, y, w, h) : 0xFF;
-      row[x] = a << 24 | (rng() & 0xFFFFFF);
-    }
-  }
-}
-
 void Setup() {
   static bool done = false;
   if (done) return;
@@ -90,9 +79,9 @@ void RotatedSprites(benchmark::State& state, int size, int alpha) {
   ResetState();
   std::mt19937 rng(12345);
   MEMIMG src{};
-  FillSource(&src, size, size, alpha, rng);
+  MakeAnchorSprite(&src, size, size, alpha, rng);
   const double th = kAngle * M_PI / 180.0, c = std::cos(th), sn = std::sin(th);
-  const double sw = size * kScale, sh = size * kScale, k = 1.0 / kScale;
+  const double sw = size * kScale, sh = size * kScale;
   std::vector<std::array<TriangleVertex, 4>> quads;
   int64_t pixels = 0;
   for (double cy = sh / 2; cy - sh / 2 < kDstH; cy += sh) {
@@ -107,18 +96,7 @@ void RotatedSprites(benchmark::State& state, int size, int alpha) {
                               uv[i][0], uv[i][1]};
       }
       quads.push_back(q);
-      const double hx = (sw * c + sh * sn) / 2, hy = (sw * sn + sh * c) / 2;
-      const int x0 = std::max(0, static_cast<int>(std::floor(icx - hx)) - 1);
-      const int y0 = std::max(0, static_cast<int>(std::floor(icy - hy)) - 1);
-      const int x1 = std::min(kDstW, static_cast<int>(std::ceil(icx + hx)) + 1);
-      const int y1 = std::min(kDstH, static_cast<int>(std::ceil(icy + hy)) + 1);
-      for (int y = y0; y < y1; y++) {
-        for (int x = x0; x < x1; x++) {
-          const double dx = x + 0.5 - icx, dy = y + 0.5 - icy;
-          const double u = k * (c * dx + sn * dy) + size / 2.0, v = k * (-sn * dx + c * dy) + size / 2.0;
-          pixels += u >= 0 && u < size && v >= 0 && v < size;
-        }
-      }
+      pixels += AnchorRotatedCoverage(icx, icy, size, size, kDstW, kDstH);
     }
   }
   for (auto _ : state) {

@@ -9,6 +9,14 @@
 
 namespace {
 
+// Colour bytes 0-2 each through its own product-table row; top byte 0.
+uint32_t ScaleColor32(uint32_t color, const int32_t* blue, const int32_t* green,
+                      const int32_t* red) {
+  return static_cast<uint32_t>(blue[color & 0xFF]) |
+         static_cast<uint32_t>(green[(color >> 8) & 0xFF]) << 8 |
+         static_cast<uint32_t>(red[(color >> 16) & 0xFF]) << 16;
+}
+
 // The triangle's set-up carries the colour and the parameter.
 template <BlendOp Op>
 struct Solid32 : SolidOp32<Op> {

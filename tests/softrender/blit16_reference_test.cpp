@@ -10,25 +10,13 @@
 namespace blit16test {
 namespace {
 
+using blit32test::EdgeByte;
 using blit32test::RefKeepsOnZero;
 using blit32test::RefSourceIndices;
+using pixel16test::EdgeWord;
 
 constexpr int kDstW = 23, kDstH = 17;
 
-// Field values where the rules have edges, and random ones between them.
-int64_t EdgeField(std::mt19937& rng, int bits) {
-  const int64_t max = (1 << bits) - 1;
-  const int64_t edges[] = {0, 1, 2, max / 2, max / 2 + 1, max - 1, max};
-  return rng() % 3 == 0 ? rng() & max : edges[rng() % 7];
-}
-uint16_t EdgeWord(std::mt19937& rng) {
-  const int64_t f[3] = {EdgeField(rng, 5), EdgeField(rng, 6), EdgeField(rng, 5)};
-  return pixel16test::PackFields(f);
-}
-uint32_t EdgeByte(std::mt19937& rng) {
-  static const uint32_t kEdges[] = {0, 1, 2, 127, 128, 129, 254, 255};
-  return rng() % 3 == 0 ? rng() & 0xFF : kEdges[rng() % 8];
-}
 
 struct Case {
   RefDraw ref;

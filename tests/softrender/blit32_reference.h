@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <random>
 #include <vector>
 
 #include "core/helpers.h"
@@ -95,9 +96,19 @@ struct RefDraw {
   bool blendImage = false;
   bool mmx = true;
   uint32_t transparent = 0;
+  bool orderings = true;  // the 16-bit blits' two orderings (the rotated blit has neither)
 };
 
 inline uint32_t Byte(uint32_t v, int i) { return (v >> (8 * i)) & 0xFF; }
+
+// Byte values where the rules have edges, and random ones between them.
+inline uint32_t EdgeByte(std::mt19937& rng) {
+  static const uint32_t kEdges[] = {0, 1, 2, 127, 128, 129, 254, 255};
+  return rng() % 3 == 0 ? rng() & 0xFF : kEdges[rng() % 8];
+}
+inline uint32_t EdgePixel(std::mt19937& rng) {
+  return EdgeByte(rng) | EdgeByte(rng) << 8 | EdgeByte(rng) << 16 | EdgeByte(rng) << 24;
+}
 
 inline bool RefDrawsNothing(const RefDraw& r) {
   const uint32_t m = static_cast<uint32_t>(r.mode);

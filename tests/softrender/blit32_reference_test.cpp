@@ -11,14 +11,6 @@ namespace {
 
 constexpr int kDstW = 23, kDstH = 17;
 
-// Byte values where the rules have edges, and random ones between them.
-uint32_t EdgeByte(std::mt19937& rng) {
-  static const uint32_t kEdges[] = {0, 1, 2, 127, 128, 129, 254, 255};
-  return rng() % 3 == 0 ? rng() & 0xFF : kEdges[rng() % 8];
-}
-uint32_t EdgePixel(std::mt19937& rng) {
-  return EdgeByte(rng) | EdgeByte(rng) << 8 | EdgeByte(rng) << 16 | EdgeByte(rng) << 24;
-}
 
 struct Case {
   RefDraw ref;

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <optional>
+#include <random>
 
 #include "blit32_reference.h"
 
@@ -17,6 +18,17 @@ constexpr int64_t kFieldMax[3] = {31, 63, 31};
 inline int64_t Field(uint32_t word, int f) { return (word >> kFieldShift[f]) & kFieldMax[f]; }
 inline uint16_t PackFields(const int64_t v[3]) {
   return static_cast<uint16_t>(v[0] << 11 | v[1] << 5 | v[2]);
+}
+
+// Field values where the rules have edges, and random ones between them.
+inline int64_t EdgeField(std::mt19937& rng, int bits) {
+  const int64_t max = (1 << bits) - 1;
+  const int64_t edges[] = {0, 1, 2, max / 2, max / 2 + 1, max - 1, max};
+  return rng() % 3 == 0 ? rng() & max : edges[rng() % 7];
+}
+inline uint16_t EdgeWord(std::mt19937& rng) {
+  const int64_t f[3] = {EdgeField(rng, 5), EdgeField(rng, 6), EdgeField(rng, 5)};
+  return PackFields(f);
 }
 
 // Saturating add: blue exact; green and red add their upper bits and take as
@@ -72,7 +84,7 @@ inline std::optional<uint16_t> RefPixel16(const blit32test::RefDraw& r, uint32_t
     nWeights++;
   }
   const int k = 8 * nWeights;
-  const bool alphaFirst = (mode == 2 || mode == 3) && alphaFactor && bright && !r.blendImage;
+  const bool alphaFirst = r.orderings && (mode == 2 || mode == 3) && alphaFactor && bright && !r.blendImage;
 
   int64_t s[3], d[3], out[3];
   for (int f = 0; f < 3; f++) {
@@ -100,7 +112,7 @@ inline std::optional<uint16_t> RefPixel16(const blit32test::RefDraw& r, uint32_t
       return PackFields(out);
     case 11:
       for (int f = 0; f < 3; f++) out[f] = moveBy(d[f], (s[f] * d[f]) >> kFieldBits[f]);
-      if (alphaFactor && !r.blendImage && !bright) {
+      if (r.orderings && alphaFactor && !r.blendImage && !bright) {
         // Green at 1/32 precision: the product in 1/32 units.
         const int64_t q = s[1] * d[1] / 2;
         const int64_t move = (q - 32 * d[1]) * a * p;

@@ -12,111 +12,26 @@
 
 #include "softrender/rotate_blit.h"
 #include "tests/softrender/blit32_reference.h"
+#include "tests/softrender/pixel16_reference.h"
 
 namespace blit32test {
 namespace {
 
-uint32_t EdgeByte(std::mt19937& rng) {
-  static const uint32_t kEdges[] = {0, 1, 2, 127, 128, 129, 254, 255};
-  return rng() % 3 == 0 ? rng() & 0xFF : kEdges[rng() % 8];
-}
 
-uint32_t Field(uint32_t v, int c) {
-  static const int kShift[3] = {0, 5, 11}, kBits[3] = {5, 6, 5};
-  return (v >> kShift[c]) & ((1u << kBits[c]) - 1);
-}
-uint32_t Pack565(const int64_t f[3]) {
-  return static_cast<uint32_t>(f[2]) << 11 | static_cast<uint32_t>(f[1]) << 5 | static_cast<uint32_t>(f[0]);
-}
-
-// The 16-bit rules written out per field. key: the colour word (with the
-// alpha in bits 16-23 for alpha sources) or the palette index; color: the
-// colour word or palette entry.
-std::optional<uint32_t> Ref16(const RefDraw& r, uint32_t key, uint32_t color, uint32_t w, uint32_t d) {
-  if (RefDrawsNothing(r)) return std::nullopt;
+// The blits' references, with the rotated blit's differences: a multiply
+// turns an alpha-0 pixel black even under the transparent flag, a 16-bit
+// colour word meets the transparent colour's low 16 bits, the 32-bit
+// subtract has no MMX form and the 16-bit rules none of the blits' orderings.
+std::optional<uint32_t> RefRotated(RefDraw r, int type, uint32_t key, uint32_t color, uint32_t w,
+                                   uint32_t d) {
   const bool hasAlpha = r.alphaFlag && !r.palette;
-  const int64_t a = hasAlpha ? (key >> 16) & 0xFF : 255;
-  bool alphaFactor = hasAlpha;
-  if (r.transparentFlag) {
-    if (hasAlpha) {
-      if (a == 0 && r.mode != 4) return std::nullopt;
-      if (a == 255) alphaFactor = false;
-    } else if (r.palette ? key == r.transparent : (key & 0xFFFF) == (r.transparent & 0xFFFF)) {
-      return std::nullopt;
-    }
-  }
-  const int mode = r.mode == 1 && r.param == 255 ? 0 : r.mode;
-  const bool bright = !(r.bright[0] == 255 && r.bright[1] == 255 && r.bright[2] == 255);
-  int64_t weight = 1;
-  int shift = 0;
-  if (r.blendImage) {
-    weight *= w;
-    shift += 8;
-  }
-  if (alphaFactor) {
-    weight *= a;
-    shift += 8;
-  }
-  if (mode == 0 && shift == 0 && !bright) return color;
-  static const int kBits[3] = {5, 6, 5};
-  int64_t s[3], dc[3], out[3];
-  for (int c = 0; c < 3; c++) {
-    const int64_t max = (1 << kBits[c]) - 1;
-    s[c] = Field(color, c);
-    if (mode == 10) s[c] = max - s[c];
-    if (bright) s[c] = r.bright[c] * s[c] / 255;
-    dc[c] = Field(d, c);
-  }
-  const int64_t p = r.param;
-  switch (mode) {
-    case 0:
-      for (int c = 0; c < 3; c++) {
-        out[c] = shift == 0 ? s[c] : (dc[c] * (int64_t{1} << shift) + (s[c] - dc[c]) * weight) >> shift;
-      }
-      return Pack565(out);
-    case 1:
-    case 10:
-    case 11:
-      for (int c = 0; c < 3; c++) {
-        const int64_t t = mode == 11 ? (s[c] * dc[c]) >> kBits[c] : s[c];
-        out[c] = shift == 0 ? dc[c] + (t - dc[c]) * p / 255
-                            : (dc[c] * (int64_t{1} << (shift + 8)) + (t - dc[c]) * weight * p) >> (shift + 8);
-      }
-      return Pack565(out);
-    case 4:
-      for (int c = 0; c < 3; c++) out[c] = (s[c] * dc[c] * weight) >> (kBits[c] + shift);
-      return Pack565(out);
-    default:
-      break;
-  }
-  int64_t x[3];
-  for (int c = 0; c < 3; c++) x[c] = p * ((s[c] * weight) >> shift) / 255;
-  if (mode == 2) {
-    const bool blueOver = x[0] + dc[0] > 31;
-    out[0] = blueOver ? 31 : x[0] + dc[0];
-    const int64_t u = (x[1] >> 1) + (dc[1] >> 1);
-    const int64_t lg = ((x[1] | dc[1]) & 1) | (blueOver ? 1 : 0);
-    out[1] = u <= 31 ? 2 * u + lg : 62 + lg;
-    const int64_t v = (x[2] >> 1) + (dc[2] >> 1);
-    const int64_t lr = ((x[2] | dc[2]) & 1) | (u > 31 ? 1 : 0);
-    out[2] = v <= 15 ? 2 * v + lr : 31;
-  } else {
-    out[0] = dc[0] >= x[0] ? dc[0] - x[0] : 0;
-    const bool greenKept = (dc[1] >> 1) >= (x[1] >> 1);
-    out[1] = greenKept ? 2 * ((dc[1] >> 1) - (x[1] >> 1)) : 0;
-    out[2] = (dc[2] >> 1) >= (x[2] >> 1) ? 2 * ((dc[2] >> 1) - (x[2] >> 1)) + (greenKept ? 1 : 0) : 0;
-  }
-  return Pack565(out);
-}
-
-// The 32-bit rules are the blits' reference without an MMX form, except
-// that a multiply turns an alpha-0 pixel black even under the flag.
-std::optional<uint32_t> Ref32(RefDraw r, uint32_t key, uint32_t color, uint32_t w, uint32_t d) {
+  const uint32_t alpha = type == MemImgType32 ? key >> 24 : (key >> 16) & 0xFF;
+  if (r.mode == 4 && hasAlpha && r.transparentFlag && alpha == 0) r.transparentFlag = false;
   r.mmx = false;
-  if (r.mode == 4 && r.alphaFlag && !r.palette && r.transparentFlag && (key >> 24) == 0) {
-    r.transparentFlag = false;
-  }
-  return RefPixel(r, key, color, w, d);
+  if (type == MemImgType32) return RefPixel(r, key, color, w, d);
+  if (!r.palette) r.transparent &= 0xFFFF;
+  r.orderings = false;
+  return pixel16test::RefPixel16(r, key, color, w, static_cast<uint16_t>(d));
 }
 
 struct RotCase {
@@ -167,8 +82,10 @@ class RotReference : public Blit32Test {
     Image dst(c.dstW, c.dstH, c.type);
     Image blend(c.srcW, c.srcH, MemImgTypeBlend8);
     const uint32_t colorMask = c.type == MemImgType32 ? 0xFFFFFFFFu : 0xFFFFu;
+    // 16-bit colour words from edge field values; the alpha byte an edge byte.
     auto randomPixel = [&] {
-      return EdgeByte(rng) | EdgeByte(rng) << 8 | EdgeByte(rng) << 16 | EdgeByte(rng) << 24;
+      if (c.type == MemImgType32 || r.palette) return EdgePixel(rng);
+      return pixel16test::EdgeWord(rng) | EdgeByte(rng) << 16 | EdgeByte(rng) << 24;
     };
     auto readSrc = [&](int x, int y) -> uint32_t {
       if (r.palette) return src.Row(y)[x];
@@ -242,7 +159,7 @@ class RotReference : public Blit32Test {
                                            : static_cast<uint16_t*>(src.img.base->palette)[key];
           }
           const uint32_t w = MemImgBorderTable[blend.Get8(i, j)];
-          const auto got = c.type == MemImgType32 ? Ref32(rr, key, color, w, d) : Ref16(rr, key, color, w, d);
+          const auto got = RefRotated(rr, c.type, key, color, w, d);
           if (got) want = *got & colorMask;
         }
         ASSERT_EQ(readDst(x, y), want)
