@@ -31,11 +31,13 @@ namespace {
 constexpr double kRotateLimit = 8192.0;
 
 // The graphic of a draw, or null when the handle is not a live graphic or
-// there is nothing to draw into.
+// there is nothing to draw into. A graphic is never drawn into its own
+// pixels: the renderer's rows would be read while they are written.
 GraphHandleRecord* GraphForDraw(int32_t graph) {
   WaitWhileInactive();
   GraphHandleRecord* record = LookupGraphHandle(graph);
-  if (!record || !g_drawSettings.drawTarget) return nullptr;
+  const MEMIMG* target = g_drawSettings.drawTarget;
+  if (!record || !target || target->base == record->image.base) return nullptr;
   UpdateGraphMovie(record);
   return record;
 }

@@ -174,7 +174,6 @@ int LoadDivGraphFile(const char* path, int32_t total, int32_t across, int32_t do
       int64_t{total} > int64_t{across} * down) {
     return LogPrintf("分割数または分割サイズが不正です in LoadDivGraphFile");
   }
-  for (int32_t i = 0; i < total; i++) handles[i] = -1;
   GraphOriginalRecord* original = LoadOriginal(path, "LoadDivGraphFile");
   if (!original) return -1;
   if (int64_t{across} * cellWidth > original->width || int64_t{down} * cellHeight > original->height) {
@@ -186,7 +185,8 @@ int LoadDivGraphFile(const char* path, int32_t total, int32_t across, int32_t do
     handles[i] = NewGraphHandle(original, (i % across) * cellWidth, (i / across) * cellHeight,
                                 cellWidth, cellHeight);
     if (handles[i] != -1) continue;
-    // All or nothing: the cells made so far go again.
+    // All or nothing: the cells made so far go again. The handles are only
+    // written once the cells are known to fit, as many as the picture has.
     for (int32_t j = 0; j < i; j++) {
       DeleteGraphHandle(handles[j]);
       handles[j] = -1;

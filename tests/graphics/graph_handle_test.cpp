@@ -53,7 +53,7 @@ TEST_F(GraphHandles, DivisionsThatDoNotFitAreRefusedWithNothingLeft) {
   const std::string path = DataFile("images/gradient8.png");
   int cells[6] = {1, 2, 3, 4, 5, 6};
   EXPECT_EQ(LoadDivGraphFile(path.c_str(), 6, 3, 2, 4, 4, cells, 0), -1);  // 12 columns of 8
-  for (int cell : cells) EXPECT_EQ(cell, -1);
+  for (int i = 0; i < 6; i++) EXPECT_EQ(cells[i], i + 1);  // nothing written
   EXPECT_TRUE(Logged("分割サイズが画像の大きさを超えています：" + path + " in LoadDivGraphFile"));
   EXPECT_EQ(LoadDivGraphFile(path.c_str(), 5, 2, 2, 4, 4, cells, 0), -1);  // 5 cells of 4
   EXPECT_TRUE(Logged("分割数または分割サイズが不正です in LoadDivGraphFile"));
@@ -227,6 +227,10 @@ TEST_F(GraphHandles, GraphicsAsDrawScreensAndTheDrawArea) {
   EXPECT_EQ(DrawGraphAt(3, 2, red, 0), 0);
   EXPECT_EQ(GraphPixel(target, 3, 2), 0xFF0000u);
   EXPECT_TRUE(PixelsNotEqual(0).empty());  // the back screen untouched
+  // Neither the graphic nor one cut from it may be drawn into itself.
+  EXPECT_EQ(DrawGraphAt(0, 0, target, 0), -1);
+  EXPECT_EQ(DrawGraphAt(0, 0, DeriveGraphFromRect(3, 2, 1, 1, target), 0), -1);
+  EXPECT_EQ(GraphPixel(target, 0, 0), 0u);
 
   // Deleting the draw screen's graphic sends drawing back to the back screen.
   EXPECT_EQ(DeleteGraphHandle(target), 0);
