@@ -1,6 +1,8 @@
 // Draw calls into the back image, with pixels worked out by hand from the
 // blend rules: position, draw area, blend modes, brightness, transparency,
 // blend graphics, cells and parts.
+#include <cmath>
+
 #include "core/helpers.h"
 #include "tests/graphics/graphics_fixture.h"
 
@@ -177,6 +179,107 @@ TEST_F(Draw, PartsOfAGraphicPlainMirroredAndStretched) {
   EXPECT_EQ(DrawGraphPartAt(0, 0, 2, 0, 2, 1, graph, 0, 0), -1);  // past the right edge
   EXPECT_EQ(DrawGraphPartAt(0, 0, 0, 0, 0, 1, graph, 0, 0), -1);
   EXPECT_EQ(DrawGraphPartStretched(0, 0, 4, 4, -1, 0, 2, 1, graph, 0), -1);
+}
+
+// gradient8.png: 8 x 8 RGB, red = 21x + 3y, green = red + 7, blue = red + 14.
+constexpr uint32_t Gradient(int x, int y) {
+  const uint32_t r = static_cast<uint32_t>(21 * x + 3 * y);
+  return r << 16 | (r + 7) << 8 | (r + 14);
+}
+
+TEST_F(Draw, RotatedGraphicsAreCentredOnTheTruncatedPoint) {
+  const int graph = MakeGraph(2, 2, {0x111111, 0x222222, 0x333333, 0x444444});
+  // Angle 0, scale 1: the source's centre pixel (1, 1) on (5, 5), so its
+  // top-left lands on (4, 4), pixel for pixel.
+  EXPECT_EQ(DrawGraphRotatedFloat(5.9f, 5.2f, 1.0, 0.0, graph, 0, 0), 0);
+  EXPECT_EQ(PixelsNotEqual(0), (Pixels{{4, 4}, {5, 4}, {4, 5}, {5, 5}}));
+  EXPECT_EQ(BackPixel(4, 4), 0x111111u);
+  EXPECT_EQ(BackPixel(5, 5), 0x444444u);
+
+  // Scale 2: every source pixel a 2 x 2 block, (1, 1) still from (5, 5).
+  FillBack(0);
+  EXPECT_EQ(DrawGraphRotated(5, 5, 2.0, 0.0, graph, 0, 0), 0);
+  EXPECT_EQ(PixelsNotEqual(0).size(), 16u);
+  for (int y = 3; y < 7; y++) {
+    for (int x = 3; x < 7; x++) {
+      const uint32_t expected = 0x111111u * static_cast<uint32_t>(1 + (x >= 5) + 2 * (y >= 5));
+      EXPECT_EQ(BackPixel(x, y), expected) << x << "," << y;
+    }
+  }
+
+  // Turned: mirrored left to right through two triangles. The quad's first
+  // corner, the top-right (6, 4), takes source column 0 at its own pixel, so
+  // columns 6 and 5 show source columns 0 and 1 (and column 4 would be 2: outside).
+  FillBack(0);
+  EXPECT_EQ(DrawGraphRotated(5, 5, 1.0, 0.0, graph, 0, 1), 0);
+  EXPECT_EQ(PixelsNotEqual(0), (Pixels{{5, 4}, {6, 4}, {5, 5}, {6, 5}}));
+  EXPECT_EQ(BackPixel(5, 4), 0x222222u);
+  EXPECT_EQ(BackPixel(6, 4), 0x111111u);
+  EXPECT_EQ(BackPixel(5, 5), 0x444444u);
+  EXPECT_EQ(BackPixel(6, 5), 0x333333u);
+
+  // A zero or undefined scale or angle has no picture.
+  FillBack(0);
+  EXPECT_EQ(DrawGraphRotated(5, 5, 0.0, 0.0, graph, 0, 0), 0);
+  EXPECT_EQ(DrawGraphRotated(5, 5, 1.0, std::nan(""), graph, 0, 0), 0);
+  EXPECT_EQ(DrawGraphRotated(5, 5, 1e6, 0.0, graph, 0, 0), 0);
+  EXPECT_TRUE(PixelsNotEqual(0).empty());
+}
+
+TEST_F(Draw, AQuadTakesItsCornersClockwiseFromTheTopLeft) {
+  const int graph = LoadGraphFile(DataFile("images/gradient8.png").c_str(), 0);
+  // Top-left, top-right, bottom-right, bottom-left of an 8 x 8 square: each
+  // pixel gets its own source pixel, and nothing beyond the square changes.
+  EXPECT_EQ(DrawGraphOnQuadFloat(0, 0, 8, 0, 8, 8, 0, 8, graph, 0), 0);
+  EXPECT_EQ(PixelsNotEqual(0).size(), 64u);
+  for (int y = 0; y < 8; y++) {
+    for (int x = 0; x < 8; x++) EXPECT_EQ(BackPixel(x, y), Gradient(x, y)) << x << "," << y;
+  }
+}
+
+TEST_F(Draw, LinesLeaveOutTheirEndPoint) {
+  const int color = PackRgbToScreenColor(0x20, 0x40, 0x60);
+  EXPECT_EQ(DrawLine(0, 0, 4, 2, color, 1), 0);
+  EXPECT_EQ(PixelsNotEqual(0), (Pixels{{0, 0}, {1, 0}, {2, 1}, {3, 1}}));
+  EXPECT_EQ(BackPixel(2, 1), 0x204060u);
+}
+
+TEST_F(Draw, RectanglesFilledAndOutlinedCoverEachPixelOnce) {
+  const int color = PackRgbToScreenColor(0x10, 0x10, 0x10);
+  EXPECT_EQ(DrawRectangle(4, 3, 1, 1, color, 1), 0);  // corners in either order
+  Pixels filled;
+  for (int y = 1; y < 3; y++) {
+    for (int x = 1; x < 4; x++) filled.emplace_back(x, y);
+  }
+  EXPECT_EQ(PixelsNotEqual(0), filled);
+
+  // Additive outline: a pixel drawn twice would show 0x202020.
+  FillBack(0);
+  SetBlendMode(BlendAdd, 255);
+  EXPECT_EQ(DrawRectangle(1, 1, 5, 4, color, 0), 0);
+  Pixels border;
+  for (int y = 1; y < 4; y++) {
+    for (int x = 1; x < 5; x++) {
+      if (y == 2 && (x == 2 || x == 3)) continue;
+      border.emplace_back(x, y);
+    }
+  }
+  EXPECT_EQ(PixelsNotEqual(0), border);
+  for (const auto& [x, y] : border) EXPECT_EQ(BackPixel(x, y), 0x101010u) << x << "," << y;
+
+  // Two pixels wide, the outline is the whole box.
+  FillBack(0);
+  EXPECT_EQ(DrawRectangle(1, 1, 3, 5, color, 0), 0);
+  EXPECT_EQ(PixelsNotEqual(0).size(), 8u);
+  EXPECT_TRUE(PixelsNotEqual(0x101010).size() == static_cast<size_t>(kWidth * kHeight - 8));
+}
+
+TEST_F(Draw, ShapesTakeTheBrightnessByAShift) {
+  // (channel * brightness) >> 8 for every channel once a brightness is set:
+  // red 255 * 128 >> 8 = 0x7F, green 0x80 * 255 >> 8 = 0x7F, blue 0x40 * 255 >> 8 = 0x3F.
+  SetDrawBrightnessRgb(128, 255, 255);
+  EXPECT_EQ(DrawRectangle(0, 0, 1, 1, PackRgbToScreenColor(0xFF, 0x80, 0x40), 1), 0);
+  EXPECT_EQ(BackPixel(0, 0), 0x7F7F3Fu);
 }
 
 TEST_F(Draw, ThickLinesAreTwoFilledTriangles) {
