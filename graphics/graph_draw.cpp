@@ -12,17 +12,10 @@
 #include "graphics/graph_handle.h"
 #include "graphics/graphics_api.h"
 #include "softrender/blit.h"
-#include "softrender/memimg.h"
-#include "softrender/triangle.h"
-// The rotated blit, box fill and lines come with the renderer's second half.
-#if __has_include("softrender/box_line.h")
 #include "softrender/box_line.h"
-#define VARNOK_HAS_BOX_LINE 1
-#endif
-#if __has_include("softrender/rotate_blit.h")
+#include "softrender/memimg.h"
 #include "softrender/rotate_blit.h"
-#define VARNOK_HAS_ROTATE_BLIT 1
-#endif
+#include "softrender/triangle.h"
 
 namespace {
 
@@ -76,11 +69,9 @@ int DrawRotated(int32_t x, int32_t y, double scale, double angle, int32_t graph,
       std::abs(static_cast<int64_t>(x)) >= kRotateLimit || std::abs(static_cast<int64_t>(y)) >= kRotateLimit) {
     return 0;
   }
-#ifdef VARNOK_HAS_ROTATE_BLIT
   RotateBlitMemImg(g_drawSettings.drawTarget, &record->image, x, y, static_cast<float>(angle),
                    static_cast<float>(scale), Transparent(transparent), turn ? 1 : 0,
                    g_drawSettings.blendImage);
-#endif
   return 0;
 }
 
@@ -166,7 +157,6 @@ int DrawGraphOnQuadFloat(float x1, float y1, float x2, float y2, float x3, float
   GraphHandleRecord* record = GraphForDraw(graph);
   if (!record) return -1;
   if (!BlendGraphCovers(record->width, record->height)) return -1;
-#ifdef VARNOK_HAS_ROTATE_BLIT
   // The caller names the corners clockwise from the top-left; the renderer
   // takes top-left, top-right, bottom-left, bottom-right.
   const int32_t corners[4][2] = {{PixelOf(x1), PixelOf(y1)},
@@ -175,7 +165,6 @@ int DrawGraphOnQuadFloat(float x1, float y1, float x2, float y2, float x3, float
                                  {PixelOf(x3), PixelOf(y3)}};
   DrawQuadAsTrianglesMemImg(g_drawSettings.drawTarget, &record->image, corners, Transparent(transparent),
                             g_drawSettings.blendImage);
-#endif
   return 0;
 }
 
@@ -183,9 +172,7 @@ int DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t color, int3
   WaitWhileInactive();
   if (!g_drawSettings.drawTarget || thickness <= 0) return -1;
   if (thickness == 1) {
-#ifdef VARNOK_HAS_BOX_LINE
     DrawLineMemImg(g_drawSettings.drawTarget, x1, y1, x2, y2, color);
-#endif
   } else {
     DrawThickLine(x1, y1, x2, y2, static_cast<uint32_t>(color), thickness);
   }
@@ -199,13 +186,10 @@ int DrawRectangle(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t color,
   const int32_t top = std::min(y1, y2), bottom = std::max(y1, y2);
   // An outline two pixels wide or high is all border: filled, each pixel once.
   if (fill || int64_t{right} - left <= 2 || int64_t{bottom} - top <= 2) {
-#ifdef VARNOK_HAS_BOX_LINE
     const IntRect rect{left, top, right, bottom};
     FillBoxMemImg(g_drawSettings.drawTarget, &rect, color);
-#endif
     return 0;
   }
-#ifdef VARNOK_HAS_BOX_LINE
   // Corner to corner around the last pixels inside; each line leaves out its
   // end, so every border pixel is drawn once.
   const LineRecord lines[4] = {
@@ -215,7 +199,6 @@ int DrawRectangle(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t color,
       {left, bottom - 1, left, top, color, 0},
   };
   DrawLineListMemImg(g_drawSettings.drawTarget, lines, 4);
-#endif
   return 0;
 }
 
