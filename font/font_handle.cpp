@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/handle.h"
+#include "core/helpers.h"
 #include "core/log.h"
 #include "core/memory.h"
 #include "core/window.h"
@@ -33,14 +34,6 @@ struct FontTable {
 };
 
 FontTable g_fonts;
-
-void CopyFace(char* destination, size_t capacity, const char* face) {
-  if (!face) face = "";
-  size_t n = std::strlen(face);
-  if (n >= capacity) n = capacity - 1;
-  std::memcpy(destination, face, n);
-  destination[n] = '\0';
-}
 
 // Frees everything a record holds and empties its slot, whatever stage of
 // creation it reached.
@@ -170,7 +163,7 @@ int CreateFontToHandle(const char* face, int32_t size, int32_t thickness, int32_
   font->italic = italic;
   font->spacing = 0;
   font->textureCache = 0;  // no hardware device: the cache always lives in memory
-  CopyFace(font->face, sizeof(font->face), face);
+  StrCopyWholeChars(font->face, face ? face : "", sizeof(font->face));
 
   auto fail = [&]() {
     DestroyFontRecord(slot);

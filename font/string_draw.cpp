@@ -187,6 +187,8 @@ int DrawStringWithFontHandle(int32_t x, int32_t y, const char* string, int32_t c
   const FontHandleRecord* font = LookupFontHandle(handle);
   if (!font) return -1;
 
+  // Masked drawing and the front screen need the text's bounds (so would a
+  // texture cache under subtractive blending, which this system never has).
   const bool bounded = s.maskedDrawing || s.drawScreen == -4;
   IntRect rect{};
   if (bounded) {

@@ -176,6 +176,14 @@ TEST_F(FontTest, DefaultFaceFallsBackWithoutItalicThenWithoutName) {
   EXPECT_STREQ(Font(h).face, "");  // the built-in face leaves the name empty
 }
 
+TEST_F(FontTest, LongFaceNamesAreCutBetweenCharacters) {
+  std::string face;
+  for (int i = 0; i < 150; i++) face += "\x82\xA0";
+  const int h = CreateFontToHandle(face.c_str(), -1, -1, -1, -1, -1, 0);
+  ASSERT_NE(h, -1);
+  EXPECT_EQ(std::strlen(Font(h).face), 254u);  // 255 would split a character
+}
+
 TEST_F(FontTest, FailedMeasuringFreesEverything) {
   const MemTotals before = MemGetTotals();
   glyphs.failMetrics = true;
