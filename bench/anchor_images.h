@@ -12,19 +12,16 @@
 constexpr int kAnchorDstW = 1024, kAnchorDstH = 768;
 
 // Builds the tables (border weight 255 everywhere) and makes the anchors'
-// 1024 x 768 X8R8G8B8 destination.
-inline void MakeAnchorDestination(MEMIMG* dst) {
+// 1024 x 768 destination: X8R8G8B8, or R5G6B5 for the 16-bit cases.
+inline void MakeAnchorDestination(MEMIMG* dst, int32_t colorType = MemImgType32) {
   InitMemImgBlendTables();
   SetMemImgBorderTable(0, 0);
-  CreateMemImg(dst, kAnchorDstW, kAnchorDstH, -1, 0, MemImgType32, 0, 0, 0, nullptr);
+  CreateMemImg(dst, kAnchorDstW, kAnchorDstH, -1, 0, colorType, 0, 0, 0, nullptr);
 }
 
-// The anchors' destination colour before every case.
+// The anchors' destination colour (0x404040) before every case.
 inline void ResetAnchorDestination(MEMIMG* dst) {
-  for (int y = 0; y < dst->height; y++) {
-    auto* row = reinterpret_cast<uint32_t*>(dst->pixels + static_cast<intptr_t>(y) * dst->base->pitch);
-    std::fill(row, row + dst->width, 0xFF404040u);
-  }
+  FillMemImgRaw(dst, nullptr, dst->base->colorType == MemImgType16 ? 0x4208u : 0xFF404040u);
 }
 
 // The anchors' sprite alpha at (x, y) of a w x h image: an ellipse, 255

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/anchor_images.h"
+#include "bench/blit_tiles.h"
 #include "core/helpers.h"
 #include "graphics/draw_settings.h"
 #include "softrender/blend_tables.h"
@@ -68,69 +68,13 @@ void Setup() {
   }
 }
 
-void ResetDestination() { ResetAnchorDestination(&g_dst); }
-
-struct DrawState {
-  int32_t mode = BlendNone;
-  int32_t param = 255;
-  uint32_t brightness = kNoBrightness;
-  int mmx = 1;
-};
-
-void ApplyState(const DrawState& st) {
-  g_drawSettings.blendMode = st.mode;
-  g_drawSettings.blendParam = st.param;
-  g_drawSettings.brightness[0] = static_cast<uint8_t>(st.brightness);
-  g_drawSettings.brightness[1] = static_cast<uint8_t>(st.brightness >> 8);
-  g_drawSettings.brightness[2] = static_cast<uint8_t>(st.brightness >> 16);
-  g_drawSettings.drawArea = {0, 0, kDstW, kDstH};
-  SetMmxUsableForTest(st.mmx);
-}
-
-// Tiles the destination with w x h draws of the source; scale 1 draws through
-// the plain blit, others through the stretched blit.
-void RunTiled(benchmark::State& state, MEMIMG* src, const DrawState& st, int transparentFlag,
-              double scale) {
-  Setup();
-  ApplyState(st);
-  ResetDestination();
-  const int dw = static_cast<int>(src->width * scale), dh = static_cast<int>(src->height * scale);
-  int64_t pixels = 0;
-  for (int y = 0; y < kDstH; y += dh)
-    for (int x = 0; x < kDstW; x += dw) pixels += int64_t{std::min(dw, kDstW - x)} * std::min(dh, kDstH - y);
-  for (auto _ : state) {
-    for (int y = 0; y < kDstH; y += dh) {
-      for (int x = 0; x < kDstW; x += dw) {
-        if (scale == 1.0) {
-          BlitMemImg(&g_dst, src, x, y, transparentFlag, nullptr);
-        } else {
-          const IntRect r{x, y, x + dw, y + dh};
-          StretchBlitMemImg(&g_dst, src, &r, transparentFlag, nullptr);
-        }
-      }
-    }
-    benchmark::ClobberMemory();
-  }
-  state.counters["Mpix/s"] =
-      benchmark::Counter(static_cast<double>(pixels) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
-  SetMmxUsableForTest(-1);
-}
-
-struct Case {
-  const char* id;
-  MEMIMG* (*source)(Sources*);
-  DrawState st;
-  int transparentFlag;
-  double scale;
-};
-
 // Registered before main; the images are made at the first run.
 void RegisterAll() {
   auto opaque = [](Sources* s) { return &s->opaque; };
   auto rand = [](Sources* s) { return &s->alphaRand; };
   auto sprite = [](Sources* s) { return &s->alphaSprite; };
   auto runs = [](Sources* s) { return &s->spriteRuns; };
-  const std::vector<Case> cases = {
+  const std::vector<TiledCase<Sources>> cases = {
       {"a.copy32", opaque, {}, 0, 1.0},
       {"b.alpha_pp_rand", rand, {}, 1, 1.0},
       {"b.alpha_pp_sprite", sprite, {}, 1, 1.0},
@@ -148,16 +92,7 @@ void RegisterAll() {
       {"f.stretch0.5x_copy", opaque, {}, 0, 0.5},
       {"f.stretch0.5x_alpha_sprite", sprite, {}, 1, 0.5},
   };
-  for (const Case& c : cases) {
-    for (int size = 0; size < 3; size++) {
-      static const char* const kSizes[] = {"@64x64", "@256x256", "@1024x768"};
-      const std::string name = std::string(c.id) + kSizes[size];
-      benchmark::RegisterBenchmark(name.c_str(), [c, size](benchmark::State& state) {
-        Setup();
-        RunTiled(state, c.source(g_sources[size]), c.st, c.transparentFlag, c.scale);
-      })->Unit(benchmark::kMicrosecond);
-    }
-  }
+  RegisterTiledCases(cases, Setup, &g_dst, &g_sources);
 }
 
 const bool g_registered = (RegisterAll(), true);

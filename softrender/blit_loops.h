@@ -14,6 +14,7 @@
 #include "softrender/memimg.h"
 #include "softrender/pixel_ops16.h"
 #include "softrender/pixel_ops32.h"
+#include "softrender/pixel_spans16.h"
 #include "softrender/pixel_spans32.h"
 
 // Direct-colour 32-bit source: the key compared with the transparent colour
@@ -125,12 +126,9 @@ struct Pixel16 {
   static Dst Apply(Dst d, uint32_t s, uint32_t w, uint32_t a, const State& st) {
     return static_cast<Dst>(BlendPixel16<Op, Blend, Alpha, Bright>(d, s, w, a, st));
   }
-  // No vector spans yet.
   template <class Source, BlendOp Op, unsigned Mods>
-  static int FastRows(uint8_t*, intptr_t, const uint8_t*, intptr_t, const int32_t*, int, int,
-                      const BlitJob<Pixel16>&) {
-    return 0;
-  }
+  static int FastRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch,
+                      const int32_t* columns, int n, int rows, const BlitJob<Pixel16>& job);
 };
 
 // The copy variants (no blend image, brightness or alpha) and the
@@ -419,10 +417,18 @@ int Pixel32::FastRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sP
   }
 }
 
-struct MEMIMG;
-// Fills what both 32-bit blits share: the destination start and clipped
-// size, the transparent colour, the border table, the palette (a palette
-// source's 256 entries are copied to paletteCopy, which the full-strength
-// subtracts read) and the per-call state. false when nothing can be drawn.
-bool StartBlitJob32(BlitJob<Pixel32>* job, MEMIMG* destination, const IntRect& clipped,
-                    const MEMIMG* source, BlendOp op, uint32_t* paletteCopy);
+// Vector spans exist for direct-colour 16-bit sources only.
+template <class Source, BlendOp Op, unsigned Mods>
+int Pixel16::FastRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch,
+                      const int32_t* columns, int n, int rows, const BlitJob<Pixel16>& job) {
+  constexpr bool kAlphaSource = Source::kAlpha == SourceAlpha::Always;
+  if constexpr (Source::kPalette) {
+    return 0;
+  } else if (columns) {
+    return BlendSpan16Fast<kAlphaSource, Op, Mods, true>(job.spanLevel, d, dPitch, s, sPitch, columns,
+                                                         n, rows, job.g.transparent, job.state);
+  } else {
+    return BlendSpan16Fast<kAlphaSource, Op, Mods, false>(job.spanLevel, d, dPitch, s, sPitch, nullptr,
+                                                          n, rows, job.g.transparent, job.state);
+  }
+}

@@ -276,6 +276,14 @@ struct VecSse2 {
   static Reg Slli16(Reg a) { return _mm_slli_epi16(a, N); }
   template <int N>
   static Reg Srli32(Reg a) { return _mm_srli_epi32(a, N); }
+  template <int N>
+  static Reg Srai16(Reg a) { return _mm_srai_epi16(a, N); }
+  template <int N>
+  static Reg Slli32(Reg a) { return _mm_slli_epi32(a, N); }
+  template <int N>
+  static Reg Srai32(Reg a) { return _mm_srai_epi32(a, N); }
+  // Signed saturating pack of two registers of 32-bit lanes into one of 16-bit lanes.
+  static Reg PackS32(Reg a, Reg b) { return _mm_packs_epi32(a, b); }
   // The same 16-bit lane of each pixel (imm picks it) in all four lanes.
   template <int Imm>
   static Reg ShuffleLanes(Reg a) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, Imm), Imm); }

@@ -15,7 +15,7 @@ using blit32test::RefKeepsOnZero;
 using blit32test::RefSourceIndices;
 using pixel16test::EdgeWord;
 
-constexpr int kDstW = 23, kDstH = 17;
+constexpr int kDstW = 41, kDstH = 17;
 
 
 struct Case {
@@ -25,6 +25,7 @@ struct Case {
   IntRect area;
   bool stretch;
   bool runTable;
+  int spanLevel;  // 0 scalar, 1 SSE2, 2 AVX2
   IntRect rect;  // stretch rectangle, or (x, y) of the plain blit
 };
 
@@ -50,7 +51,7 @@ Case RandomCase(std::mt19937& rng) {
   c.ref.transparentFlag = rng() % 2;
   c.ref.blendImage = rng() % 3 == 0;
   c.ref.mmx = rng() % 2;  // plays no part in 16 bits
-  c.srcW = 1 + rng() % 9;
+  c.srcW = rng() % 4 == 0 ? 16 + rng() % 24 : 1 + rng() % 9;  // wide ones reach the vector spans
   c.srcH = 1 + rng() % 9;
   c.borderParam = EdgeByte(rng);
   c.borderRange = EdgeByte(rng);
@@ -58,6 +59,7 @@ Case RandomCase(std::mt19937& rng) {
   c.area = {l, t, kDstW - static_cast<int>(rng() % 6), kDstH - static_cast<int>(rng() % 6)};
   c.stretch = rng() % 2;
   c.runTable = !c.stretch && c.ref.transparentFlag && rng() % 2;
+  c.spanLevel = static_cast<int>(rng() % 3);
   auto coord = [&](int extent) { return static_cast<int>(rng() % (extent + 8)) - 4; };
   if (c.stretch) {
     c.rect = {coord(kDstW), coord(kDstH), coord(kDstW), coord(kDstH)};
@@ -81,6 +83,7 @@ class Blit16Reference : public Blit16Test {
                  << int{c.ref.bright[0]} << " palette " << c.ref.palette << " alpha "
                  << c.ref.alphaFlag << " T " << c.ref.transparentFlag << " B "
                  << c.ref.blendImage << " stretch " << c.stretch << " runTable " << c.runTable
+                 << " spans " << c.spanLevel
                  << " src " << c.srcW << "x" << c.srcH << " rect " << c.rect.left << ","
                  << c.rect.top << "," << c.rect.right << "," << c.rect.bottom);
     RefDraw ref = c.ref;
@@ -119,6 +122,7 @@ class Blit16Reference : public Blit16Test {
     SetBright(ref.bright[2], ref.bright[1], ref.bright[0]);
     SetArea(c.area.left, c.area.top, c.area.right, c.area.bottom);
     SetMmxUsableForTest(ref.mmx ? 1 : 0);
+    SetBlitSpanLevelForTest(c.spanLevel);
 
     std::vector<uint16_t> expect = dst.Pixels16();
     auto apply = [&](int dx, int dy, int sx, int sy) {
@@ -200,7 +204,7 @@ TEST_F(Blit16Reference, EveryCombinationMatchesTheReference) {
   for (int mode : {0, 1, 2, 3, 4, 10, 11}) {
     for (int param : {0, 1, 128, 255}) {
       for (unsigned mods = 0; mods < 16; mods++) {
-        for (int variant = 0; variant < 6; variant++) {
+        for (int variant = 0; variant < 18; variant++) {
           Case c = RandomCase(rng);
           c.ref.mode = mode;
           c.ref.param = param;
@@ -214,9 +218,10 @@ TEST_F(Blit16Reference, EveryCombinationMatchesTheReference) {
           c.ref.transparentFlag = mods & 8;
           c.ref.palette = variant % 3 == 2;
           if (c.ref.palette && c.ref.alphaFlag) continue;  // the same draw as without alpha
-          c.stretch = variant >= 3;
-          c.runTable = !c.stretch && c.ref.transparentFlag && variant == 1;
-          c.srcW = 9 + rng() % 12;
+          c.stretch = variant % 6 >= 3;
+          c.runTable = !c.stretch && c.ref.transparentFlag && variant % 6 == 1;
+          c.spanLevel = variant / 6;
+          c.srcW = 9 + rng() % 28;
           c.srcH = 3;
           c.area = {0, 0, kDstW, kDstH};
           if (c.stretch) c.rect = {1, 2, 1 + 2 * c.srcW, 2 + c.srcH / 2 + 1};

@@ -1,0 +1,176 @@
+// Vector forms of the 16-bit blit variants from direct-colour sources without
+// a blend image, for the copies and the moves toward the source (modes 0, 1
+// and 10): a row 1:1, or at the columns of a stretched draw. Each field sits
+// in its own register of 16-bit lanes, one pixel per lane, and follows
+// BlendPixel16's rules exactly: the lerp-table move as a truncated division
+// by 255 of the magnitude, the weighted moves with wrapping 16-bit
+// arithmetic where the true value is known to lie in 0..65535. One kernel,
+// written over the vector types of the 32-bit spans: SSE2 here, AVX2 in its
+// own file, chosen at run time.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+#include "softrender/pixel_ops16.h"
+#include "softrender/pixel_spans32.h"
+
+// Which variants have a vector span.
+template <BlendOp Op, unsigned Mods>
+constexpr bool HasBlendSpan16Fast() {
+#if defined(__SSE2__)
+  if (Mods & ModBlendImage) return false;
+  if (Op == BlendOp::Copy) return Mods != 0;  // the plain copy is a row copy already
+  return Op == BlendOp::Alpha || Op == BlendOp::InvertedSource;
+#else
+  return false;
+#endif
+}
+
+// Draws the leading columns of rows rows (pitches in bytes); returns how
+// many columns of each row it drew.
+using BlendSpan16Fn = int (*)(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch,
+                              const int32_t* columns, int n, int rows, uint32_t transparent,
+                              const BlendState16& st);
+constexpr int BlendSpan16Index(bool alphaSource, BlendOp op, unsigned mods, bool gather) {
+  return BlendSpan32Index(op, mods, gather) + (alphaSource ? kBlendSpan32Count : 0);
+}
+constexpr int kBlendSpan16Count = 2 * kBlendSpan32Count;
+using BlendSpan16Table = std::array<BlendSpan16Fn, kBlendSpan16Count>;
+// The AVX2 kernels, null where none exists (or without AVX2 support built).
+extern const BlendSpan16Table kBlendSpans16Avx2;
+
+// AlphaSource: 4-byte pixels (colour word, alpha byte); else 2-byte words.
+template <class V, bool AlphaSource, BlendOp Op, unsigned Mods, bool Gather>
+inline int BlendSpan16Kernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow,
+                             intptr_t sPitch, const int32_t* columns, int n, int rows,
+                             uint32_t transparent, const BlendState16& st) {
+  using R = typename V::Reg;
+  using O = SpanOps<V>;
+  constexpr int kStep = 2 * V::kPixels;
+  constexpr bool kBright = (Mods & ModBrightness) != 0, kTransparent = (Mods & ModTransparent) != 0;
+  constexpr bool kAlpha = (Mods & ModAlpha) != 0;
+  static_assert(kAlpha == AlphaSource);
+  const R zero = V::Zero();
+  const R param = V::Set16(static_cast<int16_t>(st.param));
+  const R alphaFull = V::Set16(255);
+  // A colour key above 16 bits matches no word.
+  const bool keyFits = transparent <= 0xFFFFu;
+  const R key = V::Set16(static_cast<int16_t>(transparent & 0xFFFFu));
+  // The brightness rows are i * m / 255: row entry 255 is m itself.
+  const R bright[3] = {V::Set16(static_cast<int16_t>(st.brightRow[0][255])),
+                       V::Set16(static_cast<int16_t>(st.brightRow[1][255])),
+                       V::Set16(static_cast<int16_t>(st.brightRow[2][255]))};
+  const int end = n / kStep * kStep;
+  for (int y = 0; y < rows; y++, dRow += dPitch, sRow += sPitch) {
+    auto* d = reinterpret_cast<uint16_t*>(dRow);
+    for (int i = 0; i < end; i += kStep) {
+      R color, alpha = zero;
+      if constexpr (AlphaSource) {
+        const R lo = V::template LoadSource<Gather>(sRow, columns, i);
+        const R hi = V::template LoadSource<Gather>(sRow, columns, i + V::kPixels);
+        // Colour words sign-extended, so that the signed pack keeps them.
+        color = V::PackS32(V::template Srai32<16>(V::template Slli32<16>(lo)),
+                           V::template Srai32<16>(V::template Slli32<16>(hi)));
+        alpha = V::PackS32(V::And(V::template Srli32<16>(lo), V::Set32(0xFF)),
+                           V::And(V::template Srli32<16>(hi), V::Set32(0xFF)));
+      } else if constexpr (Gather) {
+        uint16_t words[kStep];
+        for (int j = 0; j < kStep; j++) std::memcpy(&words[j], sRow + 2 * static_cast<intptr_t>(columns[i + j]), 2);
+        color = V::Load(words);
+      } else {
+        color = V::Load(sRow + 2 * static_cast<intptr_t>(i));
+      }
+      const R D = V::Load(d + i);
+      R skip = zero, whole = zero;
+      if constexpr (kAlpha && kTransparent) {
+        skip = V::CmpEq16(alpha, zero);
+        whole = V::CmpEq16(alpha, alphaFull);
+        // Sprites are mostly wholly clear or wholly opaque.
+        if (V::AllSet(skip)) continue;
+        if constexpr (Op == BlendOp::Copy && !kBright) {
+          if (V::AllSet(whole)) {
+            V::Store(d + i, color);
+            continue;
+          }
+        }
+      } else if constexpr (kTransparent) {
+        if (keyFits) skip = V::CmpEq16(color, key);
+      }
+      // Under the transparent flag alpha 255 is no weight: a copy's weight of 256.
+      R weight = alpha;
+      if constexpr (kAlpha && kTransparent && Op == BlendOp::Copy) weight = V::Sub16(alpha, whole);
+      if constexpr (kAlpha && Op != BlendOp::Copy) weight = V::Mullo16(alpha, param);  // a * p < 65536
+
+      const R fieldsS[3] = {V::And(color, V::Set16(31)), V::And(V::template Srli16<5>(color), V::Set16(63)),
+                            V::template Srli16<11>(color)};
+      const R fieldsD[3] = {V::And(D, V::Set16(31)), V::And(V::template Srli16<5>(D), V::Set16(63)),
+                            V::template Srli16<11>(D)};
+      R out = zero;
+      for (int f = 0; f < 3; f++) {
+        R s = fieldsS[f];
+        const R df = fieldsD[f];
+        if constexpr (Op == BlendOp::InvertedSource) s = V::Xor(s, V::Set16(f == 1 ? 63 : 31));
+        if constexpr (kBright) s = O::Div255(V::Mullo16(s, bright[f]));
+        R r;
+        if constexpr (Op == BlendOp::Copy) {
+          r = kAlpha ? O::Move8(df, s, weight) : s;
+        } else {
+          // d + (p * (s - d)) / 255, the quotient of the magnitude negated back.
+          const R diff = V::Sub16(s, df);
+          const R sign = V::template Srai16<15>(diff);
+          const R q = O::Div255(V::Mullo16(V::Sub16(V::Xor(diff, sign), sign), param));
+          const R lerp = V::Add16(df, V::Sub16(V::Xor(q, sign), sign));
+          if constexpr (!kAlpha) {
+            r = lerp;
+          } else if constexpr (kTransparent) {
+            r = O::Select(whole, lerp, O::Move16(df, s, weight));
+          } else {
+            r = O::Move16(df, s, weight);
+          }
+        }
+        if (f == 0) {
+          out = r;
+        } else {
+          out = V::Or(out, f == 1 ? V::template Slli16<5>(r) : V::template Slli16<11>(r));
+        }
+      }
+      if constexpr (kAlpha || kTransparent) out = O::Select(skip, D, out);
+      V::Store(d + i, out);
+    }
+  }
+  return end;
+}
+
+// The vector part of rows rows at the given level; returns the columns of
+// each row it drew.
+template <bool AlphaSource, BlendOp Op, unsigned Mods, bool Gather>
+inline int BlendSpan16Fast(int level, uint8_t* d, intptr_t dPitch, const uint8_t* s,
+                           intptr_t sPitch, const int32_t* columns, int n, int rows,
+                           uint32_t transparent, const BlendState16& st) {
+  if constexpr (!HasBlendSpan16Fast<Op, Mods>() || AlphaSource != ((Mods & ModAlpha) != 0)) {
+    return 0;
+  } else {
+    constexpr intptr_t kBytes = AlphaSource ? 4 : 2;
+    int done = 0;
+    if (level >= 2) {
+      if (const BlendSpan16Fn wide = kBlendSpans16Avx2[BlendSpan16Index(AlphaSource, Op, Mods, Gather)]) {
+        done = wide(d, dPitch, s, sPitch, columns, n, rows, transparent, st);
+        if (done == n) return done;
+        d += 2 * static_cast<intptr_t>(done);
+        if constexpr (Gather) {
+          columns += done;
+        } else {
+          s += kBytes * done;
+        }
+      }
+    }
+#if defined(__SSE2__)
+    if (level >= 1) {
+      done += BlendSpan16Kernel<VecSse2, AlphaSource, Op, Mods, Gather>(
+          d, dPitch, s, sPitch, columns, n - done, rows, transparent, st);
+    }
+#endif
+    return done;
+  }
+}
