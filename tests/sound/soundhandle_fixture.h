@@ -79,14 +79,19 @@ class SoundHandleTest : public ::testing::Test {
     EXPECT_EQ(AudioDeviceAdvanceFrames(g_soundSystem.device, frames, out.data()), 0);
     return out;
   }
+  static std::vector<int16_t> Left(const std::vector<int16_t>& stereo) {
+    std::vector<int16_t> left;
+    for (size_t k = 0; k < stereo.size(); k += 2) left.push_back(stereo[k]);
+    return left;
+  }
   // Passes of the message loop: the stream refill, then one frame's worth
   // of output (a sixtieth of a second). Returns the left channel.
   std::vector<int16_t> RunPasses(int passes) {
     std::vector<int16_t> left;
     for (int i = 0; i < passes; i++) {
       RefillAllStreamSounds();
-      std::vector<int16_t> out = Mix(PassFrames());
-      for (size_t k = 0; k < out.size(); k += 2) left.push_back(out[k]);
+      std::vector<int16_t> out = Left(Mix(PassFrames()));
+      left.insert(left.end(), out.begin(), out.end());
     }
     return left;
   }

@@ -8,12 +8,6 @@ using namespace soundhandle_test;
 
 using WholeSoundTest = SoundHandleTest;
 
-std::vector<int16_t> Left(const std::vector<int16_t>& stereo) {
-  std::vector<int16_t> left;
-  for (size_t k = 0; k < stereo.size(); k += 2) left.push_back(stereo[k]);
-  return left;
-}
-
 TEST_F(WholeSoundTest, PlaysToItsEndWithPositionsAndTimes) {
   int h = LoadSoundFile(WriteWav("a.wav", Mono16(1000)).c_str(), 3, -1);
   ASSERT_NE(h, -1);
@@ -152,6 +146,13 @@ TEST_F(WholeSoundTest, LoopPositionOutsideTheSoundChangesNothing) {
   EXPECT_EQ(SetSoundLoopPosition(-1, h), -1);
   EXPECT_EQ(SetSoundLoopPositionMs(-5, h), -1);
   EXPECT_EQ(Record(h)->kind, kSoundWhole);
+}
+
+TEST_F(WholeSoundTest, ABufferTheDeviceCannotMakeEndsTheProgram) {
+  std::string path = WriteWav("a.wav", Mono16(100));
+  AudioSetFailuresForTest(AudioFailBufferCreate);
+  EXPECT_EXIT(LoadSoundFile(path.c_str(), 1, -1), ::testing::ExitedWithCode(255), "");
+  EXPECT_EQ(GetSoundHandleCount(), 0);
 }
 
 }  // namespace
