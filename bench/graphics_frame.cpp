@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr int kSprites = 200, kLines = 100, kSpriteSide = 64;
+constexpr int kSpriteCount = 200, kLineCount = 100, kSpriteSide = 64;
 
 struct Sprite {
   float x, y, angle;
@@ -67,8 +67,8 @@ Scene* StartScene() {
   scene->sprite = MakeSprite();
   std::mt19937 rng(12345);
   std::uniform_real_distribution<float> x(0, kAnchorDstW), y(0, kAnchorDstH), turn(0, 6.28318f);
-  for (int i = 0; i < kSprites; i++) scene->sprites.push_back({x(rng), y(rng), turn(rng)});
-  for (int i = 0; i < kLines; i++) {
+  for (int i = 0; i < kSpriteCount; i++) scene->sprites.push_back({x(rng), y(rng), turn(rng)});
+  for (int i = 0; i < kLineCount; i++) {
     scene->lines.push_back({static_cast<int>(x(rng)), static_cast<int>(y(rng)), static_cast<int>(x(rng)),
                             static_cast<int>(y(rng))});
   }
@@ -84,12 +84,19 @@ void EndScene(Scene* scene) {
   delete scene;
 }
 
-void DrawFrame(const Scene& scene) {
+// Parts of the frame, to see where its time goes.
+enum FramePart { kFill = 1, kSprites = 2, kLinesPart = 4, kWholeFrame = 7 };
+
+void DrawFrame(const Scene& scene, int parts) {
   SetBlendMode(1, 255);
-  DrawRectangle(0, 0, kAnchorDstW, kAnchorDstH, scene.background, 1);
-  for (const Sprite& s : scene.sprites) DrawGraphRotatedFloat(s.x, s.y, 1.0, s.angle, scene.sprite, 1, 0);
+  if (parts & kFill) DrawRectangle(0, 0, kAnchorDstW, kAnchorDstH, scene.background, 1);
+  if (parts & kSprites) {
+    for (const Sprite& s : scene.sprites) DrawGraphRotatedFloat(s.x, s.y, 1.0, s.angle, scene.sprite, 1, 0);
+  }
   SetBlendMode(2, 160);
-  for (const Line& l : scene.lines) DrawLine(l.x1, l.y1, l.x2, l.y2, scene.lineColor, 1);
+  if (parts & kLinesPart) {
+    for (const Line& l : scene.lines) DrawLine(l.x1, l.y1, l.x2, l.y2, scene.lineColor, 1);
+  }
 }
 
 void BM_BusyFrame(benchmark::State& state) {
@@ -98,13 +105,21 @@ void BM_BusyFrame(benchmark::State& state) {
     state.SkipWithError("the library did not start");
     return;
   }
+  const int parts = static_cast<int>(state.range(0));
   for (auto _ : state) {
-    DrawFrame(*scene);
+    DrawFrame(*scene, parts);
     benchmark::DoNotOptimize(GetBackScreenImage()->pixels[0]);
   }
   state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   EndScene(scene);
 }
-BENCHMARK(BM_BusyFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BusyFrame)
+    ->ArgName("parts")
+    ->Arg(kWholeFrame)
+    ->Arg(kFill)
+    ->Arg(kSprites)
+    ->Arg(kLinesPart)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
