@@ -250,16 +250,4 @@ TEST_F(TextCacheTest, GlyphLargerThanItsCellIsCutToTheCell) {
   }
 }
 
-TEST_F(TextCacheTest, RebuildingTheCacheEmptiesIt) {
-  const int h = Create(0);
-  CacheStringGlyphs(-1, "xy", h, nullptr, nullptr);
-  EXPECT_EQ(ResetFontCacheSlots(h), 0);
-  EXPECT_EQ(SlotOf(h, 'x'), nullptr);
-  EXPECT_EQ(Font(h).cache.nextSlot, 0);
-  EXPECT_EQ(Font(h).cache.slots[1].used, 0);
-  EXPECT_EQ(ResetFontCacheSlots(-1), -1);
-  EXPECT_EQ(RenderGlyphsToFontCache(-1, 1, std::vector<uint16_t>{'x'}.data()), nullptr);
-  EXPECT_EQ(RenderGlyphsToFontCache(h, 0, nullptr), nullptr);
-}
-
 }  // namespace
