@@ -1,7 +1,6 @@
 // Graphic handles: loading, dividing, deriving, deleting, pixels and the
 // draw screen and area they take part in.
 #include "core/handle.h"
-#include "image/color_format.h"
 #include "tests/graphics/graphics_fixture.h"
 
 namespace {
@@ -152,36 +151,12 @@ TEST_F(GraphHandles, EmptyGraphsFollowTheCreationSettings) {
   EXPECT_EQ(FillGraphWithColor(plain, 300, 0x12, -4, 0x80), 0);
   EXPECT_EQ(GraphPixel(plain, 2, 1), 0x00FF1200u);
 
-  EXPECT_EQ(SetCreateGraphAlphaChannel(5), 0);
-  EXPECT_EQ(GetCreateGraphAlphaChannel(), 1);
+  SetCreateGraphAlphaChannel(1);
   const int withAlpha = MakeEmptyGraph(3, 2);
   SetCreateGraphAlphaChannel(0);
   EXPECT_EQ(LookupGraphHandle(withAlpha)->image.base->alphaFlag, 1);
   FillGraphWithColor(withAlpha, 255, 255, 255, 0x80);
   EXPECT_EQ(GraphPixel(withAlpha, 0, 0), 0x80FFFFFFu);
-
-  EXPECT_EQ(SetCreateGraphBitDepth(24), -1);
-  EXPECT_EQ(SetCreateGraphBitDepth(32), 0);
-  EXPECT_EQ(GetCreateGraphBitDepth(), 32);
-  EXPECT_EQ(SetCreateGraphAlphaTest(1), 0);
-  EXPECT_EQ(GetCreateGraphAlphaTest(), 1);
-  SetCreateGraphAlphaTest(0);
-  SetCreateGraphBitDepth(16);
-}
-
-TEST_F(GraphHandles, TextureFormatsOfTheCreationSettings) {
-  const ColorFormat* a4 = SelectTextureColorFormat(1, 0, 0, 0);
-  EXPECT_EQ(a4->bitsPerPixel, 16);
-  EXPECT_EQ(a4->alphaMask, 0xF000u);
-  EXPECT_EQ(a4->redMask, 0x0F00u);
-  EXPECT_EQ(a4->blueMask, 0x000Fu);
-  const ColorFormat* a1 = SelectTextureColorFormat(0, 1, 0, 0);
-  EXPECT_EQ(a1->alphaMask, 0x8000u);
-  EXPECT_EQ(a1->redMask, 0x7C00u);
-  EXPECT_EQ(a1->greenMask, 0x03E0u);
-  EXPECT_EQ(SelectTextureColorFormat(0, 0, 1, 0)->alphaMask, 0u);
-  EXPECT_EQ(SelectTextureColorFormat(1, 0, 1, 1)->alphaMask, 0xFF000000u);
-  EXPECT_EQ(SelectTextureColorFormat(0, 1, 1, 1)->alphaMask, 0u);  // a draw target keeps no tested alpha
 }
 
 TEST_F(GraphHandles, ImagesReloadIntoARectangleThatFits) {

@@ -19,21 +19,11 @@ TEST_F(GraphicsTest, StartMakesABlackBackImageAndWorkImagesOfScreenSize) {
   EXPECT_EQ(g_drawSettings.drawArea.right, kWidth);
   EXPECT_EQ(g_drawSettings.drawArea.bottom, kHeight);
 
-  MEMIMG* work = GetScreenWorkImage(0);
-  MEMIMG* workAlpha = GetScreenWorkImage(1);
-  EXPECT_EQ(work->width, kWidth);
-  EXPECT_EQ(work->base->alphaFlag, 0);
-  EXPECT_EQ(workAlpha->height, kHeight);
-  EXPECT_EQ(workAlpha->base->colorType, MemImgType32);
-  EXPECT_EQ(workAlpha->base->alphaFlag, 1);
-
-  EXPECT_EQ(GetScreenColorBitDepth(), 32);
-  EXPECT_EQ(GetHardwareModeFlag(), 0);
-  EXPECT_EQ(GetFrameCounter64(), 0);
+  EXPECT_EQ(GetScreenWorkImage(0)->base->alphaFlag, 0);
+  EXPECT_EQ(GetScreenWorkImage(1)->height, kHeight);
+  EXPECT_EQ(GetScreenWorkImage(1)->base->alphaFlag, 1);
   EXPECT_EQ(window.width, kWidth);  // the window's client area is the screen
-  EXPECT_TRUE(presenter.open);
   EXPECT_EQ(presenter.width, kWidth);
-  EXPECT_EQ(presenter.bitsPerPixel, 32);
   EXPECT_TRUE(Logged("ハードウェアアクセラレーションが使えないため、ソフトウェアレンダリングモードで起動します"));
 }
 
