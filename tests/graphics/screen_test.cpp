@@ -67,6 +67,14 @@ TEST_F(GraphicsTest, ColoursPackInTheScreenFormat) {
   EXPECT_EQ(g, 0x86);
   EXPECT_EQ(b, 0x10);
   EXPECT_EQ(presenter.bitsPerPixel, 16);
+
+  // A graphic on a 16-bit screen is R5G6B5 too: 0xF0E0D0 -> (30, 56, 26),
+  // shown again with each field's bits repeated: (0xF7, 0xE3, 0xD6).
+  const int graph = MakeGraph(1, 1, {0xF0E0D0});
+  EXPECT_EQ(DrawGraphAt(2, 3, graph, 0), 0);
+  EXPECT_EQ(BackPixel(2, 3), (30u << 11) | (56u << 5) | 26u);
+  EXPECT_EQ(PresentScreen(), 0);
+  EXPECT_EQ(presenter.frame[3 * kWidth + 2], 0xF7E3D6u);
 }
 
 TEST_F(GraphicsTest, PresentHandsTheBackImageToTheWindow) {
