@@ -19,13 +19,10 @@
 #include "graphics/graphics_api.h"
 #include "graphics/screen.h"
 #include "platform/glyph.h"
-#include "platform/scripted_present.h"
-#include "platform/scripted_window.h"
 #include "softrender/memimg.h"
-#include "tests/support/read_file.h"
-#include "tests/support/scratch_dir.h"
+#include "tests/support/scripted_screen.h"
 
-class FontTest : public ::testing::Test {
+class FontTest : public ScriptedScreenTest {
  public:
   static constexpr int kWidth = 40;
   static constexpr int kHeight = 24;
@@ -34,14 +31,8 @@ class FontTest : public ::testing::Test {
   void TearDown() override { Stop(); }
 
   void Start(int bits) {
-    SetPlatformWindow(&window);
-    SetPlatformPresenter(&presenter);
     SetPlatformGlyphSource(&glyphs);
-    SetPresentPacingForTest(0);
-    EnableLogFile(1);
-    ChangeWindowMode(1);
-    ASSERT_EQ(SetScreenMode(kWidth, kHeight, bits, 60), 0);
-    ASSERT_EQ(LibraryInit(), 0);
+    StartScreen(kWidth, kHeight, bits);
     // Glyph 'A': two pixels on a diagonal, one pixel in from the pen and
     // two rows below the cell's top (ascent 14 - 12).
     Glyph('A', {"#.", ".#"}, 1, 12, 6);
@@ -49,12 +40,9 @@ class FontTest : public ::testing::Test {
   }
 
   void Stop() {
-    LibraryEnd();
+    StopScreen();
     EXPECT_EQ(glyphs.liveFonts, 0);
     SetPlatformGlyphSource(nullptr);
-    SetPlatformPresenter(nullptr);
-    SetPlatformWindow(nullptr);
-    SetPresentPacingForTest(1);
   }
 
   void Glyph(uint32_t code, std::vector<std::string> rows, int originX = 0, int originY = 10,
@@ -80,22 +68,6 @@ class FontTest : public ::testing::Test {
     return f.softCache[(cy + y) * f.softPitch + cx + x];
   }
 
-  bool Logged(const std::string& text) {
-    for (const std::string& line : LogLines(ReadWholeFile("Log.txt"))) {
-      if (line.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
-
-  static uint32_t PixelOf(const MEMIMG* image, int x, int y) {
-    const int bytes = MemImgBytesPerPixel(image->base);
-    uint32_t v = 0;
-    std::memcpy(&v, image->pixels + static_cast<int64_t>(y) * image->base->pitch + x * bytes, bytes);
-    return v;
-  }
-  static MEMIMG* Back() { return GetBackScreenImage(); }
-  static uint32_t BackPixel(int x, int y) { return PixelOf(Back(), x, y); }
-
   // Every pixel of the image that differs from background: {x, y, value}.
   struct Lit {
     int x, y;
@@ -113,9 +85,6 @@ class FontTest : public ::testing::Test {
     return found;
   }
 
-  ScratchDir dir;
-  ScriptedWindow window;
-  ScriptedPresenter presenter;
   ScriptedGlyphSource glyphs;
 };
 
