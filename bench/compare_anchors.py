@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
-"""Ratio table of bench_blit32 against the performance anchors (pixman, SDL2).
+"""Ratio table of bench_blit32 or bench_rotate_fill against the performance anchors (pixman, SDL2).
 
 Run both in one sitting, pinned to the same core, then:
   python3 bench/compare_anchors.py ANCHOR_TSV... -- BENCH_JSON...
 ANCHOR_TSV: the anchors program's output lines (R<TAB>id<TAB>lib<TAB>Mpix/s...);
-BENCH_JSON: bench_blit32 --benchmark_format=json output. Medians over the runs.
+BENCH_JSON: the benchmark's --benchmark_format=json output. Medians over the runs.
 """
 import json
 import statistics
@@ -25,6 +25,10 @@ ANCHOR_OF = {
     "f.stretch2x_alpha_sprite": "f.stretch2x_alpha_sprite",
     "f.stretch0.5x_copy": "f.stretch0.5x_copy",
     "f.stretch0.5x_alpha_sprite": "f.stretch0.5x_alpha_sprite",
+    "g.rotate30_scale1.5_copy": "g.rotate30_scale1.5_copy",
+    "g.rotate30_scale1.5_alpha_sprite": "g.rotate30_scale1.5_alpha_sprite",
+    "h.fill_opaque": "h.fill_opaque",
+    "h.fill_alpha96": "h.fill_alpha96",
 }
 SDL_OF = dict(ANCHOR_OF, **{"e.multiply": "e.multiply", "b.alpha_pp_sprite_runtable": "b.alpha_pp_sprite_RLE"})
 

@@ -7,6 +7,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <tuple>
 
 #include "core/helpers.h"
 #include "core/memory.h"
@@ -18,6 +19,7 @@ namespace {
 
 const uint8_t* g_sourceRows[kRotateRowTableSize];
 const uint8_t* g_blendRows[kRotateRowTableSize];
+bool g_exactRuns = true;
 
 // 14.18 values are held in 64 bits within this bound, so that sums and
 // differences of two never overflow, whatever the scale or centre.
@@ -70,7 +72,68 @@ class RowTable {
   const uint8_t** owned_ = nullptr;
 };
 
+// Columns i of [0, cols) with 0 <= a + i * d < extent, as [*lo, *hi); the
+// values stay far inside the 64-bit range.
+void AxisInterval(int64_t a, int64_t d, int64_t extent, int32_t cols, int64_t* lo, int64_t* hi) {
+  int64_t first = 0, end = cols;
+  if (d == 0) {
+    if (a < 0 || a >= extent) end = 0;
+  } else if (d > 0) {
+    if (a < 0) first = (-a + d - 1) / d;
+    end = a >= extent ? 0 : std::min<int64_t>(end, (extent - 1 - a) / d + 1);
+  } else {
+    const int64_t e = -d;
+    if (a >= extent) first = (a - extent) / e + 1;
+    end = a < 0 ? 0 : std::min<int64_t>(end, a / e + 1);
+  }
+  *lo = std::max(*lo, first);
+  *hi = std::min(*hi, end);
+}
+
+// Far enough from the 64-bit limits that no sum of the walk wraps.
+constexpr __int128 kExactLimit = __int128{1} << 61;
+bool WithinExactLimit(__int128 v) { return v > -kExactLimit && v < kExactLimit; }
+
+// The walk's positions are extreme at the rectangle's corners.
+bool WalkIsExact(const RotateWalk& w) {
+  const auto s = [](uint64_t v) { return static_cast<__int128>(static_cast<int64_t>(v)); };
+  for (const auto& [start, col, row] : {std::tuple{w.u0, w.du, w.duRow}, std::tuple{w.v0, w.dv, w.dvRow}}) {
+    if (!WithinExactLimit(s(col)) || !WithinExactLimit(s(row))) return false;
+    for (int32_t i : {0, w.cols - 1}) {
+      for (int32_t j : {0, w.rows - 1}) {
+        if (!WithinExactLimit(s(start) + s(col) * i + s(row) * j)) return false;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
+
+void SetRotateExactRunsForTest(int flag) { g_exactRuns = flag != 0; }
+
+bool FindRotateRun(const RotateWalk& w, uint64_t rowU, uint64_t rowV, int32_t from, RotateRun* run) {
+  if (w.exact) {
+    int64_t lo = from, hi = w.cols;
+    AxisInterval(static_cast<int64_t>(rowU), static_cast<int64_t>(w.du), static_cast<int64_t>(w.extentU),
+                 w.cols, &lo, &hi);
+    AxisInterval(static_cast<int64_t>(rowV), static_cast<int64_t>(w.dv), static_cast<int64_t>(w.extentV),
+                 w.cols, &lo, &hi);
+    *run = RotateRun{static_cast<int32_t>(lo), static_cast<int32_t>(hi), false};
+    return lo < hi;
+  }
+  // Wrapping sums: a position compared unsigned, pixel by pixel.
+  int32_t i = from;
+  uint64_t u = rowU + static_cast<uint64_t>(i) * w.du, v = rowV + static_cast<uint64_t>(i) * w.dv;
+  for (; i < w.cols && !(u < w.extentU && v < w.extentV); i++, u += w.du, v += w.dv) {
+  }
+  run->first = i;
+  for (; i < w.cols && u < w.extentU && v < w.extentV; i++, u += w.du, v += w.dv) {
+  }
+  run->end = i;
+  run->more = i < w.cols;
+  return run->first < run->end;
+}
 
 void DrawQuadAsTrianglesMemImg(MEMIMG* destination, MEMIMG* source, const int32_t corners[4][2],
                                int32_t transparentFlag, MEMIMG* blendImage) {
@@ -184,6 +247,7 @@ void RotateBlitMemImg(MEMIMG* destination, MEMIMG* source, int32_t centreX, int3
   walk.dvRow = static_cast<uint64_t>((v1 - v0) / rows);
   walk.extentU = static_cast<uint64_t>(width) << kRotateFracBits;
   walk.extentV = static_cast<uint64_t>(height) << kRotateFracBits;
+  walk.exact = g_exactRuns && WalkIsExact(walk);
 
   // The allocator logs a failed allocation; the draw is then refused.
   const RowTable sourceRows(g_sourceRows, source, height);

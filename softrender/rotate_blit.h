@@ -24,6 +24,10 @@ void RotateBlitMemImg(MEMIMG* destination, MEMIMG* source, int32_t centreX, int3
 void DrawQuadAsTrianglesMemImg(MEMIMG* destination, MEMIMG* source, const int32_t corners[4][2],
                                int32_t transparentFlag, MEMIMG* blendImage);
 
+// Tests compare the runs found by division with the pixel-by-pixel test
+// that serves extreme geometry: 0 forces the latter, 1 restores.
+void SetRotateExactRunsForTest(int flag);
+
 // Source and blend-image rows that the fixed row tables hold; taller images
 // are drawn through tables allocated for the call.
 constexpr int32_t kRotateRowTableSize = 4096;

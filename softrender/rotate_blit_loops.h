@@ -27,7 +27,22 @@ struct RotateWalk {
   uint64_t extentU, extentV;  // source width and height, 14.18
   const uint8_t* const* srcRows;
   const uint8_t* const* blendRows;  // null without a blend image
+  // Every position of the rectangle is far inside the 64-bit range, so each
+  // row's inside part is one run found by division; otherwise runs are found
+  // by testing every pixel.
+  bool exact;
 };
+
+// Columns [first, end) of a row map inside the source; more: later columns
+// may hold another run.
+struct RotateRun {
+  int32_t first;
+  int32_t end;
+  bool more;
+};
+// The next run of the row starting at source position (rowU, rowV), from
+// column `from` on; false when none is left.
+bool FindRotateRun(const RotateWalk& walk, uint64_t rowU, uint64_t rowV, int32_t from, RotateRun* run);
 
 template <class Family>
 struct RotateJob {
@@ -70,40 +85,32 @@ void RotateBlitLoop(const RotateJob<Family>& job) {
   uint8_t blend[kBlend ? kRotateRunPixels : 1];
   const RotateWalk& w = job.walk;
   const void* const palette = job.blit.g.palette;
-  const uint64_t extentU = w.extentU, extentV = w.extentV;
   const uint64_t du = w.du, dv = w.dv;
   uint8_t* dstRow = w.dst;
   for (int32_t j = 0; j < w.rows; j++, dstRow += w.dstPitch) {
     // Each row starts at exactly u0 + j * duRow, whatever the columns added.
-    uint64_t u = w.u0 + static_cast<uint64_t>(j) * w.duRow;
-    uint64_t v = w.v0 + static_cast<uint64_t>(j) * w.dvRow;
+    const uint64_t rowU = w.u0 + static_cast<uint64_t>(j) * w.duRow;
+    const uint64_t rowV = w.v0 + static_cast<uint64_t>(j) * w.dvRow;
     Dst* const dp = reinterpret_cast<Dst*>(dstRow);
-    int32_t i = 0;
-    while (i < w.cols) {
-      while (i < w.cols && !(u < extentU && v < extentV)) {
-        u += du;
-        v += dv;
-        i++;
-      }
-      const int32_t start = i;
-      int n = 0;
-      while (i < w.cols && n < kRotateRunPixels && u < extentU && v < extentV) {
-        const uint32_t row = static_cast<uint32_t>(v >> kRotateFracBits);
-        const uint32_t col = static_cast<uint32_t>(u >> kRotateFracBits);
-        const uint8_t* sp = w.srcRows[row] + static_cast<uintptr_t>(col) * Source::kBytes;
-        if constexpr (kDirect) {
-          dp[i] = static_cast<Dst>(Source::Color(Source::Key(sp), palette));
-        } else {
-          std::memcpy(keys + static_cast<intptr_t>(n) * Source::kBytes, sp, Source::kBytes);
-          if constexpr (kBlend) blend[n] = w.blendRows[row][col];
+    RotateRun run{0, 0, true};
+    while (run.more && FindRotateRun(w, rowU, rowV, run.end, &run)) {
+      uint64_t u = rowU + static_cast<uint64_t>(run.first) * du;
+      uint64_t v = rowV + static_cast<uint64_t>(run.first) * dv;
+      for (int32_t i = run.first; i < run.end;) {
+        const int n = run.end - i < kRotateRunPixels ? run.end - i : kRotateRunPixels;
+        for (int k = 0; k < n; k++, u += du, v += dv) {
+          const uint32_t row = static_cast<uint32_t>(v >> kRotateFracBits);
+          const uint32_t col = static_cast<uint32_t>(u >> kRotateFracBits);
+          const uint8_t* sp = w.srcRows[row] + static_cast<uintptr_t>(col) * Source::kBytes;
+          if constexpr (kDirect) {
+            dp[i + k] = static_cast<Dst>(Source::Color(Source::Key(sp), palette));
+          } else {
+            std::memcpy(keys + static_cast<intptr_t>(k) * Source::kBytes, sp, Source::kBytes);
+            if constexpr (kBlend) blend[k] = w.blendRows[row][col];
+          }
         }
-        n++;
-        i++;
-        u += du;
-        v += dv;
-      }
-      if constexpr (!kDirect) {
-        if (n > 0) RotateDrawRun<Family, Source, Op, Mods>(dp + start, keys, blend, n, job.blit);
+        if constexpr (!kDirect) RotateDrawRun<Family, Source, Op, Mods>(dp + i, keys, blend, n, job.blit);
+        i += n;
       }
     }
   }

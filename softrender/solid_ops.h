@@ -46,6 +46,7 @@ struct SolidOp {
   using DestPixel = typename Family::Dst;
   static constexpr bool kVector = sizeof(DestPixel) == 4;
   static constexpr int kRowPixels = 64;
+  static constexpr int32_t kRowBatch = 8;
   typename Family::State state;
   uint32_t color;
   uint32_t row[kVector && Op != BlendOp::Copy ? kRowPixels : 1];
@@ -69,20 +70,25 @@ struct SolidOp {
         FillRun(reinterpret_cast<DestPixel*>(first), n, static_cast<DestPixel>(color));
       }
     } else {
+      // A few rows at a time across the whole width: the strips stay in cache.
       const int level = kVector ? BlitSpanLevel() : 0;
-      for (int32_t x = 0; x < n; x += kRowPixels) {
-        const int32_t count = std::min(n - x, kRowPixels);
-        uint8_t* chunk = first + static_cast<intptr_t>(x) * sizeof(DestPixel);
-        int32_t done = 0;
-        if constexpr (kVector) {
-          if (level && count >= 4) {
-            done = BlendSpan32Fast<Op, 0, false>(level, chunk, pitch, reinterpret_cast<const uint8_t*>(row),
-                                                 0, nullptr, count, rows, 0, state);
+      for (int32_t y0 = 0; y0 < rows; y0 += kRowBatch) {
+        const int32_t batch = std::min(rows - y0, kRowBatch);
+        uint8_t* const batchFirst = first + y0 * pitch;
+        for (int32_t x = 0; x < n; x += kRowPixels) {
+          const int32_t count = std::min(n - x, kRowPixels);
+          uint8_t* chunk = batchFirst + static_cast<intptr_t>(x) * sizeof(DestPixel);
+          int32_t done = 0;
+          if constexpr (kVector) {
+            if (level && count >= 4) {
+              done = BlendSpan32Fast<Op, 0, false>(level, chunk, pitch, reinterpret_cast<const uint8_t*>(row),
+                                                   0, nullptr, count, batch, 0, state);
+            }
           }
-        }
-        for (int32_t y = 0; y < rows && done < count; y++) {
-          auto* d = reinterpret_cast<DestPixel*>(chunk + y * pitch);
-          for (int32_t i = done; i < count; i++) Plot(d + i);
+          for (int32_t y = 0; y < batch && done < count; y++) {
+            auto* d = reinterpret_cast<DestPixel*>(chunk + y * pitch);
+            for (int32_t i = done; i < count; i++) Plot(d + i);
+          }
         }
       }
     }

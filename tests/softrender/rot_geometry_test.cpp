@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 #include <optional>
+#include <random>
 #include <utility>
 
 #include "softrender/rotate_blit.h"
@@ -169,6 +170,27 @@ TEST_F(RotGeometry, ExtremeInputsStayInsideTheDrawArea) {
         ASSERT_EQ(s.dst.At32(x, y), kEmpty) << x << "," << y;
       }
     }
+  }
+}
+
+TEST_F(RotGeometry, RunsFoundByDivisionMatchThePixelByPixelTest) {
+  std::mt19937 rng(7);
+  TriImage src(13, 9, MemImgType32);
+  FillNamed(src);
+  for (int n = 0; n < 300; n++) {
+    ResetTriDrawState(40, 40);
+    SetArea(static_cast<int>(rng() % 8), static_cast<int>(rng() % 8), 40 - static_cast<int>(rng() % 8),
+            40 - static_cast<int>(rng() % 8));
+    const float angle = static_cast<float>(rng() % 20000) / 1000.0f - 10.0f;
+    const float scale = (static_cast<float>(rng() % 4000) / 1000.0f + 0.05f) * (rng() % 4 == 0 ? -1.0f : 1.0f);
+    const int cx = static_cast<int>(rng() % 60) - 10, cy = static_cast<int>(rng() % 60) - 10;
+    TriImage byDivision(40, 40, MemImgType32), byPixel(40, 40, MemImgType32);
+    RotateBlitMemImg(&byDivision.img, &src.img, cx, cy, angle, scale, 0, 0, nullptr);
+    SetRotateExactRunsForTest(0);
+    RotateBlitMemImg(&byPixel.img, &src.img, cx, cy, angle, scale, 0, 0, nullptr);
+    SetRotateExactRunsForTest(1);
+    ASSERT_EQ(byDivision.Pixels(), byPixel.Pixels()) << "angle " << angle << " scale " << scale << " at " << cx
+                                                     << "," << cy;
   }
 }
 
