@@ -70,17 +70,6 @@ TEST_F(BoxFill32, SubtractFloorsAtZeroWithTheGuardBits) {
   EXPECT_EQ(Fill32(0x80402010, 0x00102030, {.mode = 3, .param = 0}), 0x80402010u);
 }
 
-TEST_F(BoxFill32, MultiplyInvertedAndMultiplyBlend) {
-  EXPECT_EQ(Fill32(0x7F808080, 0x00808080, {.mode = 4}), 0x7F404040u);
-  // 255 - 0x37 = 200, floor(200 * 128 / 256) = 100; 255 -> 127.
-  EXPECT_EQ(Fill32(0x00000000, 0x00000037, {.mode = 10, .param = 128}), 0x007F7F64u);
-  EXPECT_EQ(Fill32(0x7F000080, 0x00000080, {.mode = 11, .param = 128}), 0x7F000060u);
-  // Parameter 0 runs and changes nothing.
-  EXPECT_EQ(Fill32(0x12345678, 0x00ABCDEF, {.mode = 10, .param = 0}), 0x12345678u);
-  EXPECT_EQ(Fill32(0x12345678, 0x00ABCDEF, {.mode = 11, .param = 0}), 0x12345678u);
-  EXPECT_EQ(Fill32(0x12345678, 0x00ABCDEF, {.mode = 7}), 0x12345678u);
-}
-
 TEST_F(BoxFill16, BlendMovesThroughTheLerpTable) {
   // Toward white at 128: 2 + 29 * 128 / 255 = 16, 17 + 23 = 40, 20 + 5 = 25.
   EXPECT_EQ(Fill16(0x1234, 0xFFFF, {.mode = 1, .param = 128}), 0x8519u);

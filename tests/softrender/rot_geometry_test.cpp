@@ -3,8 +3,6 @@
 // Expected placements are worked out from the corner and inverse-mapping
 // rules for a 4 x 4 source centred on (10, 10).
 #include <cmath>
-#include <functional>
-#include <optional>
 #include <random>
 #include <utility>
 
@@ -25,15 +23,15 @@ void FillNamed(TriImage& src) {
     for (int x = 0; x < src.img.width; x++) src.At32(x, y) = Named(x, y);
 }
 
-using Placement = std::function<std::optional<std::pair<int, int>>(int x, int y)>;
+using SourceAt = std::pair<int, int> (*)(int x, int y);
 
-// Every destination pixel: the named source pixel where `where` says one
-// lands, else untouched.
-void ExpectPlacement(const TriImage& dst, const Placement& where) {
+// Every destination pixel: inside [x0, x1] x [y0, y1] the named source pixel
+// `at` gives, elsewhere untouched.
+void ExpectPlacement(const TriImage& dst, int x0, int y0, int x1, int y1, SourceAt at) {
   for (int y = 0; y < dst.img.height; y++) {
     for (int x = 0; x < dst.img.width; x++) {
-      const auto s = where(x, y);
-      const uint32_t want = s ? Named(s->first, s->second) : kEmpty;
+      const bool inside = x >= x0 && x <= x1 && y >= y0 && y <= y1;
+      const uint32_t want = inside ? Named(at(x, y).first, at(x, y).second) : kEmpty;
       ASSERT_EQ(dst.At32(x, y), want) << "at " << x << "," << y;
     }
   }
@@ -54,14 +52,39 @@ struct Scene {
 
 bool In(int v, int lo, int hi) { return v >= lo && v <= hi; }
 
-TEST_F(RotGeometry, AngleZeroPlacesTheImagePixelForPixel) {
-  Scene s;
-  s.Draw(0.0f, 1.0f);
-  // (cx - W/2, cy - H/2) = (8, 8).
-  ExpectPlacement(s.dst, [](int x, int y) -> std::optional<std::pair<int, int>> {
-    if (In(x, 8, 11) && In(y, 8, 11)) return std::pair{x - 8, y - 8};
-    return std::nullopt;
-  });
+struct PlacementCase {
+  const char* why;
+  float angle, scale;
+  int turn;
+  int x0, y0, x1, y1;
+  SourceAt at;
+};
+
+TEST_F(RotGeometry, AnglesScalesAndTheMirror) {
+  const PlacementCase cases[] = {
+      {"angle 0, scale 1: pixel for pixel at (cx - W/2, cy - H/2)", 0.0f, 1.0f, 0, 8, 8, 11, 11,
+       [](int x, int y) { return std::pair{x - 8, y - 8}; }},
+      {"scale 2: U = (x - 10) / 2 + 2, every source pixel doubled", 0.0f, 2.0f, 0, 6, 6, 13, 13,
+       [](int x, int y) { return std::pair{(x - 6) / 2, (y - 6) / 2}; }},
+      {"scale 0.5: U = (x - 10) * 2 + 2, every second pixel from the centre", 0.0f, 0.5f, 0, 9, 9, 10, 10,
+       [](int x, int y) { return std::pair{(x - 9) * 2, (y - 9) * 2}; }},
+      // cos rounds to 0 in 14.18 and sin to 1: the source's top row runs
+      // down the right-hand column (clockwise).
+      {"quarter turn: U = y - 8, V = 12 - x", 1.5707964f, 1.0f, 0, 9, 8, 12, 11,
+       [](int x, int y) { return std::pair{y - 8, 12 - x}; }},
+      {"negative scale: a half turn about the centre pixel", 0.0f, -1.0f, 0, 9, 9, 12, 12,
+       [](int x, int y) { return std::pair{12 - x, 12 - y}; }},
+      // Corners (12, 8), (8, 8), (12, 12), (8, 12) receive u = 0, 4, 0, 4; the
+      // triangles sample pixel x at u = 12 - x, so column 8 (u = 4) is outside.
+      {"turn flag: mirrored through two triangles", 0.0f, 1.0f, 1, 9, 8, 12, 11,
+       [](int x, int y) { return std::pair{12 - x, y - 8}; }},
+  };
+  for (const PlacementCase& c : cases) {
+    SCOPED_TRACE(c.why);
+    Scene s;
+    s.Draw(c.angle, c.scale, c.turn);
+    ExpectPlacement(s.dst, c.x0, c.y0, c.x1, c.y1, c.at);
+  }
 }
 
 TEST_F(RotGeometry, OddSizesPutTheCentrePixelOnTheCentre) {
@@ -70,72 +93,14 @@ TEST_F(RotGeometry, OddSizesPutTheCentrePixelOnTheCentre) {
   FillNamed(odd);
   RotateBlitMemImg(&s.dst.img, &odd.img, 10, 10, 0.0f, 1.0f, 0, 0, nullptr);
   // Source (1, 1) = (W >> 1, H >> 1) lands on (10, 10).
-  ExpectPlacement(s.dst, [](int x, int y) -> std::optional<std::pair<int, int>> {
-    if (In(x, 9, 11) && In(y, 9, 11)) return std::pair{x - 9, y - 9};
-    return std::nullopt;
-  });
-}
-
-TEST_F(RotGeometry, ScaleTwoDoublesEverySourcePixel) {
-  Scene s;
-  s.Draw(0.0f, 2.0f);
-  // U = (x - 10) / 2 + 2: columns 6 and 7 take source column 0, and so on.
-  ExpectPlacement(s.dst, [](int x, int y) -> std::optional<std::pair<int, int>> {
-    if (In(x, 6, 13) && In(y, 6, 13)) return std::pair{(x - 6) / 2, (y - 6) / 2};
-    return std::nullopt;
-  });
-}
-
-TEST_F(RotGeometry, ScaleHalfTakesEverySecondPixelFromTheCentre) {
-  Scene s;
-  s.Draw(0.0f, 0.5f);
-  // U = (x - 10) * 2 + 2: column 9 takes 0, column 10 the centre column 2.
-  ExpectPlacement(s.dst, [](int x, int y) -> std::optional<std::pair<int, int>> {
-    if (In(x, 9, 10) && In(y, 9, 10)) return std::pair{(x - 9) * 2, (y - 9) * 2};
-    return std::nullopt;
-  });
-}
-
-TEST_F(RotGeometry, QuarterTurnIsClockwise) {
-  Scene s;
-  s.Draw(1.5707964f, 1.0f);
-  // cos rounds to 0 in 14.18 and sin to 1: U = y - 8, V = 12 - x. The
-  // source's top row runs down the right-hand column.
-  ExpectPlacement(s.dst, [](int x, int y) -> std::optional<std::pair<int, int>> {
-    if (In(x, 9, 12) && In(y, 8, 11)) return std::pair{y - 8, 12 - x};
-    return std::nullopt;
-  });
-}
-
-TEST_F(RotGeometry, NegativeScaleAddsAHalfTurnAboutTheCentre) {
-  Scene s;
-  s.Draw(0.0f, -1.0f);
-  // U = 2 - (x - 10): the centre pixel stays on (10, 10), the rest turns.
-  ExpectPlacement(s.dst, [](int x, int y) -> std::optional<std::pair<int, int>> {
-    if (In(x, 9, 12) && In(y, 9, 12)) return std::pair{12 - x, 12 - y};
-    return std::nullopt;
-  });
-}
-
-TEST_F(RotGeometry, TurnFlagMirrorsThroughTwoTriangles) {
-  Scene s;
-  s.Draw(0.0f, 1.0f, 1);
-  // Corners (12, 8), (8, 8), (12, 12), (8, 12) receive u = 0, 4, 0, 4; the
-  // triangles sample pixel x at u = 12 - x, so column 8 (u = 4) is outside.
-  ExpectPlacement(s.dst, [](int x, int y) -> std::optional<std::pair<int, int>> {
-    if (In(x, 9, 12) && In(y, 8, 11)) return std::pair{12 - x, y - 8};
-    return std::nullopt;
-  });
+  ExpectPlacement(s.dst, 9, 9, 11, 11, [](int x, int y) { return std::pair{x - 9, y - 9}; });
 }
 
 TEST_F(RotGeometry, DrawAreaClipsTheWalk) {
   Scene s;
   SetArea(9, 10, 11, 24);
   s.Draw(0.0f, 1.0f);
-  ExpectPlacement(s.dst, [](int x, int y) -> std::optional<std::pair<int, int>> {
-    if (In(x, 9, 10) && In(y, 10, 11)) return std::pair{x - 8, y - 8};
-    return std::nullopt;
-  });
+  ExpectPlacement(s.dst, 9, 10, 10, 11, [](int x, int y) { return std::pair{x - 8, y - 8}; });
 }
 
 TEST_F(RotGeometry, FarCentreWithLargeScaleShowsItsVisiblePart) {
@@ -143,7 +108,7 @@ TEST_F(RotGeometry, FarCentreWithLargeScaleShowsItsVisiblePart) {
   // The image spans (-300000 .. 100000) on both axes; every visible pixel
   // maps to U = (x + 100000) / 100000 + 2, source column 3.
   s.Draw(0.0f, 100000.0f, 0, -100000, -100000);
-  ExpectPlacement(s.dst, [](int, int) -> std::optional<std::pair<int, int>> { return std::pair{3, 3}; });
+  ExpectPlacement(s.dst, 0, 0, 23, 23, [](int, int) { return std::pair{3, 3}; });
 }
 
 TEST_F(RotGeometry, ExtremeInputsStayInsideTheDrawArea) {
@@ -202,10 +167,7 @@ TEST_F(RotGeometry, SourcesTallerThanTheRowTableAreDrawnWhole) {
   dst.Fill(kEmpty);
   // V = y + 2498 + 2500: source rows 4998 and 4999 land on rows 0 and 1.
   RotateBlitMemImg(&dst.img, &tall.img, 4, -2498, 0.0f, 1.0f, 0, 0, nullptr);
-  ExpectPlacement(dst, [](int x, int y) -> std::optional<std::pair<int, int>> {
-    if (In(x, 3, 4) && In(y, 0, 1)) return std::pair{x - 3, 4998 + y};
-    return std::nullopt;
-  });
+  ExpectPlacement(dst, 3, 0, 4, 1, [](int x, int y) { return std::pair{x - 3, 4998 + y}; });
 }
 
 TEST_F(RotGeometry, BlendImageIsReadAtTheSameSourcePixel) {
