@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <random>
 
+#include <benchmark/benchmark.h>
+
+#include "graphics/draw_settings.h"
 #include "softrender/blend_tables.h"
 #include "softrender/memimg.h"
 
@@ -22,6 +25,23 @@ inline void MakeAnchorDestination(MEMIMG* dst, int32_t colorType = MemImgType32)
 // The anchors' destination colour (0x404040) before every case.
 inline void ResetAnchorDestination(MEMIMG* dst) {
   FillMemImgRaw(dst, nullptr, dst->base->colorType == MemImgType16 ? 0x4208u : 0xFF404040u);
+}
+
+// Where the triangle and rotate/fill cases start: the 32-bit destination
+// (made at first use) in the anchors' colour, and the default draw state.
+inline MEMIMG* StartAnchorCase() {
+  static MEMIMG dst{};
+  if (!dst.base) MakeAnchorDestination(&dst);
+  SetDefaultDrawSettings(kAnchorDstW, kAnchorDstH);
+  ResetAnchorDestination(&dst);
+  return &dst;
+}
+
+// The Mpix/s counter of a case that draws `pixels` pixels per iteration.
+inline void ReportAnchorPixels(benchmark::State& state, int64_t pixels) {
+  state.counters["px"] = static_cast<double>(pixels);
+  state.counters["Mpix/s"] =
+      benchmark::Counter(static_cast<double>(pixels) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 // The anchors' sprite alpha at (x, y) of a w x h image: an ellipse, 255

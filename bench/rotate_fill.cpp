@@ -25,31 +25,10 @@ namespace {
 constexpr int kDstW = kAnchorDstW, kDstH = kAnchorDstH;
 constexpr double kAngle = 30.0, kScale = 1.5;
 
-MEMIMG g_dst{};
-
-void Setup() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  MakeAnchorDestination(&g_dst);
-}
-
-void ResetState() {
-  SetDefaultDrawSettings(kDstW, kDstH);
-  ResetAnchorDestination(&g_dst);
-}
-
-void Report(benchmark::State& state, int64_t pixels) {
-  state.counters["px"] = static_cast<double>(pixels);
-  state.counters["Mpix/s"] =
-      benchmark::Counter(static_cast<double>(pixels) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
-}
-
 // Turned sprites, placed and counted as the anchors place and count theirs
 // (pixel centres inside the turned source).
 void RotatedSprites(benchmark::State& state, int w, int h, int alpha) {
-  Setup();
-  ResetState();
+  MEMIMG* const dst = StartAnchorCase();
   std::mt19937 rng(12345);
   MEMIMG src{};
   MakeAnchorSprite(&src, w, h, alpha, rng);
@@ -67,28 +46,27 @@ void RotatedSprites(benchmark::State& state, int w, int h, int alpha) {
   const float angle = static_cast<float>(th);
   for (auto _ : state) {
     for (auto [cx, cy] : centres) {
-      RotateBlitMemImg(&g_dst, &src, cx, cy, angle, static_cast<float>(kScale), alpha, 0, nullptr);
+      RotateBlitMemImg(dst, &src, cx, cy, angle, static_cast<float>(kScale), alpha, 0, nullptr);
     }
     benchmark::ClobberMemory();
   }
-  Report(state, pixels);
+  ReportAnchorPixels(state, pixels);
   ReleaseMemImg(&src);
 }
 
 // The destination tiled with w x h boxes.
 void Boxes(benchmark::State& state, int w, int h, int mode, int param) {
-  Setup();
-  ResetState();
+  MEMIMG* const dst = StartAnchorCase();
   g_drawSettings.blendMode = mode;
   g_drawSettings.blendParam = param;
   std::vector<IntRect> boxes;
   for (int y = 0; y < kDstH; y += h)
     for (int x = 0; x < kDstW; x += w) boxes.push_back({x, y, std::min(x + w, kDstW), std::min(y + h, kDstH)});
   for (auto _ : state) {
-    for (const IntRect& r : boxes) FillBoxMemImg(&g_dst, &r, static_cast<int32_t>(0xFF336699u));
+    for (const IntRect& r : boxes) FillBoxMemImg(dst, &r, static_cast<int32_t>(0xFF336699u));
     benchmark::ClobberMemory();
   }
-  Report(state, int64_t{kDstW} * kDstH);
+  ReportAnchorPixels(state, int64_t{kDstW} * kDstH);
 }
 
 void RegisterAll() {

@@ -23,31 +23,10 @@ namespace {
 constexpr int kDstW = kAnchorDstW, kDstH = kAnchorDstH;
 constexpr double kAngle = 30.0, kScale = 1.5;
 
-MEMIMG g_dst{};
-
-void Setup() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  MakeAnchorDestination(&g_dst);
-}
-
-void ResetState() {
-  SetDefaultDrawSettings(kDstW, kDstH);
-  ResetAnchorDestination(&g_dst);
-}
-
-void Report(benchmark::State& state, int64_t pixels) {
-  state.counters["px"] = static_cast<double>(pixels);
-  state.counters["Mpix/s"] =
-      benchmark::Counter(static_cast<double>(pixels) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
-}
-
 // The destination tiled with w x h quads, each filled as two solid triangles
 // the way a filled quadrilateral is: (P1, P2, P3) then (P4, P3, P2).
 void SolidQuads(benchmark::State& state, int w, int h) {
-  Setup();
-  ResetState();
+  MEMIMG* const dst = StartAnchorCase();
   std::vector<std::array<TriangleVertex, 4>> quads;
   int64_t pixels = 0;
   for (int y = 0; y < kDstH; y += h) {
@@ -62,12 +41,12 @@ void SolidQuads(benchmark::State& state, int w, int h) {
     for (const auto& q : quads) {
       const TriangleVertex first[3] = {q[0], q[1], q[2]};
       const TriangleVertex second[3] = {q[3], q[2], q[1]};
-      DrawTriangleMemImg(&g_dst, nullptr, first, 0, nullptr, 0xFF336699u);
-      DrawTriangleMemImg(&g_dst, nullptr, second, 0, nullptr, 0xFF336699u);
+      DrawTriangleMemImg(dst, nullptr, first, 0, nullptr, 0xFF336699u);
+      DrawTriangleMemImg(dst, nullptr, second, 0, nullptr, 0xFF336699u);
     }
     benchmark::ClobberMemory();
   }
-  Report(state, pixels);
+  ReportAnchorPixels(state, pixels);
 }
 
 // Sprites of the source's size turned 30 degrees and scaled 1.5, on a grid of
@@ -75,8 +54,7 @@ void SolidQuads(benchmark::State& state, int w, int h) {
 // two textured triangles of a graphic on a quadrilateral. Pixels counted are
 // those the turned sprite covers, as the anchors count them.
 void RotatedSprites(benchmark::State& state, int size, int alpha) {
-  Setup();
-  ResetState();
+  MEMIMG* const dst = StartAnchorCase();
   std::mt19937 rng(12345);
   MEMIMG src{};
   MakeAnchorSprite(&src, size, size, alpha, rng);
@@ -103,12 +81,12 @@ void RotatedSprites(benchmark::State& state, int size, int alpha) {
     for (const auto& q : quads) {
       const TriangleVertex first[3] = {q[0], q[1], q[2]};
       const TriangleVertex second[3] = {q[1], q[2], q[3]};
-      DrawTriangleMemImg(&g_dst, &src, first, alpha, nullptr, 0);
-      DrawTriangleMemImg(&g_dst, &src, second, alpha, nullptr, 0);
+      DrawTriangleMemImg(dst, &src, first, alpha, nullptr, 0);
+      DrawTriangleMemImg(dst, &src, second, alpha, nullptr, 0);
     }
     benchmark::ClobberMemory();
   }
-  Report(state, pixels);
+  ReportAnchorPixels(state, pixels);
   ReleaseMemImg(&src);
 }
 
