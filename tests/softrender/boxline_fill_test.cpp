@@ -11,25 +11,16 @@ using BoxFill32 = TriTest;
 using BoxFill16 = TriTest;
 using BoxFill = TriTest;
 
-struct Fill {
-  int32_t mode = 0, param = 255;
-  uint8_t red = 255, green = 255, blue = 255;
-};
-
-uint32_t Fill32(uint32_t dest, uint32_t color, const Fill& f) {
-  ResetTriDrawState(2, 2);
-  SetTriMode(f.mode, f.param);
-  SetTriBrightness(f.red, f.green, f.blue);
+uint32_t Fill32(uint32_t dest, uint32_t color, const PixelCase& f) {
+  f.Set(2, 2);
   TriImage dst(2, 2, MemImgType32);
   dst.Fill(dest);
   FillBoxMemImg(&dst.img, nullptr, static_cast<int32_t>(color));
   return dst.At32(1, 1);
 }
 
-uint32_t Fill16(uint32_t dest, uint32_t color, const Fill& f) {
-  ResetTriDrawState(2, 2);
-  SetTriMode(f.mode, f.param);
-  SetTriBrightness(f.red, f.green, f.blue);
+uint32_t Fill16(uint32_t dest, uint32_t color, const PixelCase& f) {
+  f.Set(2, 2);
   TriImage dst(2, 2, MemImgType16);
   dst.Fill(dest);
   FillBoxMemImg(&dst.img, nullptr, static_cast<int32_t>(color));

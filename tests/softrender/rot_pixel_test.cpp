@@ -12,16 +12,8 @@ using RotPixel32 = TriTest;
 using RotPixel16 = TriTest;
 using RotGate = TriTest;
 
-struct Draw {
-  int32_t mode = 0, param = 255;
-  int transparent = 0;
-  uint8_t red = 255, green = 255, blue = 255;  // brightness
-};
-
-uint32_t Rot32(uint32_t dest, uint32_t source, const Draw& d, int alpha = 0, uint32_t key = 0) {
-  ResetTriDrawState(3, 3);
-  SetTriMode(d.mode, d.param);
-  SetTriBrightness(d.red, d.green, d.blue);
+uint32_t Rot32(uint32_t dest, uint32_t source, const PixelCase& d, int alpha = 0, uint32_t key = 0) {
+  d.Set(3, 3);
   TriImage src(1, 1, MemImgType32, alpha, 0, key);
   src.At32(0, 0) = source;
   TriImage dst(3, 3, MemImgType32);
@@ -31,10 +23,8 @@ uint32_t Rot32(uint32_t dest, uint32_t source, const Draw& d, int alpha = 0, uin
 }
 
 // A 16-bit source with alpha holds the colour word and the alpha byte.
-uint32_t Rot16(uint32_t dest, uint32_t source, const Draw& d, int alpha = 0, uint32_t key = 0) {
-  ResetTriDrawState(3, 3);
-  SetTriMode(d.mode, d.param);
-  SetTriBrightness(d.red, d.green, d.blue);
+uint32_t Rot16(uint32_t dest, uint32_t source, const PixelCase& d, int alpha = 0, uint32_t key = 0) {
+  d.Set(3, 3);
   TriImage src(1, 1, MemImgType16, alpha, 0, key);
   if (alpha) {
     src.At32(0, 0) = source;
@@ -47,9 +37,8 @@ uint32_t Rot16(uint32_t dest, uint32_t source, const Draw& d, int alpha = 0, uin
   return dst.At16(1, 1);
 }
 
-uint32_t RotPalette(int type, uint32_t dest, uint32_t entry, const Draw& d) {
-  ResetTriDrawState(3, 3);
-  SetTriMode(d.mode, d.param);
+uint32_t RotPalette(int type, uint32_t dest, uint32_t entry, const PixelCase& d) {
+  d.Set(3, 3);
   TriImage src(1, 1, type, 0, 1, 0x107);
   src.At8(0, 0) = 7;
   if (type == MemImgType32) {

@@ -50,6 +50,19 @@ inline void SetTriBrightness(int red, int green, int blue) {
   g_drawSettings.brightness[2] = static_cast<uint8_t>(red);
 }
 
+// The draw state of one hand-worked pixel case.
+struct PixelCase {
+  int32_t mode = 0, param = 255;
+  int transparent = 0;
+  uint8_t red = 255, green = 255, blue = 255;  // brightness
+  // Tables, a width x height draw area, and this mode and brightness.
+  void Set(int32_t width, int32_t height) const {
+    ResetTriDrawState(width, height);
+    SetTriMode(mode, param);
+    SetTriBrightness(red, green, blue);
+  }
+};
+
 // Pixel map of a 32-bit image: '#' where the pixel differs from `untouched`.
 inline std::vector<std::string> TriCoverage(const TriImage& image, uint32_t untouched = 0) {
   std::vector<std::string> rows;
