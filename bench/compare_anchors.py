@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Ratio table of bench_blit32 or bench_rotate_fill against the performance anchors (pixman, SDL2).
+"""Ratio table of bench_blit32, bench_blit16 or bench_rotate_fill against the performance anchors (pixman, SDL2).
 
 Run both in one sitting, pinned to the same core, then:
   python3 bench/compare_anchors.py ANCHOR_TSV... -- BENCH_JSON...
@@ -29,6 +29,11 @@ ANCHOR_OF = {
     "g.rotate30_scale1.5_alpha_sprite": "g.rotate30_scale1.5_alpha_sprite",
     "h.fill_opaque": "h.fill_opaque",
     "h.fill_alpha96": "h.fill_alpha96",
+    "i.copy16": "i.copy16",
+    "i.alpha_const96_565": "i.alpha_const96_565",
+    "i.alpha_pp_rand_565": "i.alpha_pp_rand_8888_to_565",
+    "i.alpha_pp_sprite_565": "i.alpha_pp_sprite_8888_to_565",
+    "i.alpha_pp_sprite_runtable_565": "i.alpha_pp_sprite_8888_to_565",
 }
 SDL_OF = dict(ANCHOR_OF, **{"e.multiply": "e.multiply", "b.alpha_pp_sprite_runtable": "b.alpha_pp_sprite_RLE"})
 

@@ -1,10 +1,10 @@
 // Vector forms of the 16-bit blit variants from direct-colour sources without
-// a blend image, for the copies and the moves toward the source (modes 0, 1
-// and 10): a row 1:1, or at the columns of a stretched draw. Each field sits
+// a blend image: a row 1:1, or at the columns of a stretched draw. Each field sits
 // in its own register of 16-bit lanes, one pixel per lane, and follows
 // BlendPixel16's rules exactly: the lerp-table move as a truncated division
 // by 255 of the magnitude, the weighted moves with wrapping 16-bit
-// arithmetic where the true value is known to lie in 0..65535. One kernel,
+// arithmetic where the true value is known to lie in 0..65535, the packed
+// add and subtract by their per-field rules. One kernel,
 // written over the vector types of the 32-bit spans: SSE2 here, AVX2 in its
 // own file, chosen at run time.
 #pragma once
@@ -21,7 +21,9 @@ constexpr bool HasBlendSpan16Fast() {
 #if defined(__SSE2__)
   if (Mods & ModBlendImage) return false;
   if (Op == BlendOp::Copy) return Mods != 0;  // the plain copy is a row copy already
-  return Op == BlendOp::Alpha || Op == BlendOp::InvertedSource;
+  // Mode 11's alpha-weighted green is worked on the field in place.
+  if (Op == BlendOp::MultiplyAlpha) return (Mods & ModAlpha) == 0;
+  return Op != BlendOp::Nothing && Op != BlendOp::SubtractExact;
 #else
   return false;
 #endif
@@ -39,6 +41,40 @@ constexpr int kBlendSpan16Count = 2 * kBlendSpan32Count;
 using BlendSpan16Table = std::array<BlendSpan16Fn, kBlendSpan16Count>;
 // The AVX2 kernels, null where none exists (or without AVX2 support built).
 extern const BlendSpan16Table kBlendSpans16Avx2;
+
+// The packed saturating add of fields x to fields d (blue, green, red),
+// per field: blue exact; green and red add their upper bits, their lowest
+// bit the OR of both or the overflow of the field below.
+template <class V>
+inline typename V::Reg AddFields16(const typename V::Reg x[3], const typename V::Reg d[3]) {
+  using R = typename V::Reg;
+  const R one = V::Set16(1);
+  const R blue = V::Add16(x[0], d[0]);
+  const R blueOver = V::CmpGt16(blue, V::Set16(31));
+  const R u = V::Add16(V::template Srli16<1>(x[1]), V::template Srli16<1>(d[1]));
+  const R green = V::Add16(V::Min16(V::template Slli16<1>(u), V::Set16(62)),
+                           V::And(V::Or(V::Or(x[1], d[1]), blueOver), one));
+  const R greenOver = V::CmpGt16(u, V::Set16(31));
+  const R v = V::Add16(V::template Srli16<1>(x[2]), V::template Srli16<1>(d[2]));
+  const R red = V::Min16(V::Add16(V::template Slli16<1>(v), V::And(V::Or(V::Or(x[2], d[2]), greenOver), one)),
+                         V::Set16(31));
+  return V::Or(V::Or(V::Min16(blue, V::Set16(31)), V::template Slli16<5>(green)),
+               V::template Slli16<11>(red));
+}
+
+// The packed flooring subtract per field: blue exact; green and red subtract
+// their upper bits, green's lowest bit 0, red's 1 when green did not borrow.
+template <class V>
+inline typename V::Reg SubtractFields16(const typename V::Reg x[3], const typename V::Reg d[3]) {
+  using R = typename V::Reg;
+  const R xg = V::template Srli16<1>(x[1]), dg = V::template Srli16<1>(d[1]);
+  const R xr = V::template Srli16<1>(x[2]), dr = V::template Srli16<1>(d[2]);
+  const R greenBorrows = V::CmpGt16(xg, dg);
+  const R red = V::AndNot(V::CmpGt16(xr, dr), V::Add16(V::template Slli16<1>(V::SubsU16(dr, xr)),
+                                                       V::AndNot(greenBorrows, V::Set16(1))));
+  return V::Or(V::Or(V::SubsU16(d[0], x[0]), V::template Slli16<6>(V::SubsU16(dg, xg))),
+               V::template Slli16<11>(red));
+}
 
 // AlphaSource: 4-byte pixels (colour word, alpha byte); else 2-byte words.
 template <class V, bool AlphaSource, BlendOp Op, unsigned Mods, bool Gather>
@@ -97,43 +133,73 @@ inline int BlendSpan16Kernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow
       } else if constexpr (kTransparent) {
         if (keyFits) skip = V::CmpEq16(color, key);
       }
-      // Under the transparent flag alpha 255 is no weight: a copy's weight of 256.
-      R weight = alpha;
-      if constexpr (kAlpha && kTransparent && Op == BlendOp::Copy) weight = V::Sub16(alpha, whole);
-      if constexpr (kAlpha && Op != BlendOp::Copy) weight = V::Mullo16(alpha, param);  // a * p < 65536
-
       const R fieldsS[3] = {V::And(color, V::Set16(31)), V::And(V::template Srli16<5>(color), V::Set16(63)),
                             V::template Srli16<11>(color)};
       const R fieldsD[3] = {V::And(D, V::Set16(31)), V::And(V::template Srli16<5>(D), V::Set16(63)),
                             V::template Srli16<11>(D)};
-      R out = zero;
+      // The fields of the result, or of the weighted source x of the add and subtract.
+      R res[3];
       for (int f = 0; f < 3; f++) {
         R s = fieldsS[f];
         const R df = fieldsD[f];
+        if constexpr (Op == BlendOp::SubtractFull) {
+          res[f] = s;
+          continue;
+        }
         if constexpr (Op == BlendOp::InvertedSource) s = V::Xor(s, V::Set16(f == 1 ? 63 : 31));
-        if constexpr (kBright) s = O::Div255(V::Mullo16(s, bright[f]));
-        R r;
-        if constexpr (Op == BlendOp::Copy) {
-          r = kAlpha ? O::Move8(df, s, weight) : s;
+        const R plain = kBright ? O::Div255(V::Mullo16(s, bright[f])) : s;  // s' with no weight
+        if constexpr (Op == BlendOp::Add || Op == BlendOp::Subtract) {
+          const R x = O::Div255(V::Mullo16(plain, param));
+          if constexpr (!kAlpha) {
+            res[f] = x;
+          } else {
+            // The alpha comes before the brightness here.
+            R weighted = V::template Srli16<8>(V::Mullo16(s, alpha));
+            if constexpr (kBright) weighted = O::Div255(V::Mullo16(weighted, bright[f]));
+            const R xa = O::Div255(V::Mullo16(weighted, param));
+            res[f] = kTransparent ? O::Select(whole, x, xa) : xa;
+          }
+        } else if constexpr (Op == BlendOp::Copy) {
+          // Under the transparent flag alpha 255 is no weight: a weight of 256.
+          res[f] = !kAlpha ? plain
+                           : O::Move8(df, plain, kTransparent ? V::Sub16(alpha, whole) : alpha);
+        } else if constexpr (Op == BlendOp::Multiply) {
+          const R product = V::Mullo16(plain, df);  // below 2^12
+          const R r = f == 1 ? V::template Srli16<6>(product) : V::template Srli16<5>(product);
+          if constexpr (!kAlpha) {
+            res[f] = r;
+          } else {
+            // (product * a) >> (n + 8) as the high half of (product << 4) * a, shifted n - 4.
+            const R high = V::MulhiU16(V::template Slli16<4>(product), alpha);
+            const R ra = f == 1 ? V::template Srli16<2>(high) : V::template Srli16<1>(high);
+            res[f] = kTransparent ? O::Select(whole, r, ra) : ra;
+          }
         } else {
-          // d + (p * (s - d)) / 255, the quotient of the magnitude negated back.
-          const R diff = V::Sub16(s, df);
+          R t = plain;
+          if constexpr (Op == BlendOp::MultiplyAlpha) {
+            const R product = V::Mullo16(plain, df);
+            t = f == 1 ? V::template Srli16<6>(product) : V::template Srli16<5>(product);
+          }
+          // d + (p * (t - d)) / 255, the quotient of the magnitude negated back.
+          const R diff = V::Sub16(t, df);
           const R sign = V::template Srai16<15>(diff);
           const R q = O::Div255(V::Mullo16(V::Sub16(V::Xor(diff, sign), sign), param));
           const R lerp = V::Add16(df, V::Sub16(V::Xor(q, sign), sign));
           if constexpr (!kAlpha) {
-            r = lerp;
-          } else if constexpr (kTransparent) {
-            r = O::Select(whole, lerp, O::Move16(df, s, weight));
+            res[f] = lerp;
           } else {
-            r = O::Move16(df, s, weight);
+            const R moved = O::Move16(df, t, V::Mullo16(alpha, param));  // a * p < 65536
+            res[f] = kTransparent ? O::Select(whole, lerp, moved) : moved;
           }
         }
-        if (f == 0) {
-          out = r;
-        } else {
-          out = V::Or(out, f == 1 ? V::template Slli16<5>(r) : V::template Slli16<11>(r));
-        }
+      }
+      R out;
+      if constexpr (Op == BlendOp::Add) {
+        out = AddFields16<V>(res, fieldsD);
+      } else if constexpr (Op == BlendOp::Subtract || Op == BlendOp::SubtractFull) {
+        out = SubtractFields16<V>(res, fieldsD);
+      } else {
+        out = V::Or(V::Or(res[0], V::template Slli16<5>(res[1])), V::template Slli16<11>(res[2]));
       }
       if constexpr (kAlpha || kTransparent) out = O::Select(skip, D, out);
       V::Store(d + i, out);

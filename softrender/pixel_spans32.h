@@ -276,6 +276,8 @@ struct VecSse2 {
   static Reg Slli16(Reg a) { return _mm_slli_epi16(a, N); }
   template <int N>
   static Reg Srli32(Reg a) { return _mm_srli_epi32(a, N); }
+  static Reg Min16(Reg a, Reg b) { return _mm_min_epi16(a, b); }
+  static Reg SubsU16(Reg a, Reg b) { return _mm_subs_epu16(a, b); }
   template <int N>
   static Reg Srai16(Reg a) { return _mm_srai_epi16(a, N); }
   template <int N>

@@ -48,6 +48,8 @@ struct VecAvx2 {
   static Reg Slli16(Reg a) { return _mm256_slli_epi16(a, N); }
   template <int N>
   static Reg Srli32(Reg a) { return _mm256_srli_epi32(a, N); }
+  static Reg Min16(Reg a, Reg b) { return _mm256_min_epi16(a, b); }
+  static Reg SubsU16(Reg a, Reg b) { return _mm256_subs_epu16(a, b); }
   template <int N>
   static Reg Srai16(Reg a) { return _mm256_srai_epi16(a, N); }
   template <int N>
