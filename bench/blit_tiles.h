@@ -55,8 +55,7 @@ inline void RunTiledBlits(benchmark::State& state, MEMIMG* dst, MEMIMG* src,
     }
     benchmark::ClobberMemory();
   }
-  state.counters["Mpix/s"] =
-      benchmark::Counter(static_cast<double>(pixels) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+  ReportAnchorPixels(state, pixels);
   SetMmxUsableForTest(-1);
 }
 

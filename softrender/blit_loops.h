@@ -257,32 +257,61 @@ void StretchBlitLoop(const BlitJob<Family>& job) {
   }
 }
 
+// Copies rows of whole pixels (an even number of bytes each). Rows shorter
+// than 256 bytes are copied inline: there the C library's copy costs more to
+// call than to run (from 256 bytes on it measured as fast or faster).
+inline void CopyRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch, size_t bytes,
+                     int rows) {
+  if (bytes >= 256) {
+    for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) std::memcpy(d, s, bytes);
+    return;
+  }
+  for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) {
+    size_t b = 0;
+#if defined(__SSE2__)
+    if (bytes >= 16) {
+      for (; b + 16 < bytes; b += 16) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + b),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b)));
+      }
+      // The last 16 bytes, overlapping what came before.
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + bytes - 16),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + bytes - 16)));
+      continue;
+    }
+#endif
+    for (; b + 8 <= bytes; b += 8) std::memcpy(d + b, s + b, 8);
+    if (b + 4 <= bytes) std::memcpy(d + b, s + b, 4), b += 4;
+    if (b + 2 <= bytes) std::memcpy(d + b, s + b, 2);
+  }
+}
+
 // The pixels of one row of a 1:1 draw, one at a time.
 template <class Family, class Source, BlendOp Op, unsigned Mods>
 inline void BlitSpanScalar(typename Family::Dst* dp, const uint8_t* sp, const uint8_t* bp, int n,
                            const BlitJob<Family>& job) {
   constexpr bool kBlend = (Mods & ModBlendImage) != 0;
-  if constexpr (Op == BlendOp::Copy && Mods == 0 && !Source::kPalette &&
-                Source::kBytes == sizeof(typename Family::Dst)) {
-    std::memcpy(dp, sp, static_cast<size_t>(n) * Source::kBytes);
-  } else {
-    for (int i = 0; i < n; i++) {
-      DrawSourcePixel<Family, Source, Op, Mods>(dp + i, sp + static_cast<intptr_t>(i) * Source::kBytes,
-                                                kBlend ? bp + i : nullptr, job);
-    }
+  for (int i = 0; i < n; i++) {
+    DrawSourcePixel<Family, Source, Op, Mods>(dp + i, sp + static_cast<intptr_t>(i) * Source::kBytes,
+                                              kBlend ? bp + i : nullptr, job);
   }
 }
 
-// Rows of a 1:1 draw: the family's vector spans take the leading columns of
-// every row, the scalar loop the rest.
+// Rows of a 1:1 draw: a plain copy row by row, else the family's vector
+// spans take the leading columns of every row and the scalar loop the rest.
 template <class Family, class Source, BlendOp Op, unsigned Mods>
 inline void BlitRows(uint8_t* dstRow, const uint8_t* srcRow, const uint8_t* blendRow, int n,
                      int rows, const BlitJob<Family>& job) {
   using Dst = typename Family::Dst;
   const BlitGeometry& g = job.g;
   int done = 0;
-  constexpr bool kRowCopy = Op == BlendOp::Copy && Mods == 0 && !Source::kPalette;
-  if (!kRowCopy && job.spanLevel && n >= 4) {  // shorter runs cost more to hand over than to draw
+  constexpr bool kRowCopy = Op == BlendOp::Copy && Mods == 0 && !Source::kPalette &&
+                            Source::kBytes == sizeof(Dst);
+  if constexpr (kRowCopy) {
+    CopyRows(dstRow, g.dstPitch, srcRow, g.srcRowStep, static_cast<size_t>(n) * sizeof(Dst), rows);
+    return;
+  }
+  if (job.spanLevel && n >= 4) {  // shorter runs cost more to hand over than to draw
     done = Family::template FastRows<Source, Op, Mods>(dstRow, g.dstPitch, srcRow, g.srcRowStep,
                                                        nullptr, n, rows, job);
   }
