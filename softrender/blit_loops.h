@@ -149,16 +149,23 @@ constexpr bool BlitVariantExists(BlendOp op, unsigned mods, bool palette) {
   return true;
 }
 
+// The modifier sets a source kind is drawn with: with the alpha weight
+// never, always, or as the image's alpha flag says.
+template <class Source>
+constexpr bool SourceTakesMods(unsigned mods) {
+  const bool alpha = (mods & ModAlpha) != 0;
+  switch (Source::kAlpha) {
+    case SourceAlpha::Never: return !alpha;
+    case SourceAlpha::Always: return alpha;
+    default: return true;
+  }
+}
+
 // A loop of the family, source kind, operation and modifiers exists: the
 // modifiers match the source's alpha, and the family has the operation.
 template <class Family, class Source, BlendOp Op, unsigned Mods>
 constexpr bool BlitLoopExists() {
-  constexpr bool alpha = (Mods & ModAlpha) != 0;
-  if constexpr (Source::kAlpha == SourceAlpha::Never) {
-    if (alpha) return false;
-  } else if constexpr (Source::kAlpha == SourceAlpha::Always) {
-    if (!alpha) return false;
-  }
+  if (!SourceTakesMods<Source>(Mods)) return false;
   if (Op == BlendOp::SubtractExact && !Family::kExactSubtract) return false;
   return BlitVariantExists(Op, Mods, Source::kPalette);
 }

@@ -6,7 +6,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <type_traits>
 #include <utility>
 
 #include "softrender/memimg.h"  // before blit_loops.h, which uses its run classes
@@ -145,20 +144,6 @@ inline Coverage ClassifyTexel(uint32_t key, uint32_t transparent) {
   }
 }
 
-// The modifier sets a source kind can be drawn with: palette images and
-// 2-byte 16-bit texels have no alpha, 4-byte 16-bit texels always have it.
-template <class Source>
-constexpr bool TriangleModsPossible(unsigned mods) {
-  const bool alpha = (mods & ModAlpha) != 0;
-  if constexpr (Source::kPalette || std::is_same_v<Source, DirectSource16>) {
-    return !alpha;
-  } else if constexpr (std::is_same_v<Source, DirectAlphaSource16>) {
-    return alpha;
-  } else {
-    return true;
-  }
-}
-
 // The textured kernel of a pixel family (destination format and arithmetic)
 // and a source reader, for one blend operation and modifier set: the blits'
 // pixel operations, one texel per pixel.
@@ -210,7 +195,7 @@ using TriangleSolidTable = std::array<TriangleFn, kTriangleOpCount>;
 
 template <class Family, class Source, BlendOp Op, unsigned Mods>
 constexpr TriangleFn TexturedEntry() {
-  if constexpr (TriangleModsPossible<Source>(Mods)) {
+  if constexpr (SourceTakesMods<Source>(Mods)) {
     return &DrawTexturedTriangle<TexturedKernel<Family, Source, Op, Mods>>;
   } else {
     return nullptr;
