@@ -2,7 +2,6 @@
 // images, drawn through the plain blit one pixel at a time.
 #include <gtest/gtest.h>
 
-#include "softrender/pixel_ops16.h"
 #include "tests/softrender/blit16_reference.h"
 
 namespace blit16test {
@@ -232,17 +231,6 @@ TEST_F(Blit16Pixel, WholeWordCopyWithTheRunTableSkipsByTheLowBits) {
   BlitMemImg(&d.img, &s.img, 0, 0, 1, nullptr);
   EXPECT_EQ(d.Get16(0, 0), 0x1234);
   EXPECT_EQ(d.Get16(1, 0), 0x0001);
-}
-
-TEST(Blit16PackedOps, MasksMatchTheFieldRules) {
-  EXPECT_EQ(PackedAdd16(0, 0), 0u);
-  EXPECT_EQ(PackedAdd16(kWhite, kWhite), 0xFFFFu);
-  // Every field overflows into the next: all saturate, lowest bits from the carries.
-  EXPECT_EQ(PackedAdd16(Rgb16(16, 32, 16), Rgb16(16, 32, 16)), Rgb16(31, 63, 31));
-  // Nothing borrows: green's lowest bit 0, red's 1.
-  EXPECT_EQ(PackedSubtract16(0, 0), 0x0800u);
-  // Green's upper bits borrow: green 0, and red's lowest bit stays 0.
-  EXPECT_EQ(PackedSubtract16(Rgb16(0, 2, 0), Rgb16(4, 0, 0)), Rgb16(4, 0, 0));
 }
 
 }  // namespace

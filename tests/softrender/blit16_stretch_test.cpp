@@ -1,5 +1,5 @@
 // The stretched blit into R5G6B5 images: the two stepping rules, mirroring
-// over 2- and 4-byte source pixels, and the hand-over to the plain blit.
+// over 4-byte source pixels, and refused destinations.
 #include <gtest/gtest.h>
 
 #include "tests/softrender/blit16_reference.h"
@@ -52,33 +52,6 @@ TEST_F(Blit16Stretch, MirroredAlphaSourceStepsFourBytes) {
   d.Fill16(0x0100);
   Stretch(d, s, {6, 0, 0, 1}, 1);
   EXPECT_EQ(Row(d, 0, 7), (V{3, 3, 0x0100, 0x0100, 1, 1, 0x0100}));
-}
-
-TEST_F(Blit16Stretch, SameSizeGoesToThePlainBlitAndMirrorDoesNot) {
-  Image16 s(3, 2), d(4, 2);
-  for (int y = 0; y < 2; y++)
-    for (int x = 0; x < 3; x++) s.Set16(x, y, static_cast<uint16_t>(10 * y + x + 1));
-  d.Fill16(0);
-  Stretch(d, s, {1, 0, 4, 2});
-  EXPECT_EQ(Row(d, 0, 4), (V{0, 1, 2, 3}));
-  EXPECT_EQ(Row(d, 1, 4), (V{0, 11, 12, 13}));
-  Stretch(d, s, {3, 2, 0, 0});  // both axes mirrored
-  EXPECT_EQ(Row(d, 0, 4), (V{13, 12, 11, 3}));
-  EXPECT_EQ(Row(d, 1, 4), (V{3, 2, 1, 13}));
-}
-
-TEST_F(Blit16Stretch, PaletteSourceReadsTwoByteEntries) {
-  Image16 s(2, 1, 1, 0, 5);
-  s.Set8(0, 0, 5);
-  s.Set8(1, 0, 6);
-  s.Palette16()[5] = 0xAAAA;
-  s.Palette16()[6] = 0xBEEF;
-  Image16 d(4, 1);
-  d.Fill16(0x1111);
-  Stretch(d, s, {0, 0, 4, 1}, 1);
-  EXPECT_EQ(Row(d, 0, 4), (V{0x1111, 0x1111, 0xBEEF, 0xBEEF}));
-  Stretch(d, s, {0, 0, 4, 1}, 0);
-  EXPECT_EQ(Row(d, 0, 4), (V{0xAAAA, 0xAAAA, 0xBEEF, 0xBEEF}));
 }
 
 TEST_F(Blit16Stretch, MismatchedColourTypesDrawNothing) {
