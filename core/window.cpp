@@ -35,7 +35,6 @@ struct MainWindowState {
   int destroyed = 0;
   int holdsInstanceLock = 0;
   int wheelCount = 0;
-  uint8_t keyDown[256] = {};
   List droppedFiles = {};
   int droppedListReady = 0;
   int droppedCount = 0;
@@ -70,8 +69,6 @@ void AddDroppedFile(const std::string& name) {
 
 void OnActivationChange(bool active) {
   g_window.active = active ? 1 : 0;
-  // Key-up messages of keys let go elsewhere never come.
-  if (!active) std::memset(g_window.keyDown, 0, sizeof(g_window.keyDown));
   // Graphics: pause drawing / restore the screen here.
   AcquireInputDevices();
   RefreshJoypadEffects();
@@ -179,7 +176,6 @@ int CreateMainWindow() {
   // A new window comes up in front, active.
   g_window.active = 1;
   g_window.wheelCount = 0;
-  std::memset(g_window.keyDown, 0, sizeof(g_window.keyDown));
   return 0;
 }
 
@@ -197,7 +193,6 @@ void ResetMainWindowState() {
   ClearDroppedFiles();
   g_window.active = 0;
   g_window.wheelCount = 0;
-  std::memset(g_window.keyDown, 0, sizeof(g_window.keyDown));
 }
 
 // ---- Window procedure ---------------------------------------------------
@@ -217,11 +212,7 @@ int64_t MainWindowProc(const WindowMessage& message) {
       // Input: DeleteAllStringInputs();
       return 0;
     case WM_KEYDOWN:
-      g_window.keyDown[message.wParam & 0xFF] = 1;
       // Input: put the key's control code into the typed-character ring.
-      return 0;
-    case WM_KEYUP:
-      g_window.keyDown[message.wParam & 0xFF] = 0;
       return 0;
     case WM_CHAR:
       // Input: PutInputChar for the characters the typed-character ring takes.
@@ -298,11 +289,6 @@ int GetMouseWheelCount(int reset) {
   int count = g_window.wheelCount;
   if (reset) g_window.wheelCount = 0;
   return count;
-}
-
-int IsKeyDownByMessage(int virtualKey) {
-  if (virtualKey < 0 || virtualKey > 255) return 0;
-  return g_window.keyDown[virtualKey];
 }
 
 // ---- Dropped files ------------------------------------------------------

@@ -40,7 +40,3 @@ int GetDroppedFileCount();
 // length, or -1 when there is none.
 int TakeDroppedFileName(char* buffer, int bufferSize);
 void ClearDroppedFiles();
-
-// Virtual key held down according to the key messages so far (1 or 0). Until
-// the input devices are read, the game's Escape test uses this.
-int IsKeyDownByMessage(int virtualKey);

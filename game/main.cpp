@@ -1,9 +1,8 @@
 #include "core/varnok.h"
-#include "core/window.h"  // IsKeyDownByMessage, until the input devices are read
 
 namespace {
 
-constexpr int kVirtualKeyEscape = 0x1B;
+constexpr int kKeyEscape = 0x01;
 
 int GameInit() {
   SetWindowTitle("Tamblor  ver0.7");
@@ -20,7 +19,9 @@ int GameInit() {
 void MainLoop() {
   for (;;) {
     PresentScreen();
-    if (IsKeyDownByMessage(kVirtualKeyEscape)) return;
+    uint8_t keys[256] = {};
+    GetAllKeyStates(keys);
+    if (keys[kKeyEscape]) return;
     if (ProcessWindowMessages() != 0) return;
     SetBlendMode(1, 255);
     DrawRectangle(0, 0, 1024, 768, PackRgbToScreenColor(16, 16, 16), 1);

@@ -142,24 +142,6 @@ TEST_F(ScriptedLibrary, ClosingTheWindowEndsMessageProcessing) {
   EXPECT_EQ(lines.back(), "解放されていないメモリブロックは 0 個 ( 計 0 バイト ) でした");
 }
 
-TEST_F(ScriptedLibrary, KeyMessagesAreRememberedUntilReleaseOrDeactivation) {
-  ASSERT_EQ(LibraryInit(), 0);
-  window.PushKeyDown(0x1B);
-  window.PushChar(0x1B);
-  ProcessWindowMessages();
-  EXPECT_EQ(IsKeyDownByMessage(0x1B), 1);
-  window.PushKeyUp(0x1B);
-  ProcessWindowMessages();
-  EXPECT_EQ(IsKeyDownByMessage(0x1B), 0);
-  window.PushKeyDown(0x41);
-  window.PushActivation(false);
-  SetRunWhenInactive(1);
-  ProcessWindowMessages();
-  EXPECT_EQ(IsKeyDownByMessage(0x41), 0);
-  EXPECT_EQ(IsKeyDownByMessage(-1), 0);
-  EXPECT_EQ(IsKeyDownByMessage(256), 0);
-}
-
 TEST_F(ScriptedLibrary, PrivateAndUnknownMessagesAreConsumedQuietly) {
   ASSERT_EQ(LibraryInit(), 0);
   window.PostMessage(WM_SOCKET_EVENT, 3, 1);
