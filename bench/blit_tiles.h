@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -59,28 +60,78 @@ inline void RunTiledBlits(benchmark::State& state, MEMIMG* dst, MEMIMG* src,
   SetMmxUsableForTest(-1);
 }
 
-// One benchmark case over a program's set of source images.
-template <class Sources>
+// The sources of one size: random colours; random alpha; the anchors'
+// sprite alpha; the sprite with its transparency run table.
+struct TiledSources {
+  MEMIMG opaque{};
+  MEMIMG alphaRand{};
+  MEMIMG alphaSprite{};
+  MEMIMG spriteRuns{};
+};
+
+// A w x h source of random colours (X8R8G8B8, or R5G6B5 words); kind 1 with
+// uniform random alpha, 2 with the sprite alpha (4-byte pixels in 16 bits,
+// alpha in byte 2).
+inline void MakeTiledSource(MEMIMG* img, int w, int h, int32_t colorType, int kind, int extra,
+                            std::mt19937& rng) {
+  const bool words = colorType == MemImgType16;
+  CreateMemImg(img, w, h, -1, 0, colorType, 0, kind != 0, extra, nullptr);
+  for (int y = 0; y < h; y++) {
+    uint8_t* row = img->pixels + static_cast<intptr_t>(y) * img->base->pitch;
+    for (int x = 0; x < w; x++) {
+      const uint32_t c = rng() & (words ? 0xFFFFu : 0xFFFFFFu);
+      uint32_t a = 0xFF;
+      if (kind == 1) a = rng() >> 24;
+      if (kind == 2) a = AnchorSpriteAlpha(x, y, w, h);
+      if (words && kind == 0) {
+        reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(c);
+      } else {
+        reinterpret_cast<uint32_t*>(row)[x] = a << (words ? 16 : 24) | c;
+      }
+    }
+  }
+  if (extra) {
+    BuildTransparencyRunTable(img);
+    img->base->runTableValid = 1;
+  }
+}
+
+// One benchmark case: which source it draws, the draw state, the
+// transparent flag and the scale (1: the plain blit).
 struct TiledCase {
   const char* id;
-  MEMIMG* (*source)(Sources*);
+  MEMIMG TiledSources::*source;
   BlitBenchState st;
   int transparentFlag;
   double scale;
 };
 
-// Registers id@64x64, id@256x256 and id@1024x768 for each case: sources[0..2]
-// hold the images of those sizes, made by setup at the first run.
-template <class Sources>
-void RegisterTiledCases(const std::vector<TiledCase<Sources>>& cases, void (*setup)(), MEMIMG* dst,
-                        const std::vector<Sources*>* sources) {
+// Registers id@64x64, id@256x256 and id@1024x768 for each case, drawn into
+// the anchors' destination of the colour type; the images are made at the
+// first run.
+inline void RegisterTiledCases(const std::vector<TiledCase>& cases, int32_t colorType) {
+  static MEMIMG dst{};
+  static TiledSources sources[3];
   static const char* const kSizes[] = {"@64x64", "@256x256", "@1024x768"};
-  for (const TiledCase<Sources>& c : cases) {
+  auto setup = [colorType] {
+    if (dst.base) return;
+    MakeAnchorDestination(&dst, colorType);
+    std::mt19937 rng(12345);
+    const int sizes[3][2] = {{64, 64}, {256, 256}, {kAnchorDstW, kAnchorDstH}};
+    for (int i = 0; i < 3; i++) {
+      const int w = sizes[i][0], h = sizes[i][1];
+      MakeTiledSource(&sources[i].opaque, w, h, colorType, 0, 0, rng);
+      MakeTiledSource(&sources[i].alphaRand, w, h, colorType, 1, 0, rng);
+      MakeTiledSource(&sources[i].alphaSprite, w, h, colorType, 2, 0, rng);
+      MakeTiledSource(&sources[i].spriteRuns, w, h, colorType, 2, 1, rng);
+    }
+  };
+  for (const TiledCase& c : cases) {
     for (int size = 0; size < 3; size++) {
       const std::string name = std::string(c.id) + kSizes[size];
-      benchmark::RegisterBenchmark(name.c_str(), [c, size, setup, dst, sources](benchmark::State& state) {
+      benchmark::RegisterBenchmark(name.c_str(), [c, size, setup](benchmark::State& state) {
         setup();
-        RunTiledBlits(state, dst, c.source((*sources)[size]), c.st, c.transparentFlag, c.scale);
+        RunTiledBlits(state, &dst, &(sources[size].*c.source), c.st, c.transparentFlag, c.scale);
       })->Unit(benchmark::kMicrosecond);
     }
   }
