@@ -1,6 +1,7 @@
 // Speed of the blits into R5G6B5 images in megapixels per second: the
 // anchors' 1024 x 768 16-bit destination tiled with 64 x 64, 256 x 256 and
-// 1024 x 768 sources (section i; bench/README.md compares them).
+// 1024 x 768 sources (section i; bench/README.md compares them). The alpha
+// cases draw as the game does: mode 0 under the transparent flag.
 //   taskset -c 7 build/bench_blit16 --benchmark_min_time=0.2
 #include <benchmark/benchmark.h>
 
@@ -8,25 +9,16 @@
 
 namespace {
 
-constexpr int kConstAlpha = 96;
-
-// Registered before main. The alpha cases draw as the game does: mode 0
-// under the transparent flag.
-void RegisterAll() {
-  const auto opaque = &TiledSources::opaque, rand = &TiledSources::alphaRand;
-  const auto sprite = &TiledSources::alphaSprite, runs = &TiledSources::spriteRuns;
-  const std::vector<TiledCase> cases = {
-      {"i.copy16", opaque, {}, 0, 1.0},
-      {"i.alpha_const96_565", opaque, {BlendAlpha, kConstAlpha}, 0, 1.0},
-      {"i.alpha_pp_rand_565", rand, {}, 1, 1.0},
-      {"i.alpha_pp_sprite_565", sprite, {}, 1, 1.0},
-      {"i.alpha_pp_sprite_runtable_565", runs, {}, 1, 1.0},
-      {"i.add16", opaque, {BlendAdd, 255}, 0, 1.0},
-      {"i.stretch2x_alpha_sprite_565", sprite, {}, 1, 2.0},
-  };
-  RegisterTiledCases(cases, MemImgType16);
-}
-
-const bool g_registered = (RegisterAll(), true);
+const bool g_registered = RegisterTiledCases(
+    {
+        {"i.copy16", kOpaque, {}, 0, 1.0},
+        {"i.alpha_const96_565", kOpaque, {BlendAlpha, kConstAlpha}, 0, 1.0},
+        {"i.alpha_pp_rand_565", kAlphaRand, {}, 1, 1.0},
+        {"i.alpha_pp_sprite_565", kSprite, {}, 1, 1.0},
+        {"i.alpha_pp_sprite_runtable_565", kSpriteRuns, {}, 1, 1.0},
+        {"i.add16", kOpaque, {BlendAdd, 255}, 0, 1.0},
+        {"i.stretch2x_alpha_sprite_565", kSprite, {}, 1, 2.0},
+    },
+    MemImgType16);
 
 }  // namespace

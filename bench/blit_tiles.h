@@ -96,6 +96,13 @@ inline void MakeTiledSource(MEMIMG* img, int w, int h, int32_t colorType, int ki
   }
 }
 
+// Shorthands of the case tables, and the anchors' constant alpha.
+constexpr MEMIMG TiledSources::*kOpaque = &TiledSources::opaque;
+constexpr MEMIMG TiledSources::*kAlphaRand = &TiledSources::alphaRand;
+constexpr MEMIMG TiledSources::*kSprite = &TiledSources::alphaSprite;
+constexpr MEMIMG TiledSources::*kSpriteRuns = &TiledSources::spriteRuns;
+constexpr int kConstAlpha = 96;
+
 // One benchmark case: which source it draws, the draw state, the
 // transparent flag and the scale (1: the plain blit).
 struct TiledCase {
@@ -108,8 +115,9 @@ struct TiledCase {
 
 // Registers id@64x64, id@256x256 and id@1024x768 for each case, drawn into
 // the anchors' destination of the colour type; the images are made at the
-// first run.
-inline void RegisterTiledCases(const std::vector<TiledCase>& cases, int32_t colorType) {
+// first run. Returns true, so that a program registers before main with
+// a namespace-scope constant.
+inline bool RegisterTiledCases(const std::vector<TiledCase>& cases, int32_t colorType) {
   static MEMIMG dst{};
   static TiledSources sources[3];
   static const char* const kSizes[] = {"@64x64", "@256x256", "@1024x768"};
@@ -135,4 +143,5 @@ inline void RegisterTiledCases(const std::vector<TiledCase>& cases, int32_t colo
       })->Unit(benchmark::kMicrosecond);
     }
   }
+  return true;
 }
