@@ -11,20 +11,20 @@ using BoxFill32 = TriTest;
 using BoxFill16 = TriTest;
 using BoxFill = TriTest;
 
-uint32_t Fill32(uint32_t dest, uint32_t color, const PixelCase& f) {
+// Pixel (1, 1) of a 2 x 2 destination of the type filled with dest, after
+// the whole image is filled with color.
+uint32_t FillPixel(int32_t type, uint32_t dest, uint32_t color, const PixelCase& f) {
   f.Set(2, 2);
-  TriImage dst(2, 2, MemImgType32);
+  TriImage dst(2, 2, type);
   dst.Fill(dest);
   FillBoxMemImg(&dst.img, nullptr, static_cast<int32_t>(color));
-  return dst.At32(1, 1);
+  return dst.Pixel(1, 1);
 }
-
+uint32_t Fill32(uint32_t dest, uint32_t color, const PixelCase& f) {
+  return FillPixel(MemImgType32, dest, color, f);
+}
 uint32_t Fill16(uint32_t dest, uint32_t color, const PixelCase& f) {
-  f.Set(2, 2);
-  TriImage dst(2, 2, MemImgType16);
-  dst.Fill(dest);
-  FillBoxMemImg(&dst.img, nullptr, static_cast<int32_t>(color));
-  return dst.At16(1, 1);
+  return FillPixel(MemImgType16, dest, color, f);
 }
 
 TEST_F(BoxFill32, CopyWritesAllFourBytes) {

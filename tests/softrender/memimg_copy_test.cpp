@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 #include "core/memory.h"
@@ -26,6 +27,11 @@ struct TestImage {
   }
   void Put32(int x, int y, uint32_t v) { std::memcpy(&pixels[y * image.pitch + x * 4], &v, 4); }
   void Put8(int x, int y, uint8_t v) { pixels[y * image.pitch + x] = v; }
+  // Row 0 of a 32-bit image, from x = 0.
+  void PutRow(std::initializer_list<uint32_t> values) {
+    int x = 0;
+    for (uint32_t v : values) Put32(x++, 0, v);
+  }
 };
 
 TestImage Xrgb(int width, int height) { return TestImage(width, height, 32, 0xFF0000, 0xFF00, 0xFF, 0); }
@@ -110,9 +116,7 @@ TEST(MemImgCopy, WholeViewCopyPreparesTheRunTable) {
 
 TEST(MemImgCopy, ThirtyTwoBitColourIntoSixteenBitImages) {
   TestImage src = Xrgb(3, 1);
-  src.Put32(0, 0, 0x00088FF8);  // red 0x08, green 0x8F, blue 0xF8
-  src.Put32(1, 0, 0x00FFFFFF);
-  src.Put32(2, 0, 0x00000000);
+  src.PutRow({0x00088FF8, 0x00FFFFFF, 0x00000000});  // first: red 0x08, green 0x8F, blue 0xF8
   MEMIMG img{};
   ASSERT_EQ(CreateMemImg(&img, 3, 1, -1, 0, MemImgType16, 0, 0, 0, nullptr), 0);
   ASSERT_EQ(CopyGraphImageToMemImg(&src.image, nullptr, &img, 0, 0, 3, 1, 0, 0, 0), 0);
@@ -125,11 +129,9 @@ TEST(MemImgCopy, ThirtyTwoBitColourIntoSixteenBitImages) {
 
 TEST(MemImgCopy, AlphaFromAnAlphaImageAndThePremultipliedBuffer) {
   TestImage colour = Xrgb(2, 1);
-  colour.Put32(0, 0, 0x003264C8);  // red 50, green 100, blue 200
-  colour.Put32(1, 0, 0x00FFFFFF);
-  TestImage alpha = Xrgb(2, 1);    // its red channel is the alpha
-  alpha.Put32(0, 0, 0x00800000);
-  alpha.Put32(1, 0, 0x00000000);
+  colour.PutRow({0x003264C8, 0x00FFFFFF});  // first: red 50, green 100, blue 200
+  TestImage alpha = Xrgb(2, 1);  // its red channel is the alpha
+  alpha.PutRow({0x00800000, 0x00000000});
 
   MEMIMG img{};
   ASSERT_EQ(CreateMemImg(&img, 2, 1, -1, 0, MemImgType32, 0, 1, 1, nullptr), 0);
@@ -144,8 +146,7 @@ TEST(MemImgCopy, AlphaFromAnAlphaImageAndThePremultipliedBuffer) {
 
   // 16-bit colour with alpha: the colour in bytes 0-1, the alpha in byte 2.
   TestImage argb = Argb(2, 1);
-  argb.Put32(0, 0, 0xFFF8FCF8);
-  argb.Put32(1, 0, 0x40000000);
+  argb.PutRow({0xFFF8FCF8, 0x40000000});
   MEMIMG img16{};
   ASSERT_EQ(CreateMemImg(&img16, 2, 1, -1, 0, MemImgType16, 0, 1, 1, nullptr), 0);
   ASSERT_EQ(CopyGraphImageToMemImg(&argb.image, nullptr, &img16, 0, 0, 2, 1, 0, 0, 0), 0);
@@ -159,9 +160,7 @@ TEST(MemImgCopy, AlphaFromAnAlphaImageAndThePremultipliedBuffer) {
 
 TEST(MemImgCopy, TransparentColourBecomesAlphaZero) {
   TestImage src = Xrgb(3, 1);
-  src.Put32(0, 0, 0x00FF00FF);
-  src.Put32(1, 0, 0x00123456);
-  src.Put32(2, 0, 0x00FF00FF);
+  src.PutRow({0x00FF00FF, 0x00123456, 0x00FF00FF});
   MEMIMG img{};
   ASSERT_EQ(CreateMemImg(&img, 3, 1, -1, 0x00FF00FF, MemImgType32, 0, 1, 1, nullptr), 0);
   ASSERT_EQ(CopyGraphImageToMemImg(&src.image, nullptr, &img, 0, 0, 3, 1, 0, 0, 1), 0);
@@ -206,9 +205,7 @@ TEST(MemImgCopy, PaletteImagesConvertTheirPalette) {
 
 TEST(MemImgCopy, BlendImagesTakeTheRedChannel) {
   TestImage src = Xrgb(3, 1);
-  src.Put32(0, 0, 0x00C01020);
-  src.Put32(1, 0, 0x0000FFFF);
-  src.Put32(2, 0, 0x00FF0000);
+  src.PutRow({0x00C01020, 0x0000FFFF, 0x00FF0000});
   MEMIMG img{};
   ASSERT_EQ(CreateMemImg(&img, 4, 2, -1, 0, MemImgTypeBlend8, 0, 0, 0, nullptr), 0);
   std::memset(img.pixels, 0x55, img.base->pitch * 2);

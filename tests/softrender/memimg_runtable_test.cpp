@@ -110,26 +110,26 @@ TEST(TransparencyRunTable, UsableOnlyByTheViewItWasBuiltFrom) {
   ReleaseMemImg(&img);
 }
 
-TEST(PremultipliedBuffer, ChannelsTimesAlphaOver256) {
-  MEMIMG img32{};
-  ASSERT_EQ(CreateMemImg(&img32, 2, 1, -1, 0, MemImgType32, 0, 1, 1, nullptr), 0);
-  const uint8_t px[8] = {200, 100, 50, 128, 255, 255, 255, 255};
-  std::memcpy(img32.pixels, px, 8);
-  BuildPremultipliedBuffer(&img32);
-  const uint8_t expect32[8] = {100, 50, 25, 128, 254, 254, 254, 255};
-  EXPECT_EQ(std::memcmp(img32.premulPixels, expect32, 8), 0);
-  ReleaseMemImg(&img32);
+// The premultiplied buffer of a 2 x 1 image of the type with alpha, whose
+// pixels are the 8 bytes given.
+std::vector<uint8_t> Premultiplied(int32_t type, std::vector<uint8_t> pixels) {
+  MEMIMG img{};
+  if (CreateMemImg(&img, 2, 1, -1, 0, type, 0, 1, 1, nullptr) != 0) return {};
+  std::memcpy(img.pixels, pixels.data(), 8);
+  BuildPremultipliedBuffer(&img);
+  std::vector<uint8_t> out(img.premulPixels, img.premulPixels + 8);
+  ReleaseMemImg(&img);
+  return out;
+}
 
-  MEMIMG img16{};
-  ASSERT_EQ(CreateMemImg(&img16, 2, 1, -1, 0, MemImgType16, 0, 1, 1, nullptr), 0);
+TEST(PremultipliedBuffer, ChannelsTimesAlphaOver256) {
+  using Bytes = std::vector<uint8_t>;
+  EXPECT_EQ(Premultiplied(MemImgType32, {200, 100, 50, 128, 255, 255, 255, 255}),
+            (Bytes{100, 50, 25, 128, 254, 254, 254, 255}));
   // White at alpha 128: each field halves, 31 -> 15, 63 -> 31, 31 -> 15.
   // 0x8410 (red 16, green 32, blue 16) at alpha 64: 4, 8, 4.
-  const uint8_t px16[8] = {0xFF, 0xFF, 128, 0x77, 0x10, 0x84, 64, 0x77};
-  std::memcpy(img16.pixels, px16, 8);
-  BuildPremultipliedBuffer(&img16);
-  const uint8_t expect16[8] = {0xEF, 0x7B, 128, 0, 0x04, 0x21, 64, 0};
-  EXPECT_EQ(std::memcmp(img16.premulPixels, expect16, 8), 0);
-  ReleaseMemImg(&img16);
+  EXPECT_EQ(Premultiplied(MemImgType16, {0xFF, 0xFF, 128, 0x77, 0x10, 0x84, 64, 0x77}),
+            (Bytes{0xEF, 0x7B, 128, 0, 0x04, 0x21, 64, 0}));
 }
 
 }  // namespace

@@ -12,29 +12,22 @@ using RotPixel32 = TriTest;
 using RotPixel16 = TriTest;
 using RotGate = TriTest;
 
-uint32_t Rot32(uint32_t dest, uint32_t source, const PixelCase& d, int alpha = 0, uint32_t key = 0) {
-  d.Set(3, 3);
-  TriImage src(1, 1, MemImgType32, alpha, 0, key);
-  src.At32(0, 0) = source;
-  TriImage dst(3, 3, MemImgType32);
-  dst.Fill(dest);
-  RotateBlitMemImg(&dst.img, &src.img, 1, 1, 0.0f, 1.0f, d.transparent, 0, nullptr);
-  return dst.At32(1, 1);
-}
-
 // A 16-bit source with alpha holds the colour word and the alpha byte.
-uint32_t Rot16(uint32_t dest, uint32_t source, const PixelCase& d, int alpha = 0, uint32_t key = 0) {
+uint32_t RotPixel(int32_t type, uint32_t dest, uint32_t source, const PixelCase& d, int alpha,
+                  uint32_t key) {
   d.Set(3, 3);
-  TriImage src(1, 1, MemImgType16, alpha, 0, key);
-  if (alpha) {
-    src.At32(0, 0) = source;
-  } else {
-    src.At16(0, 0) = static_cast<uint16_t>(source);
-  }
-  TriImage dst(3, 3, MemImgType16);
+  TriImage src(1, 1, type, alpha, 0, key);
+  src.SetPixel(0, 0, source);
+  TriImage dst(3, 3, type);
   dst.Fill(dest);
   RotateBlitMemImg(&dst.img, &src.img, 1, 1, 0.0f, 1.0f, d.transparent, 0, nullptr);
-  return dst.At16(1, 1);
+  return dst.Pixel(1, 1);
+}
+uint32_t Rot32(uint32_t dest, uint32_t source, const PixelCase& d, int alpha = 0, uint32_t key = 0) {
+  return RotPixel(MemImgType32, dest, source, d, alpha, key);
+}
+uint32_t Rot16(uint32_t dest, uint32_t source, const PixelCase& d, int alpha = 0, uint32_t key = 0) {
+  return RotPixel(MemImgType16, dest, source, d, alpha, key);
 }
 
 uint32_t RotPalette(int type, uint32_t dest, uint32_t entry, const PixelCase& d) {
@@ -49,7 +42,7 @@ uint32_t RotPalette(int type, uint32_t dest, uint32_t entry, const PixelCase& d)
   TriImage dst(3, 3, type);
   dst.Fill(dest);
   RotateBlitMemImg(&dst.img, &src.img, 1, 1, 0.0f, 1.0f, d.transparent, 0, nullptr);
-  return type == MemImgType32 ? dst.At32(1, 1) : dst.At16(1, 1);
+  return dst.Pixel(1, 1);
 }
 
 TEST_F(RotGate, MismatchedOrUnsuitableImagesDrawNothing) {

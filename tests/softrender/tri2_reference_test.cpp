@@ -143,7 +143,7 @@ TEST_F(Tri2Reference, TexturedVariantsMatchTheRules) {
           for (int y = 0; y < kDest; y++) {
             for (int x = 0; x < kDest; x++) {
               const uint32_t m = map.At32(x, y);
-              const uint32_t d = wide ? dest.At32(x, y) : dest.At16(x, y);
+              const uint32_t d = dest.Pixel(x, y);
               uint32_t expected = d;
               if (m & 0x80000000u) {
                 const int col = m & 0xFF, row = (m >> 8) & 0xFF;
@@ -165,7 +165,7 @@ TEST_F(Tri2Reference, TexturedVariantsMatchTheRules) {
                 }
                 drawn++;
               }
-              const uint32_t got = wide ? out.At32(x, y) : out.At16(x, y);
+              const uint32_t got = out.Pixel(x, y);
               ASSERT_EQ(got, expected) << kind.name << " round " << round << " mode " << mode
                                        << " p " << ref.param << " mods " << mods << " at " << x
                                        << "," << y;

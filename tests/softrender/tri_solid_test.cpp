@@ -11,22 +11,20 @@ using TriSolid = TriTest;
 // A 4 x 4 triangle whose pixel (0, 0) is always covered.
 const TriangleVertex kCorner[3] = {TriV(0, 0), TriV(4, 0), TriV(0, 4)};
 
-uint32_t Solid32(uint32_t dest, uint32_t color, int32_t mode, int32_t param) {
+// Pixel (0, 0) of a destination of the type filled with dest, after the draw.
+uint32_t SolidPixel(int32_t type, uint32_t dest, uint32_t color, int32_t mode, int32_t param) {
   ResetTriDrawState(4, 4);
   SetTriMode(mode, param);
-  TriImage dst(4, 4, MemImgType32);
+  TriImage dst(4, 4, type);
   dst.Fill(dest);
   DrawTriangleMemImg(&dst.img, nullptr, kCorner, 0, nullptr, color);
-  return dst.At32(0, 0);
+  return dst.Pixel(0, 0);
 }
-
+uint32_t Solid32(uint32_t dest, uint32_t color, int32_t mode, int32_t param) {
+  return SolidPixel(MemImgType32, dest, color, mode, param);
+}
 uint16_t Solid16(uint16_t dest, uint32_t color, int32_t mode, int32_t param) {
-  ResetTriDrawState(4, 4);
-  SetTriMode(mode, param);
-  TriImage dst(4, 4, MemImgType16);
-  dst.Fill(dest);
-  DrawTriangleMemImg(&dst.img, nullptr, kCorner, 0, nullptr, color);
-  return dst.At16(0, 0);
+  return static_cast<uint16_t>(SolidPixel(MemImgType16, dest, color, mode, param));
 }
 
 TEST_F(TriSolid32, ModesNoneAlphaMultiply) {

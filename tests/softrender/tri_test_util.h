@@ -25,6 +25,17 @@ struct TriImage : blit32test::Image {
   uint32_t& At32(int32_t x, int32_t y) const { return reinterpret_cast<uint32_t*>(Row(y))[x]; }
   uint16_t& At16(int32_t x, int32_t y) const { return reinterpret_cast<uint16_t*>(Row(y))[x]; }
   uint8_t& At8(int32_t x, int32_t y) const { return Row(y)[x]; }
+  // A pixel of the image's size (a 16-bit one with alpha: 4 bytes).
+  uint32_t Pixel(int32_t x, int32_t y) const {
+    const int bytes = MemImgBytesPerPixel(img.base);
+    uint32_t v = 0;
+    std::memcpy(&v, Row(y) + x * bytes, bytes);
+    return v;
+  }
+  void SetPixel(int32_t x, int32_t y, uint32_t v) {
+    const int bytes = MemImgBytesPerPixel(img.base);
+    std::memcpy(Row(y) + x * bytes, &v, bytes);
+  }
   // Any pixel size.
   void Fill(uint32_t value) { FillMemImgRaw(&img, nullptr, value); }
 };
@@ -150,13 +161,13 @@ inline uint32_t DrawOneTexel(const OneTexel& t) {
     std::memcpy(static_cast<uint8_t*>(src.img.base->palette) + (t.texel & 0xFF) * (wide ? 4 : 2),
                 &t.entry, wide ? 4 : 2);
   } else {
-    std::memcpy(src.Row(0), &t.texel, MemImgBytesPerPixel(src.img.base));
+    src.SetPixel(0, 0, t.texel);
   }
   dst.Fill(t.dest);
   blend.At8(0, 0) = static_cast<uint8_t>(t.blendValue);
   const TriangleVertex v[3] = {TriV(0, 0, 0, 0), TriV(4, 0, 4, 0), TriV(0, 4, 0, 4)};
   DrawTriangleMemImg(&dst.img, &src.img, v, t.transparentFlag,
                      t.blendValue >= 0 ? &blend.img : nullptr, 0);
-  EXPECT_EQ(wide ? dst.At32(1, 0) : dst.At16(1, 0), t.dest);  // outside the source
-  return wide ? dst.At32(0, 0) : dst.At16(0, 0);
+  EXPECT_EQ(dst.Pixel(1, 0), t.dest);  // outside the source
+  return dst.Pixel(0, 0);
 }
