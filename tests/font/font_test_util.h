@@ -68,26 +68,5 @@ class FontTest : public ScriptedScreenTest {
     return f.softCache[(cy + y) * f.softPitch + cx + x];
   }
 
-  // Every pixel of the image that differs from background: {x, y, value}.
-  struct Lit {
-    int x, y;
-    uint32_t value;
-    bool operator==(const Lit&) const = default;
-  };
-  static std::vector<Lit> LitPixels(const MEMIMG* image, uint32_t background) {
-    std::vector<Lit> found;
-    for (int y = 0; y < image->height; y++) {
-      for (int x = 0; x < image->width; x++) {
-        const uint32_t v = PixelOf(image, x, y);
-        if (v != background) found.push_back({x, y, v});
-      }
-    }
-    return found;
-  }
-
   ScriptedGlyphSource glyphs;
 };
-
-inline std::ostream& operator<<(std::ostream& out, const FontTest::Lit& p) {
-  return out << "(" << p.x << "," << p.y << ")=" << std::hex << p.value << std::dec;
-}

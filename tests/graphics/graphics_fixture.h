@@ -31,11 +31,7 @@ class GraphicsTest : public ScriptedScreenTest {
   // The pixels that differ from value, as (x, y) pairs in row order.
   static std::vector<std::pair<int, int>> PixelsNotEqual(uint32_t value) {
     std::vector<std::pair<int, int>> found;
-    for (int y = 0; y < Back()->height; y++) {
-      for (int x = 0; x < Back()->width; x++) {
-        if (BackPixel(x, y) != value) found.emplace_back(x, y);
-      }
-    }
+    for (const Lit& p : LitPixels(Back(), value)) found.emplace_back(p.x, p.y);
     return found;
   }
 

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "core/core_api.h"
 #include "graphics/graphics_api.h"
@@ -50,6 +52,23 @@ class ScriptedScreenTest : public ::testing::Test {
     std::memcpy(&v, image->pixels + static_cast<int64_t>(y) * image->base->pitch + x * bytes, bytes);
     return v;
   }
+  // Every pixel of the image that differs from background: {x, y, value},
+  // in row order.
+  struct Lit {
+    int x, y;
+    uint32_t value;
+    bool operator==(const Lit&) const = default;
+  };
+  static std::vector<Lit> LitPixels(const MEMIMG* image, uint32_t background) {
+    std::vector<Lit> found;
+    for (int y = 0; y < image->height; y++) {
+      for (int x = 0; x < image->width; x++) {
+        const uint32_t v = PixelOf(image, x, y);
+        if (v != background) found.push_back({x, y, v});
+      }
+    }
+    return found;
+  }
   static MEMIMG* Back() { return GetBackScreenImage(); }
   static uint32_t BackPixel(int x, int y) { return PixelOf(Back(), x, y); }
 
@@ -57,3 +76,7 @@ class ScriptedScreenTest : public ::testing::Test {
   ScriptedWindow window;
   ScriptedPresenter presenter;
 };
+
+inline std::ostream& operator<<(std::ostream& out, const ScriptedScreenTest::Lit& p) {
+  return out << "(" << p.x << "," << p.y << ")=" << std::hex << p.value << std::dec;
+}
