@@ -11,8 +11,10 @@ struct ChannelMasks {
   uint32_t red, green, blue, alpha;
 };
 
-// Index: type * 4 + alpha * 2 + palette, for types 0 and 1.
-constexpr ChannelMasks kColourMasks[8] = {
+// Index: type * 4 + alpha * 2 + palette for types 0 and 1, then the single-
+// channel types 2 and 3, whose channels are all the one value.
+constexpr int kFormatCount = 10;
+constexpr ChannelMasks kMasks[kFormatCount] = {
     {16, 0xF800, 0x07E0, 0x001F, 0},
     {8, 0xF800, 0x07E0, 0x001F, 0},
     {32, 0xF800, 0x07E0, 0x001F, 0xFF0000},
@@ -21,9 +23,11 @@ constexpr ChannelMasks kColourMasks[8] = {
     {8, 0xFF0000, 0xFF00, 0xFF, 0},
     {32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
     {8, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+    {8, 0xFF, 0xFF, 0xFF, 0xFF},
+    {16, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF},
 };
+constexpr int kFirstSingle = 8;
 
-// Every channel of a single-channel image is the one value.
 void SetupSingleChannelFormat(ColorFormat* format, int bits) {
   std::memset(format, 0, sizeof(ColorFormat));
   const uint32_t mask = bits == 8 ? 0xFFu : 0xFFFFu;
@@ -34,58 +38,43 @@ void SetupSingleChannelFormat(ColorFormat* format, int bits) {
   format->redMask = format->greenMask = format->blueMask = format->alphaMask = mask;
 }
 
+// -1 for an unknown type.
 int FormatIndex(uint32_t colorType, int32_t alpha, int32_t palette) {
+  if (colorType > MemImgTypeSingle16) return -1;
+  if (colorType >= MemImgTypeBlend8) return kFirstSingle + static_cast<int>(colorType) - MemImgTypeBlend8;
   return static_cast<int>(colorType) * 4 + (alpha ? 2 : 0) + (palette ? 1 : 0);
 }
 
 }  // namespace
 
 const ColorFormat* GetMemImgColorFormat(uint32_t colorType, int32_t alpha, int32_t palette) {
-  static ColorFormat colourFormats[8];
-  static bool colourBuilt[8];
-  static ColorFormat singleFormats[2];
-  static bool singleBuilt[2];
-  if (colorType > MemImgTypeSingle16) return nullptr;
-  if (colorType >= MemImgTypeBlend8) {
-    const int i = static_cast<int>(colorType) - MemImgTypeBlend8;
-    if (!singleBuilt[i]) {
-      SetupSingleChannelFormat(&singleFormats[i], i == 0 ? 8 : 16);
-      singleBuilt[i] = true;
-    }
-    return &singleFormats[i];
-  }
+  static ColorFormat formats[kFormatCount];
+  static bool built[kFormatCount];
   const int i = FormatIndex(colorType, alpha, palette);
-  if (!colourBuilt[i]) {
-    const ChannelMasks& m = kColourMasks[i];
-    ColorFormat* f = &colourFormats[i];
-    std::memset(f, 0, sizeof(ColorFormat));
-    SetupColorFormat(f, m.bits, m.red, m.green, m.blue, m.alpha);
-    colourBuilt[i] = true;
+  if (i < 0) return nullptr;
+  if (!built[i]) {
+    const ChannelMasks& m = kMasks[i];
+    if (i >= kFirstSingle) {
+      SetupSingleChannelFormat(&formats[i], m.bits);
+    } else {
+      std::memset(&formats[i], 0, sizeof(ColorFormat));
+      SetupColorFormat(&formats[i], m.bits, m.red, m.green, m.blue, m.alpha);
+    }
+    built[i] = true;
   }
-  return &colourFormats[i];
+  return &formats[i];
 }
 
 const DirectDrawPixelFormat* GetMemImgDirectDrawPixelFormat(uint32_t colorType, int32_t alpha,
                                                            int32_t palette) {
-  static DirectDrawPixelFormat colourRecords[8];
-  static bool colourBuilt[8];
-  static DirectDrawPixelFormat singleRecords[2];
-  static bool singleBuilt[2];
-  if (colorType > MemImgTypeSingle16) return nullptr;
-  if (colorType >= MemImgTypeBlend8) {
-    const int i = static_cast<int>(colorType) - MemImgTypeBlend8;
-    if (!singleBuilt[i]) {
-      const uint32_t mask = i == 0 ? 0xFFu : 0xFFFFu;
-      MakeDirectDrawPixelFormat(&singleRecords[i], i == 0 ? 8 : 16, mask, mask, mask, mask);
-      singleBuilt[i] = true;
-    }
-    return &singleRecords[i];
-  }
+  static DirectDrawPixelFormat records[kFormatCount];
+  static bool built[kFormatCount];
   const int i = FormatIndex(colorType, alpha, palette);
-  if (!colourBuilt[i]) {
-    const ChannelMasks& m = kColourMasks[i];
-    MakeDirectDrawPixelFormat(&colourRecords[i], m.bits, m.red, m.green, m.blue, m.alpha);
-    colourBuilt[i] = true;
+  if (i < 0) return nullptr;
+  if (!built[i]) {
+    const ChannelMasks& m = kMasks[i];
+    MakeDirectDrawPixelFormat(&records[i], m.bits, m.red, m.green, m.blue, m.alpha);
+    built[i] = true;
   }
-  return &colourRecords[i];
+  return &records[i];
 }
