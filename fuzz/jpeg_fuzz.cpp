@@ -1,15 +1,7 @@
 // libFuzzer target: arbitrary bytes through the JPEG loader.
-#include <cstddef>
-#include <cstdint>
-
-#include "file/stream.h"
-#include "image/image_loader.h"
+#include "image_fuzz_util.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  MemoryStream* memory = OpenMemoryStream(data, size);
-  if (!memory) return 0;
-  GraphImage image;
-  if (LoadJpegImage(MemoryStreamAccess(memory), &image) == 0) ReleaseGraphImage(&image);
-  MemoryStreamClose(reinterpret_cast<StreamHandle>(memory));
+  FuzzImageLoader(data, size, LoadJpegImage);
   return 0;
 }
