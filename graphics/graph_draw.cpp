@@ -41,27 +41,35 @@ bool BlendGraphCovers(int32_t width, int32_t height) {
   return g_drawSettings.blendGraph == -1 || CheckBlendGraphSize(width, height) == 0;
 }
 
+// The graphic of a draw of all its pixels, or null.
+GraphHandleRecord* WholeGraphForDraw(int32_t graph) {
+  GraphHandleRecord* record = GraphForDraw(graph);
+  return record && BlendGraphCovers(record->width, record->height) ? record : nullptr;
+}
+
 int32_t Transparent(int32_t flag) { return flag ? 1 : 0; }
 
 // A float position as the software renderer takes it: truncated toward zero.
 int32_t PixelOf(float value) { return FloatToIntTrunc(value); }
 
-// A view of a part of the graphic, or false when the part is not inside it.
-bool PartOf(GraphHandleRecord* graph, int32_t x, int32_t y, int32_t width, int32_t height, MEMIMG* part) {
-  if (x < 0 || y < 0 || width <= 0 || height <= 0 || int64_t{x} + width > graph->width ||
-      int64_t{y} + height > graph->height) {
+// A view of the part of the graphic that a draw reads, or false when there
+// is none to draw or the part is not inside the graphic.
+bool PartForDraw(int32_t graph, int32_t x, int32_t y, int32_t width, int32_t height, MEMIMG* part) {
+  GraphHandleRecord* record = GraphForDraw(graph);
+  if (!record || !BlendGraphCovers(width, height)) return false;
+  if (x < 0 || y < 0 || width <= 0 || height <= 0 || int64_t{x} + width > record->width ||
+      int64_t{y} + height > record->height) {
     return false;
   }
   *part = MEMIMG{};
-  DeriveMemImg(part, &graph->image, x, y, width, height);
+  DeriveMemImg(part, &record->image, x, y, width, height);
   return CheckValidMemImg(part) != 0;
 }
 
 int DrawRotated(int32_t x, int32_t y, double scale, double angle, int32_t graph, int32_t transparent,
                 int32_t turn) {
-  GraphHandleRecord* record = GraphForDraw(graph);
+  GraphHandleRecord* record = WholeGraphForDraw(graph);
   if (!record) return -1;
-  if (!BlendGraphCovers(record->width, record->height)) return -1;
   // A zero scale has no inverse mapping; beyond the fixed-point range the
   // renderer's arithmetic does not hold. Nothing is drawn.
   if (!std::isfinite(scale) || !std::isfinite(angle) || scale == 0.0) return 0;
@@ -96,9 +104,8 @@ void DrawThickLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colo
 }  // namespace
 
 int DrawGraphAt(int32_t x, int32_t y, int32_t graph, int32_t transparent) {
-  GraphHandleRecord* record = GraphForDraw(graph);
+  GraphHandleRecord* record = WholeGraphForDraw(graph);
   if (!record) return -1;
-  if (!BlendGraphCovers(record->width, record->height)) return -1;
   BlitMemImg(g_drawSettings.drawTarget, &record->image, x, y, Transparent(transparent),
              g_drawSettings.blendImage);
   return 0;
@@ -121,11 +128,8 @@ int DrawGraphRotatedFloat(float x, float y, double scale, double angle, int32_t 
 
 int DrawGraphPartAt(int32_t x, int32_t y, int32_t sourceX, int32_t sourceY, int32_t width,
                     int32_t height, int32_t graph, int32_t transparent, int32_t turn) {
-  GraphHandleRecord* record = GraphForDraw(graph);
-  if (!record) return -1;
-  if (!BlendGraphCovers(width, height)) return -1;
   MEMIMG part;
-  if (!PartOf(record, sourceX, sourceY, width, height, &part)) return -1;
+  if (!PartForDraw(graph, sourceX, sourceY, width, height, &part)) return -1;
   if (turn) {
     // Mirrored: the stretched blit takes a reversed x pair as a left-right turn.
     const IntRect rect{x + width, y, x, y + height};
@@ -141,11 +145,8 @@ int DrawGraphPartAt(int32_t x, int32_t y, int32_t sourceX, int32_t sourceY, int3
 int DrawGraphPartStretched(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t sourceX,
                            int32_t sourceY, int32_t width, int32_t height, int32_t graph,
                            int32_t transparent) {
-  GraphHandleRecord* record = GraphForDraw(graph);
-  if (!record) return -1;
-  if (!BlendGraphCovers(width, height)) return -1;
   MEMIMG part;
-  if (!PartOf(record, sourceX, sourceY, width, height, &part)) return -1;
+  if (!PartForDraw(graph, sourceX, sourceY, width, height, &part)) return -1;
   const IntRect rect{x1, y1, x2, y2};
   StretchBlitMemImg(g_drawSettings.drawTarget, &part, &rect, Transparent(transparent), g_drawSettings.blendImage);
   ReleaseMemImg(&part);
@@ -154,9 +155,8 @@ int DrawGraphPartStretched(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32
 
 int DrawGraphOnQuadFloat(float x1, float y1, float x2, float y2, float x3, float y3, float x4,
                          float y4, int32_t graph, int32_t transparent) {
-  GraphHandleRecord* record = GraphForDraw(graph);
+  GraphHandleRecord* record = WholeGraphForDraw(graph);
   if (!record) return -1;
-  if (!BlendGraphCovers(record->width, record->height)) return -1;
   // The caller names the corners clockwise from the top-left; the renderer
   // takes top-left, top-right, bottom-left, bottom-right.
   const int32_t corners[4][2] = {{PixelOf(x1), PixelOf(y1)},
