@@ -10,20 +10,9 @@ class RealFontTest : public FontTest {
  protected:
   void SetUp() override {
     SetPlatformGlyphSource(nullptr);
-    SetPlatformWindow(&window);
-    SetPlatformPresenter(&presenter);
-    SetPresentPacingForTest(0);
-    EnableLogFile(1);
-    ChangeWindowMode(1);
-    ASSERT_EQ(SetScreenMode(64, 32, 32, 60), 0);
-    ASSERT_EQ(LibraryInit(), 0);
+    StartScreen(64, 32, 32);
   }
-  void TearDown() override {
-    LibraryEnd();
-    SetPlatformPresenter(nullptr);
-    SetPlatformWindow(nullptr);
-    SetPresentPacingForTest(1);
-  }
+  void TearDown() override { StopScreen(); }
   int Advance(int handle, const char* text) {
     return DrawStringThroughFontCache(FontCacheMeasure, 0, 0, false, 1.0, 1.0, text, 0, nullptr,
                                       nullptr, 1, handle, 0, -1, 0, nullptr);
