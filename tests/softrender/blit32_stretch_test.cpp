@@ -202,21 +202,21 @@ TEST_F(Blit32Stretch, PaletteSourcesSkipTheirTransparentIndexAndSubtractAtZero) 
 TEST_F(Blit32Stretch, PaletteCopyHoldsEveryEntry) {
   SetState(BlendSubtract, 255);  // the variant that reads the copy
   Image first(2, 1, MemImgType32, 1), second(2, 1, MemImgType32, 1), d(4, 1);
+  // Index 5 drawn twice as wide over the background.
+  auto drawIndex5 = [&](Image& s) {
+    s.Set8(0, 0, 5);
+    s.Set8(1, 0, 5);
+    d.Fill(kBack);
+    Stretch(d, s, {0, 0, 4, 1});
+    return d.Get(0, 0);
+  };
   for (int i = 0; i < 256; i++) first.Palette()[i] = 0x00FFFFFF;
   first.img.base->paletteCount = 256;
-  first.Set8(0, 0, 5);
-  first.Set8(1, 0, 5);
-  d.Fill(kBack);
-  Stretch(d, first, {0, 0, 4, 1});
-  EXPECT_EQ(d.Get(0, 0), 0u);
+  EXPECT_EQ(drawIndex5(first), 0u);
   // The second image counts only 2 entries but shows index 5.
   second.Palette()[5] = 0x00010203;
   second.img.base->paletteCount = 2;
-  second.Set8(0, 0, 5);
-  second.Set8(1, 0, 5);
-  d.Fill(kBack);
-  Stretch(d, second, {0, 0, 4, 1});
-  EXPECT_EQ(d.Get(0, 0), 0x00EDECEBu);
+  EXPECT_EQ(drawIndex5(second), 0x00EDECEBu);
 }
 
 TEST_F(Blit32Stretch, SameSizeGoesThroughThePlainBlitAndItsRunTable) {
