@@ -1,5 +1,6 @@
-// The tiled draw of the blit benchmarks: the anchors' destination covered
-// with draws of one source, plain or stretched, under one draw state.
+// The blit benchmarks of both depths: their sources, and the tiled draw that
+// covers the anchors' destination with draws of one source, plain or
+// stretched, under one draw state. A program gives its table of cases.
 #pragma once
 #include <benchmark/benchmark.h>
 
