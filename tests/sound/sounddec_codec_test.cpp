@@ -134,7 +134,7 @@ TEST(SoundDecCodec, SuggestsSixteenBitPcmAndRefusesWhatNoCodecTakes) {
   EXPECT_EQ(refused(MsAdpcmFormat(3, 1024, 100)), -1);  // three channels
   EXPECT_EQ(refused(MsAdpcmFormat(1, 256, 500, 0)), -1);
   Bytes shortCoefs = MsAdpcmFormat(1, 256, 500);
-  shortCoefs.resize(shortCoefs.size() - 4);  // the last pair is missing
+  shortCoefs.erase(shortCoefs.end() - 4, shortCoefs.end());  // the last pair is missing
   EXPECT_EQ(refused(shortCoefs), -1);
   EXPECT_EQ(refused(FmtBody(kWaveFormatPcm, 1, 8000, 16000, 2, 16)), -1);
   EXPECT_EQ(refused(FmtBody(kWaveFormatAlaw, 1, 8000, 8000, 2, 8)), -1);  // block align is not channels

@@ -132,7 +132,7 @@ TEST(SoundDecWav, ByteRateIsMadeToAgreeWithTheSamples) {
 
 TEST(SoundDecWav, DataClaimingMoreThanTheFileKeepsWhatIsThere) {
   Bytes file = PcmWav(2, 8000, 16, Ramp(1003 * 4));
-  file.resize(file.size() - 4 * 3 - 1);  // 999 frames and one byte remain
+  file.erase(file.end() - (4 * 3 + 1), file.end());  // 999 frames and one byte remain
   WriteLe32(file.data() + 42, 0x7FFFFFF0);
   Decoded d = DecodeAll(file, 256);
   ASSERT_EQ(d.openResult, 0);
