@@ -170,8 +170,7 @@ int TerminateSoundSystem() {
   if (!g_soundSystem.device) return -1;
   FinishCaptureWavFile();
   DeleteAllSoundHandles();
-  DeleteAllMidiHandles();
-  DeleteTempMidiFile();
+  // Music: DeleteAllMidiHandles(); DeleteTempMidiFile();
   if (g_soundSystem.primaryBuffer) {
     AudioBufferStop(g_soundSystem.primaryBuffer);
     AudioBufferRelease(g_soundSystem.primaryBuffer);

@@ -27,7 +27,5 @@ int TerminateSoundSystem();
 // Device listing callback: logs one device and goes on (returns 1).
 int EnumSoundDeviceCallback(const void* guid, const char* description, const char* module, void* context);
 
-// Steps of the start and end that belong to the sound handles and the music.
+// The end's step that belongs to the sound handles.
 int DeleteAllSoundHandles();
-int DeleteAllMidiHandles();
-void DeleteTempMidiFile();
