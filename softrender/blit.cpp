@@ -120,7 +120,6 @@ bool StartBlitGeometry(BlitGeometry* g, MEMIMG* destination, const IntRect& clip
   return true;
 }
 
-
 void DrawBlitJob(BlitLoopKind kind, const BlitGeometry& g, const BlitChoice& choice,
                  const MEMIMG* source) {
   if (source->base->colorType == MemImgType16) {

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "softrender/memimg.h"  // before blit_loops.h, which uses its run classes
+#include "softrender/memimg.h"
 #include "softrender/blit_loops.h"
 #include "softrender/pixel_ops16.h"
 #include "softrender/pixel_ops32.h"
