@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "core/memory.h"
-#include "graphics/draw_settings.h"
+#include "graphics/screen.h"
 
 namespace {
 
@@ -133,7 +133,7 @@ int CreateMemImg(MEMIMG* image, int32_t width, int32_t height, int32_t pitch,
 int CreateMemImgSimple(MEMIMG* image, int32_t width, int32_t height, int32_t colorType) {
   if (!image) return -1;
   std::memset(image, 0, sizeof(MEMIMG));
-  if (colorType == -1) colorType = GetScreenColorBitDepth() == 16 ? MemImgType16 : MemImgType32;
+  if (colorType == -1) colorType = ScreenMemImgColorType();
   return CreateMemImg(image, width, height, -1, 0, colorType, 0, 0, 0, nullptr);
 }
 
