@@ -79,16 +79,23 @@ int BlitBlendImageFits(const MEMIMG* blendImage, const MEMIMG* source) {
              : 0;
 }
 
+unsigned ChooseBlitModifiers(const MEMIMG* source, int32_t transparentFlag,
+                             const MEMIMG* blendImage) {
+  const MemImgBase* sb = source->base;
+  unsigned mods = 0;
+  if (blendImage) mods |= ModBlendImage;
+  if (DrawBrightnessRgb(g_drawSettings) != kNoBrightness) mods |= ModBrightness;
+  if (sb->paletteFlag == 0 && sb->alphaFlag == 1) mods |= ModAlpha;
+  if (transparentFlag != 0) mods |= ModTransparent;
+  return mods;
+}
+
 BlitChoice ChooseBlitVariant(const MEMIMG* source, int32_t transparentFlag,
                              const MEMIMG* blendImage) {
   const DrawSettings& s = g_drawSettings;
   const MemImgBase* sb = source->base;
   const bool palette = sb->paletteFlag != 0;
-  unsigned mods = 0;
-  if (blendImage) mods |= ModBlendImage;
-  if (DrawBrightnessRgb(s) != kNoBrightness) mods |= ModBrightness;
-  if (!palette && sb->alphaFlag == 1) mods |= ModAlpha;
-  if (transparentFlag != 0) mods |= ModTransparent;
+  const unsigned mods = ChooseBlitModifiers(source, transparentFlag, blendImage);
   BlendOp op = BlendOpForMode(s.blendMode, s.blendParam, palette);
   if (op == BlendOp::Subtract && s.blendParam == 255 &&
       (mods & (ModBlendImage | ModBrightness | ModAlpha)) == 0) {

@@ -37,6 +37,9 @@ struct BlitChoice {
 };
 BlitChoice ChooseBlitVariant(const MEMIMG* source, int32_t transparentFlag,
                              const MEMIMG* blendImage);
+// The modifier set alone; the triangles pick their operation themselves.
+unsigned ChooseBlitModifiers(const MEMIMG* source, int32_t transparentFlag,
+                             const MEMIMG* blendImage);
 
 struct BlitGeometry;
 // Fills what the blits share in either depth: the destination start and

@@ -62,12 +62,7 @@ void DrawTriangleMemImg(MEMIMG* destination, MEMIMG* source, const TriangleVerte
     const TriangleVariantTable* family = TexturedFamily(srcBase);
     // The blend image is read at source positions, so it must cover the source.
     if (!family || (blendImage && !BlitBlendImageFits(blendImage, source))) return;
-    unsigned mods = 0;
-    if (blendImage) mods |= ModBlendImage;
-    if (DrawBrightnessRgb(draw) != kNoBrightness) mods |= ModBrightness;
-    if (srcBase->paletteFlag != 1 && srcBase->alphaFlag == 1) mods |= ModAlpha;
-    if (transparentFlag != 0) mods |= ModTransparent;
-    drawFn = (*family)[opIndex][mods];
+    drawFn = (*family)[opIndex][ChooseBlitModifiers(source, transparentFlag, blendImage)];
   }
   if (!drawFn) return;
 
@@ -77,9 +72,7 @@ void DrawTriangleMemImg(MEMIMG* destination, MEMIMG* source, const TriangleVerte
   s.destPitch = destBase->pitch;
   s.area = BlitClipRect(destination);
   s.param = param;
-  s.paramProduct = MemImgProductTable[param];
-  s.paramLerp = MemImgLerpRow(param);
-  for (int i = 0; i < 3; i++) s.brightProduct[i] = MemImgProductTable[draw.brightness[i]];
+  s.brightnessRgb = DrawBrightnessRgb(draw);
   s.borderTable = MemImgBorderTable;
   if (source) {
     const MemImgBase* srcBase = source->base;

@@ -62,11 +62,9 @@ struct TriangleSetup {
 
   IntRect area;  // draw area: left, top inclusive; right, bottom exclusive
 
-  int32_t param;                    // blend parameter 0..255
-  const int32_t* paramProduct;      // product-table row of the parameter
-  const int32_t* paramLerp;         // centre of its lerp-table row
-  const int32_t* brightProduct[3];  // product-table rows of blue, green, red brightness
-  const uint8_t* borderTable;       // blend-image weights
+  int32_t param;               // blend parameter 0..255
+  uint32_t brightnessRgb;      // the draw brightness, 0x00RRGGBB
+  const uint8_t* borderTable;  // blend-image weights
 
   TriangleSide left, right;
   int32_t startRow;

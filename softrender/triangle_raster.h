@@ -116,17 +116,12 @@ template <class Family>
 typename Family::State MakeTriangleBlendState(const TriangleSetup& s);
 template <>
 inline BlendState32 MakeTriangleBlendState<Pixel32>(const TriangleSetup& s) {
-  return BlendState32{static_cast<uint32_t>(s.param),
-                      s.paramProduct,
-                      {s.brightProduct[0], s.brightProduct[1], s.brightProduct[2]}};
+  return MakeBlendState32(s.param, s.brightnessRgb);
 }
 
 template <>
 inline BlendState16 MakeTriangleBlendState<Pixel16>(const TriangleSetup& s) {
-  return BlendState16{static_cast<uint32_t>(s.param),
-                      s.paramProduct,
-                      s.paramLerp,
-                      {s.brightProduct[0], s.brightProduct[1], s.brightProduct[2]}};
+  return MakeBlendState16(s.param, s.brightnessRgb);
 }
 
 // How a texel is drawn. Copy to subtract follow the blits; the multiply,

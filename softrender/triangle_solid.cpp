@@ -31,7 +31,8 @@ struct Solid16 : SolidOp16<Op> {
 }  // namespace
 
 uint32_t PrepareTriangleSolidColor(const TriangleSetup& s, int32_t colorType, uint32_t color) {
-  const int32_t* const* rows = s.brightProduct;
+  const BlendState32 state = MakeBlendState32(s.param, s.brightnessRgb);
+  const int32_t* const* rows = state.brightRow;  // blue, green, red
   if (colorType == MemImgType32) {
     return (color & 0xFF000000u) | ScaleColor32(color, rows[0], rows[1], rows[2]);
   }
