@@ -6,12 +6,11 @@
 
 namespace {
 
-int ProcessMessages() { return ProcessWindowMessages(); }
 // The main window comes up in front when it is made; nothing to raise here.
 void MainWindowAlreadyInFront() {}
 
 constexpr InputHostServices kCoreServices = {
-    ProcessMessages,     WaitWhileInactive, FatalErrorExit,           GetWindowActiveFlag,
+    ProcessWindowMessages, WaitWhileInactive, FatalErrorExit,           GetWindowActiveFlag,
     GetWindowClosingFlag, GetOsCodeWord,    MainWindowAlreadyInFront,
 };
 

@@ -9,8 +9,6 @@ InputDeviceState g_inputDevices;
 
 namespace {
 
-constexpr int kForegroundExclusive = kInputExclusive | kInputForeground;  // 5
-constexpr int kBackgroundShared = kInputNonExclusive | kInputBackground;  // 0xA
 constexpr uint32_t kKeyboardBufferSize = 100;
 
 void WriteDefaultPadKeys() {

@@ -10,6 +10,11 @@ constexpr int kMaxJoypads = 16;
 constexpr int kPadInputs = 32;
 constexpr int kOsCodeVirtualKeyKeyboard = 264;  // from here on the keyboard is read through virtual keys
 
+// Cooperative levels: joypads take the foreground exclusively while the
+// window is active; the keyboard and mouse are always shared.
+constexpr int kForegroundExclusive = kInputExclusive | kInputForeground;  // 5
+constexpr int kBackgroundShared = kInputNonExclusive | kInputBackground;  // 0xA
+
 struct PadKeyAssignment {
   int32_t keyCodes[2];  // -1: none
   int32_t reserved[2];

@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr int kForegroundExclusive = kInputExclusive | kInputForeground;
 constexpr int32_t kAxisRange = 1000;
 constexpr int32_t kAxisDeadZone = 2500;
 constexpr int32_t kFullPower = 10000;
