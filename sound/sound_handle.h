@@ -105,6 +105,10 @@ int StopSoundHandleBuffers(SoundRecord* record);
 void FreeSoundSlot(int handle);
 // Deletes the handle even when its record waits for sharers. 0 or -1.
 int DeleteSoundRecord(int handle);
+// Play type 0's wait: window messages are processed until the sound has
+// ended or the window is gone; whole sounds sleep 1 ms between passes,
+// stream sounds do not.
+void WaitWhileSoundPlaying(int handle, bool sleep);
 
 // Number of live records, and one past the highest occupied slot.
 int GetSoundHandleCount();

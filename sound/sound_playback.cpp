@@ -89,14 +89,6 @@ int FinishStreamSound(int handle, int added) {
   return handle;
 }
 
-void WaitWhilePlaying(int handle, bool sleep) {
-  int alive = ProcessWindowMessages();
-  while (alive == 0 && CheckSoundHandlePlaying(handle) == 1) {
-    if (sleep) PlatformSleepMs(1);
-    alive = ProcessWindowMessages();
-  }
-}
-
 int64_t TotalSamplesOf(const SoundRecord* record) {
   if (record->kind == kSoundStream) return record->totalSamples;
   if (record->kind == kSoundWhole && record->format.blockAlign) return record->pcmSize / record->format.blockAlign;
@@ -130,6 +122,14 @@ int TurnIntoStreamSound(int handle, SoundRecord* record) {
 }
 
 }  // namespace
+
+void WaitWhileSoundPlaying(int handle, bool sleep) {
+  int alive = ProcessWindowMessages();
+  while (alive == 0 && CheckSoundHandlePlaying(handle) == 1) {
+    if (sleep) PlatformSleepMs(1);
+    alive = ProcessWindowMessages();
+  }
+}
 
 int CreateSoundHandleBuffers(const WaveFormat* format, uint32_t byteSize, int kind, int bufferCount, int handle) {
   SoundRecord* record = GetSoundRecord(handle);
@@ -220,7 +220,7 @@ int PlaySoundHandle(int handle, int playType, int topPositionFlag) {
   SetWaveBufferPosition(buffer, topPositionFlag == 1 ? 0 : resume);
   if (PlayWaveBuffer(buffer, playType == 3 ? 1 : 0) != 0) return -1;
   record->playStartTime = GetMilliCount();
-  if (playType == 0) WaitWhilePlaying(handle, true);
+  if (playType == 0) WaitWhileSoundPlaying(handle, true);
   return 0;
 }
 

@@ -287,10 +287,7 @@ int PlayStreamSound(int handle, int playType, int topPositionFlag) {
   if (GetStreamSoundBuffer(handle, record, &ring, 0) != 0) return -1;
   PlayWaveBuffer(ring, 1);
   record->playStartTime = GetMilliCount();
-  if (playType == 0) {
-    while (ProcessWindowMessages() == 0 && CheckSoundHandlePlaying(handle) == 1) {
-    }
-  }
+  if (playType == 0) WaitWhileSoundPlaying(handle, false);
   return 0;
 }
 
