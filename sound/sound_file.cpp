@@ -38,6 +38,18 @@ int LoadStreamToMemory(const StreamAccess& source, void** dataOut, size_t* sizeO
   return 0;
 }
 
+void WriteWavHeader(uint8_t* out, const WaveFormat& format, uint32_t formatSize, uint32_t dataSize) {
+  uint8_t formatBytes[kWaveFormatBytes];
+  WaveFormatToBytes(format, formatBytes);
+  std::memcpy(out, "RIFF", 4);
+  WriteLe32(out + 4, 20 + formatSize + dataSize);
+  std::memcpy(out + 8, "WAVEfmt ", 8);
+  WriteLe32(out + 16, formatSize);
+  std::memcpy(out + 20, formatBytes, formatSize);
+  std::memcpy(out + 20 + formatSize, "data", 4);
+  WriteLe32(out + 24 + formatSize, dataSize);
+}
+
 int BuildWavImage(void** imageOut, size_t* sizeOut, const WaveFormat* format, uint32_t formatSize, const void* data,
                   size_t dataSize) {
   if (!imageOut || !sizeOut || !format || formatSize < 16 || formatSize > kWaveFormatBytes || (dataSize > 0 && !data))
@@ -46,15 +58,7 @@ int BuildWavImage(void** imageOut, size_t* sizeOut, const WaveFormat* format, ui
   if (total - 8 > UINT32_MAX) return -1;
   auto* image = static_cast<uint8_t*>(VN_ALLOC(static_cast<size_t>(total)));
   if (!image) return -1;
-  uint8_t formatBytes[kWaveFormatBytes];
-  WaveFormatToBytes(*format, formatBytes);
-  std::memcpy(image, "RIFF", 4);
-  WriteLe32(image + 4, static_cast<uint32_t>(total - 8));
-  std::memcpy(image + 8, "WAVEfmt ", 8);
-  WriteLe32(image + 16, formatSize);
-  std::memcpy(image + 20, formatBytes, formatSize);
-  std::memcpy(image + 20 + formatSize, "data", 4);
-  WriteLe32(image + 24 + formatSize, static_cast<uint32_t>(dataSize));
+  WriteWavHeader(image, *format, formatSize, static_cast<uint32_t>(dataSize));
   if (dataSize > 0) std::memcpy(image + 28 + formatSize, data, dataSize);
   *imageOut = image;
   *sizeOut = static_cast<size_t>(total);

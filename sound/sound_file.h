@@ -11,7 +11,11 @@ int LoadFileToMemory(const char* path, void** dataOut, size_t* sizeOut);
 // The stream is left open.
 int LoadStreamToMemory(const StreamAccess& source, void** dataOut, size_t* sizeOut);
 
-// "RIFF" size "WAVE", "fmt " with the first formatSize (16..18) bytes of the
-// format, "data" with the data; a new block of 28 + formatSize + dataSize bytes. 0 or -1.
+// The 28 + formatSize bytes that come before dataSize bytes of data in a
+// RIFF WAVE image: "RIFF" size "WAVE", "fmt " with the first formatSize
+// (16..18) bytes of the format, "data" and its size.
+void WriteWavHeader(uint8_t* out, const WaveFormat& format, uint32_t formatSize, uint32_t dataSize);
+
+// The header followed by the data, in a new block. 0 or -1.
 int BuildWavImage(void** imageOut, size_t* sizeOut, const WaveFormat* format, uint32_t formatSize, const void* data,
                   size_t dataSize);

@@ -1,9 +1,9 @@
 #include "sound/wave_buffer.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "core/memory.h"
+#include "sound/sound_file.h"
 #include "sound/sound_system.h"
 
 namespace {
@@ -188,21 +188,11 @@ int GetWaveBufferPosition(WaveBuffer* buffer, uint32_t* bytes) {
 namespace {
 
 // The capture is always 44,100 Hz stereo 16-bit, four bytes a frame.
+constexpr WaveFormat kCaptureFormat = {kWaveFormatPcm, 2, 44100, 176400, 4, 16, 0};
+static_assert(28 + kWaveFormatBytes == kAudioCaptureHeaderBytes);
+
 void BuildCaptureHeader(uint32_t frames, uint8_t header[kAudioCaptureHeaderBytes]) {
-  std::memcpy(header + 0, "RIFF", 4);
-  WriteLe32(header + 4, 4 * frames + 38);
-  std::memcpy(header + 8, "WAVE", 4);
-  std::memcpy(header + 12, "fmt ", 4);
-  WriteLe32(header + 16, 18);
-  WriteLe16(header + 20, kWaveFormatPcm);
-  WriteLe16(header + 22, 2);
-  WriteLe32(header + 24, 44100);
-  WriteLe32(header + 28, 176400);
-  WriteLe16(header + 32, 4);
-  WriteLe16(header + 34, 16);
-  WriteLe16(header + 36, 0);
-  std::memcpy(header + 38, "data", 4);
-  WriteLe32(header + 42, 4 * frames);
+  WriteWavHeader(header, kCaptureFormat, kWaveFormatBytes, 4 * frames);
 }
 
 }  // namespace
