@@ -64,7 +64,6 @@ int OpenSoundConverter(const StreamAccess& source, SoundConverter* c) {
   *c = SoundConverter{};
   c->source = source;
   c->vorbisFileFlag = g_vorbisFileFlag;
-  c->loopPoint = 0;
   using Opener = int (*)(SoundConverter*);
   static constexpr Opener kDecoders[] = {OpenPcmWavConverter, OpenAcmWavConverter, OpenOggVorbisDecoder,
                                          OpenMp3Converter};
@@ -83,10 +82,6 @@ int OpenSoundConverter(const StreamAccess& source, SoundConverter* c) {
     CloseDecoder(c);
     return -1;
   }
-  c->held = 0;
-  c->readOffset = 0;
-  c->pcmPosition = 0;
-  c->endFlag = 0;
   c->openFlag = 1;
   return 0;
 }
