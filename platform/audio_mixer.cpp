@@ -151,7 +151,7 @@ bool Playable(AudioBuffer* buffer) {
 bool AudioChooseMixFunction(AudioBuffer* buffer) {
   const WaveFormat& f = buffer->format;
   if (f.channels < 1 || f.channels > 8 || f.blockAlign == 0 || f.blockAlign % f.channels != 0) return false;
-  if (f.samplesPerSec < 1 || f.samplesPerSec > 768000) return false;
+  if (f.samplesPerSec < 1 || f.samplesPerSec > kWaveFormatMaxRate) return false;
   unsigned container = f.blockAlign / f.channels;
   if (container < 1 || container > 4 || f.bitsPerSample == 0 || f.bitsPerSample > container * 8) return false;
   int row;
