@@ -63,8 +63,9 @@ int DrawStringThroughFontCache(int32_t mode, int32_t x, int32_t y, bool scale, d
     scale = false;
   }
   const double along = vertical ? scaleY : scaleX;
-  const TextPixelColors colors = PrepareColors(color, edgeColor);
   if (!string || !*string) return 0;
+  // A measure pass writes no pixel, so it needs no colours.
+  const TextPixelColors colors = mode == FontCacheDraw ? PrepareColors(color, edgeColor) : TextPixelColors{};
   const size_t fullLength = std::strlen(string);
   if (length == -1 || static_cast<size_t>(length) > fullLength) {
     length = fullLength > INT32_MAX / 4 ? INT32_MAX / 4 : static_cast<int32_t>(fullLength);
