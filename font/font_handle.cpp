@@ -26,8 +26,8 @@ constexpr char kDefaultFace[] = "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x8
 constexpr int32_t kCharsetCodes[3] = {kCharsetDefault, kCharsetShiftJis, kCharsetHangul};
 
 struct FontTable {
-  HandleTable<FontHandleRecord, kFontTableSize> handles{.type = HandleTypeFont};
-  int32_t nextCheck = 0;
+  // Check numbers run 0..2047 and wrap back to 0.
+  HandleTable<FontHandleRecord, kFontTableSize> handles{.type = HandleTypeFont, .firstCheck = 0, .nextCheck = 0};
   int32_t slotOption = 0;  // text-cache slots for new fonts; 0 automatic, no setter
   int32_t defaultHandle = 0;
   FontDefaults defaults{};
@@ -45,7 +45,6 @@ void DestroyFontRecord(int32_t slot) {
   // A texture cache's graphics belong to the graphics layer; this system
   // never makes them (no hardware device), so there is nothing to delete.
   font->cacheGraph = font->edgeGraph = -1;
-  MemFree(font->baseImage.pixels);
   if (font->lostFlag) *font->lostFlag = 1;
   MemFree(font);
   g_fonts.handles.Remove(g_fonts.handles.HandleAt(slot));
@@ -146,13 +145,10 @@ int CreateFontToHandle(const char* face, int32_t size, int32_t thickness, int32_
 
   auto* font = static_cast<FontHandleRecord*>(VN_ALLOC_ZEROED(sizeof(FontHandleRecord)));
   if (!font) return LogWrite("フォント管理用メモリ領域の確保に失敗しました\n");
-  if (check == -1) {
-    check = g_fonts.nextCheck;
-    g_fonts.nextCheck = (g_fonts.nextCheck + 1) % kFontCheckLimit;
-  }
+  // A given check number (a font made again) leaves the counter alone.
+  if (check == -1) check = g_fonts.handles.TakeCheck();
   font->check = check;
-  g_fonts.handles.nextCheck = static_cast<uint16_t>(check);  // AddAt takes its check number from here
-  const int32_t handle = g_fonts.handles.AddAt(slot, font);
+  const int32_t handle = g_fonts.handles.Store(slot, font, static_cast<uint16_t>(check));
   font->cacheGraph = font->edgeGraph = -1;
 
   if (GetScreenColorBitDepth() == 8) fontType &= ~kFontTypeAntialias;
@@ -301,7 +297,7 @@ int InitFontSystem() {
 
 int InitFontManager() {
   for (int32_t slot = 0; slot < kFontTableSize; slot++) DestroyFontRecord(slot);
-  g_fonts.nextCheck = 0;
+  g_fonts.handles.nextCheck = 0;
   g_fonts.slotOption = 0;
   g_fonts.defaultHandle = 0;
   g_fonts.defaults = FontDefaults{};

@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "font/font_api.h"
-#include "image/graph_image.h"
 
 class PlatformFont;
 
@@ -69,7 +68,6 @@ struct FontHandleRecord {
   int32_t cacheGraph;  // -1: none
   int32_t edgeGraph;   // -1: none
   int32_t rebuildFlag;
-  GraphImage baseImage;
   int32_t textureCache;  // 1: the cache lives in a texture graphic
 };
 
