@@ -116,13 +116,13 @@ class FreeTypeFont : public PlatformFont {
  public:
   FreeTypeFont(FT_Face face, const PlatformFontRequest& request) : face_(face), charset_(request.charset) {
     const int32_t unitsPerEm = face->units_per_EM > 0 ? face->units_per_EM : 1000;
-    int32_t ascentUnits = face->ascender, descentUnits = -face->descender;
+    int32_t ascentUnits = face->ascender, descentUnits = -face->descender, averageUnits = 0;
     if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2))) {
       if (os2->usWinAscent + os2->usWinDescent > 0) {
         ascentUnits = os2->usWinAscent;
         descentUnits = os2->usWinDescent;
       }
-      averageUnits_ = os2->xAvgCharWidth;
+      averageUnits = os2->xAvgCharWidth;
     }
     if (ascentUnits + descentUnits <= 0) {
       ascentUnits = unitsPerEm * 7 / 8;
@@ -132,9 +132,9 @@ class FreeTypeFont : public PlatformFont {
     double ppem = request.height > 0
                       ? static_cast<double>(request.height) * unitsPerEm / (ascentUnits + descentUnits)
                       : -static_cast<double>(request.height);
-    ppem_ = ppem < 1.0 ? 1 : static_cast<int32_t>(std::lround(ppem));
-    FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(ppem_));
-    const double scale = static_cast<double>(ppem_) / unitsPerEm;
+    const int32_t pixelsPerEm = ppem < 1.0 ? 1 : static_cast<int32_t>(std::lround(ppem));
+    FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelsPerEm));
+    const double scale = static_cast<double>(pixelsPerEm) / unitsPerEm;
     metrics_.ascent = static_cast<int32_t>(std::lround(ascentUnits * scale));
     metrics_.descent = static_cast<int32_t>(std::lround(descentUnits * scale));
     if (request.height > 0) metrics_.descent = request.height - metrics_.ascent;
@@ -146,8 +146,8 @@ class FreeTypeFont : public PlatformFont {
     const int32_t extra = bold_ ? 1 : 0;
     metrics_.maxCharWidth =
         static_cast<int32_t>(std::ceil(face->max_advance_width * scale)) + extra;
-    metrics_.aveCharWidth = averageUnits_ > 0
-                                ? static_cast<int32_t>(std::lround(averageUnits_ * scale)) + extra
+    metrics_.aveCharWidth = averageUnits > 0
+                                ? static_cast<int32_t>(std::lround(averageUnits * scale)) + extra
                                 : metrics_.maxCharWidth / 2;
   }
   ~FreeTypeFont() override { FT_Done_Face(face_); }
@@ -195,7 +195,7 @@ class FreeTypeFont : public PlatformFont {
     if (code == renderedCode_ && format == renderedFormat_) return true;
     renderedCode_ = kGlyphError;
     const CodePageTable& table = CodePageTableFor(charset_);
-    const uint32_t unicode = code <= 0xFF ? table[code] : table[((code >> 8) & 0xFF) << 8 | (code & 0xFF)];
+    const uint32_t unicode = table[code & 0xFFFF];
     const FT_UInt index = unicode ? FT_Get_Char_Index(face_, unicode) : 0;
     const bool mono = format == GlyphFormatBitmap;
     const FT_Int32 loadFlags = mono ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL;
@@ -217,8 +217,6 @@ class FreeTypeFont : public PlatformFont {
 
   FT_Face face_;
   int32_t charset_;
-  int32_t ppem_ = 16;
-  int32_t averageUnits_ = 0;
   bool bold_ = false;
   bool oblique_ = false;
   PlatformTextMetrics metrics_{};
