@@ -33,6 +33,12 @@ int32_t g_screenColorBitDepth = 0;
 
 int32_t ClampByte(int32_t v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
+// The empty flag always follows the area.
+void SetDrawArea(DrawSettings& s, const IntRect& area) {
+  s.drawArea = area;
+  s.drawAreaEmpty = area.right > area.left && area.bottom > area.top ? 0 : 1;
+}
+
 }  // namespace
 
 void SetDefaultDrawSettings(int32_t screenWidth, int32_t screenHeight) {
@@ -44,8 +50,7 @@ void SetDefaultDrawSettings(int32_t screenWidth, int32_t screenHeight) {
   s.borderRange = 0;
   s.blendImage = nullptr;
   s.drawScreen = -2;
-  s.drawArea = {0, 0, screenWidth, screenHeight};
-  s.drawAreaEmpty = screenWidth <= 0 || screenHeight <= 0 ? 1 : 0;
+  SetDrawArea(s, {0, 0, screenWidth, screenHeight});
   s.textureFilterMode = 0;
   s.brightness[0] = s.brightness[1] = s.brightness[2] = 255;
   s.brightness[3] = 0;
@@ -126,8 +131,7 @@ int SelectDrawScreen(int32_t screen) {
   s.drawScreen = screen;
   s.drawTarget = target;
   // The draw area follows the new target: all of it.
-  s.drawArea = target ? IntRect{0, 0, target->width, target->height} : IntRect{0, 0, 0, 0};
-  s.drawAreaEmpty = target && target->width > 0 && target->height > 0 ? 0 : 1;
+  SetDrawArea(s, target ? IntRect{0, 0, target->width, target->height} : IntRect{0, 0, 0, 0});
   return 0;
 }
 
@@ -137,8 +141,7 @@ int SetDrawClipArea(int32_t left, int32_t top, int32_t right, int32_t bottom) {
   IntRect area{left, top, right, bottom};
   const IntRect whole{0, 0, s.drawTarget->width, s.drawTarget->height};
   ClipRectToRect(&area, &whole);
-  s.drawArea = area;
-  s.drawAreaEmpty = area.right > area.left && area.bottom > area.top ? 0 : 1;
+  SetDrawArea(s, area);
   return 0;
 }
 
