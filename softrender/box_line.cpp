@@ -67,7 +67,7 @@ void StepLine(const SolidJob& job) {
 }
 
 using SolidFn = void (*)(const SolidJob&);
-using SolidTable = std::array<SolidFn, kSolidOpCount>;
+using SolidTable = std::array<SolidFn, kGeneralBlendOpCount>;
 
 template <class Op>
 struct FillLoop {
@@ -85,7 +85,7 @@ constexpr SolidTable MakeSolidTable(std::index_sequence<I...>) {
 }
 template <template <class> class Loop, template <BlendOp> class Op>
 constexpr SolidTable MakeSolidTable() {
-  return MakeSolidTable<Loop, Op>(std::make_index_sequence<kSolidOpCount>());
+  return MakeSolidTable<Loop, Op>(std::make_index_sequence<kGeneralBlendOpCount>());
 }
 
 constexpr SolidTable kFill32 = MakeSolidTable<FillLoop, SolidOp32>();

@@ -23,6 +23,10 @@ enum class BlendOp : uint8_t {
   Nothing,         // the mode or its parameter draws nothing
 };
 constexpr int kBlendOpCount = static_cast<int>(BlendOp::Nothing);
+// Copy to MultiplyAlpha: what solid colours, triangles and the rotated blit
+// draw with. The full-strength subtracts belong to the blits alone (the
+// general subtract at 255 gives their pixels).
+constexpr int kGeneralBlendOpCount = static_cast<int>(BlendOp::MultiplyAlpha) + 1;
 
 // The parameter is a weight of every operation but the copy and the multiply.
 constexpr bool BlendOpUsesParam(BlendOp op) {

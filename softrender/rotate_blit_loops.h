@@ -116,14 +116,11 @@ void RotateBlitLoop(const RotateJob<Family>& job) {
   }
 }
 
-// The operations the rotated blit draws with; the blits' full-strength
-// subtracts have no rotated form (the general subtract gives their pixels).
-constexpr int kRotateOpCount = static_cast<int>(BlendOp::MultiplyAlpha) + 1;
-
 template <class Family>
 using RotateLoopFn = void (*)(const RotateJob<Family>&);
 template <class Family>
-using RotateVariantTable = std::array<RotateLoopFn<Family>, kRotateOpCount * kBlendModifierCount>;
+using RotateVariantTable =
+    std::array<RotateLoopFn<Family>, kGeneralBlendOpCount * kBlendModifierCount>;
 
 template <class Family, class Source, size_t I>
 constexpr RotateLoopFn<Family> RotateVariantEntry() {
@@ -141,5 +138,5 @@ template <class Family, class Source>
 constexpr RotateVariantTable<Family> MakeRotateVariantTable() {
   return []<size_t... I>(std::index_sequence<I...>) {
     return RotateVariantTable<Family>{RotateVariantEntry<Family, Source, I>()...};
-  }(std::make_index_sequence<kRotateOpCount * kBlendModifierCount>{});
+  }(std::make_index_sequence<kGeneralBlendOpCount * kBlendModifierCount>{});
 }

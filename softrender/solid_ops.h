@@ -101,6 +101,3 @@ template <BlendOp Op>
 using SolidOp32 = SolidOp<Pixel32, Op>;
 template <BlendOp Op>
 using SolidOp16 = SolidOp<Pixel16, Op>;
-
-// The operations a solid colour draws with, Copy to MultiplyAlpha, in order.
-constexpr int kSolidOpCount = static_cast<int>(BlendOp::MultiplyAlpha) + 1;

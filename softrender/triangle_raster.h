@@ -179,14 +179,10 @@ struct TexturedKernel {
   }
 };
 
-// Operations a triangle draws with (Copy to MultiplyAlpha); the blits'
-// full-strength subtracts have no triangle form.
-constexpr int kTriangleOpCount = static_cast<int>(BlendOp::SubtractFull);
-
 using TriangleModifierRow = std::array<TriangleFn, kBlendModifierCount>;
 // Entry [op][modifiers]; a null entry draws nothing.
-using TriangleVariantTable = std::array<TriangleModifierRow, kTriangleOpCount>;
-using TriangleSolidTable = std::array<TriangleFn, kTriangleOpCount>;
+using TriangleVariantTable = std::array<TriangleModifierRow, kGeneralBlendOpCount>;
+using TriangleSolidTable = std::array<TriangleFn, kGeneralBlendOpCount>;
 
 template <class Family, class Source, BlendOp Op, unsigned Mods>
 constexpr TriangleFn TexturedEntry() {
@@ -209,19 +205,15 @@ constexpr TriangleVariantTable MakeTexturedTriangleTable() {
   return []<std::size_t... Ops>(std::index_sequence<Ops...>) {
     return TriangleVariantTable{MakeTexturedRow<Family, Source, static_cast<BlendOp>(Ops)>(
         std::make_index_sequence<kBlendModifierCount>())...};
-  }(std::make_index_sequence<kTriangleOpCount>());
+  }(std::make_index_sequence<kGeneralBlendOpCount>());
 }
 
 // Solid kernels are Kernel<Op>.
 template <template <BlendOp> class Kernel>
 constexpr TriangleSolidTable MakeSolidTriangleTable() {
-  return {&DrawSolidTriangle<Kernel<BlendOp::Copy>>,
-          &DrawSolidTriangle<Kernel<BlendOp::Alpha>>,
-          &DrawSolidTriangle<Kernel<BlendOp::Add>>,
-          &DrawSolidTriangle<Kernel<BlendOp::Subtract>>,
-          &DrawSolidTriangle<Kernel<BlendOp::Multiply>>,
-          &DrawSolidTriangle<Kernel<BlendOp::InvertedSource>>,
-          &DrawSolidTriangle<Kernel<BlendOp::MultiplyAlpha>>};
+  return []<std::size_t... Ops>(std::index_sequence<Ops...>) {
+    return TriangleSolidTable{&DrawSolidTriangle<Kernel<static_cast<BlendOp>(Ops)>>...};
+  }(std::make_index_sequence<kGeneralBlendOpCount>());
 }
 
 // The solid colour in the destination's format (type 0 or 1) after the
