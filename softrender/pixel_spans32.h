@@ -128,99 +128,99 @@ inline int BlendSpanKernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow, 
     }
   }
   for (int y = 0; y < rows; y++, dRow += dPitch, sRow += sPitch) {
-  auto* d = reinterpret_cast<uint32_t*>(dRow);
-  const uint8_t* s = sRow;
-  for (int i = 0; i < end; i += kStep) {
-    const R S = V::template LoadSource<Gather>(s, columns, i), D = V::Load(d + i);
-    R skip = zero, whole = zero;
-    if constexpr (kAlpha && kTransparent) {
-      const R a32 = V::template Srli32<24>(S);
-      skip = V::CmpEq32(a32, zero);
-      whole = V::CmpEq32(a32, V::Set32(255));
-      // Sprites are mostly wholly clear or wholly opaque.
-      if (V::AllSet(skip)) continue;
-      if constexpr (Op == BlendOp::Copy && !kBright) {
-        if (V::AllSet(whole)) {
-          V::Store(d + i, S);
-          continue;
+    auto* d = reinterpret_cast<uint32_t*>(dRow);
+    const uint8_t* s = sRow;
+    for (int i = 0; i < end; i += kStep) {
+      const R S = V::template LoadSource<Gather>(s, columns, i), D = V::Load(d + i);
+      R skip = zero, whole = zero;
+      if constexpr (kAlpha && kTransparent) {
+        const R a32 = V::template Srli32<24>(S);
+        skip = V::CmpEq32(a32, zero);
+        whole = V::CmpEq32(a32, V::Set32(255));
+        // Sprites are mostly wholly clear or wholly opaque.
+        if (V::AllSet(skip)) continue;
+        if constexpr (Op == BlendOp::Copy && !kBright) {
+          if (V::AllSet(whole)) {
+            V::Store(d + i, S);
+            continue;
+          }
         }
+      } else if constexpr (kTransparent) {
+        skip = V::CmpEq32(S, key);
       }
-    } else if constexpr (kTransparent) {
-      skip = V::CmpEq32(S, key);
-    }
-    R out;
-    if constexpr (Op == BlendOp::Copy && !kAlpha && !kBright) {
-      out = S;
-    } else if constexpr (Op == BlendOp::SubtractFull) {
-      out = O::PackedSubtract(S, D);
-    } else if constexpr (Op == BlendOp::SubtractExact) {
-      out = V::SubsU8(D, S);
-    } else {
-      R sLo = V::UnpackLo8(S, zero), sHi = V::UnpackHi8(S, zero);
-      const R dLo = V::UnpackLo8(D, zero), dHi = V::UnpackHi8(D, zero);
-      R fLo = param, fHi = param;
-      if constexpr (kAlpha) {
-        fLo = O::SpreadAlpha(sLo);
-        fHi = O::SpreadAlpha(sHi);
-        if constexpr (kTransparent) {
-          // Alpha 255 weighs 256: the move without the alpha factor.
-          fLo = V::Sub16(fLo, V::CmpEq16(fLo, V::Set16(255)));
-          fHi = V::Sub16(fHi, V::CmpEq16(fHi, V::Set16(255)));
-        }
-        if constexpr (kParam) {
-          fLo = V::Mullo16(fLo, param);
-          fHi = V::Mullo16(fHi, param);
-        }
-      }
-      if constexpr (Op == BlendOp::InvertedSource) {
-        sLo = V::Xor(sLo, V::Set16(0xFF));
-        sHi = V::Xor(sHi, V::Set16(0xFF));
-      }
-      if constexpr (kBright) {
-        sLo = O::Div255(V::Mullo16(sLo, bright));
-        sHi = O::Div255(V::Mullo16(sHi, bright));
-      }
-      R rLo, rHi;
-      if constexpr (Op == BlendOp::Copy && !kAlpha) {
-        rLo = sLo;
-        rHi = sHi;
-      } else if constexpr (Op == BlendOp::Add || Op == BlendOp::Subtract) {
-        rLo = O::Div255(V::Mullo16(sLo, param));
-        rHi = O::Div255(V::Mullo16(sHi, param));
-      } else if constexpr (Op == BlendOp::Multiply) {
-        rLo = V::template Srli16<8>(V::Mullo16(sLo, dLo));
-        rHi = V::template Srli16<8>(V::Mullo16(sHi, dHi));
+      R out;
+      if constexpr (Op == BlendOp::Copy && !kAlpha && !kBright) {
+        out = S;
+      } else if constexpr (Op == BlendOp::SubtractFull) {
+        out = O::PackedSubtract(S, D);
+      } else if constexpr (Op == BlendOp::SubtractExact) {
+        out = V::SubsU8(D, S);
       } else {
-        if constexpr (Op == BlendOp::MultiplyAlpha) {
-          sLo = V::template Srli16<8>(V::Mullo16(sLo, dLo));
-          sHi = V::template Srli16<8>(V::Mullo16(sHi, dHi));
+        R sLo = V::UnpackLo8(S, zero), sHi = V::UnpackHi8(S, zero);
+        const R dLo = V::UnpackLo8(D, zero), dHi = V::UnpackHi8(D, zero);
+        R fLo = param, fHi = param;
+        if constexpr (kAlpha) {
+          fLo = O::SpreadAlpha(sLo);
+          fHi = O::SpreadAlpha(sHi);
+          if constexpr (kTransparent) {
+            // Alpha 255 weighs 256: the move without the alpha factor.
+            fLo = V::Sub16(fLo, V::CmpEq16(fLo, V::Set16(255)));
+            fHi = V::Sub16(fHi, V::CmpEq16(fHi, V::Set16(255)));
+          }
+          if constexpr (kParam) {
+            fLo = V::Mullo16(fLo, param);
+            fHi = V::Mullo16(fHi, param);
+          }
         }
-        if constexpr (kAlpha && kParam) {
-          rLo = O::Move16(dLo, sLo, fLo);
-          rHi = O::Move16(dHi, sHi, fHi);
+        if constexpr (Op == BlendOp::InvertedSource) {
+          sLo = V::Xor(sLo, V::Set16(0xFF));
+          sHi = V::Xor(sHi, V::Set16(0xFF));
+        }
+        if constexpr (kBright) {
+          sLo = O::Div255(V::Mullo16(sLo, bright));
+          sHi = O::Div255(V::Mullo16(sHi, bright));
+        }
+        R rLo, rHi;
+        if constexpr (Op == BlendOp::Copy && !kAlpha) {
+          rLo = sLo;
+          rHi = sHi;
+        } else if constexpr (Op == BlendOp::Add || Op == BlendOp::Subtract) {
+          rLo = O::Div255(V::Mullo16(sLo, param));
+          rHi = O::Div255(V::Mullo16(sHi, param));
+        } else if constexpr (Op == BlendOp::Multiply) {
+          rLo = V::template Srli16<8>(V::Mullo16(sLo, dLo));
+          rHi = V::template Srli16<8>(V::Mullo16(sHi, dHi));
         } else {
-          rLo = O::Move8(dLo, sLo, fLo);
-          rHi = O::Move8(dHi, sHi, fHi);
+          if constexpr (Op == BlendOp::MultiplyAlpha) {
+            sLo = V::template Srli16<8>(V::Mullo16(sLo, dLo));
+            sHi = V::template Srli16<8>(V::Mullo16(sHi, dHi));
+          }
+          if constexpr (kAlpha && kParam) {
+            rLo = O::Move16(dLo, sLo, fLo);
+            rHi = O::Move16(dHi, sHi, fHi);
+          } else {
+            rLo = O::Move8(dLo, sLo, fLo);
+            rHi = O::Move8(dHi, sHi, fHi);
+          }
+        }
+        out = V::PackUs16(rLo, rHi);
+        if constexpr (Op == BlendOp::Add) {
+          out = O::PackedAdd(out, D);
+        } else if constexpr (Op == BlendOp::Subtract) {
+          out = O::PackedSubtract(out, D);
+        } else {
+          // Weighted and modulated results keep the destination's top byte; a
+          // whole copy (alpha 255 under the flag, no brightness) takes the source's.
+          R top = D;
+          if constexpr (Op == BlendOp::Copy && kAlpha && kTransparent && !kBright) {
+            top = O::Select(whole, S, D);
+          }
+          out = V::Or(V::AndNot(topByte, out), V::And(topByte, top));
         }
       }
-      out = V::PackUs16(rLo, rHi);
-      if constexpr (Op == BlendOp::Add) {
-        out = O::PackedAdd(out, D);
-      } else if constexpr (Op == BlendOp::Subtract) {
-        out = O::PackedSubtract(out, D);
-      } else {
-        // Weighted and modulated results keep the destination's top byte; a
-        // whole copy (alpha 255 under the flag, no brightness) takes the source's.
-        R top = D;
-        if constexpr (Op == BlendOp::Copy && kAlpha && kTransparent && !kBright) {
-          top = O::Select(whole, S, D);
-        }
-        out = V::Or(V::AndNot(topByte, out), V::And(topByte, top));
-      }
+      if constexpr (kAlpha || kTransparent) out = O::Select(skip, D, out);
+      V::Store(d + i, out);
     }
-    if constexpr (kAlpha || kTransparent) out = O::Select(skip, D, out);
-    V::Store(d + i, out);
-  }
   }
   return end;
 }
