@@ -15,12 +15,8 @@ void StrAppend(char* destination, const char* source) { std::strcat(destination,
 int StrDiffers(const char* a, const char* b) { return std::strcmp(a, b) == 0 ? 0 : 1; }
 
 const char* StrFindByte(const char* text, uint8_t byte) {
-  for (const char* p = text; *p; p++) {
+  for (const char* p = text; *p; p += SjisCharLength(p)) {
     if (static_cast<uint8_t>(*p) == byte) return p;
-    if (IsMultiByteLeadByte(static_cast<uint8_t>(*p))) {
-      if (!p[1]) break;
-      p++;
-    }
   }
   return nullptr;
 }
@@ -28,7 +24,7 @@ const char* StrFindByte(const char* text, uint8_t byte) {
 int StrCopyWholeChars(char* destination, const char* source, int capacity) {
   int n = 0;
   while (source[n]) {
-    int step = IsMultiByteLeadByte(static_cast<uint8_t>(source[n])) && source[n + 1] ? 2 : 1;
+    int step = SjisCharLength(source + n);
     if (n + step > capacity - 1) break;
     n += step;
   }

@@ -15,6 +15,11 @@ constexpr bool IsMultiByteLeadByte(uint8_t c) {
 constexpr int IsMultiByteLeadByte(const unsigned char* p, int charsetIndex) {
   return charsetIndex == 2 ? (*p & 0x80) != 0 : IsMultiByteLeadByte(*p);
 }
+// Bytes of the Shift-JIS character at text: 2 for a lead byte followed by a
+// non-zero byte, else 1 (a lead byte before the terminator stands alone).
+constexpr int SjisCharLength(const char* text) {
+  return IsMultiByteLeadByte(static_cast<uint8_t>(text[0])) && text[1] ? 2 : 1;
+}
 
 void StrCopy(char* destination, const char* source);
 void StrAppend(char* destination, const char* source);

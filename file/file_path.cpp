@@ -52,10 +52,6 @@ bool FindEntryIgnoringCase(const char* directory, const char* name, char* found,
 
 }  // namespace
 
-int SjisCharLength(const char* text) {
-  return IsMultiByteLeadByte(static_cast<uint8_t>(text[0])) && text[1] ? 2 : 1;
-}
-
 size_t FindLastPathComponent(const char* path) {
   size_t start = 0;
   for (size_t i = 0; path[i];) {

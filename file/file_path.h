@@ -4,10 +4,6 @@
 #pragma once
 #include <cstddef>
 
-// Number of bytes of the character starting at text (1, or 2 for a lead byte
-// followed by a non-zero byte).
-int SjisCharLength(const char* text);
-
 // Offset of the first byte after the last separator of the path (0 when it has none).
 size_t FindLastPathComponent(const char* path);
 
