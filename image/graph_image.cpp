@@ -5,15 +5,10 @@
 #include "core/helpers.h"
 #include "core/memory.h"
 
-namespace {
-
-// Rows of 4-byte pixels; larger pictures are refused rather than risked.
-constexpr int32_t kMaxImageSide = 16384;
-
-}  // namespace
-
 int CreateGraphImage(int32_t width, int32_t height, GraphImage* image) {
-  if (!image || width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide) return -1;
+  if (!image || width <= 0 || height <= 0 || width > kMaxLoadedImageSide || height > kMaxLoadedImageSide) {
+    return -1;
+  }
   std::memset(image, 0, sizeof(*image));
   SetupColorFormat(&image->format, 32, 0xFF0000, 0xFF00, 0xFF, 0);
   image->width = width;

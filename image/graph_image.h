@@ -14,6 +14,9 @@ struct GraphImage {
   int32_t mipMapCount;
 };
 
+// Pictures are refused above this many pixels a side.
+constexpr int32_t kMaxLoadedImageSide = 16384;
+
 // X8R8G8B8 image of the size; the pixels are not cleared. 0, or -1.
 int CreateGraphImage(int32_t width, int32_t height, GraphImage* image);
 // Frees the pixels and clears the record.

@@ -15,8 +15,7 @@ struct ImageLoader {
   int (*load)(const StreamAccess& stream, GraphImage* image);
 };
 
-// Pictures are refused above this many pixels a side, or above this many bytes.
-constexpr int32_t kMaxLoadedImageSide = 16384;
+// Pictures are also refused above this many bytes.
 constexpr uint64_t kMaxLoadedImageBytes = 256ull << 20;
 
 // The loader table, last entry's name null.
