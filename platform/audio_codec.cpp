@@ -70,17 +70,7 @@ int ParseCodecFormat(const uint8_t* source, uint32_t sourceSize, CodecFormat* ou
   }
 }
 
-WaveFormat PcmFormatFor(const CodecFormat& c) {
-  WaveFormat f{};
-  f.formatTag = kWaveFormatPcm;
-  f.channels = static_cast<uint16_t>(c.channels);
-  f.samplesPerSec = c.rate;
-  f.blockAlign = static_cast<uint16_t>(2 * c.channels);
-  f.avgBytesPerSec = c.rate * f.blockAlign;
-  f.bitsPerSample = 16;
-  f.extraSize = 0;
-  return f;
-}
+WaveFormat PcmFormatFor(const CodecFormat& c) { return PcmWaveFormat(static_cast<uint16_t>(c.channels), c.rate, 16); }
 
 bool IsMpeg(uint16_t tag) { return tag == kWaveFormatMpeg || tag == kWaveFormatMpegLayer3; }
 bool IsLaw(uint16_t tag) { return tag == kWaveFormatAlaw || tag == kWaveFormatMulaw; }

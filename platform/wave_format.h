@@ -59,6 +59,12 @@ inline WaveFormat WaveFormatFromBytes(const uint8_t* bytes, size_t size) {
   return f;
 }
 
+// Plain PCM: the block and byte rate follow from the channels and bits.
+constexpr WaveFormat PcmWaveFormat(uint16_t channels, uint32_t samplesPerSec, uint16_t bitsPerSample) {
+  const auto blockAlign = static_cast<uint16_t>(channels * bitsPerSample / 8);
+  return {kWaveFormatPcm, channels, samplesPerSec, samplesPerSec * blockAlign, blockAlign, bitsPerSample, 0};
+}
+
 // Byte-for-byte equality of the 18-byte forms.
 inline bool WaveFormatEquals(const WaveFormat& a, const WaveFormat& b) {
   return a.formatTag == b.formatTag && a.channels == b.channels && a.samplesPerSec == b.samplesPerSec &&

@@ -69,14 +69,8 @@ int OpenOggVorbisDecoder(SoundConverter* c) {
   c->ogg.state = state;
   c->ogg.bytesPerSample = kOggBytesPerSample;
   c->ogg.seekFailed = 0;
-  WaveFormat& f = c->format;
-  f.formatTag = kWaveFormatPcm;
-  f.channels = static_cast<uint16_t>(info->channels);
-  f.samplesPerSec = static_cast<uint32_t>(info->rate);
-  f.blockAlign = static_cast<uint16_t>(info->channels * kOggBytesPerSample);
-  f.avgBytesPerSec = f.blockAlign * f.samplesPerSec;
-  f.bitsPerSample = 16;
-  f.extraSize = 0;
+  c->format = PcmWaveFormat(static_cast<uint16_t>(info->channels), static_cast<uint32_t>(info->rate),
+                            8 * kOggBytesPerSample);
   c->outputSize = kOggOutputBytes;
   c->dataSize = static_cast<uint64_t>(GetOggTotalBytes(c));
   c->kind = kSoundConverterOggVorbis;

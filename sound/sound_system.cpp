@@ -41,13 +41,10 @@ void SetPrimaryFormat() {
   AudioDeviceCaps caps{};
   bool ok = AudioDeviceGetCaps(g_soundSystem.device, &caps) == 0;
   if (ok) {
-    WaveFormat format{};
-    format.formatTag = kWaveFormatPcm;
-    format.channels = (caps.flags & kAudioCapsPrimaryStereo) ? 2 : 1;
-    format.bitsPerSample = (caps.flags & kAudioCapsPrimary16Bit) ? 16 : 8;
-    format.samplesPerSec = caps.maxSecondarySampleRate < 44100 ? caps.maxSecondarySampleRate : 44100;
-    format.blockAlign = static_cast<uint16_t>(format.channels * format.bitsPerSample / 8);
-    format.avgBytesPerSec = format.blockAlign * format.samplesPerSec;
+    const WaveFormat format =
+        PcmWaveFormat((caps.flags & kAudioCapsPrimaryStereo) ? 2 : 1,
+                      caps.maxSecondarySampleRate < 44100 ? caps.maxSecondarySampleRate : 44100,
+                      (caps.flags & kAudioCapsPrimary16Bit) ? 16 : 8);
     ok = AudioBufferSetFormat(g_soundSystem.primaryBuffer, &format) == 0;
   }
   if (!ok) LogWrite("DirectSoundのプライマリサウンドバッファのフォーマット設定に失敗しました\n");
