@@ -199,6 +199,11 @@ int EndInputSystem() {
   return 0;
 }
 
+bool ReadDeviceStateReacquiring(InputDevice* device, void* state, uint32_t size) {
+  if (device->GetDeviceState(state, size) >= 0) return true;
+  return device->Acquire() >= 0 && device->GetDeviceState(state, size) >= 0;
+}
+
 int AcquireInputDevices() {
   InputDeviceState& s = g_inputDevices;
   if (!HasDirectInput()) return 0;

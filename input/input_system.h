@@ -77,6 +77,10 @@ int AcquireInputDevices();
 int UpdateKeyboardState();
 int IsKeyDownByCode(int keyCode);
 
+// Reads a device's state, acquiring it once more when the read is refused
+// (a device lost to another program); false when it still cannot be read.
+bool ReadDeviceStateReacquiring(InputDevice* device, void* state, uint32_t size);
+
 int InitJoypads();
 int AddJoypadDevice(const InputDeviceInstance* instance, void* context);
 int ReleaseJoypads();

@@ -224,9 +224,7 @@ int ReadJoypadState(int padNumber) {
   JoypadRecord& pad = s.pads[index];
   if (!pad.device) return -1;
   JoystickState state;
-  if (pad.device->GetDeviceState(&state, sizeof(state)) < 0) {
-    if (pad.device->Acquire() < 0 || pad.device->GetDeviceState(&state, sizeof(state)) < 0) return -1;
-  }
+  if (!ReadDeviceStateReacquiring(pad.device, &state, sizeof(state))) return -1;
   pad.joystickState = state;
   return 0;
 }

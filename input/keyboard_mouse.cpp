@@ -44,9 +44,7 @@ int ReadKeyboardDevice(InputBackend& backend, uint32_t now) {
   if (g_inputHost.processWindowMessages() != 0) return 0;
   if (!HasDirectInput() || !s.keyboardDevice) return 0;  // the messages may have ended input
   uint8_t keys[kKeyboardStateSize];
-  if (s.keyboardDevice->GetDeviceState(keys, sizeof(keys)) < 0) {
-    if (s.keyboardDevice->Acquire() < 0 || s.keyboardDevice->GetDeviceState(keys, sizeof(keys)) < 0) return 0;
-  }
+  if (!ReadDeviceStateReacquiring(s.keyboardDevice, keys, sizeof(keys))) return 0;
   std::memcpy(s.keyState, keys, sizeof(keys));
   s.lastKeyboardRead = now;
   if (s.keyboardEvent && s.keyboardEvent->IsSignalled()) s.keyboardEvent->Reset();
@@ -114,9 +112,7 @@ int GetMouseButtonState() {
            ((virtualKeys[kVirtualMiddleButton] & kDownBit) ? 4 : 0);
   }
   MouseState mouse;
-  if (s.mouseDevice->GetDeviceState(&mouse, sizeof(mouse)) < 0) {
-    if (s.mouseDevice->Acquire() < 0 || s.mouseDevice->GetDeviceState(&mouse, sizeof(mouse)) < 0) return 0;
-  }
+  if (!ReadDeviceStateReacquiring(s.mouseDevice, &mouse, sizeof(mouse))) return 0;
   int buttons = 0;
   for (int i = 0; i < 8; i++)
     if (mouse.buttons[i] & kDownBit) buttons |= 1 << i;
