@@ -42,10 +42,10 @@ class Converter {
         // The character's lead byte and the continuation bytes that follow it.
         size_t length = Utf8Length(static_cast<unsigned char>(*src));
         while (skip < length && skip < srcLeft && (static_cast<unsigned char>(src[skip]) & 0xC0) == 0x80) skip++;
-      }
-      if (!inputIsUtf8 && srcLeft >= 2 && IsMultiByteLeadByte(static_cast<uint8_t>(src[0])) &&
-          IsCp932Trail(static_cast<uint8_t>(src[1])))
+      } else if (srcLeft >= 2 && IsMultiByteLeadByte(static_cast<uint8_t>(src[0])) &&
+                 IsCp932Trail(static_cast<uint8_t>(src[1]))) {
         skip = 2;
+      }
       if (skip > srcLeft) skip = srcLeft;
       src += skip;
       srcLeft -= skip;
