@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 #include "core/core_api.h"
 #include "core/types.h"
@@ -46,6 +47,15 @@ int32_t FloatToIntTrunc(float value);
 int32_t DoubleToIntTrunc(double value);
 float SqrtFloat(float value);
 void SinCosF(float angle, float* sine, float* cosine);
+
+// The value clamped into T's range, for narrowing sums done in 64 bits.
+template <typename T>
+constexpr T SaturateCast(int64_t value) {
+  if (value < std::numeric_limits<T>::min()) return std::numeric_limits<T>::min();
+  if (value > std::numeric_limits<T>::max()) return std::numeric_limits<T>::max();
+  return static_cast<T>(value);
+}
+constexpr int32_t ClampByte(int32_t value) { return value < 0 ? 0 : (value > 255 ? 255 : value); }
 
 // Makes rect non-inverted, then clamps each edge into clip; always 0.
 int ClipRectToRect(IntRect* rect, const IntRect* clip);

@@ -18,10 +18,6 @@
 
 namespace {
 
-int32_t ClampToInt32(int64_t v) {
-  return static_cast<int32_t>(v < INT32_MIN ? INT32_MIN : (v > INT32_MAX ? INT32_MAX : v));
-}
-
 // A screen colour under the draw brightness, as a raw pixel value of the screen.
 uint32_t BrightenedPixel(int32_t color) {
   const uint32_t brightness = DrawBrightnessRgb(g_drawSettings);
@@ -103,13 +99,13 @@ int DrawStringThroughFontCache(int32_t mode, int32_t x, int32_t y, bool scale, d
       if (!vertical) {
         const int64_t left = int64_t{x} + penX + slot->originX;
         const int64_t top = int64_t{y} + slot->topOffset;
-        box = {ClampToInt32(left), ClampToInt32(top), ClampToInt32(left + slot->width),
-               ClampToInt32(top + slot->height)};
+        box = {SaturateCast<int32_t>(left), SaturateCast<int32_t>(top), SaturateCast<int32_t>(left + slot->width),
+               SaturateCast<int32_t>(top + slot->height)};
       } else {
         const int64_t right = int64_t{x} + edgeSpan - slot->topOffset;
         const int64_t top = int64_t{y} + penX + slot->originX;
-        box = {ClampToInt32(right - slot->height), ClampToInt32(top), ClampToInt32(right),
-               ClampToInt32(top + slot->width)};
+        box = {SaturateCast<int32_t>(right - slot->height), SaturateCast<int32_t>(top), SaturateCast<int32_t>(right),
+               SaturateCast<int32_t>(top + slot->width)};
       }
       WriteCachedGlyph(target, *font, slot->position, box, *clip, vertical, colors, keepBackground);
     }
@@ -170,7 +166,7 @@ int DrawStringViaSoftwareCache(const char* string, int32_t color, int32_t handle
                              handle, edgeColor, -1, vertical, nullptr);
 
   SetDrawBrightnessPacked(kNoBrightness);
-  IntRect shown{x, y, ClampToInt32(int64_t{x} + size[0]), ClampToInt32(int64_t{y} + size[1])};
+  IntRect shown{x, y, SaturateCast<int32_t>(int64_t{x} + size[0]), SaturateCast<int32_t>(int64_t{y} + size[1])};
   ClipRectToRect(&shown, &savedArea);
   s.drawArea = shown;
   BlitMemImg(target, work, x, y, 1, s.blendImage);
@@ -193,9 +189,9 @@ int DrawStringWithFontHandle(int32_t x, int32_t y, const char* string, int32_t c
   const bool bounded = s.maskedDrawing || s.drawScreen == -4;
   IntRect rect{};
   if (bounded) {
-    const int32_t extent = ClampToInt32(int64_t{font->size} + 3);
-    rect = vertical ? IntRect{x, y, ClampToInt32(int64_t{x} + extent), s.drawArea.bottom}
-                    : IntRect{x, y, s.drawArea.right, ClampToInt32(int64_t{y} + extent)};
+    const int32_t extent = SaturateCast<int32_t>(int64_t{font->size} + 3);
+    rect = vertical ? IntRect{x, y, SaturateCast<int32_t>(int64_t{x} + extent), s.drawArea.bottom}
+                    : IntRect{x, y, s.drawArea.right, SaturateCast<int32_t>(int64_t{y} + extent)};
     if (x >= s.drawArea.right) return 0;
   }
   if (s.maskedDrawing) BeginMaskedDraw(&rect);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/core_api.h"
+#include "core/helpers.h"
 #include "core/memory.h"
 #include "graphics/draw_settings.h"
 #include "platform/glyph.h"
@@ -115,7 +116,6 @@ void WriteSoftwareGlyph(const FontHandleRecord& font, uint8_t* cell, const Glyph
   }
 }
 
-int16_t ClampToInt16(int64_t v) { return static_cast<int16_t>(v < INT16_MIN ? INT16_MIN : (v > INT16_MAX ? INT16_MAX : v)); }
 
 // Renders one character into slot s, which the caller has already claimed.
 void RenderGlyphIntoSlot(FontHandleRecord& font, FontCacheSlot& s, uint16_t code,
@@ -137,8 +137,8 @@ void RenderGlyphIntoSlot(FontHandleRecord& font, FontCacheSlot& s, uint16_t code
   s.originX = 0;
   s.topOffset = 0;
   if (first != 0x20 && code != 0x4081) {
-    s.originX = ClampToInt16(gm.originX);
-    s.topOffset = ClampToInt16(int64_t{metrics.ascent} - gm.originY);
+    s.originX = SaturateCast<int16_t>(gm.originX);
+    s.topOffset = SaturateCast<int16_t>(int64_t{metrics.ascent} - gm.originY);
     // A box larger than the cell (an overhanging italic, say) is cut to the
     // cell, so that it never reaches into its neighbours or past the cache.
     const int64_t room = font.cellSize - 2 * int64_t{edge};
@@ -163,7 +163,7 @@ void RenderGlyphIntoSlot(FontHandleRecord& font, FontCacheSlot& s, uint16_t code
       MemFree(buffer);
     }
   }
-  s.advance = ClampToInt16(advance + 2 * edge);
+  s.advance = SaturateCast<int16_t>(advance + 2 * edge);
   s.width = static_cast<uint16_t>(width + 2 * edge);
   s.height = static_cast<uint16_t>(height + 2 * edge);
 }

@@ -31,7 +31,6 @@ namespace {
 BlendGraphLookup g_blendGraphLookup = LookupBlendGraphImage;
 int32_t g_screenColorBitDepth = 0;
 
-int32_t ClampByte(int32_t v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
 // The empty flag always follows the area.
 void SetDrawArea(DrawSettings& s, const IntRect& area) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/handle.h"
+#include "core/helpers.h"
 #include "core/log.h"
 #include "core/memory.h"
 #include "graphics/draw_settings.h"
@@ -29,7 +30,6 @@ constinit GraphMovieHooks g_movieHooks{};
 // Pixels equal to this count as transparent in graphics without alpha: black.
 constexpr uint32_t kTransparentColor = 0;
 
-int32_t ClampByte(int32_t v) { return std::clamp(v, 0, 255); }
 
 // New pixels of the size, all 0: a graphic's image in the screen's type, or
 // an 8-bit blend image. The caller holds the one reference until it has made

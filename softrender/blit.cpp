@@ -143,10 +143,7 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int32_t x, int32_t y,
   const MemImgBase* sb = source->base;
 
   const IntRect clip = BlitClipRect(destination);
-  auto clamp32 = [](int64_t v) {
-    return static_cast<int32_t>(v < INT32_MIN ? INT32_MIN : (v > INT32_MAX ? INT32_MAX : v));
-  };
-  IntRect r{x, y, clamp32(int64_t{x} + source->width), clamp32(int64_t{y} + source->height)};
+  IntRect r{x, y, SaturateCast<int32_t>(int64_t{x} + source->width), SaturateCast<int32_t>(int64_t{y} + source->height)};
   ClipRectToRect(&r, &clip);
   const int32_t width = r.right - r.left, height = r.bottom - r.top;
   if (width <= 0 || height <= 0) return;

@@ -41,10 +41,6 @@ float NarrowToFloat(long double value) {
 // Whole pixels of a 14.18 value, truncated toward zero.
 int64_t RotatePixel(int64_t fixed) { return fixed / (int64_t{1} << kRotateFracBits); }
 
-int32_t ClampToInt32(int64_t v) {
-  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-}
-
 // Row pointers of an image's first `rows` rows: the fixed table when it is
 // large enough, else one allocated for the call.
 class RowTable {
@@ -193,10 +189,10 @@ void RotateBlitMemImg(MEMIMG* destination, MEMIMG* source, int32_t centreX, int3
   }
 
   if (turnFlag != 0) {
-    const int32_t quad[4][2] = {{ClampToInt32(px[3]), ClampToInt32(py[3])},
-                                {ClampToInt32(px[0]), ClampToInt32(py[0])},
-                                {ClampToInt32(px[2]), ClampToInt32(py[2])},
-                                {ClampToInt32(px[1]), ClampToInt32(py[1])}};
+    const int32_t quad[4][2] = {{SaturateCast<int32_t>(px[3]), SaturateCast<int32_t>(py[3])},
+                                {SaturateCast<int32_t>(px[0]), SaturateCast<int32_t>(py[0])},
+                                {SaturateCast<int32_t>(px[2]), SaturateCast<int32_t>(py[2])},
+                                {SaturateCast<int32_t>(px[1]), SaturateCast<int32_t>(py[1])}};
     DrawQuadAsTrianglesMemImg(destination, source, quad, transparentFlag, blendImage);
     return;
   }
