@@ -27,7 +27,7 @@ constexpr AudioDeviceCaps kDeviceCaps = {
         kAudioCapsSecondary8Bit | kAudioCapsSecondary16Bit,
     100, 200000, 0, 0};
 
-constexpr WaveFormat kDefaultOutputFormat = {kWaveFormatPcm, 2, 44100, 176400, 4, 16, 0};
+constexpr WaveFormat kDefaultOutputFormat = PcmWaveFormat(2, 44100, 16);
 
 bool Fails(uint32_t failure) { return (g_failures & failure) != 0; }
 

@@ -12,7 +12,7 @@ namespace {
 
 constexpr int kPriorityLevel = 2;
 constexpr uint32_t kSilentBufferFlags = kAudioBufferGetCurrentPosition2 | kAudioBufferStatic;
-constexpr WaveFormat kSilentFormat = {kWaveFormatPcm, 2, 44100, 176400, 4, 16, 0};
+constexpr WaveFormat kSilentFormat = PcmWaveFormat(2, 44100, 16);
 
 // Writes a formatted text as it stands (its own line ends included).
 void LogFormatted(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -188,7 +188,7 @@ int GetWaveBufferPosition(WaveBuffer* buffer, uint32_t* bytes) {
 namespace {
 
 // The capture is always 44,100 Hz stereo 16-bit, four bytes a frame.
-constexpr WaveFormat kCaptureFormat = {kWaveFormatPcm, 2, 44100, 176400, 4, 16, 0};
+constexpr WaveFormat kCaptureFormat = PcmWaveFormat(2, 44100, 16);
 static_assert(28 + kWaveFormatBytes == kAudioCaptureHeaderBytes);
 
 void BuildCaptureHeader(uint32_t frames, uint8_t header[kAudioCaptureHeaderBytes]) {
