@@ -17,6 +17,7 @@
 #include "input/input_system.h"
 #include "platform/timer.h"
 #include "platform/window.h"
+#include "sound/music.h"
 #include "sound/sound_system.h"
 #include "sound/stream_sound.h"
 
@@ -67,7 +68,7 @@ void RunEndSequence() {
   // Fonts: DeleteFontHandle(<log console font>);
   // Network: DeleteAllHttpHandles();
   // Network: EndNetWork();
-  // Sound: StopMusicTrack();
+  StopMusicTrack();
   // Graphics: release the 3D model tables here.
   EndGraphicsSystem();  // it ends the font system
   EndInputSystem();
@@ -87,7 +88,7 @@ void RunEndSequence() {
 // After the window messages of every pass.
 void RunPerPassWork() {
   RefillAllStreamSounds();
-  // Sound: PollMusicPlaying();
+  PollMusicPlaying();
   UpdateJoypadVibrationTimers();
   // Network: PumpNetWorkMessages(1);
   // Network: RunHttpTransferStep for every HTTP transfer.

@@ -8,6 +8,7 @@
 #include "core/memory.h"
 #include "input/input_system.h"
 #include "platform/instance_lock.h"
+#include "sound/music.h"
 
 namespace {
 
@@ -234,8 +235,7 @@ int64_t MainWindowProc(const WindowMessage& message) {
       // Movies: ReleaseMovieSurfaces(); ResumeAllMovies();
       return 0;
     case MM_MCINOTIFY:
-      // Sound: OnMusicNotify();
-      return 0;
+      return OnMusicNotify();
     case WM_INPUT_FLAG_A:
       if (message.wParam == 1)
         SetHookFlagAOn();

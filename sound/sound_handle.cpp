@@ -85,10 +85,11 @@ int DeleteAllSoundHandles() {
 int GetSoundHandleCount() { return g_soundTable.count; }
 int GetSoundHandleHighWater() { return g_soundTable.highWater; }
 
+// The mode belongs to the running sound system: its start sets it back to 0.
 int SetCreateSoundMode(int mode) {
-  if (mode < 0 || mode > 3) return -1;
+  if (!IsSoundSystemStarted() || mode < 0 || mode > 3) return -1;
   g_soundSystem.createSoundMode = mode;
   return 0;
 }
 
-int GetCreateSoundMode() { return g_soundSystem.createSoundMode; }
+int GetCreateSoundMode() { return IsSoundSystemStarted() ? g_soundSystem.createSoundMode : -1; }

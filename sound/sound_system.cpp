@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/log.h"
+#include "sound/music.h"
 
 SoundSystemGlobals g_soundSystem;
 
@@ -167,7 +168,8 @@ int TerminateSoundSystem() {
   if (!g_soundSystem.device) return -1;
   FinishCaptureWavFile();
   DeleteAllSoundHandles();
-  // Music: DeleteAllMidiHandles(); DeleteTempMidiFile();
+  DeleteAllMidiHandles();
+  DeleteTempMidiFile();
   if (g_soundSystem.primaryBuffer) {
     AudioBufferStop(g_soundSystem.primaryBuffer);
     AudioBufferRelease(g_soundSystem.primaryBuffer);
