@@ -1,6 +1,7 @@
 #include "graphics/graph_handle.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "core/handle.h"
 #include "core/helpers.h"
@@ -89,13 +90,45 @@ bool SizeAcceptable(int32_t width, int32_t height) {
   return width > 0 && height > 0 && width <= kMaxLoadedImageSide && height <= kMaxLoadedImageSide;
 }
 
-// New pixels holding the decoded picture.
-GraphOriginalRecord* OriginalFromImage(const GraphImage* image) {
+// A channel of a pixel, widened to 0..255.
+uint32_t Channel8(uint32_t pixel, uint32_t mask, uint8_t shift, uint8_t width) {
+  if (width == 0) return 0;
+  const uint32_t top = (1u << width) - 1;
+  return ((pixel & mask) >> shift) * 255 / top;
+}
+
+// A blend image's values from a picture: its alpha when it has one, else its
+// grey level. The channel weights 77, 151 and 28 sum to 256, so a grey
+// picture keeps its levels exactly.
+void CopyBlendValues(const GraphImage* image, MEMIMG* blend) {
+  const ColorFormat& f = image->format;
+  for (int32_t y = 0; y < image->height; y++) {
+    const uint8_t* row = static_cast<const uint8_t*>(image->pixels) + int64_t{y} * image->pitch;
+    uint8_t* out = blend->pixels + int64_t{y} * blend->base->pitch;
+    for (int32_t x = 0; x < image->width; x++) {
+      uint32_t pixel = 0;
+      std::memcpy(&pixel, row + int64_t{x} * f.bytesPerPixel, f.bytesPerPixel);
+      if (f.alphaWidth > 0) {
+        out[x] = static_cast<uint8_t>(Channel8(pixel, f.alphaMask, f.alphaShift, f.alphaWidth));
+      } else {
+        const uint32_t r = Channel8(pixel, f.redMask, f.redShift, f.redWidth);
+        const uint32_t g = Channel8(pixel, f.greenMask, f.greenShift, f.greenWidth);
+        const uint32_t b = Channel8(pixel, f.blueMask, f.blueShift, f.blueWidth);
+        out[x] = static_cast<uint8_t>((77 * r + 151 * g + 28 * b) >> 8);
+      }
+    }
+  }
+}
+
+// New pixels holding the decoded picture, or its blend values.
+GraphOriginalRecord* OriginalFromImage(const GraphImage* image, int32_t blend) {
   GraphOriginalRecord* original =
-      NewOriginal(image->width, image->height, image->format.alphaWidth > 0 ? 1 : 0, 0);
+      NewOriginal(image->width, image->height, image->format.alphaWidth > 0 ? 1 : 0, blend);
   if (!original) return nullptr;
-  if (CopyGraphImageToMemImg(image, nullptr, &original->image, 0, 0, image->width, image->height, 0,
-                             0, 0) < 0) {
+  if (blend) {
+    CopyBlendValues(image, &original->image);
+  } else if (CopyGraphImageToMemImg(image, nullptr, &original->image, 0, 0, image->width, image->height,
+                                    0, 0, 0) < 0) {
     LogPrintf("画像データをメモリイメージに変換できませんでした");
     ReleaseOriginal(original);
     return nullptr;
@@ -104,8 +137,9 @@ GraphOriginalRecord* OriginalFromImage(const GraphImage* image) {
 }
 
 // The original of a picture file, or of a movie when no image loader takes
-// it. The movie, when there is one, is attached by the caller.
-GraphOriginalRecord* LoadOriginal(const char* path, const char* caller) {
+// it (never for a blend graphic). The movie, when there is one, is attached
+// by the caller.
+GraphOriginalRecord* LoadOriginal(const char* path, const char* caller, int32_t blend) {
   if (!IsGraphicsSystemStarted()) {
     LogPrintf("グラフィックスシステムが起動していません in %s", caller);
     return nullptr;
@@ -116,12 +150,12 @@ GraphOriginalRecord* LoadOriginal(const char* path, const char* caller) {
   }
   GraphImage image;
   if (LoadGraphImageFromFile(path, &image) == 0) {
-    GraphOriginalRecord* original = OriginalFromImage(&image);
+    GraphOriginalRecord* original = OriginalFromImage(&image, blend);
     ReleaseGraphImage(&image);
     if (!original) LogPrintf("グラフィックの作成に失敗しました：%s in %s", path, caller);
     return original;
   }
-  if (g_movieHooks.open) {
+  if (g_movieHooks.open && !blend) {
     int32_t width = 0, height = 0;
     const int32_t movie = g_movieHooks.open(path, &width, &height);
     if (movie >= 0) {
@@ -159,8 +193,10 @@ int CountGraphHandles() { return g_graphs.count; }
 
 // ---- Creation ------------------------------------------------------------
 
-int LoadGraphFile(const char* path, int32_t flag) {
-  GraphOriginalRecord* original = LoadOriginal(path, "LoadGraphFile");
+namespace {
+
+int LoadGraphHandle(const char* path, const char* caller, int32_t blend) {
+  GraphOriginalRecord* original = LoadOriginal(path, caller, blend);
   if (!original) return -1;
   const int handle = NewGraphHandle(original, 0, 0, original->width, original->height);
   if (handle != -1) AttachMovie(original, handle);
@@ -168,13 +204,17 @@ int LoadGraphFile(const char* path, int32_t flag) {
   return handle;
 }
 
+}  // namespace
+
+int LoadGraphFile(const char* path, int32_t flag) { return LoadGraphHandle(path, "LoadGraphFile", 0); }
+
 int LoadDivGraphFile(const char* path, int32_t total, int32_t across, int32_t down,
                      int32_t cellWidth, int32_t cellHeight, int32_t* handles, int32_t flag) {
   if (!handles || total <= 0 || across <= 0 || down <= 0 || cellWidth <= 0 || cellHeight <= 0 ||
       int64_t{total} > int64_t{across} * down) {
     return LogPrintf("分割数または分割サイズが不正です in LoadDivGraphFile");
   }
-  GraphOriginalRecord* original = LoadOriginal(path, "LoadDivGraphFile");
+  GraphOriginalRecord* original = LoadOriginal(path, "LoadDivGraphFile", 0);
   if (!original) return -1;
   if (int64_t{across} * cellWidth > original->width || int64_t{down} * cellHeight > original->height) {
     LogPrintf("分割サイズが画像の大きさを超えています：%s in LoadDivGraphFile", path);
@@ -224,6 +264,8 @@ int MakeEmptyGraph(int32_t width, int32_t height) {
 int MakeBlendGraph(int32_t width, int32_t height) {
   return MakeGraphOfSize(width, height, 0, 1, "MakeBlendGraph");
 }
+
+int LoadBlendGraphFile(const char* path) { return LoadGraphHandle(path, "LoadBlendGraphFile", 1); }
 
 int DeriveGraphFromRect(int32_t x, int32_t y, int32_t width, int32_t height, int32_t graph) {
   GraphHandleRecord* source = LookupGraphHandle(graph);

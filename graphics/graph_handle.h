@@ -37,9 +37,6 @@ struct GraphHandleRecord {
 // The record of a valid graphic handle, else null.
 GraphHandleRecord* LookupGraphHandle(int32_t graph);
 
-// A blend graphic: an 8-bit image, all 0 at first, whose values weigh the
-// pixels of graphics drawn while it is set (SetBlendGraphParams). -1 on failure.
-int MakeBlendGraph(int32_t width, int32_t height);
 // The blend graphic's image and size, or null when graph is no blend graphic.
 MEMIMG* LookupBlendGraphImage(int32_t graph, int32_t* width, int32_t* height);
 

@@ -38,7 +38,15 @@ int64_t GetFrameCounter64();
 int SetBlendMode(int32_t mode, int32_t parameter);
 int SetDrawBrightnessRgb(int32_t red, int32_t green, int32_t blue);
 int SetDrawBrightnessPacked(uint32_t rgb);  // 0x00RRGGBB
-// A blend graphic (or -1 for none) that weighs each drawn pixel.
+// Sets a blend graphic (or -1 for none) that weighs every drawn pixel by
+// its value at the same position of the drawn graphic. Each value v
+// (0..255) becomes a weight through a threshold ramp: borderParam 0 lets
+// the graphic show in full everywhere; as it rises to 255 only ever higher
+// values let it through; borderRange sets the ramp's width, from a hard
+// step (0) to the value itself as the weight (borderParam 128, range 255).
+// Both are clamped to 0..255. Draws of a graphic larger than the blend
+// graphic are refused (-1) while it is set. -1 for a graphic that is no
+// blend graphic.
 int SetBlendGraphParams(int32_t graph, int32_t borderParam, int32_t borderRange);
 
 // ---- Graphic handles -----------------------------------------------------
@@ -48,6 +56,13 @@ int LoadGraphFile(const char* path, int32_t flag);
 int LoadDivGraphFile(const char* path, int32_t total, int32_t across, int32_t down,
                      int32_t cellWidth, int32_t cellHeight, int32_t* handles, int32_t flag);
 int MakeEmptyGraph(int32_t width, int32_t height);
+// Blend graphics hold one 8-bit value a pixel (see SetBlendGraphParams).
+// Made empty (all 0; FillGraphWithColor writes its red value into every
+// pixel), or from a PNG or JPEG picture: the picture's alpha where it has
+// an alpha channel, else its grey level (77 R + 151 G + 28 B) / 256, so a
+// grey picture keeps its levels. The handle, or -1.
+int MakeBlendGraph(int32_t width, int32_t height);
+int LoadBlendGraphFile(const char* path);
 // A graphic showing a rectangle of another and sharing its pixels.
 int DeriveGraphFromRect(int32_t x, int32_t y, int32_t width, int32_t height, int32_t graph);
 int DeleteGraphHandle(int32_t graph, int32_t unused = 0);

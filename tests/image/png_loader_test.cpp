@@ -4,7 +4,7 @@
 #include "core/memory.h"
 #include "image/image_api.h"
 #include "image/image_loader.h"
-#include "image_files.h"
+#include "tests/support/image_files.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "image_files.h"
+#include "tests/support/image_files.h"
 
 #include <png.h>
 
