@@ -14,6 +14,7 @@
 #include "core/window.h"
 #include "file/file_access.h"
 #include "graphics/screen.h"
+#include "input/char_input.h"
 #include "input/input_system.h"
 #include "platform/timer.h"
 #include "platform/window.h"
@@ -54,7 +55,7 @@ int RunStartSequence() {
   if (InitInputSystem() == -1) return -1;
   InitSoundSystem();  // its result is not tested: the library runs on without sound
   if (InitGraphicsSystem() != 0) return -1;  // it starts the font manager
-  // Input: InitInputCharBuffer();
+  InitInputCharBuffer();
   InitDrawScreens();
   // Graphics: set up the 3D model tables here.
 
@@ -92,7 +93,7 @@ void RunPerPassWork() {
   UpdateJoypadVibrationTimers();
   // Network: PumpNetWorkMessages(1);
   // Network: RunHttpTransferStep for every HTTP transfer.
-  // Input: ProcessStringInput();
+  ProcessStringInput();
 }
 
 // Before each 1 ms sleep while the window is inactive and the library waits.

@@ -6,6 +6,7 @@
 #include "core/list.h"
 #include "core/log.h"
 #include "core/memory.h"
+#include "input/char_input.h"
 #include "input/input_system.h"
 #include "platform/instance_lock.h"
 #include "sound/music.h"
@@ -73,7 +74,7 @@ void OnActivationChange(bool active) {
   // Graphics: pause drawing / restore the screen here.
   AcquireInputDevices();
   RefreshJoypadEffects();
-  // Input (IME): on activation with the IME enabled and open, set its restore step to 1.
+  if (active) OnImeWindowActivated();
   // Movies: active ? ResumeAllMovies() : PauseAllMovies();
 }
 
@@ -210,21 +211,20 @@ int64_t MainWindowProc(const WindowMessage& message) {
       g_window.exists = 0;
       g_window.destroyed = 1;
       g_window.active = 0;
-      // Input: DeleteAllStringInputs();
+      DeleteAllStringInputs();
       return 0;
     case WM_KEYDOWN:
-      // Input: put the key's control code into the typed-character ring.
+      PutKeyControlCode(message.wParam);
       return 0;
     case WM_CHAR:
-      // Input: PutInputChar for the characters the typed-character ring takes.
+      PutTypedCharacter(message.wParam);
       return 0;
     case WM_IME_STARTCOMPOSITION:
     case WM_IME_ENDCOMPOSITION:
     case WM_IME_COMPOSITION:
     case WM_IME_SETCONTEXT:
     case WM_IME_NOTIFY:
-      // Input: return HandleImeMessage(...);
-      return 0;
+      return HandleImeMessage(message.message, message.wParam, message.lParam);
     case WM_MOUSEWHEEL:
       OnMouseWheel(message.wParam);
       return 0;

@@ -6,6 +6,7 @@
 #include <deque>
 
 #include "platform/frame_viewport.h"
+#include "platform/ime.h"
 #include "platform/present.h"
 #include "platform/sdl_subsystem.h"
 #include "platform/text_encoding.h"
@@ -92,10 +93,42 @@ int ControlCharOfKey(const SDL_Keysym& key) {
   return -1;
 }
 
+class SdlWindow;
+
+// SDL reports the composition being typed and the text it gives; it has no
+// candidate list, no open status of its own and no way to set a composition.
+class SdlIme : public PlatformIme {
+ public:
+  explicit SdlIme(SdlWindow* window) : window_(window) {}
+  // Text input stays started: typed text arrives through it whatever the IME's state.
+  void Enable(bool on) override {}
+  uint32_t AcquireContext() override;
+  void ReleaseContext() override {}
+  int GetCandidateList(void* buffer, int size) override { return 0; }
+  void CancelComposition() override;
+  void SetOpenStatus(bool flag) override { open_ = flag; }
+  bool GetOpenStatus() override { return open_; }
+  // With no way to set it, the composition is given up instead.
+  void SetCompositionString(std::string_view cp932) override { CancelComposition(); }
+
+  void Forget() {
+    composing = false;
+    text = {};
+  }
+
+  bool composing = false;
+
+ private:
+  SdlWindow* window_;
+  bool open_ = false;
+};
+
 class SdlWindow : public PlatformWindow {
  public:
   int OpenDisplay() override {
     if (displayOpen_) return 0;
+    // Compositions too long for the plain editing event come whole in the extended one.
+    SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
     if (PlatformInitSdlSubsystem(SDL_INIT_VIDEO) != 0) return -1;
     displayOpen_ = true;
     return 0;
@@ -133,7 +166,7 @@ class SdlWindow : public PlatformWindow {
     frameHeight_ = settings.height;
     SDL_ShowCursor(settings.cursorVisible ? SDL_ENABLE : SDL_DISABLE);
     SDL_GetMouseState(&mouseX_, &mouseY_);
-    composing_ = false;
+    ime_.Forget();
     pending_.clear();
     posted_.Clear();
     SDL_StartTextInput();
@@ -147,6 +180,7 @@ class SdlWindow : public PlatformWindow {
     SDL_DestroyWindow(window_);
     window_ = nullptr;
     windowId_ = 0;
+    ime_.Forget();
     pending_.clear();
     posted_.Clear();
     SDL_ShowCursor(SDL_ENABLE);
@@ -214,6 +248,16 @@ class SdlWindow : public PlatformWindow {
     posted_.Push({message, wParam, lParam, {}});
   }
 
+  PlatformIme* Ime() { return &ime_; }
+  uint32_t Id() const { return window_ ? windowId_ : 0; }
+
+  // The composition has ended without a result.
+  void EndComposition() {
+    if (!ime_.composing) return;
+    ime_.Forget();
+    Queue(WM_IME_ENDCOMPOSITION, 0);
+  }
+
  private:
   bool TakePending(WindowMessage* out) {
     if (pending_.empty()) return false;
@@ -273,30 +317,27 @@ class SdlWindow : public PlatformWindow {
       }
       case SDL_TEXTINPUT: {
         if (!IsOurs(e.text.windowID)) break;
-        if (composing_) {
-          composing_ = false;
-          Queue(WM_IME_ENDCOMPOSITION, 0);
-        }
         std::string bytes;
         Utf8ToCp932(e.text.text, &bytes, 0);
+        if (ime_.composing) {
+          // The text that ends a composition is its result.
+          ime_.text = {};
+          ime_.text.result = std::move(bytes);
+          Queue(WM_IME_COMPOSITION, 0, GCS_RESULTSTR);
+          ime_.composing = false;
+          Queue(WM_IME_ENDCOMPOSITION, 0);
+          break;
+        }
         for (unsigned char b : bytes) Queue(WM_CHAR, b, 1);
         break;
       }
-      case SDL_TEXTEDITING: {
-        if (!IsOurs(e.edit.windowID)) break;
-        if (e.edit.text[0] == '\0') {
-          if (composing_) Queue(WM_IME_ENDCOMPOSITION, 0);
-          composing_ = false;
-          break;
-        }
-        if (!composing_) Queue(WM_IME_STARTCOMPOSITION, 0);
-        composing_ = true;
-        std::string text, head;
-        Utf8ToCp932(e.edit.text, &text, 0);
-        Utf8ToCp932(Utf8Prefix(e.edit.text, e.edit.start), &head, 0);
-        Queue(WM_IME_COMPOSITION, head.size(), GCS_COMPSTR | GCS_CURSORPOS, std::move(text));
+      case SDL_TEXTEDITING:
+        if (IsOurs(e.edit.windowID)) Compose(e.edit.text, e.edit.start);
         break;
-      }
+      case SDL_TEXTEDITING_EXT:
+        if (IsOurs(e.editExt.windowID)) Compose(e.editExt.text, e.editExt.start);
+        SDL_free(e.editExt.text);
+        break;
       case SDL_DROPFILE: {
         if (e.drop.file) {
           if (IsOurs(e.drop.windowID)) {
@@ -316,6 +357,23 @@ class SdlWindow : public PlatformWindow {
     }
   }
 
+  // The composition as SDL reports it: UTF-8 with its cursor in characters;
+  // the IME keeps it in Shift-JIS with the cursor in bytes, as one clause.
+  void Compose(const char* utf8, int cursorChars) {
+    if (!utf8 || utf8[0] == '\0') {
+      EndComposition();
+      return;
+    }
+    if (!ime_.composing) Queue(WM_IME_STARTCOMPOSITION, 0);
+    ime_.composing = true;
+    std::string head;
+    Utf8ToCp932(utf8, &ime_.text.composition, 0);
+    Utf8ToCp932(Utf8Prefix(utf8, cursorChars), &head, 0);
+    ime_.text.cursorBytes = static_cast<int>(head.size());
+    ime_.text.clauses = {0, static_cast<uint32_t>(ime_.text.composition.size())};
+    Queue(WM_IME_COMPOSITION, 0, GCS_COMPSTR | GCS_CURSORPOS | GCS_COMPCLAUSE);
+  }
+
   // The first count characters of a UTF-8 string.
   static std::string Utf8Prefix(const char* text, int count) {
     const char* p = text;
@@ -331,16 +389,28 @@ class SdlWindow : public PlatformWindow {
   uint32_t windowId_ = 0;
   int frameWidth_ = 0, frameHeight_ = 0;
   int mouseX_ = 0, mouseY_ = 0;  // window pixels
-  bool composing_ = false;
+  SdlIme ime_{this};
   std::deque<WindowMessage> pending_;  // messages of one SDL event, handed out in order
   WindowMessageQueue posted_;
 };
 
+uint32_t SdlIme::AcquireContext() { return window_->Id(); }
+
+void SdlIme::CancelComposition() {
+  SDL_ClearComposition();
+  window_->EndComposition();
+}
+
 SdlWindow g_sdlWindow;
 PlatformWindow* g_window = &g_sdlWindow;
+PlatformIme* g_ime = g_sdlWindow.Ime();
 
 }  // namespace
 
 PlatformWindow* GetPlatformWindow() { return g_window; }
 
 void SetPlatformWindow(PlatformWindow* window) { g_window = window ? window : &g_sdlWindow; }
+
+PlatformIme* GetPlatformIme() { return g_ime; }
+
+void SetPlatformIme(PlatformIme* ime) { g_ime = ime ? ime : g_sdlWindow.Ime(); }

@@ -17,9 +17,9 @@ constexpr uint32_t WM_KEYUP = 0x0101;    // wParam virtual key
 constexpr uint32_t WM_CHAR = 0x0102;     // wParam one Shift-JIS byte (two messages for a two-byte character)
 constexpr uint32_t WM_IME_STARTCOMPOSITION = 0x010D;
 constexpr uint32_t WM_IME_ENDCOMPOSITION = 0x010E;
-constexpr uint32_t WM_IME_COMPOSITION = 0x010F;  // lParam GCS_* flags; text = composition, wParam = cursor byte
+constexpr uint32_t WM_IME_COMPOSITION = 0x010F;  // lParam GCS_* flags: the parts of the IME's text that changed
 constexpr uint32_t WM_IME_SETCONTEXT = 0x0281;
-constexpr uint32_t WM_IME_NOTIFY = 0x0282;
+constexpr uint32_t WM_IME_NOTIFY = 0x0282;  // wParam IMN_*
 constexpr uint32_t WM_MOUSEWHEEL = 0x020A;  // wParam bits 16-31: signed delta, 120 per notch forward
 constexpr uint32_t WM_DROPFILES = 0x0233;   // text = one dropped file's path (Shift-JIS)
 constexpr uint32_t MM_MCINOTIFY = 0x03B9;
@@ -31,6 +31,12 @@ constexpr uint32_t GCS_COMPSTR = 0x0008;
 constexpr uint32_t GCS_COMPCLAUSE = 0x0020;
 constexpr uint32_t GCS_CURSORPOS = 0x0080;
 constexpr uint32_t GCS_RESULTSTR = 0x0800;
+
+constexpr uint32_t IMN_OPENCANDIDATE = 3;
+constexpr uint32_t IMN_CLOSECANDIDATE = 4;
+constexpr uint32_t IMN_CHANGECANDIDATE = 5;
+constexpr uint32_t IMN_SETOPENSTATUS = 8;
+constexpr uint32_t IMN_SETCANDIDATEPOS = 9;
 
 constexpr int kWheelDelta = 120;
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/clipboard.h"
+#include "platform/ime.h"
 #include "platform/window.h"
 
 namespace {
@@ -174,9 +175,9 @@ TEST_F(SdlPump, CompositionIsReportedWithItsTextAndCursor) {
   SDL_PushEvent(&edit);
   Next(WM_IME_STARTCOMPOSITION);
   WindowMessage m = Next(WM_IME_COMPOSITION);
-  EXPECT_EQ(m.text, "a\x82\xa9");
-  EXPECT_EQ(m.wParam, 3u);  // bytes before the cursor
-  EXPECT_EQ(m.lParam, static_cast<int64_t>(GCS_COMPSTR | GCS_CURSORPOS));
+  EXPECT_EQ(GetPlatformIme()->text.composition, "a\x82\xa9");
+  EXPECT_EQ(GetPlatformIme()->text.cursorBytes, 3);  // bytes before the cursor
+  EXPECT_EQ(m.lParam, static_cast<int64_t>(GCS_COMPSTR | GCS_CURSORPOS | GCS_COMPCLAUSE));
   Next(WM_IME_ENDCOMPOSITION);
 }
 
