@@ -50,9 +50,15 @@ void RemoveBytes(StringInputRecord* record, int position, int n) {
   record->length -= n;
 }
 
+// The selected bytes lo..hi, kept within the text.
+void GetSelection(const StringInputRecord& record, int* lo, int* hi) {
+  *lo = std::clamp(std::min(record.selectionAnchor, record.selectionEnd), 0, record.length);
+  *hi = std::clamp(std::max(record.selectionAnchor, record.selectionEnd), 0, record.length);
+}
+
 void CopySelectionToClipboard(const StringInputRecord& record) {
-  int lo = std::min(record.selectionAnchor, record.selectionEnd);
-  int hi = std::max(record.selectionAnchor, record.selectionEnd);
+  int lo, hi;
+  GetSelection(record, &lo, &hi);
   int length = hi - lo;
   auto* copy = static_cast<char*>(VN_ALLOC(static_cast<size_t>(length) + 1));
   if (!copy) return;
@@ -131,7 +137,7 @@ void Insert(StringInputRecord* record, const uint8_t* c, int n) {
   record->length += n;
 }
 
-// Moves the cursor by delta bytes; with Shift the selection follows it.
+// Moves the cursor to target; with Shift the selection follows it.
 void MoveCursor(StringInputRecord* record, int target, bool shift) {
   if (!shift) {
     ClearSelection(record);
@@ -214,6 +220,23 @@ bool ApplyCharacter(int handle, StringInputRecord* record, const uint8_t* c, int
   }
 }
 
+int EditActiveInput() {
+  int handle = g_charInput.activeStringInput;
+  if (handle == -1) return 0;
+  StringInputRecord* record = GetStringInput(handle);
+  if (!record) return -1;
+  if (record->ended) return 0;
+  ApplyCompositionLimit(*record);
+  uint8_t c[2];
+  while (!record->ended) {
+    int n = GetInputChar(c, 1);
+    if (n == 0) break;
+    ResetInputCursorBlink();
+    if (!ApplyCharacter(handle, record, c, n)) break;
+  }
+  return 0;
+}
+
 }  // namespace
 
 StringInputRecord* GetStringInput(int handle) {
@@ -246,8 +269,8 @@ int DeleteAllStringInputs() {
 
 int DeleteSelectedText(StringInputRecord* record) {
   if (!HasSelection(*record)) return 0;
-  int lo = std::clamp(std::min(record->selectionAnchor, record->selectionEnd), 0, record->length);
-  int hi = std::clamp(std::max(record->selectionAnchor, record->selectionEnd), 0, record->length);
+  int lo, hi;
+  GetSelection(*record, &lo, &hi);
   record->cursor = lo;
   RemoveBytes(record, lo, hi - lo);
   ClearSelection(record);
@@ -260,23 +283,7 @@ int ProcessStringInput() {
   if (g_processing) return 0;
   g_processing = 1;
   RunImeRestoreSequence();
-  int result = 0;
-  int handle = g_charInput.activeStringInput;
-  StringInputRecord* record = GetStringInput(handle);
-  if (handle == -1) {
-    result = 0;
-  } else if (!record) {
-    result = -1;
-  } else if (!record->ended) {
-    ApplyCompositionLimit(*record);
-    uint8_t c[2];
-    while (!record->ended) {
-      int n = GetInputChar(c, 1);
-      if (n == 0) break;
-      ResetInputCursorBlink();
-      if (!ApplyCharacter(handle, record, c, n)) break;
-    }
-  }
+  int result = EditActiveInput();
   g_processing = 0;
   return result;
 }
