@@ -16,6 +16,7 @@
 #include "graphics/screen.h"
 #include "input/char_input.h"
 #include "input/input_system.h"
+#include "platform/no_throw.h"
 #include "platform/timer.h"
 #include "platform/window.h"
 #include "sound/music.h"
@@ -29,9 +30,12 @@ constexpr int kMessagesPerPass = 5;
 int g_started = 0;
 int g_ending = 0;
 
+void LogPlatformFailure(const char* where) { LogPrintf("%sに必要なメモリの確保に失敗しました", where); }
+
 // The start-up steps, in order. A step that fails returns -1; the caller
 // then runs the shut-down sequence, which copes with a partial start.
 int RunStartSequence() {
+  SetPlatformFailureReporter(LogPlatformFailure);
   PlatformWindow* window = GetPlatformWindow();
   if (window->OpenDisplay() != 0) return -1;
 

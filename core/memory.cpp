@@ -1,5 +1,6 @@
 #include "core/memory.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -37,6 +38,15 @@ BlockHeader* g_firstBlock = nullptr;
 BlockHeader* g_lastBlock = nullptr;
 uint32_t g_nextNumber = 0;
 MemTotals g_totals{};
+std::atomic<int64_t> g_failCountdown{0};
+std::atomic<bool> g_injectedFailure{false};
+
+bool InjectedFailureNow() {
+  if (g_failCountdown.load(std::memory_order_relaxed) <= 0) return false;
+  if (g_failCountdown.fetch_sub(1) != 1) return false;
+  g_injectedFailure.store(true);
+  return true;
+}
 
 // Keeps the last characters of the file name: the part that tells files apart.
 void FillTag(char* tag, const char* file) {
@@ -109,7 +119,7 @@ void ReportLeak(const BlockHeader* h) {
 
 void* MemAlloc(size_t size, const char* file, int line) {
   if (size > SIZE_MAX - sizeof(BlockHeader)) return nullptr;
-  auto* h = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + size));
+  auto* h = InjectedFailureNow() ? nullptr : static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + size));
   if (!h) {
     LogPrintf("メモリの確保に失敗しました  サイズ:%zu バイト", size);
     return nullptr;
@@ -164,6 +174,13 @@ void MemFree(void* block) {
   std::memset(h, 0, sizeof(BlockHeader));
   std::free(h);
 }
+
+void MemFailAllocation(int64_t countdown) {
+  g_injectedFailure.store(false);
+  g_failCountdown.store(countdown > 0 ? countdown : 0);
+}
+
+bool MemInjectedFailureHappened() { return g_injectedFailure.load(); }
 
 int MemCheckBlock(const void* block) {
   if (!block) return -1;

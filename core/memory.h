@@ -29,3 +29,9 @@ int MemDumpLeaks();
 
 // Checks one block's header against its copy; 0 when intact, -1 when damaged.
 int MemCheckBlock(const void* block);
+
+// For tests of the failure paths: the allocation that many calls from now
+// (1: the next one) fails as though the heap were exhausted; 0 disarms.
+// MemInjectedFailureHappened tells whether the armed failure has come.
+void MemFailAllocation(int64_t countdown);
+bool MemInjectedFailureHappened();

@@ -13,8 +13,8 @@ int g_osCodeWord = 0;
 void RunSystemReport() {
   PlatformSystemInfo info = GetPlatformSystemInfo();
   g_osCodeWord = 264;
-  LogPrintf("ＯＳ  %s", info.osName.c_str());
-  LogPrintf("ＣＰＵ  %s  ( %d 個 )  MMX:%s", info.cpuName.c_str(), info.cpuCount,
+  LogPrintf("ＯＳ  %s", info.osName);
+  LogPrintf("ＣＰＵ  %s  ( %d 個 )  MMX:%s", info.cpuName, info.cpuCount,
             IsMmxUsable() ? "使用可能" : "使用不可");
   LogPrintf("物理メモリ  総量 %lld MB  空き %lld MB",
             static_cast<long long>(info.totalMemoryBytes / (1024 * 1024)),

@@ -12,9 +12,11 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "core/helpers.h"
 #include "platform/glyph.h"
+#include "platform/no_throw.h"
 #include "platform/text_encoding.h"
 
 namespace {
@@ -70,21 +72,21 @@ void FillCodePageTable(CodePageTable* table, const char* codePage, bool (*isLead
 bool IsCp932Lead(uint8_t c) { return IsMultiByteLeadByte(&c, 1) != 0; }
 bool IsHangulLead(uint8_t c) { return IsMultiByteLeadByte(&c, 2) != 0; }
 
-const CodePageTable& CodePageTableFor(int32_t charset) {
-  if (charset == kCharsetHangul) {
-    static const auto table = [] {
-      auto t = std::make_unique<CodePageTable>();
-      FillCodePageTable(t.get(), "CP949", IsHangulLead);
-      return t;
-    }();
-    return *table;
+// Built on first use (fonts are made on the main thread only); null, and
+// tried again next time, when memory runs out.
+const CodePageTable* CodePageTableFor(int32_t charset) {
+  static std::unique_ptr<CodePageTable> tables[2];
+  const bool hangul = charset == kCharsetHangul;
+  std::unique_ptr<CodePageTable>& table = tables[hangul ? 1 : 0];
+  if (!table) {
+    table.reset(new (std::nothrow) CodePageTable);
+    if (!table) {
+      PlatformReportFailure("文字コード表の作成");
+      return nullptr;
+    }
+    FillCodePageTable(table.get(), hangul ? "CP949" : "CP932", hangul ? IsHangulLead : IsCp932Lead);
   }
-  static const auto table = [] {
-    auto t = std::make_unique<CodePageTable>();
-    FillCodePageTable(t.get(), "CP932", IsCp932Lead);
-    return t;
-  }();
-  return *table;
+  return table.get();
 }
 
 FT_Library FreeTypeLibrary() {
@@ -114,7 +116,8 @@ int32_t RoundToPixels(FT_Pos value26_6) { return static_cast<int32_t>((value26_6
 
 class FreeTypeFont : public PlatformFont {
  public:
-  FreeTypeFont(FT_Face face, const PlatformFontRequest& request) : face_(face), charset_(request.charset) {
+  FreeTypeFont(FT_Face face, const PlatformFontRequest& request, const CodePageTable* table)
+      : face_(face), table_(table) {
     const int32_t unitsPerEm = face->units_per_EM > 0 ? face->units_per_EM : 1000;
     int32_t ascentUnits = face->ascender, descentUnits = -face->descender, averageUnits = 0;
     if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2))) {
@@ -194,8 +197,7 @@ class FreeTypeFont : public PlatformFont {
   bool Render(uint32_t code, int32_t format) {
     if (code == renderedCode_ && format == renderedFormat_) return true;
     renderedCode_ = kGlyphError;
-    const CodePageTable& table = CodePageTableFor(charset_);
-    const uint32_t unicode = table[code & 0xFFFF];
+    const uint32_t unicode = (*table_)[code & 0xFFFF];
     const FT_UInt index = unicode ? FT_Get_Char_Index(face_, unicode) : 0;
     const bool mono = format == GlyphFormatBitmap;
     const FT_Int32 loadFlags = mono ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL;
@@ -216,7 +218,7 @@ class FreeTypeFont : public PlatformFont {
   }
 
   FT_Face face_;
-  int32_t charset_;
+  const CodePageTable* table_;
   bool bold_ = false;
   bool oblique_ = false;
   PlatformTextMetrics metrics_{};
@@ -231,7 +233,8 @@ class FreeTypeGlyphSource : public PlatformGlyphSource {
       return nullptr;
     }
     FT_Library library = FreeTypeLibrary();
-    if (!library) return nullptr;
+    const CodePageTable* table = CodePageTableFor(request.charset);
+    if (!library || !table) return nullptr;
     int index = 0;
     const std::string path = ResolvePlatformFontFile(request.face, request.charset, &index);
     if (path.empty()) return nullptr;
@@ -241,7 +244,12 @@ class FreeTypeGlyphSource : public PlatformGlyphSource {
       FT_Done_Face(face);
       return nullptr;
     }
-    return new FreeTypeFont(face, request);
+    auto* font = new (std::nothrow) FreeTypeFont(face, request, table);
+    if (!font) {
+      FT_Done_Face(face);
+      PlatformReportFailure("フォントの作成");
+    }
+    return font;
   }
 };
 
@@ -260,7 +268,7 @@ std::string ResolvePlatformFontFile(const char* faceSjis, int32_t charset, int* 
   if (faceIndex) *faceIndex = 0;
   std::string family;
   if (faceSjis && *faceSjis) {
-    if (!Cp932ToUtf8(faceSjis, &family, 0) || family.empty()) return "";
+    if (Cp932ToUtf8(faceSjis, &family, 0) != TextConversion::Clean || family.empty()) return "";
     for (const char* name : kJapaneseSystemFaces) {
       if (family == name) {
         family = kJapaneseFace;
@@ -288,7 +296,7 @@ std::string ResolvePlatformFontFile(const char* faceSjis, int32_t charset, int* 
     FcChar8* file = nullptr;
     int index = 0;
     if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file) {
-      path = reinterpret_cast<const char*>(file);
+      PlatformNoThrow("フォントの検索", [&] { path = reinterpret_cast<const char*>(file); });
       if (faceIndex && FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch) {
         *faceIndex = index;
       }

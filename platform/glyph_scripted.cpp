@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/glyph.h"
+#include "platform/no_throw.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ class ScriptedFont : public PlatformFont {
         }
       }
     }
-    source_->rendered.push_back(code);
+    PlatformNoThrow("グリフの記録", [&] { source_->rendered.push_back(code); });
     return size;
   }
 
@@ -70,10 +71,12 @@ class ScriptedFont : public PlatformFont {
 }  // namespace
 
 PlatformFont* ScriptedGlyphSource::CreateFont(const PlatformFontRequest& request) {
-  const std::string face = request.face ? request.face : "";
-  requests.push_back({face, request.height, request.weight, request.italic, request.charset, request.quality});
-  for (const auto& [refusedFace, charset] : refused) {
-    if ((refusedFace == "*" || refusedFace == face) && charset == request.charset) return nullptr;
-  }
-  return new ScriptedFont(this);
+  return PlatformNoThrow("フォントの作成", static_cast<PlatformFont*>(nullptr), [&]() -> PlatformFont* {
+    const std::string face = request.face ? request.face : "";
+    requests.push_back({face, request.height, request.weight, request.italic, request.charset, request.quality});
+    for (const auto& [refusedFace, charset] : refused) {
+      if ((refusedFace == "*" || refusedFace == face) && charset == request.charset) return nullptr;
+    }
+    return new ScriptedFont(this);
+  });
 }

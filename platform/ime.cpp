@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/helpers.h"
+#include "platform/no_throw.h"
 #include "platform/window.h"
 
 int PlatformIme::GetCompositionString(uint32_t part, void* buffer, int size) const {
@@ -12,7 +13,8 @@ int PlatformIme::GetCompositionString(uint32_t part, void* buffer, int size) con
     auto bytes = static_cast<int64_t>(text.clauses.size()) * 4;
     if (!buffer) return SaturateCast<int>(bytes);
     int count = static_cast<int>(std::min<int64_t>(bytes, std::max(size, 0)) / 4);
-    std::memcpy(buffer, text.clauses.data(), static_cast<size_t>(count) * 4);
+    // An empty list may have no data at all, which memcpy must not be given.
+    if (count > 0) std::memcpy(buffer, text.clauses.data(), static_cast<size_t>(count) * 4);
     return count * 4;
   }
   if (part != GCS_COMPSTR && part != GCS_RESULTSTR) return -1;
@@ -60,11 +62,13 @@ void ScriptedIme::CancelComposition() {
 
 void ScriptedIme::SetOpenStatus(bool flag) {
   open = flag;
-  openStatusSets.push_back(flag);
+  PlatformNoThrow("IME の状態の記録", [&] { openStatusSets.push_back(flag); });
 }
 
 void ScriptedIme::SetCompositionString(std::string_view cp932) {
-  compositionsSet.emplace_back(cp932);
-  text.composition = cp932;
-  text.cursorBytes = static_cast<int>(cp932.size());
+  PlatformNoThrow("IME の入力文字列の作成", [&] {
+    compositionsSet.emplace_back(cp932);
+    text.composition = cp932;
+    text.cursorBytes = static_cast<int>(cp932.size());
+  });
 }

@@ -1,7 +1,9 @@
 // Scripted input devices: the test owns every state and every failure.
 #include <cstring>
+#include <new>
 
 #include "platform/input_device.h"
+#include "platform/no_throw.h"
 
 namespace {
 
@@ -17,6 +19,12 @@ int Consume(ScriptedDeviceModel* model, InputCall call) {
 }
 
 int AxisIndex(InputAxis axis) { return static_cast<int>(axis); }
+
+// An object that finds no memory fails its creation, as a real one does.
+int Unmade(const char* what) {
+  PlatformReportFailure(what);
+  return kInputErrFailed;
+}
 
 class ScriptedEvent final : public InputEvent {
  public:
@@ -103,11 +111,12 @@ class ScriptedDevice final : public InputDevice {
     if (int r = Consume(model_, sine ? InputCall::CreateSine : InputCall::CreateConstantForce); r < 0) return r;
     ScriptedEffectModel& slot = model_->effects[sine ? 1 : 0];
     if (slot.exists) return kInputErrUnsupported;  // one of each kind is all a pad takes here
+    *effect = new (std::nothrow) ScriptedEffect(backend_, &slot);
+    if (!*effect) return Unmade("振動エフェクトの作成");
     slot = ScriptedEffectModel{};
     slot.exists = 1;
     slot.parameters = parameters;
     backend_->liveObjects++;
-    *effect = new ScriptedEffect(backend_, &slot);
     return kInputOk;
   }
   int SetEventNotification(InputEvent* event) override {
@@ -202,8 +211,9 @@ class ScriptedObject final : public InputObject {
   int Make(ScriptedDeviceModel* model, InputDevice** device) {
     if (int r = Consume(model, InputCall::CreateDevice); r < 0) return r;
     if (model->exists) return kInputErrUnavailable;  // one device per model keeps the bookkeeping plain
+    *device = new (std::nothrow) ScriptedDevice(backend_, model);
+    if (!*device) return Unmade("入力デバイスの作成");
     backend_->liveObjects++;
-    *device = new ScriptedDevice(backend_, model);
     return kInputOk;
   }
 
@@ -242,15 +252,21 @@ int ScriptedInputBackend::CreateInputObject(int version, InputObject** object) {
   *object = nullptr;
   if (version != 7 && version != 8) return kInputErrBadArgument;
   if (int r = Consume(createObject[version == 8 ? 1 : 0]); r < 0) return r;
+  *object = new (std::nothrow) ScriptedObject(this, version);
+  if (!*object) return Unmade("入力デバイスの作成");
   objectVersion = version;
   liveObjects++;
-  *object = new ScriptedObject(this, version);
   return kInputOk;
 }
 
 InputEvent* ScriptedInputBackend::CreateManualResetEvent() {
+  InputEvent* event = new (std::nothrow) ScriptedEvent();
+  if (!event) {
+    Unmade("入力イベントの作成");
+    return nullptr;
+  }
   liveObjects++;
-  return new ScriptedEvent();
+  return event;
 }
 
 void ScriptedInputBackend::CloseEvent(InputEvent* event) {

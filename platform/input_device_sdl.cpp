@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <new>
 
 #include "platform/input_device.h"
+#include "platform/no_throw.h"
 #include "platform/sdl_subsystem.h"
 #include "platform/timer.h"
 
@@ -60,7 +62,11 @@ class SdlDeviceBase : public InputDevice {
   // device that is half made or half gone.
   template <typename Device, typename... Args>
   static Device* Watched(Args... args) {
-    auto* device = new Device(args...);
+    auto* device = new (std::nothrow) Device(args...);
+    if (!device) {
+      PlatformReportFailure("入力デバイスの作成");
+      return nullptr;
+    }
     SDL_AddEventWatch(&SdlDeviceBase::Watch, static_cast<SdlDeviceBase*>(device));
     return device;
   }
@@ -236,7 +242,12 @@ class SdlJoypadDevice final : public SdlDeviceBase {
     int hapticId = -1;
     if (SDL_Haptic* haptic = Haptic()) hapticId = NewHapticEffect(haptic, parameters);
     if (hapticId < 0 && !SDL_JoystickHasRumble(joystick_)) return kInputErrUnsupported;
-    effects_[slot] = new SdlEffect(this, parameters, hapticId);
+    effects_[slot] = new (std::nothrow) SdlEffect(this, parameters, hapticId);
+    if (!effects_[slot]) {
+      if (hapticId >= 0) SDL_HapticDestroyEffect(Haptic(), hapticId);
+      PlatformReportFailure("振動エフェクトの作成");
+      return kInputErrFailed;
+    }
     *effect = effects_[slot];
     return kInputOk;
   }
@@ -430,6 +441,10 @@ class SdlObject final : public InputObject {
     SDL_Joystick* joystick = SDL_JoystickOpen(instance.index);
     if (!joystick) return kInputErrUnavailable;
     *device = SdlDeviceBase::Watched<SdlJoypadDevice>(joystick, SDL_JoystickName(joystick));
+    if (!*device) {
+      SDL_JoystickClose(joystick);
+      return kInputErrFailed;
+    }
     return kInputOk;
   }
 
@@ -438,7 +453,7 @@ class SdlObject final : public InputObject {
       *device = SdlDeviceBase::Watched<SdlMouseDevice>();
     else
       *device = SdlDeviceBase::Watched<SdlKeyboardDevice>();
-    return kInputOk;
+    return *device ? kInputOk : kInputErrFailed;
   }
 
   void Release() override {
@@ -459,11 +474,22 @@ class SdlInputBackend final : public InputBackend {
     if (PlatformInitSdlSubsystem(SDL_INIT_JOYSTICK) != 0) return kInputErrUnavailable;
     Uint32 subsystems = SDL_INIT_JOYSTICK;
     if (PlatformInitSdlSubsystem(SDL_INIT_HAPTIC) == 0) subsystems |= SDL_INIT_HAPTIC;  // optional
-    *object = new SdlObject(subsystems);
+    *object = new (std::nothrow) SdlObject(subsystems);
+    if (!*object) {
+      if (subsystems & SDL_INIT_HAPTIC) PlatformQuitSdlSubsystem(SDL_INIT_HAPTIC);
+      PlatformQuitSdlSubsystem(SDL_INIT_JOYSTICK);
+      PlatformReportFailure("入力デバイスの作成");
+      return kInputErrFailed;
+    }
     return kInputOk;
   }
 
-  InputEvent* CreateManualResetEvent() override { return new SdlEvent(); }
+  // Null when memory runs out: the device is then read without its event.
+  InputEvent* CreateManualResetEvent() override {
+    InputEvent* event = new (std::nothrow) SdlEvent();
+    if (!event) PlatformReportFailure("入力イベントの作成");
+    return event;
+  }
   void CloseEvent(InputEvent* event) override { delete event; }
 
   int GetJoystickCaps(int id, uint32_t* capabilities) override {

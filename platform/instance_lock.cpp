@@ -4,9 +4,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 
 namespace {
 
@@ -22,21 +22,23 @@ uint64_t HashName(const char* name) {
   return h;
 }
 
-std::string LockPath(const char* name) {
+// False when the path does not fit.
+bool LockPath(const char* name, char* path, size_t size) {
   const char* dir = std::getenv("XDG_RUNTIME_DIR");
   if (!dir || !*dir) dir = "/tmp";
-  char file[96];
-  std::snprintf(file, sizeof(file), "/varnok-%u-%016llx.lock", static_cast<unsigned>(getuid()),
-                static_cast<unsigned long long>(HashName(name)));
-  return std::string(dir) + file;
+  const int length = std::snprintf(path, size, "%s/varnok-%u-%016llx.lock", dir, static_cast<unsigned>(getuid()),
+                                   static_cast<unsigned long long>(HashName(name)));
+  return length > 0 && static_cast<size_t>(length) < size;
 }
 
 }  // namespace
 
 int PlatformAcquireInstanceLock(const char* name) {
   if (g_lockFd >= 0) return 0;
-  int fd = open(LockPath(name ? name : "").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return 0;  // nowhere to keep the lock: let the program run
+  char path[4096];
+  if (!LockPath(name ? name : "", path, sizeof(path))) return 0;  // nowhere to keep the lock: let the program run
+  int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return 0;
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     close(fd);
     return -1;

@@ -1,5 +1,7 @@
 #include "platform/music.h"
 
+#include "platform/no_throw.h"
+
 namespace {
 
 // No sequencer or synthesiser exists here; a segment could never have been made.
@@ -21,21 +23,25 @@ PlatformMusic* GetPlatformMusic() { return g_music; }
 
 void SetPlatformMusic(PlatformMusic* music) { g_music = music ? music : &g_noMusic; }
 
+void ScriptedMusic::Record(const Command& command) {
+  PlatformNoThrow("ミュージックコマンドの記録", [&] { commands.push_back(command); });
+}
+
 int ScriptedMusic::PlaySequencer(uint32_t device, uint32_t from, void* notifyWindow) {
-  commands.push_back({Op::Play, device, from, notifyWindow});
+  Record({Op::Play, device, from, notifyWindow});
   return 0;
 }
 
 int ScriptedMusic::CloseSequencer(uint32_t device) {
-  commands.push_back({Op::Close, device, 0, nullptr});
+  Record({Op::Close, device, 0, nullptr});
   return 0;
 }
 
 int ScriptedMusic::IsSegmentPlaying(void* segment) {
-  commands.push_back({Op::IsPlaying, 0, 0, segment});
+  Record({Op::IsPlaying, 0, 0, segment});
   return segmentPlaying;
 }
 
-void ScriptedMusic::StopSegment(void* segment) { commands.push_back({Op::Stop, 0, 0, segment}); }
+void ScriptedMusic::StopSegment(void* segment) { Record({Op::Stop, 0, 0, segment}); }
 
-void ScriptedMusic::ReleaseSegment(void* segment) { commands.push_back({Op::Release, 0, 0, segment}); }
+void ScriptedMusic::ReleaseSegment(void* segment) { Record({Op::Release, 0, 0, segment}); }

@@ -44,4 +44,7 @@ class ScriptedMusic : public PlatformMusic {
 
   int segmentPlaying = 0;  // what IsSegmentPlaying answers
   std::vector<Command> commands;
+
+ private:
+  void Record(const Command& command);
 };

@@ -2,15 +2,19 @@
 
 #include <cstring>
 
+#include "platform/no_throw.h"
+
 int ScriptedPresenter::Open(int frameWidth, int frameHeight, int bits) {
   if (failOpen || frameWidth <= 0 || frameHeight <= 0) return -1;
-  open = true;
-  width = frameWidth;
-  height = frameHeight;
-  bitsPerPixel = bits;
-  presentCount = 0;
-  frame.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
-  return 0;
+  return PlatformNoThrow("画面の作成", -1, [&] {
+    frame.assign(static_cast<size_t>(frameWidth) * static_cast<size_t>(frameHeight), 0);
+    open = true;
+    width = frameWidth;
+    height = frameHeight;
+    bitsPerPixel = bits;
+    presentCount = 0;
+    return 0;
+  });
 }
 
 void ScriptedPresenter::Close() { open = false; }
@@ -39,8 +43,10 @@ int ScriptedPresenter::Present(const uint8_t* pixels, int pitch) {
 
 int ScriptedPresenter::ReadBack(std::vector<uint32_t>* pixels, int* w, int* h) {
   if (!open) return -1;
-  *pixels = frame;
-  *w = width;
-  *h = height;
-  return 0;
+  return PlatformNoThrow("画面の読み出し", -1, [&] {
+    *pixels = frame;
+    *w = width;
+    *h = height;
+    return 0;
+  });
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/frame_viewport.h"
+#include "platform/no_throw.h"
 #include "platform/present.h"
 #include "platform/window.h"
 
@@ -45,7 +46,12 @@ class SdlPresenter : public PlatformPresenter {
     if (!renderer_) return -1;
     int w = 0, h = 0;
     if (SDL_GetRendererOutputSize(renderer_, &w, &h) != 0 || w <= 0 || h <= 0) return -1;
-    pixels->assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
+    if (!PlatformNoThrow("画面の読み出し", false, [&] {
+          pixels->assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
+          return true;
+        })) {
+      return -1;
+    }
     if (SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_RGB888, pixels->data(), w * 4) != 0) {
       return -1;
     }

@@ -7,6 +7,7 @@
 
 #include "platform/frame_viewport.h"
 #include "platform/ime.h"
+#include "platform/no_throw.h"
 #include "platform/present.h"
 #include "platform/sdl_subsystem.h"
 #include "platform/text_encoding.h"
@@ -156,7 +157,7 @@ class SdlWindow : public PlatformWindow {
   int Create(const WindowSettings& settings) override {
     if (!displayOpen_ || window_) return -1;
     std::string title;
-    Cp932ToUtf8(settings.title ? settings.title : "", &title);
+    if (Cp932ToUtf8(settings.title ? settings.title : "", &title) == TextConversion::OutOfMemory) return -1;
     uint32_t flags = SDL_WINDOW_RESIZABLE | (settings.windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
     window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                settings.width, settings.height, flags);
@@ -191,7 +192,7 @@ class SdlWindow : public PlatformWindow {
   void SetTitle(const char* text) override {
     if (!window_) return;
     std::string title;
-    Cp932ToUtf8(text ? text : "", &title);
+    if (Cp932ToUtf8(text ? text : "", &title) == TextConversion::OutOfMemory) return;
     SDL_SetWindowTitle(window_, title.c_str());
   }
 
@@ -266,8 +267,10 @@ class SdlWindow : public PlatformWindow {
     return true;
   }
 
+  // A message that finds no memory is lost; the pump goes on.
   void Queue(uint32_t message, uint64_t wParam, int64_t lParam = 0, std::string text = {}) {
-    pending_.push_back({message, wParam, lParam, std::move(text)});
+    PlatformNoThrow("ウインドウメッセージの作成",
+                    [&] { pending_.push_back({message, wParam, lParam, std::move(text)}); });
   }
 
   bool IsOurs(uint32_t windowId) const { return window_ && (windowId == windowId_ || windowId == 0); }
@@ -366,22 +369,31 @@ class SdlWindow : public PlatformWindow {
     }
     if (!ime_.composing) Queue(WM_IME_STARTCOMPOSITION, 0);
     ime_.composing = true;
-    std::string head;
-    Utf8ToCp932(utf8, &ime_.text.composition, 0);
-    Utf8ToCp932(Utf8Prefix(utf8, cursorChars), &head, 0);
-    ime_.text.cursorBytes = static_cast<int>(head.size());
-    ime_.text.clauses = {0, static_cast<uint32_t>(ime_.text.composition.size())};
+    // Out of memory the composition is left empty rather than half set:
+    // clause offsets past its end would be read as text.
+    PlatformNoThrow("IME の入力文字列の作成", [&] {
+      std::string head;
+      Utf8ToCp932(utf8, &ime_.text.composition, 0);
+      Utf8ToCp932(Utf8Prefix(utf8, cursorChars), &head, 0);
+      ime_.text.cursorBytes = static_cast<int>(head.size());
+      ime_.text.clauses.clear();
+      ime_.text.clauses = {0, static_cast<uint32_t>(ime_.text.composition.size())};
+    });
+    if (ime_.text.clauses.empty()) {
+      ime_.text.composition.clear();
+      ime_.text.cursorBytes = 0;
+    }
     Queue(WM_IME_COMPOSITION, 0, GCS_COMPSTR | GCS_CURSORPOS | GCS_COMPCLAUSE);
   }
 
   // The first count characters of a UTF-8 string.
-  static std::string Utf8Prefix(const char* text, int count) {
+  static std::string_view Utf8Prefix(const char* text, int count) {
     const char* p = text;
     for (int i = 0; i < count && *p; i++) {
       p++;
       while ((static_cast<unsigned char>(*p) & 0xC0) == 0x80) p++;
     }
-    return std::string(text, static_cast<size_t>(p - text));
+    return std::string_view(text, static_cast<size_t>(p - text));
   }
 
   bool displayOpen_ = false;

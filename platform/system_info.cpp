@@ -10,7 +10,7 @@
 PlatformSystemInfo GetPlatformSystemInfo() {
   PlatformSystemInfo info;
   utsname name;
-  if (uname(&name) == 0) info.osName = std::string(name.sysname) + " " + name.release;
+  if (uname(&name) == 0) std::snprintf(info.osName, sizeof(info.osName), "%s %s", name.sysname, name.release);
   info.cpuCount = static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN));
   if (FILE* f = std::fopen("/proc/cpuinfo", "r")) {
     char line[512];
@@ -18,11 +18,11 @@ PlatformSystemInfo GetPlatformSystemInfo() {
       if (std::strncmp(line, "model name", 10) != 0) continue;
       const char* colon = std::strchr(line, ':');
       if (!colon) continue;
-      info.cpuName = colon + 1;
-      while (!info.cpuName.empty() && (info.cpuName.front() == ' ' || info.cpuName.front() == '\t'))
-        info.cpuName.erase(0, 1);
-      while (!info.cpuName.empty() && (info.cpuName.back() == '\n' || info.cpuName.back() == ' '))
-        info.cpuName.pop_back();
+      const char* start = colon + 1;
+      while (*start == ' ' || *start == '\t') start++;
+      size_t length = std::strlen(start);
+      while (length > 0 && (start[length - 1] == '\n' || start[length - 1] == ' ')) length--;
+      std::snprintf(info.cpuName, sizeof(info.cpuName), "%.*s", static_cast<int>(length), start);
       break;
     }
     std::fclose(f);

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "core/helpers.h"
+#include "platform/no_throw.h"
 
 namespace {
 
@@ -19,10 +20,20 @@ class Converter {
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
-  bool Convert(std::string_view in, std::string* out, char substitute, bool inputIsUtf8) {
+  TextConversion Convert(std::string_view in, std::string* out, char substitute, bool inputIsUtf8) {
     std::lock_guard<std::mutex> guard(lock_);
     out->clear();
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) return false;
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) return TextConversion::Substituted;
+    const TextConversion result = PlatformNoThrow("文字コードの変換", TextConversion::OutOfMemory, [&] {
+      return ConvertAll(in, out, substitute, inputIsUtf8) ? TextConversion::Clean : TextConversion::Substituted;
+    });
+    if (result == TextConversion::OutOfMemory) out->clear();
+    return result;
+  }
+
+ private:
+  // False when something was substituted or dropped.
+  bool ConvertAll(std::string_view in, std::string* out, char substitute, bool inputIsUtf8) {
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
     bool clean = true;
     char* src = const_cast<char*>(in.data());
@@ -59,7 +70,6 @@ class Converter {
     return clean;
   }
 
- private:
   static size_t Utf8Length(unsigned char c) {
     if (c >= 0xF0 && c <= 0xF7) return 4;
     if (c >= 0xE0) return c <= 0xEF ? 3 : 1;
@@ -84,18 +94,18 @@ Converter& ToCp932() {
 
 }  // namespace
 
-bool Cp932ToUtf8(std::string_view cp932, std::string* utf8, char substitute) {
+TextConversion Cp932ToUtf8(std::string_view cp932, std::string* utf8, char substitute) {
   return FromCp932().Convert(cp932, utf8, substitute, false);
 }
 
-bool Utf8ToCp932(std::string_view utf8, std::string* cp932, char substitute) {
+TextConversion Utf8ToCp932(std::string_view utf8, std::string* cp932, char substitute) {
   return ToCp932().Convert(utf8, cp932, substitute, true);
 }
 
 namespace {
 
-int CopyOut(bool clean, const std::string& text, char* buffer, size_t bufferSize) {
-  if (!clean || text.size() + 1 > bufferSize) {
+int CopyOut(TextConversion result, const std::string& text, char* buffer, size_t bufferSize) {
+  if (result != TextConversion::Clean || text.size() + 1 > bufferSize) {
     buffer[0] = '\0';
     return -1;
   }
@@ -108,13 +118,11 @@ int CopyOut(bool clean, const std::string& text, char* buffer, size_t bufferSize
 int PlatformSjisToUtf8(const char* text, char* buffer, size_t bufferSize) {
   if (!text || !buffer || bufferSize == 0) return -1;
   std::string out;
-  bool clean = Cp932ToUtf8(text, &out, 0);
-  return CopyOut(clean, out, buffer, bufferSize);
+  return CopyOut(Cp932ToUtf8(text, &out, 0), out, buffer, bufferSize);
 }
 
 int PlatformUtf8ToSjis(const char* text, char* buffer, size_t bufferSize) {
   if (!text || !buffer || bufferSize == 0) return -1;
   std::string out;
-  bool clean = Utf8ToCp932(text, &out, 0);
-  return CopyOut(clean, out, buffer, bufferSize);
+  return CopyOut(Utf8ToCp932(text, &out, 0), out, buffer, bufferSize);
 }

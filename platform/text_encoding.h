@@ -13,7 +13,8 @@ int PlatformUtf8ToSjis(const char* text, char* buffer, size_t bufferSize);
 
 // Lenient forms for text from outside (clipboard, typed text, dropped files):
 // characters that the target cannot hold (and malformed input bytes) become
-// the substitute character, or are dropped when it is 0. Returns false when
-// something was substituted or dropped.
-bool Cp932ToUtf8(std::string_view cp932, std::string* utf8, char substitute = '?');
-bool Utf8ToCp932(std::string_view utf8, std::string* cp932, char substitute = '?');
+// the substitute character, or are dropped when it is 0. When memory runs
+// out the output is left empty.
+enum class TextConversion { Clean, Substituted, OutOfMemory };
+TextConversion Cp932ToUtf8(std::string_view cp932, std::string* utf8, char substitute = '?');
+TextConversion Utf8ToCp932(std::string_view utf8, std::string* cp932, char substitute = '?');

@@ -3,13 +3,15 @@
 #include <deque>
 #include <mutex>
 
+#include "platform/no_throw.h"
 #include "platform/window.h"
 
 class WindowMessageQueue {
  public:
+  // A message that finds no memory is lost.
   void Push(WindowMessage message) {
     std::lock_guard<std::mutex> guard(lock_);
-    messages_.push_back(std::move(message));
+    PlatformNoThrow("ウインドウメッセージの送信", [&] { messages_.push_back(std::move(message)); });
   }
   bool Pop(WindowMessage* out) {
     std::lock_guard<std::mutex> guard(lock_);
