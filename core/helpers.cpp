@@ -104,6 +104,7 @@ int DetectMmx() {
 }
 
 int g_mmxForced = -1;
+int (*g_randomSourceForTest)(int max) = nullptr;
 
 std::mt19937& Generator() {
   static std::mt19937 generator(PlatformMilliseconds());
@@ -121,7 +122,10 @@ void SetMmxUsableForTest(int flag) { g_mmxForced = flag; }
 
 void SeedRandom(uint32_t seed) { Generator().seed(seed); }
 
+void SetRandomSourceForTest(int (*source)(int max)) { g_randomSourceForTest = source; }
+
 int GetRandomValue(int max) {
+  if (g_randomSourceForTest) return g_randomSourceForTest(max);
   uint32_t word = Generator()();
   // Upper 32 bits of word * (max + 1); computed unsigned so max = INT_MAX is defined.
   uint64_t range = static_cast<uint64_t>(static_cast<uint32_t>(max) + 1u);

@@ -67,3 +67,6 @@ void SetMmxUsableForTest(int flag);  // -1 restores the detected value
 // GetRandomValue (core_api.h) draws from the library's MT19937; the library
 // start seeds it from the clock, tests and reproducible runs seed it here.
 void SeedRandom(uint32_t seed);
+// Tests script the values: while a source is set, GetRandomValue returns
+// source(max) instead of drawing; null goes back to the generator.
+void SetRandomSourceForTest(int (*source)(int max));

@@ -5,8 +5,6 @@ cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNOK_TESTS=OFF -DVARNOK_BENCH=OFF
 cmake --build build -j "$(nproc)"
-mkdir -p run
-if [ -x build/make_game_data ]; then
-  build/make_game_data run
-fi
-cd run && exec ../build/tamblor
+# The game reads its data tree and writes config.ini in its working folder:
+# the build folder, where the build makes the data.
+cd build && exec ./tamblor

@@ -1,0 +1,31 @@
+// The camera of a round: a view that eases toward a followed position,
+// pulled ahead toward the mouse; the perspective projection every world draw
+// goes through; the watch point of a round without a player; picking a
+// character with the right button.
+#pragma once
+#include "game/game_state.h"
+
+struct Character;
+
+struct CameraState {
+  float viewX, viewY;      // the world point shown at the screen centre at depth 0
+  float targetX, targetY;  // where the view eases to this frame
+  const PositionRecord* followed;  // null until a round starts
+};
+
+extern CameraState g_camera;
+// The character picked while the right button holds the world still, or null.
+extern Character* PickedCharacter;
+
+// A world point projected onto the 1024 x 768 screen.
+struct ScreenPoint {
+  float x, y;
+};
+ScreenPoint ProjectToScreen(float x, float y, float z);
+
+void UpdateCamera();
+// The view jumps to the target.
+void SnapCamera();
+void PickCharacterUnderCursor();
+void SetFieldCentre(WatchPoint& watchPoint);
+void UpdateWatchCamera(WatchPoint& watchPoint);

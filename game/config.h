@@ -1,0 +1,13 @@
+// config.ini: the four settings read before the library starts and written
+// back at the end, and the number reader the music list shares.
+#pragma once
+#include <cstdint>
+
+// The defaults, then whatever config.ini in the working folder says.
+void ReadConfig();
+// Rewrites config.ini with the four values, CR LF line ends; a file that
+// cannot be created is left alone.
+void SaveConfig();
+// The last "="-separated token of the line as a decimal integer (0 when
+// there is none). Cuts the line up.
+int32_t ParseLastInt(char* line);

@@ -1,0 +1,23 @@
+// The field of a round (a disc, or a rectangle in field mode 1): its turning
+// outline, the parallax dust, and random points inside it.
+#pragma once
+#include <cstdint>
+
+#include "game/game_state.h"
+
+struct FieldDust {
+  float x, y;
+  float z;  // depth, -900 .. 900
+  int32_t graphic;
+};
+
+constexpr int kFieldDustCount = 1024;
+
+// The turning angle of the disc outline; never reset.
+extern float g_fieldPhase;
+
+void SetupFieldDust();
+void DrawFieldDust();
+void DrawField();
+// Fills the record with a random point of the field and returns it.
+PositionRecord& RandomFieldPoint(PositionRecord& point);
