@@ -19,14 +19,8 @@ namespace {
 constexpr int kStopMessagePasses = 5;
 
 // Check numbers run 0..2047, as the sound table's do.
-struct MidiTable : HandleTable<MidiRecord, kMaxMidiHandles> {
-  MidiTable() {
-    type = HandleTypeMusic;
-    firstCheck = 0;
-    nextCheck = 0;
-  }
-};
-MidiTable g_midiTable;
+constinit HandleTable<MidiRecord, kMaxMidiHandles> g_midiTable{.type = HandleTypeMusic, .firstCheck = 0,
+                                                                .nextCheck = 0};
 
 bool SynthesiserMode() { return g_soundSystem.musicMode == 1; }
 

@@ -9,14 +9,8 @@
 namespace {
 
 // Check numbers run 0..2047, so one comes back only after 2,048 new handles.
-struct SoundTable : HandleTable<SoundRecord, kMaxSoundHandles> {
-  SoundTable() {
-    type = HandleTypeSound;
-    firstCheck = 0;
-    nextCheck = 0;
-  }
-};
-SoundTable g_soundTable;
+constinit HandleTable<SoundRecord, kMaxSoundHandles> g_soundTable{.type = HandleTypeSound, .firstCheck = 0,
+                                                                   .nextCheck = 0};
 
 int ReleaseWholeSound(SoundRecord* record) {
   if (record->buffers[0].inUse) StopSoundHandleBuffers(record);
