@@ -30,6 +30,7 @@ constexpr int kMessagesPerPass = 5;
 int g_started = 0;
 int g_ending = 0;
 
+// The platform knows nothing of the log; what it could not do is written here.
 void LogPlatformFailure(const char* where) { LogPrintf("%sに必要なメモリの確保に失敗しました", where); }
 
 // The start-up steps, in order. A step that fails returns -1; the caller

@@ -4,7 +4,7 @@
 
 namespace {
 
-// Posting a message may fail on any thread.
+// Messages are posted from any thread, so a failure may be reported from any.
 std::atomic<PlatformFailureReporter> g_reporter{nullptr};
 
 }  // namespace
