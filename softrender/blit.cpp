@@ -20,6 +20,10 @@ uint32_t g_plainPaletteCopy[256];
 
 int DetectSpanLevel() {
 #if defined(__x86_64__) || defined(__i386__)
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+      __builtin_cpu_supports("avx512dq")) {
+    return 3;
+  }
   return __builtin_cpu_supports("avx2") ? 2 : 1;
 #else
   return 1;

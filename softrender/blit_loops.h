@@ -16,6 +16,7 @@
 #include "softrender/pixel_ops32.h"
 #include "softrender/pixel_spans16.h"
 #include "softrender/pixel_spans32.h"
+#include "softrender/row_copy.h"
 
 // Direct-colour 32-bit source: the key compared with the transparent colour
 // is the whole pixel, top byte included.
@@ -264,35 +265,6 @@ void StretchBlitLoop(const BlitJob<Family>& job) {
   }
 }
 
-// Copies rows of whole pixels (an even number of bytes each). Rows shorter
-// than 256 bytes are copied inline: there the C library's copy costs more to
-// call than to run (from 256 bytes on it measured as fast or faster).
-inline void CopyRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch, size_t bytes,
-                     int rows) {
-  if (bytes >= 256) {
-    for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) std::memcpy(d, s, bytes);
-    return;
-  }
-  for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) {
-    size_t b = 0;
-#if defined(__SSE2__)
-    if (bytes >= 16) {
-      for (; b + 16 < bytes; b += 16) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + b),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b)));
-      }
-      // The last 16 bytes, overlapping what came before.
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + bytes - 16),
-                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + bytes - 16)));
-      continue;
-    }
-#endif
-    for (; b + 8 <= bytes; b += 8) std::memcpy(d + b, s + b, 8);
-    if (b + 4 <= bytes) std::memcpy(d + b, s + b, 4), b += 4;
-    if (b + 2 <= bytes) std::memcpy(d + b, s + b, 2);
-  }
-}
-
 // The pixels of one row of a 1:1 draw, one at a time.
 template <class Family, class Source, BlendOp Op, unsigned Mods>
 inline void BlitSpanScalar(typename Family::Dst* dp, const uint8_t* sp, const uint8_t* bp, int n,
@@ -315,7 +287,7 @@ inline void BlitRows(uint8_t* dstRow, const uint8_t* srcRow, const uint8_t* blen
   constexpr bool kRowCopy = Op == BlendOp::Copy && Mods == 0 && !Source::kPalette &&
                             Source::kBytes == sizeof(Dst);
   if constexpr (kRowCopy) {
-    CopyRows(dstRow, g.dstPitch, srcRow, g.srcRowStep, static_cast<size_t>(n) * sizeof(Dst), rows);
+    CopyImageRows(dstRow, g.dstPitch, srcRow, g.srcRowStep, static_cast<size_t>(n) * sizeof(Dst), rows);
     return;
   }
   if (job.spanLevel && n >= 4) {  // shorter runs cost more to hand over than to draw

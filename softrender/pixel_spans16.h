@@ -5,8 +5,8 @@
 // by 255 of the magnitude, the weighted moves with wrapping 16-bit
 // arithmetic where the true value is known to lie in 0..65535, the packed
 // add and subtract by their per-field rules. One kernel,
-// written over the vector types of the 32-bit spans: SSE2 here, AVX2 in its
-// own file, chosen at run time.
+// written over the vector types of the 32-bit spans: SSE2 here, AVX2 and
+// AVX-512 in their own files, chosen at run time.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -39,8 +39,10 @@ constexpr int BlendSpan16Index(bool alphaSource, BlendOp op, unsigned mods, bool
 }
 constexpr int kBlendSpan16Count = 2 * kBlendSpan32Count;
 using BlendSpan16Table = std::array<BlendSpan16Fn, kBlendSpan16Count>;
-// The AVX2 kernels, null where none exists (or without AVX2 support built).
+// The AVX2 and AVX-512 kernels, null where none exists (or without support
+// for the instructions built).
 extern const BlendSpan16Table kBlendSpans16Avx2;
+extern const BlendSpan16Table kBlendSpans16Avx512;
 
 // The packed saturating add of fields x to fields d (blue, green, red),
 // per field: blue exact; green and red add their upper bits, their lowest
@@ -99,6 +101,7 @@ inline int BlendSpan16Kernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow
                        V::Set16(static_cast<int16_t>(st.brightRow[2][255]))};
   const int end = n / kStep * kStep;
   for (int y = 0; y < rows; y++, dRow += dPitch, sRow += sPitch) {
+    if (y + 1 < rows) PrefetchRowForWrite(dRow + dPitch, 2 * static_cast<size_t>(n));
     auto* d = reinterpret_cast<uint16_t*>(dRow);
     for (int i = 0; i < end; i += kStep) {
       R color, alpha = zero;
@@ -218,18 +221,15 @@ inline int BlendSpan16Fast(int level, uint8_t* d, intptr_t dPitch, const uint8_t
     return 0;
   } else {
     constexpr intptr_t kBytes = AlphaSource ? 4 : 2;
-    int done = 0;
-    if (level >= 2) {
-      if (const BlendSpan16Fn wide = kBlendSpans16Avx2[BlendSpan16Index(AlphaSource, Op, Mods, Gather)]) {
-        done = wide(d, dPitch, s, sPitch, columns, n, rows, transparent, st);
-        if (done == n) return done;
-        d += 2 * static_cast<intptr_t>(done);
-        if constexpr (Gather) {
-          columns += done;
-        } else {
-          s += kBytes * done;
-        }
-      }
+    int done = RunWideSpans(kBlendSpans16Avx512, kBlendSpans16Avx2, BlendSpan16Index(AlphaSource, Op, Mods, Gather),
+                            level, 2, kBytes, d, dPitch, s, sPitch, Gather ? columns : nullptr, n, rows,
+                            transparent, st);
+    if (done == n) return done;
+    d += 2 * static_cast<intptr_t>(done);
+    if constexpr (Gather) {
+      columns += done;
+    } else {
+      s += kBytes * done;
     }
 #if defined(__SSE2__)
     if (level >= 1) {

@@ -5,13 +5,14 @@
 // equals BlendPixel32's: the same integer rules in 16-bit lanes, where the
 // exact value fits (wrapping where the true result is known to lie in
 // 0..65535). One kernel, written over a vector type: SSE2 (the x86-64
-// baseline) here, AVX2 in its own file, chosen at run time.
+// baseline) here, AVX2 and AVX-512 in their own files, chosen at run time.
 #pragma once
 #include <array>
 #include <cstdint>
 #include <cstring>
 
 #include "softrender/pixel_ops32.h"
+#include "softrender/row_copy.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -34,7 +35,8 @@ constexpr bool HasBlendSpan32Fast() {
 #endif
 }
 
-// Vector spans in use: 0 none, 1 SSE2, 2 AVX2 where the processor has it.
+// Vector spans in use: 0 none, 1 SSE2, 2 AVX2, 3 AVX-512 where the
+// processor has them.
 int BlitSpanLevel();
 // Tests: the level to use (capped at what the processor has); -1 the best.
 void SetBlitSpanLevelForTest(int level);
@@ -50,14 +52,58 @@ constexpr int BlendSpan32Index(BlendOp op, unsigned mods, bool gather) {
 }
 constexpr int kBlendSpan32Count = kBlendOpCount * kBlendModifierCount * 2;
 using BlendSpan32Table = std::array<BlendSpan32Fn, kBlendSpan32Count>;
-// The AVX2 kernels, null where none exists (or without AVX2 support built).
+// The AVX2 and AVX-512 kernels, null where none exists (or without support
+// for the instructions built).
 extern const BlendSpan32Table kBlendSpans32Avx2;
+extern const BlendSpan32Table kBlendSpans32Avx512;
+
+// Runs the wide kernels the level allows on rows rows, widest first, each on
+// the columns of every row the one before left; returns the columns drawn.
+// dBytes and sBytes are the pixel sizes; columns is null unless gathering.
+template <class Table, class State>
+inline int RunWideSpans(const Table& avx512, const Table& avx2, int index, int level, intptr_t dBytes,
+                        intptr_t sBytes, uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch,
+                        const int32_t* columns, int n, int rows, uint32_t transparent, const State& st) {
+  int done = 0;
+  for (const Table* table : {&avx512, &avx2}) {
+    const bool widest = table == &avx512;
+    // A span shorter than one register of the kernel is not worth the call.
+    if (level < (widest ? 3 : 2) || n - done < (widest ? 16 : 8)) continue;
+    const auto span = (*table)[index];
+    if (!span) continue;
+    done += span(d + dBytes * done, dPitch, columns ? s : s + sBytes * done, sPitch,
+                 columns ? columns + done : nullptr, n - done, rows, transparent, st);
+    if (done == n) break;
+  }
+  return done;
+}
 
 template <class V>
 struct SpanOps {
   using R = typename V::Reg;
   // (mask ? a : b)
-  static R Select(R mask, R a, R b) { return V::Or(V::And(mask, a), V::AndNot(mask, b)); }
+  static R Select(R mask, R a, R b) {
+    if constexpr (V::kTernary) {
+      return V::template Ternary<0xCA>(mask, a, b);
+    } else {
+      return V::Or(V::And(mask, a), V::AndNot(mask, b));
+    }
+  }
+  static R Or3(R a, R b, R c) {
+    if constexpr (V::kTernary) {
+      return V::template Ternary<0xFE>(a, b, c);
+    } else {
+      return V::Or(V::Or(a, b), c);
+    }
+  }
+  // (a | b) & c
+  static R OrAnd(R a, R b, R c) {
+    if constexpr (V::kTernary) {
+      return V::template Ternary<0xA8>(a, b, c);
+    } else {
+      return V::And(V::Or(a, b), c);
+    }
+  }
   // v / 255 truncated, exact for v in 0..65025.
   static R Div255(R v) {
     return V::template Srli16<8>(V::Add16(v, V::Add16(V::template Srli16<8>(v), V::Set16(1))));
@@ -74,15 +120,16 @@ struct SpanOps {
     const R borrow = V::CmpGt16(V::Xor(lowD, sign), V::Xor(lowT, sign));
     return V::Add16(V::Sub16(V::Add16(d, V::MulhiU16(t, f)), V::MulhiU16(d, f)), borrow);
   }
-  // The packed add with byte-saturating adds: with green's and red's lowest
-  // bits (and the top byte) cleared, the saturated bytes are the rule's
-  // bytes but for those lowest bits, which the 32-bit sum's carries and the
-  // inputs' own lowest bits supply.
+  // The packed add with byte-saturating adds of both halves with green's and
+  // red's lowest bits (and the top byte) cleared: their saturated bytes are
+  // the rule's but for those lowest bits. The 32-bit sum of the same halves
+  // differs from them only where a byte below carried, by exactly the bit
+  // the carry sets (a saturated byte is all ones anyway), and the top byte
+  // it gives is red's carry; the inputs' own lowest bits come in by an OR.
   static R PackedAdd(R x, R d) {
     const R mask = V::Set32(0x00FEFEFF);
     const R u = V::And(x, mask), v = V::And(d, mask);
-    const R carries = V::And(V::Add32(u, v), V::Set32(0x01010100));
-    return V::Or(V::Or(V::AddsU8(u, v), carries), V::And(V::Or(x, d), V::Set32(0x00010100)));
+    return Or3(V::AddsU8(u, v), V::Add32(u, v), OrAnd(x, d, V::Set32(0x00010100)));
   }
   static R PackedSubtract(R x, R d) {
     const R diff = V::Sub32(V::Or(d, V::Set32(0x01010100)), V::And(x, V::Set32(0x00FEFEFF)));
@@ -116,6 +163,7 @@ inline int BlendSpanKernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow, 
     // prod(255, s) = s: the source goes into the packed operation as it is.
     if (st.param == 255) {
       for (int y = 0; y < rows; y++, dRow += dPitch, sRow += sPitch) {
+        if (y + 1 < rows) PrefetchRowForWrite(dRow + dPitch, 4 * static_cast<size_t>(n));
         auto* d = reinterpret_cast<uint32_t*>(dRow);
         for (int i = 0; i < end; i += kStep) {
           const R S = V::template LoadSource<Gather>(sRow, columns, i), D = V::Load(d + i);
@@ -128,6 +176,7 @@ inline int BlendSpanKernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow, 
     }
   }
   for (int y = 0; y < rows; y++, dRow += dPitch, sRow += sPitch) {
+    if (y + 1 < rows) PrefetchRowForWrite(dRow + dPitch, 4 * static_cast<size_t>(n));
     auto* d = reinterpret_cast<uint32_t*>(dRow);
     const uint8_t* s = sRow;
     for (int i = 0; i < end; i += kStep) {
@@ -229,6 +278,7 @@ inline int BlendSpanKernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow, 
 struct VecSse2 {
   using Reg = __m128i;
   static constexpr int kPixels = 4;
+  static constexpr bool kTernary = false;
   static Reg Load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
   static void Store(void* p, Reg v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
   static int32_t Load32(const uint8_t* p) {
@@ -302,18 +352,14 @@ inline int BlendSpan32Fast(int level, uint8_t* d, intptr_t dPitch, const uint8_t
   if constexpr (!HasBlendSpan32Fast<Op, Mods>()) {
     return 0;
   } else {
-    int done = 0;
-    if (level >= 2) {
-      if (const BlendSpan32Fn wide = kBlendSpans32Avx2[BlendSpan32Index(Op, Mods, Gather)]) {
-        done = wide(d, dPitch, s, sPitch, columns, n, rows, transparent, st);
-        if (done == n) return done;
-        d += 4 * static_cast<intptr_t>(done);
-        if constexpr (Gather) {
-          columns += done;
-        } else {
-          s += 4 * static_cast<intptr_t>(done);
-        }
-      }
+    int done = RunWideSpans(kBlendSpans32Avx512, kBlendSpans32Avx2, BlendSpan32Index(Op, Mods, Gather), level, 4,
+                            4, d, dPitch, s, sPitch, Gather ? columns : nullptr, n, rows, transparent, st);
+    if (done == n) return done;
+    d += 4 * static_cast<intptr_t>(done);
+    if constexpr (Gather) {
+      columns += done;
+    } else {
+      s += 4 * static_cast<intptr_t>(done);
     }
 #if defined(__SSE2__)
     if (level >= 1) {

@@ -66,7 +66,9 @@ struct SolidOp {
   // rows rows of n pixels from first, pitch bytes apart.
   void FillRows(uint8_t* first, intptr_t pitch, int32_t n, int32_t rows) const {
     if constexpr (Op == BlendOp::Copy) {
+      const size_t rowBytes = static_cast<size_t>(n) * sizeof(DestPixel);
       for (int32_t y = 0; y < rows; y++, first += pitch) {
+        if (y + 1 < rows) PrefetchRowForWrite(first + pitch, rowBytes);
         FillRun(reinterpret_cast<DestPixel*>(first), n, static_cast<DestPixel>(color));
       }
     } else {

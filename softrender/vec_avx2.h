@@ -8,6 +8,7 @@
 struct VecAvx2 {
   using Reg = __m256i;
   static constexpr int kPixels = 8;
+  static constexpr bool kTernary = false;
   static Reg Load(const void* p) { return _mm256_loadu_si256(static_cast<const __m256i*>(p)); }
   static void Store(void* p, Reg v) { _mm256_storeu_si256(static_cast<__m256i*>(p), v); }
   template <bool Gather>

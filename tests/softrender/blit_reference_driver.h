@@ -30,7 +30,7 @@ struct Case {
   IntRect area;
   bool stretch;
   bool runTable;
-  int spanLevel;  // 0 scalar, 1 SSE2, 2 AVX2
+  int spanLevel;  // 0 scalar, 1 SSE2, 2 AVX2, 3 AVX-512 (capped at what the processor has)
   IntRect rect;  // stretch rectangle, or (x, y) of the plain blit
 };
 
@@ -64,7 +64,7 @@ Case RandomCase(std::mt19937& rng) {
   c.area = {l, t, kDstW - static_cast<int>(rng() % 6), kDstH - static_cast<int>(rng() % 6)};
   c.stretch = rng() % 2;
   c.runTable = !c.stretch && c.ref.transparentFlag && rng() % 2;
-  c.spanLevel = static_cast<int>(rng() % 3);
+  c.spanLevel = static_cast<int>(rng() % 4);
   auto coord = [&](int extent) { return static_cast<int>(rng() % (extent + 8)) - 4; };
   if (c.stretch) {
     c.rect = {coord(kDstW), coord(kDstH), coord(kDstW), coord(kDstH)};

@@ -69,7 +69,7 @@ RotCase RandomCase(std::mt19937& rng) {
   c.scale = rng() % 2 ? 1.0f : -1.0f;
   c.area = {static_cast<int>(rng() % 4), static_cast<int>(rng() % 4), c.dstW - static_cast<int>(rng() % 4),
             c.dstH - static_cast<int>(rng() % 4)};
-  c.spanLevel = static_cast<int>(rng() % 4) - 1;
+  c.spanLevel = static_cast<int>(rng() % 5) - 1;
   return c;
 }
 

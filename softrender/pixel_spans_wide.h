@@ -1,0 +1,72 @@
+// The tables of one wide vector type's span kernels, made in the file that
+// alone is compiled for that type. Entry I of a table: BlendSpan32Index's
+// operation, modifiers and gather flag; in the 16-bit table, alpha sources
+// in the upper half. Null where the variant has no vector span or the type
+// does not pay for it.
+#pragma once
+#include <utility>
+
+#include "softrender/pixel_spans16.h"
+#include "softrender/pixel_spans32.h"
+
+namespace wide_spans {
+
+template <class V, BlendOp Op, unsigned Mods, bool Gather>
+int Span32(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch, const int32_t* columns, int n,
+           int rows, uint32_t transparent, const BlendState32& st) {
+  return BlendSpanKernel<V, Op, Mods, Gather>(d, dPitch, s, sPitch, columns, n, rows, transparent, st);
+}
+
+template <class V, bool AlphaSource, BlendOp Op, unsigned Mods, bool Gather>
+int Span16(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch, const int32_t* columns, int n,
+           int rows, uint32_t transparent, const BlendState16& st) {
+  return BlendSpan16Kernel<V, AlphaSource, Op, Mods, Gather>(d, dPitch, s, sPitch, columns, n, rows,
+                                                              transparent, st);
+}
+
+template <class V, template <BlendOp, unsigned> class Pays, size_t I>
+constexpr BlendSpan32Fn Entry32() {
+  constexpr auto op = static_cast<BlendOp>(I / 2 / kBlendModifierCount);
+  constexpr unsigned mods = I / 2 % kBlendModifierCount;
+  if constexpr (HasBlendSpan32Fast<op, mods>() && Pays<op, mods>::value) {
+    return &Span32<V, op, mods, (I & 1) != 0>;
+  } else {
+    return nullptr;
+  }
+}
+
+template <class V, template <BlendOp, unsigned> class Pays, size_t I>
+constexpr BlendSpan16Fn Entry16() {
+  constexpr bool alphaSource = I >= kBlendSpan32Count;
+  constexpr size_t j = I % kBlendSpan32Count;
+  constexpr auto op = static_cast<BlendOp>(j / 2 / kBlendModifierCount);
+  constexpr unsigned mods = j / 2 % kBlendModifierCount;
+  if constexpr (HasBlendSpan16Fast<op, mods>() && alphaSource == ((mods & ModAlpha) != 0) &&
+                Pays<op, mods>::value) {
+    return &Span16<V, alphaSource, op, mods, (j & 1) != 0>;
+  } else {
+    return nullptr;
+  }
+}
+
+template <class V, template <BlendOp, unsigned> class Pays>
+constexpr BlendSpan32Table MakeTable32() {
+  return []<size_t... I>(std::index_sequence<I...>) {
+    return BlendSpan32Table{Entry32<V, Pays, I>()...};
+  }(std::make_index_sequence<kBlendSpan32Count>{});
+}
+
+template <class V, template <BlendOp, unsigned> class Pays>
+constexpr BlendSpan16Table MakeTable16() {
+  return []<size_t... I>(std::index_sequence<I...>) {
+    return BlendSpan16Table{Entry16<V, Pays, I>()...};
+  }(std::make_index_sequence<kBlendSpan16Count>{});
+}
+
+// Every variant that has a vector span.
+template <BlendOp, unsigned>
+struct Always {
+  static constexpr bool value = true;
+};
+
+}  // namespace wide_spans

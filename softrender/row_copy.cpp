@@ -1,0 +1,105 @@
+#include "softrender/row_copy.h"
+
+#include <cstring>
+
+#if defined(__x86_64__)
+#include <cpuid.h>
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// A copy this large cannot stay in the core's own caches, so its stores go
+// around them (and skip reading the destination lines first).
+constexpr size_t kStreamingBytes = size_t{1} << 20;
+// Rows up to this long are moved by the processor's string copy where it is
+// fast for short lengths: it writes whole lines without fetching them.
+constexpr size_t kShortRowBytes = 256;
+
+bool DetectFastShortStrings() {
+#if defined(__x86_64__)
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+  return (d >> 4) & 1;  // fast short rep movsb
+#else
+  return false;
+#endif
+}
+
+const bool g_fastShortStrings = DetectFastShortStrings();
+
+inline void StringCopy(uint8_t* d, const uint8_t* s, size_t bytes) {
+#if defined(__x86_64__)
+  asm volatile("rep movsb" : "+D"(d), "+S"(s), "+c"(bytes) : : "memory");
+#else
+  std::memcpy(d, s, bytes);
+#endif
+}
+
+#if defined(__x86_64__)
+// One row with streaming stores on its 16-byte aligned middle and ordinary
+// ones on the ragged ends. No ordinary store may touch a line the streaming
+// stores write: the line would have to leave the cache half way.
+inline void StreamRow(uint8_t* d, const uint8_t* s, size_t bytes) {
+  size_t b = (16 - (reinterpret_cast<uintptr_t>(d) & 15)) & 15;
+  if (b > bytes) b = bytes;
+  std::memcpy(d, s, b);
+  for (; b + 64 <= bytes; b += 64) {
+    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b));
+    const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b + 16));
+    const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b + 32));
+    const __m128i v3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b + 48));
+    _mm_stream_si128(reinterpret_cast<__m128i*>(d + b), v0);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(d + b + 16), v1);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(d + b + 32), v2);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(d + b + 48), v3);
+  }
+  for (; b + 16 <= bytes; b += 16) {
+    _mm_stream_si128(reinterpret_cast<__m128i*>(d + b), _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b)));
+  }
+  std::memcpy(d + b, s + b, bytes - b);
+}
+#endif
+
+// Rows longer than the string copy's best lengths: a plain vector loop
+// keeps the compiler's and the library's length dispatch out of every row.
+inline void VectorRow(uint8_t* d, const uint8_t* s, size_t bytes) {
+#if defined(__x86_64__)
+  size_t b = 0;
+  for (; b + 64 <= bytes; b += 64) {
+    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b));
+    const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b + 16));
+    const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b + 32));
+    const __m128i v3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b + 48));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + b), v0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + b + 16), v1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + b + 32), v2);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + b + 48), v3);
+  }
+  std::memcpy(d + b, s + b, bytes - b);
+#else
+  std::memcpy(d, s, bytes);
+#endif
+}
+
+}  // namespace
+
+void CopyImageRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch, size_t bytes, int rows) {
+  if (bytes == 0 || rows <= 0) return;
+#if defined(__x86_64__)
+  if (bytes >= 32 && bytes * static_cast<size_t>(rows) >= kStreamingBytes) {
+    for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) StreamRow(d, s, bytes);
+    _mm_sfence();
+    return;
+  }
+#endif
+  const bool shortRows = bytes <= kShortRowBytes && g_fastShortStrings;
+  for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) {
+    if (y + 1 < rows) PrefetchRowForWrite(d + dPitch, bytes);
+    if (shortRows) {
+      StringCopy(d, s, bytes);
+    } else {
+      VectorRow(d, s, bytes);
+    }
+  }
+}
