@@ -1,76 +1,309 @@
 #!/usr/bin/env python3
-"""Ratio table of bench_blit32, bench_blit16 or bench_rotate_fill against the performance anchors (pixman, SDL2).
+"""Writes bench/README.md from one sitting: the performance anchors (pixman and
+SDL2, ../shared/anchors) and every benchmark program of the build, run in
+alternating rounds pinned to one core, side by side with their ratios.
 
-Run both in one sitting, pinned to the same core, then:
-  python3 bench/compare_anchors.py ANCHOR_TSV... -- BENCH_JSON...
-ANCHOR_TSV: the anchors program's output lines (R<TAB>id<TAB>lib<TAB>Mpix/s...);
-BENCH_JSON: the benchmark's --benchmark_format=json output. Medians over the runs.
+  python3 bench/compare_anchors.py                  # build/, 3 rounds, writes bench/README.md
+  python3 bench/compare_anchors.py --rounds 5 --cpu 3 --build build --out -   # print instead
+  python3 bench/compare_anchors.py --only blit32,font_draw --out -            # a quick look
+
+Every build/bench_* program gets a section: its description is the leading
+comment of bench/<name>.cpp, its figures what it reports (Mpix/s, Mchar/s,
+fps, items/s, else time per run). A case whose name is an anchor case (or is
+listed in ANCHOR_OF) is set against the best anchor on the same work.
 """
+import argparse
+import datetime
 import json
+import os
+import platform
+import re
+import shutil
 import statistics
+import subprocess
 import sys
+import tempfile
 
-# Project case -> anchor case that measures the same kind of work.
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+
+# Project case -> the anchor cases that do the same work, where the names
+# differ; the best of them is the yardstick. Sizes (@64x64...) carry over.
 ANCHOR_OF = {
-    "a.copy32": "a.copy32",
-    "b.alpha_pp_rand": "b.alpha_pp_rand",
-    "b.alpha_pp_sprite": "b.alpha_pp_sprite",
-    "b.alpha_pp_sprite_runtable": "b.alpha_pp_sprite",
-    "b2.alpha_pp_sprite_x_const96": "b2.alpha_pp_sprite_x_const96",
-    "c.alpha_const96": "c.alpha_const96",
-    "d.add": "d.add",
-    "e.multiply": "e.multiply_inrev_ca",
-    "k.brightness_copy": "k.brightness_copy",
-    "f.stretch2x_copy": "f.stretch2x_copy",
-    "f.stretch2x_alpha_sprite": "f.stretch2x_alpha_sprite",
-    "f.stretch0.5x_copy": "f.stretch0.5x_copy",
-    "f.stretch0.5x_alpha_sprite": "f.stretch0.5x_alpha_sprite",
-    "g.rotate30_scale1.5_copy": "g.rotate30_scale1.5_copy",
-    "g.rotate30_scale1.5_alpha_sprite": "g.rotate30_scale1.5_alpha_sprite",
-    "h.fill_opaque": "h.fill_opaque",
-    "h.fill_alpha96": "h.fill_alpha96",
-    "i.copy16": "i.copy16",
-    "i.alpha_const96_565": "i.alpha_const96_565",
-    "i.alpha_pp_rand_565": "i.alpha_pp_rand_8888_to_565",
-    "i.alpha_pp_sprite_565": "i.alpha_pp_sprite_8888_to_565",
-    "i.alpha_pp_sprite_runtable_565": "i.alpha_pp_sprite_8888_to_565",
+    "b.alpha_pp_sprite_runtable": ["b.alpha_pp_sprite", "b.alpha_pp_sprite_RLE"],
+    "e.multiply": ["e.multiply_inrev_ca", "e.multiply"],
+    "i.alpha_pp_rand_565": ["i.alpha_pp_rand_8888_to_565"],
+    "i.alpha_pp_sprite_565": ["i.alpha_pp_sprite_8888_to_565"],
+    "i.alpha_pp_sprite_runtable_565": ["i.alpha_pp_sprite_8888_to_565"],
+    "l.tri_textured_rot30_scale1.5_alpha_sprite": ["g.rotate30_scale1.5_alpha_sprite"],
+    "l.tri_solid_fullscreen_quad": ["l.tri_solid_fullscreen_quad"],
+    "font.mono_line": ["font.mono_line_nomask", "font.mono_line_mask"],
+    "font.aa_line": ["font.aa_line_nomask", "font.aa_line_mask"],
+    # Four bytes read and four written per pixel, as in the 32-bit copy.
+    "conv.argb_to_565a": ["conv.argb_to_argb"],
 }
-SDL_OF = dict(ANCHOR_OF, **{"e.multiply": "e.multiply", "b.alpha_pp_sprite_runtable": "b.alpha_pp_sprite_RLE"})
+ANCHOR_LIBS = ("pixman", "sdl", "best")
+LIB_NAMES = {"pixman": "pixman", "sdl": "SDL2", "best": "pixman + SDL2"}
+# Counters a benchmark may report, in order of preference: counter, unit, scale.
+COUNTERS = [("Mpix/s", "Mpix/s", 1.0), ("Mchar/s", "Mchar/s", 1.0), ("fps", "frames/s", 1.0),
+            ("items_per_second", "M items/s", 1e-6)]
 
 
-def main(argv):
-    split = argv.index("--")
-    anchors, benches = argv[:split], argv[split + 1:]
-    a = {}
-    for path in anchors:
+def sh(cmd):
+    try:
+        return subprocess.run(cmd, shell=True, capture_output=True, text=True).stdout.strip()
+    except OSError:
+        return ""
+
+
+def find_anchors(explicit):
+    for d in [explicit, os.environ.get("ANCHORS_DIR")] + [
+            os.path.join(ROOT, *([".."] * up), "shared", "anchors") for up in (1, 2, 3)]:
+        if d and os.path.isfile(os.path.join(d, "bench.cpp")):
+            return os.path.abspath(d)
+    sys.exit("anchors not found: pass --anchors DIR (the folder with bench.cpp and extra.cpp)")
+
+
+def build_anchors(src, out):
+    flags = sh("pkg-config --cflags --libs pixman-1 sdl2 freetype2")
+    if not flags:
+        sys.exit("missing packages: apt-get install -y libpixman-1-dev libsdl2-dev libfreetype-dev")
+    progs = {}
+    for name in ("bench", "extra"):
+        exe = os.path.join(out, "anchors_" + name)
+        cmd = f"g++ -O2 -std=c++17 -o {exe} {os.path.join(src, name + '.cpp')} {flags}"
+        if subprocess.run(cmd, shell=True).returncode != 0:
+            sys.exit("could not build " + name + ".cpp")
+        progs[name] = exe
+    return progs
+
+
+def leading_comment(path):
+    """The description of a benchmark program: its first comment block, less command lines."""
+    lines = []
+    try:
         for line in open(path):
-            p = line.rstrip("\n").split("\t")
-            if p[0] == "R":
-                a.setdefault((p[1], p[2]), []).append(float(p[3]))
-    b, order = {}, []
-    for path in benches:
-        for bm in json.load(open(path))["benchmarks"]:
-            if bm.get("run_type") == "aggregate":
+            if not line.startswith("//"):
+                break
+            text = line[2:].strip()
+            if re.match(r"(taskset|build/|python3|\$ )", text):
                 continue
-            name = bm["name"]
-            b.setdefault(name, []).append(bm["Mpix/s"])
-            if name not in order:
-                order.append(name)
-    med = lambda v: statistics.median(v) if v else None
-    fmt = lambda v: f"{v:,.0f}" if v else "—"
-    ratio = lambda x, y: f"{x / y:.2f}" if x and y else "—"
-    print("| case | source | project Mpix/s | pixman Mpix/s | SDL2 Mpix/s | project ÷ pixman | project ÷ SDL2 |")
-    print("|---|---|---:|---:|---:|---:|---:|")
-    for name in order:
-        case, size = name.split("@")
-        mine = med(b[name])
-        pm = med(a.get((ANCHOR_OF.get(case, "") + "@" + size, "pixman"), []))
-        sd = med(a.get((SDL_OF.get(case, "") + "@" + size, "sdl"), []))
-        print(f"| {case} | {size} | {fmt(mine)} | {fmt(pm)} | {fmt(sd)} | {ratio(mine, pm)} | {ratio(mine, sd)} |")
-    mc = med(a.get(("j.memcpy", "base"), []))
-    if mc:
-        print(f"\nmemcpy (3 MiB to 3 MiB) in the same sitting: {mc:,.0f} Mpix/s.")
+            lines.append(text)
+    except OSError:
+        pass
+    return " ".join(lines).strip()
+
+
+class Sitting:
+    def __init__(self, pin):
+        self.pin = pin
+        self.anchor = {}   # (case, lib) -> [values]
+        self.anchor_unit = {}
+        self.anchor_note = {}
+        self.project = {}  # (program, case) -> [values]
+        self.unit = {}     # (program, case) -> unit
+        self.order = {}    # program -> [cases]
+
+    def run(self, args):
+        return subprocess.run(self.pin + args, capture_output=True, text=True).stdout
+
+    def read_anchor_lines(self, text):
+        for line in text.splitlines():
+            p = line.split("\t")
+            if p[0] != "R" or len(p) < 4:
+                continue
+            case, lib, value = p[1], p[2], float(p[3])
+            unit = p[4] if len(p) > 4 and not p[4].isdigit() else "Mpix/s"
+            self.anchor.setdefault((case, lib), []).append(value)
+            self.anchor_unit[case] = unit
+            if len(p) > 5 and p[5]:
+                self.anchor_note.setdefault((case, lib), p[5])
+
+    def read_benchmark_json(self, program, text):
+        try:
+            data = json.loads(text)
+        except json.JSONDecodeError:
+            print(f"{program}: no JSON output", file=sys.stderr)
+            return
+        for bm in data.get("benchmarks", []):
+            if bm.get("run_type") == "aggregate" or bm.get("error_occurred"):
+                continue
+            name = re.sub(r"/(real_time|process_time)$", "", bm["name"])
+            for counter, unit, scale in COUNTERS:
+                if counter in bm:
+                    value = bm[counter] * scale
+                    break
+            else:
+                unit, value = "runs/s", 0.0
+                seconds = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}.get(bm.get("time_unit", "ns"), 1e-9)
+                if bm.get("real_time"):
+                    value = 1.0 / (bm["real_time"] * seconds)
+            self.project.setdefault((program, name), []).append(value)
+            self.unit[(program, name)] = unit
+            self.order.setdefault(program, [])
+            if name not in self.order[program]:
+                self.order[program].append(name)
+
+
+def median(values):
+    return statistics.median(values) if values else None
+
+
+def spread(values):
+    return (max(values) - min(values)) / statistics.median(values) if values and len(values) > 1 and \
+        statistics.median(values) else 0.0
+
+
+def fmt(value):
+    if value is None:
+        return "—"
+    return f"{value:,.0f}" if value >= 100 else f"{value:,.2f}"
+
+
+def anchor_cases(case):
+    base, at, size = case.partition("@")
+    names = ANCHOR_OF.get(base, [base])
+    return [n + at + size for n in names]
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--build", default=os.path.join(ROOT, "build"), help="build folder with the bench_* programs")
+    ap.add_argument("--anchors", help="folder of the anchors' bench.cpp and extra.cpp")
+    ap.add_argument("--rounds", type=int, default=3)
+    ap.add_argument("--cpu", type=int, default=(os.cpu_count() or 1) - 1)
+    ap.add_argument("--min-time", default="0.15", help="--benchmark_min_time of every program")
+    ap.add_argument("--only", help="comma-separated program names (blit32,...): a partial sitting")
+    ap.add_argument("--out", default=os.path.join(HERE, "README.md"), help="'-' prints the report")
+    args = ap.parse_args()
+
+    programs = sorted(f for f in os.listdir(args.build) if f.startswith("bench_")
+                      and os.access(os.path.join(args.build, f), os.X_OK)) if os.path.isdir(args.build) else []
+    if args.only:
+        wanted = {"bench_" + n.strip() for n in args.only.split(",")}
+        programs = [p for p in programs if p in wanted]
+    if not programs:
+        sys.exit(f"no bench_* programs in {args.build}: build the project first")
+    anchors_dir = find_anchors(args.anchors)
+    work = tempfile.mkdtemp(prefix="anchors_")
+    exe = build_anchors(anchors_dir, work)
+
+    pin = []
+    if shutil.which("taskset") and subprocess.run(["taskset", "-c", str(args.cpu), "true"]).returncode == 0:
+        pin = ["taskset", "-c", str(args.cpu)]
+    s = Sitting(pin)
+    load_before = os.getloadavg()
+    started = datetime.datetime.now()
+    env_note = ""
+    for r in range(args.rounds):
+        print(f"round {r + 1}/{args.rounds}", file=sys.stderr)
+        for lib in ("pixman", "sdl", "base"):
+            s.read_anchor_lines(s.run([exe["bench"], "--only", lib]))
+        s.read_anchor_lines(s.run([exe["extra"]]))
+        for p in programs:
+            print(f"  {p}", file=sys.stderr)
+            s.read_benchmark_json(p, s.run([os.path.join(args.build, p), "--benchmark_format=json",
+                                            f"--benchmark_min_time={args.min_time}"]))
+    load_after = os.getloadavg()
+    shutil.rmtree(work, ignore_errors=True)
+
+    memcpy = median(s.anchor.get(("j.memcpy", "base"), []))
+    out = []
+    w = out.append
+    cpu = sh("lscpu | sed -n 's/^Model name: *//p'") or platform.processor()
+    caches = sh("lscpu | grep -E '^(L1d|L2|L3) cache' | sed 's/  */ /g' | paste -sd ';'")
+    flags = sh("grep -m1 '^flags' /proc/cpuinfo")
+    simd = " ".join(f for f in ["sse2", "avx2", "avx512f", "avx512bw", "avx512dq", "avx512vl"] if f" {f}" in flags)
+    spreads = [spread(v) for v in list(s.anchor.values()) + list(s.project.values())]
+
+    w("# Benchmarks\n")
+    w("Written whole by `bench/compare_anchors.py` from one sitting; no figure here is typed by hand. "
+      "Each `bench/*.cpp` is a Google Benchmark program `build/bench_<name>`; the performance anchors "
+      "(pixman and SDL2's software renderer on the same cases, `../shared/anchors/`) ran in the same "
+      "sitting, in alternating rounds with the project's programs, pinned to the same core. "
+      "The machines are shared and noisy, so read the ratios, not the absolute figures.\n")
+    w("    python3 bench/compare_anchors.py        # after building build/; about ten minutes\n")
+    w("## The sitting\n")
+    w(f"- Date: {started.strftime('%Y-%m-%d %H:%M')} to {datetime.datetime.now().strftime('%H:%M')}; "
+      f"{args.rounds} round(s), each: the anchors (pixman, SDL2, memcpy, the extra cases), then every "
+      f"program below with `--benchmark_min_time={args.min_time}`. Figures are medians over the rounds.")
+    w(f"- Machine: {cpu}; {os.cpu_count()} CPUs; {caches}; SIMD: {simd}; "
+      f"kernel {platform.release()}; {sh('g++ --version | head -1')}.")
+    w(f"- Anchors: pixman {sh('pkg-config --modversion pixman-1')}, SDL2 {sh('pkg-config --modversion sdl2')}, "
+      "built with `g++ -O2` from `../shared/anchors/`; see its RESULTS.md for what each case means.")
+    w(f"- Pinned with `{' '.join(pin) or 'nothing (taskset missing)'}`; load average "
+      f"{load_before[0]:.1f} before, {load_after[0]:.1f} after. Spread between rounds ((max − min) / median): "
+      f"median {100 * statistics.median(spreads):.1f}%, worst {100 * max(spreads):.1f}%; † marks a figure "
+      "whose rounds differ by more than 10%.")
+    if memcpy:
+        w(f"- memcpy ceiling: {memcpy:,.0f} Mpix/s (3 MiB to 3 MiB of 32-bit pixels, "
+          f"{memcpy * 4 / 1000:.1f} GB/s each way). \"× memcpy\" is a figure in Mpix/s over it.")
+    w("- \"Best anchor\" is the faster of pixman and SDL2 on the same work (for the busy frame also the "
+      "mix of both libraries' best parts); the ratio is the project's figure over it.\n")
+
+    behind = []
+    sections = []
+    for p in programs:
+        name = p[len("bench_"):]
+        cases = s.order.get(p, [])
+        rows = []
+        any_anchor = False
+        for case in cases:
+            values = s.project[(p, case)]
+            mine = median(values)
+            unit = s.unit[(p, case)]
+            best, best_lib, per_lib = None, None, {}
+            for a in anchor_cases(case):
+                for lib in ANCHOR_LIBS:
+                    v = median(s.anchor.get((a, lib), []))
+                    if v is None or s.anchor_unit.get(a, "Mpix/s") != unit:
+                        continue
+                    per_lib[lib] = max(per_lib.get(lib, 0.0), v)
+                    if best is None or v > best:
+                        best, best_lib = v, lib
+            any_anchor |= best is not None
+            ratio = mine / best if best and mine else None
+            if ratio is not None and ratio < 1.0:
+                behind.append((name, case, ratio, best_lib))
+            dagger = " †" if spread(values) > 0.10 else ""
+            ceiling = f"{mine / memcpy:.3f}" if memcpy and mine and unit == "Mpix/s" else "—"
+            rows.append((case, f"{fmt(mine)}{dagger}", unit, fmt(per_lib.get("pixman")), fmt(per_lib.get("sdl")),
+                         f"{ratio:.2f}" if ratio is not None else "—", LIB_NAMES.get(best_lib, "—"), ceiling))
+        text = [f"## {name} (`bench_{name}`)\n"]
+        desc = leading_comment(os.path.join(HERE, name + ".cpp"))
+        if desc:
+            text.append(desc + "\n")
+        if any_anchor:
+            text.append("| case | project | unit | pixman | SDL2 | project ÷ best anchor | best anchor | × memcpy |")
+            text.append("|---|---:|---|---:|---:|---:|---|---:|")
+            for r in rows:
+                text.append("| " + " | ".join(r) + " |")
+        else:
+            text.append("| case | project | unit |")
+            text.append("|---|---:|---|")
+            for r in rows:
+                text.append(f"| {r[0]} | {r[1]} | {r[2]} |")
+        text.append("")
+        sections.append("\n".join(text))
+
+    w("## Below the best anchor\n")
+    if behind:
+        w("| program | case | project ÷ best anchor | best anchor |")
+        w("|---|---|---:|---|")
+        for name, case, ratio, lib in sorted(behind, key=lambda b: b[2]):
+            w(f"| {name} | {case} | {ratio:.2f} | {LIB_NAMES.get(lib, lib)} |")
+    else:
+        w("Nothing: every case with an anchor is at 1.0 or above.")
+    w("")
+    out.extend(sections)
+    report = "\n".join(out).rstrip() + "\n"
+    if args.out == "-":
+        sys.stdout.write(report)
+    else:
+        with open(args.out, "w") as f:
+            f.write(report)
+        print(f"wrote {args.out}", file=sys.stderr)
 
 
 if __name__ == "__main__":
-    main(sys.argv[1:])
+    main()

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "bench/anchor_images.h"
@@ -99,13 +100,12 @@ void DrawFrame(const Scene& scene, int parts) {
   }
 }
 
-void BM_BusyFrame(benchmark::State& state) {
+void BusyFrame(benchmark::State& state, int parts) {
   Scene* scene = StartScene();
   if (!scene) {
     state.SkipWithError("the library did not start");
     return;
   }
-  const int parts = static_cast<int>(state.range(0));
   for (auto _ : state) {
     DrawFrame(*scene, parts);
     benchmark::DoNotOptimize(GetBackScreenImage()->pixels[0]);
@@ -113,13 +113,17 @@ void BM_BusyFrame(benchmark::State& state) {
   state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   EndScene(scene);
 }
-BENCHMARK(BM_BusyFrame)
-    ->ArgName("parts")
-    ->Arg(kWholeFrame)
-    ->Arg(kFill)
-    ->Arg(kSprites)
-    ->Arg(kLinesPart)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+
+// Named as the anchors' frame cases.
+const bool g_registered = [] {
+  const std::pair<const char*, int> parts[] = {
+      {"frame.whole", kWholeFrame}, {"frame.fill", kFill}, {"frame.sprites", kSprites}, {"frame.lines", kLinesPart}};
+  for (const auto& [name, part] : parts) {
+    benchmark::RegisterBenchmark(name, [part = part](benchmark::State& state) { BusyFrame(state, part); })
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+  }
+  return true;
+}();
 
 }  // namespace

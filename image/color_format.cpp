@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "core/log.h"
+#include "image/pixel_convert.h"
+#include "image/row_copy.h"
 
 namespace {
 
@@ -134,99 +136,75 @@ int CopyIndices(uint8_t* dest, int32_t destPitch, const ColorFormat* destFormat,
   return remap ? 0 : highest;
 }
 
-// ---- Fast paths for the common direct-colour pairs without options ----
+// ---- Generated kernels for the common pairs ----
 
-enum class Layout { Argb8888, Xrgb8888, Rgb565, Count };
-
-template <Layout L>
-struct LayoutTraits;
-
-template <>
-struct LayoutTraits<Layout::Argb8888> {
-  using Pixel = uint32_t;
-  static void Unpack(uint32_t p, uint32_t& r, uint32_t& g, uint32_t& b, uint32_t& a) {
-    r = (p >> 16) & 0xFF;
-    g = (p >> 8) & 0xFF;
-    b = p & 0xFF;
-    a = p >> 24;
+PixelLayout LayoutOf(const ColorFormat* f) {
+  const bool rgb888 = f->redMask == 0xFF0000 && f->greenMask == 0xFF00 && f->blueMask == 0xFF;
+  const bool rgb565 = f->redMask == 0xF800 && f->greenMask == 0x07E0 && f->blueMask == 0x001F;
+  if (f->bitsPerPixel == 32 && f->bytesPerPixel == 4) {
+    if (rgb888 && f->alphaMask == 0xFF000000u) return PixelLayout::Argb8888;
+    if (rgb888 && f->alphaMask == 0) return PixelLayout::Xrgb8888;
+    if (rgb565 && f->alphaMask == 0xFF0000) return PixelLayout::Rgb565A;
   }
-  static uint32_t Pack(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
-    return (a << 24) | (r << 16) | (g << 8) | b;
+  if (f->bitsPerPixel == 16 && f->bytesPerPixel == 2 && rgb565 && f->alphaMask == 0) return PixelLayout::Rgb565;
+  if (f->bitsPerPixel == 8 && f->bytesPerPixel == 1 && f->redMask == 0xFF && f->greenMask == 0xFF &&
+      f->blueMask == 0xFF && f->alphaMask == 0xFF) {
+    return PixelLayout::Single8;
   }
-};
-
-template <>
-struct LayoutTraits<Layout::Xrgb8888> {
-  using Pixel = uint32_t;
-  static void Unpack(uint32_t p, uint32_t& r, uint32_t& g, uint32_t& b, uint32_t& a) {
-    r = (p >> 16) & 0xFF;
-    g = (p >> 8) & 0xFF;
-    b = p & 0xFF;
-    a = 0xFF;
-  }
-  static uint32_t Pack(uint32_t r, uint32_t g, uint32_t b, uint32_t) { return (r << 16) | (g << 8) | b; }
-};
-
-template <>
-struct LayoutTraits<Layout::Rgb565> {
-  using Pixel = uint16_t;
-  static void Unpack(uint32_t p, uint32_t& r, uint32_t& g, uint32_t& b, uint32_t& a) {
-    uint32_t r5 = (p >> 11) & 0x1F, g6 = (p >> 5) & 0x3F, b5 = p & 0x1F;
-    r = (r5 << 3) | (r5 >> 2);
-    g = (g6 << 2) | (g6 >> 4);
-    b = (b5 << 3) | (b5 >> 2);
-    a = 0xFF;
-  }
-  static uint16_t Pack(uint32_t r, uint32_t g, uint32_t b, uint32_t) {
-    return static_cast<uint16_t>(((r & 0xF8) << 8) | ((g & 0xFC) << 3) | (b >> 3));
-  }
-};
-
-using RowConverter = void (*)(uint8_t* dest, const uint8_t* src, int32_t width);
-
-template <Layout S, Layout D>
-void ConvertRow(uint8_t* dest, const uint8_t* src, int32_t width) {
-  using SP = typename LayoutTraits<S>::Pixel;
-  using DP = typename LayoutTraits<D>::Pixel;
-  for (int32_t x = 0; x < width; x++) {
-    SP in;
-    std::memcpy(&in, src + x * sizeof(SP), sizeof(SP));
-    uint32_t r, g, b, a;
-    LayoutTraits<S>::Unpack(in, r, g, b, a);
-    DP out = static_cast<DP>(LayoutTraits<D>::Pack(r, g, b, a));
-    std::memcpy(dest + x * sizeof(DP), &out, sizeof(DP));
-  }
+  return PixelLayout::Count;
 }
 
-template <size_t... I>
-constexpr auto MakeRowConverters(std::index_sequence<I...>) {
-  constexpr int n = static_cast<int>(Layout::Count);
-  return std::array<RowConverter, sizeof...(I)>{
-      &ConvertRow<static_cast<Layout>(I / n), static_cast<Layout>(I % n)>...};
+bool HasEightBitChannels(PixelLayout layout) {
+  return layout == PixelLayout::Argb8888 || layout == PixelLayout::Xrgb8888;
 }
 
-constexpr auto kRowConverters =
-    MakeRowConverters(std::make_index_sequence<static_cast<size_t>(Layout::Count) *
-                                               static_cast<size_t>(Layout::Count)>());
-
-int LayoutOf(const ColorFormat* f) {
-  if (f->bitsPerPixel == 32 && f->bytesPerPixel == 4 && f->redMask == 0xFF0000 && f->greenMask == 0xFF00 &&
-      f->blueMask == 0xFF) {
-    if (f->alphaMask == 0xFF000000u) return static_cast<int>(Layout::Argb8888);
-    if (f->alphaMask == 0) return static_cast<int>(Layout::Xrgb8888);
-  }
-  if (f->bitsPerPixel == 16 && f->bytesPerPixel == 2 && f->redMask == 0xF800 && f->greenMask == 0x07E0 &&
-      f->blueMask == 0x001F && f->alphaMask == 0) {
-    return static_cast<int>(Layout::Rgb565);
-  }
-  return -1;
+int DetectKernelLevel() {
+#if defined(__x86_64__) || defined(__i386__)
+  return __builtin_cpu_supports("avx2") ? 2 : 1;
+#else
+  return 1;
+#endif
 }
 
-bool g_fastPathsEnabled = true;
+const int g_detectedKernelLevel = DetectKernelLevel();
+int g_kernelLevel = g_detectedKernelLevel;
+
+struct KernelChoice {
+  PixelRowKernel kernel;  // null: the general conversion
+  bool identity;          // the pixels are copied as they are
+};
+
+// The kernel for a conversion with these options, or none for the general
+// path: mirrored, keyed, dithered where bits are lost, palette sources, and
+// layouts or alpha images the kernels do not cover.
+KernelChoice ChooseKernel(const ColorFormat* destFormat, const ColorFormat* srcFormat,
+                            const ColorFormat* alphaFormat, bool alphaImage, bool mirror, bool keyToAlpha,
+                            bool dither, bool colorChannelsZero, bool alphaFromRed, bool skipTransparent) {
+  if (g_kernelLevel == 0 || mirror || keyToAlpha || skipTransparent) return {};
+  const PixelLayout from = LayoutOf(srcFormat), to = LayoutOf(destFormat);
+  if (from == PixelLayout::Count || to == PixelLayout::Count) return {};
+  if (dither && HasEightBitChannels(from) && !HasEightBitChannels(to)) return {};
+  AlphaFrom alpha = AlphaFrom::Source;
+  if (alphaFromRed || colorChannelsZero) {
+    if (!(alphaFromRed && colorChannelsZero)) return {};
+    alpha = AlphaFrom::SourceRed;
+  } else if (alphaImage && destFormat->alphaMask) {
+    const PixelLayout a = LayoutOf(alphaFormat);
+    if (a != PixelLayout::Argb8888 && a != PixelLayout::Xrgb8888) return {};
+    alpha = AlphaFrom::AlphaImage;
+  }
+  const int index = PixelKernelIndex(from, to, alpha);
+  const bool identity =
+      from == to && alpha == AlphaFrom::Source && (from == PixelLayout::Argb8888 || from == PixelLayout::Rgb565);
+  if (g_kernelLevel >= 2 && kPixelKernelsAvx2[index]) return {kPixelKernelsAvx2[index], identity};
+  return {kPixelKernels[index], identity};
+}
 
 }  // namespace
 
-void SetPixelConvertFastPathsForTest(bool enabled) { g_fastPathsEnabled = enabled; }
+void SetPixelConvertLevelForTest(int level) {
+  g_kernelLevel = level < 0 || level > g_detectedKernelLevel ? g_detectedKernelLevel : level;
+}
 
 void SetupColorFormat(ColorFormat* format, int bitsPerPixel, uint32_t redMask, uint32_t greenMask,
                       uint32_t blueMask, uint32_t alphaMask) {
@@ -292,19 +270,27 @@ int ConvertPixelRect(void* destPixels, int32_t destPitch, const ColorFormat* des
   bool keyToAlpha = transparentToAlpha && destHasAlpha && !alphaImage;
   bool dither = ditherMode == 1;
 
-  if (g_fastPathsEnabled && !mirror && !alphaImage && !keyToAlpha && !colorChannelsZero && !alphaFromRed &&
-      !skipTransparent && !srcPalette) {
-    int s = LayoutOf(srcFormat), d = LayoutOf(destFormat);
-    // Dithering only matters when channels lose bits (32 to 16).
-    if (s >= 0 && d >= 0 && !(dither && d == static_cast<int>(Layout::Rgb565) && s != d)) {
-      RowConverter convert = kRowConverters[s * static_cast<int>(Layout::Count) + d];
-      for (int32_t y = rect.top; y < rect.bottom; y++) {
-        convert(dest + static_cast<int64_t>(destY + y - rect.top) * destPitch +
-                    static_cast<int64_t>(destX) * destBytes,
-                src + static_cast<int64_t>(y) * srcPitch + static_cast<int64_t>(rect.left) * srcBytes, width);
-      }
+  const KernelChoice choice =
+      ChooseKernel(destFormat, srcFormat, alphaFormat, alphaImage != nullptr, mirror != 0, keyToAlpha, dither,
+                   colorChannelsZero != 0, alphaFromRed != 0, skipTransparent != 0);
+  if (const PixelRowKernel kernel = choice.kernel) {
+    const int alphaBytes = alphaImage ? alphaFormat->bytesPerPixel : 0;
+    uint8_t* const first = dest + static_cast<int64_t>(destY) * destPitch + static_cast<int64_t>(destX) * destBytes;
+    const uint8_t* const from = src + static_cast<int64_t>(rect.top) * srcPitch + static_cast<int64_t>(rect.left) * srcBytes;
+    const int32_t height = rect.bottom - rect.top;
+    const size_t rowBytes = static_cast<size_t>(width) * static_cast<size_t>(destBytes);
+    if (choice.identity) {
+      CopyImageRows(first, destPitch, from, srcPitch, rowBytes, height);
       return 0;
     }
+    for (int32_t row = 0; row < height; row++) {
+      kernel(first + static_cast<int64_t>(row) * destPitch, from + static_cast<int64_t>(row) * srcPitch,
+             alphaImage ? alphaImage + static_cast<int64_t>(rect.top + row) * alphaPitch +
+                              static_cast<int64_t>(rect.left) * alphaBytes
+                        : nullptr,
+             width);
+    }
+    return 0;
   }
 
   const uint32_t colorMask = destFormat->redMask | destFormat->greenMask | destFormat->blueMask;

@@ -65,5 +65,7 @@ int ConvertPixelRect(void* destPixels, int32_t destPitch, const ColorFormat* des
                      int32_t colorChannelsZero, int32_t alphaFromRed, int32_t skipTransparent,
                      int32_t remapPalette);
 
-// Tests compare the fast paths with the general conversion.
-void SetPixelConvertFastPathsForTest(bool enabled);
+// Tests compare the generated kernels with the general conversion: 0 the
+// general conversion alone, 1 the baseline kernels, 2 the AVX2 ones where
+// the processor has them; -1 the best there is.
+void SetPixelConvertLevelForTest(int level);

@@ -16,7 +16,7 @@
 #include "softrender/pixel_ops32.h"
 #include "softrender/pixel_spans16.h"
 #include "softrender/pixel_spans32.h"
-#include "softrender/row_copy.h"
+#include "image/row_copy.h"
 
 // Direct-colour 32-bit source: the key compared with the transparent colour
 // is the whole pixel, top byte included.

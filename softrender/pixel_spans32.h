@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "softrender/pixel_ops32.h"
-#include "softrender/row_copy.h"
+#include "image/row_copy.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

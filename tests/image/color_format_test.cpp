@@ -224,30 +224,50 @@ TEST(ConvertPixelRect, OrderedDitherSpreadsWhatNarrowingLoses) {
   EXPECT_EQ(Row<uint32_t>(kXrgb, kRgb565, V16{0x0800, 0xFFFF}, o), (V32{0x00080000, 0x00FFFFFF}));
 }
 
-// The fast paths must write exactly what the general conversion writes.
-TEST(ConvertPixelRect, FastPathsMatchTheGeneralConversion) {
-  const ColorFormat* formats[] = {&kRgb565, &kXrgb, &kArgb};
+// The generated kernels, baseline and AVX2, must write exactly what the
+// general conversion writes: every pair of layouts they cover, with the
+// alpha from the source, from an alpha image, or from red into a single
+// channel; rows long enough for the vector loops and their tails, at
+// offsets in source and destination.
+TEST(ConvertPixelRect, KernelsMatchTheGeneralConversion) {
+  const ColorFormat* formats[] = {&kRgb565, &kXrgb, &kArgb, &kRgb565A8, &kSingle8};
   uint32_t seed = 2024;
   auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+  std::vector<uint8_t> alphaImage(64 * 8 * 4);
+  for (auto& b : alphaImage) b = static_cast<uint8_t>(next() >> 24);
   for (const ColorFormat* from : formats) {
     for (const ColorFormat* to : formats) {
-      for (int round = 0; round < 4; round++) {
-        const int w = 19, h = 7;
-        std::vector<uint8_t> src(w * h * 4 + 3);
+      for (int variant = 0; variant < 8; variant++) {
+        const int level = 1 + variant % 2, alphaKind = variant / 2 % 4;  // none, Xrgb, Argb image, red
+        Options o;
+        if (alphaKind == 1 || alphaKind == 2) {
+          o.alpha = alphaImage.data();
+          o.alphaPitch = 64 * 4;
+          o.alphaFormat = alphaKind == 1 ? &kXrgb : &kArgb;
+        }
+        o.colorZero = o.alphaFromRed = alphaKind == 3;
+        o.dither = variant == 5;  // lossless pairs keep their kernel under a dither
+        const int w = 37 + static_cast<int>(next() % 8), h = 5;
+        std::vector<uint8_t> src(64 * 8 * 4);
         for (auto& b : src) b = static_cast<uint8_t>(next() >> 24);
-        IntRect rect{static_cast<int32_t>(next() % 5), static_cast<int32_t>(next() % 3), w, h};
-        int32_t dx = next() % 3, dy = next() % 2;
-        // Room for the rectangle at an offset of up to (2, 1).
-        int32_t srcPitch = w * from->bytesPerPixel, destPitch = (w + 2) * to->bytesPerPixel;
+        IntRect rect{static_cast<int32_t>(next() % 5), static_cast<int32_t>(next() % 3), 0, 0};
+        rect.right = rect.left + w;
+        rect.bottom = rect.top + h;
+        const int32_t dx = next() % 3, dy = next() % 2;
+        const int32_t srcPitch = 64 * from->bytesPerPixel, destPitch = 64 * to->bytesPerPixel;
         std::vector<uint8_t> fast(destPitch * (h + 1), 0x5A), general = fast;
-        SetPixelConvertFastPathsForTest(true);
-        ConvertPixelRect(fast.data(), destPitch, to, src.data(), srcPitch, from, nullptr, 0, nullptr, dx, dy, &rect,
-                         0, 0, 0, 0, 0, 0, 0, 0);
-        SetPixelConvertFastPathsForTest(false);
-        ConvertPixelRect(general.data(), destPitch, to, src.data(), srcPitch, from, nullptr, 0, nullptr, dx, dy,
-                         &rect, 0, 0, 0, 0, 0, 0, 0, 0);
-        SetPixelConvertFastPathsForTest(true);
-        ASSERT_EQ(fast, general) << from->bitsPerPixel << "->" << to->bitsPerPixel << " round " << round;
+        auto convert = [&](std::vector<uint8_t>& out) {
+          return ConvertPixelRect(out.data(), destPitch, to, src.data(), srcPitch, from, o.alpha, o.alphaPitch,
+                                  o.alphaFormat, dx, dy, &rect, 0, 0, 0, o.dither, o.colorZero, o.alphaFromRed, 0, 0);
+        };
+        SetPixelConvertLevelForTest(level);
+        const int fastResult = convert(fast);
+        SetPixelConvertLevelForTest(0);
+        const int generalResult = convert(general);
+        SetPixelConvertLevelForTest(-1);
+        EXPECT_EQ(fastResult, generalResult);
+        ASSERT_EQ(fast, general) << from->bitsPerPixel << "/" << from->alphaMask << " -> " << to->bitsPerPixel
+                                 << "/" << to->alphaMask << " variant " << variant;
       }
     }
   }

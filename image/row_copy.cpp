@@ -1,4 +1,4 @@
-#include "softrender/row_copy.h"
+#include "image/row_copy.h"
 
 #include <cstring>
 
@@ -36,11 +36,15 @@ inline void StringCopy(uint8_t* d, const uint8_t* s, size_t bytes) {
 #endif
 }
 
+bool RowsWorthStreaming(size_t bytes, int rows) {
+  return bytes >= 32 && rows > 0 && bytes * static_cast<size_t>(rows) >= kStreamingBytes;
+}
+
+// Streaming stores on the row's 16-byte aligned middle and ordinary ones on
+// the ragged ends. No ordinary store may touch a line the streaming stores
+// write: the line would have to leave the cache half way.
+inline void StreamImageRow(uint8_t* d, const uint8_t* s, size_t bytes) {
 #if defined(__x86_64__)
-// One row with streaming stores on its 16-byte aligned middle and ordinary
-// ones on the ragged ends. No ordinary store may touch a line the streaming
-// stores write: the line would have to leave the cache half way.
-inline void StreamRow(uint8_t* d, const uint8_t* s, size_t bytes) {
   size_t b = (16 - (reinterpret_cast<uintptr_t>(d) & 15)) & 15;
   if (b > bytes) b = bytes;
   std::memcpy(d, s, b);
@@ -58,8 +62,16 @@ inline void StreamRow(uint8_t* d, const uint8_t* s, size_t bytes) {
     _mm_stream_si128(reinterpret_cast<__m128i*>(d + b), _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b)));
   }
   std::memcpy(d + b, s + b, bytes - b);
-}
+#else
+  std::memcpy(d, s, bytes);
 #endif
+}
+
+inline void StreamedRowsDone() {
+#if defined(__x86_64__)
+  _mm_sfence();
+#endif
+}
 
 // Rows longer than the string copy's best lengths: a plain vector loop
 // keeps the compiler's and the library's length dispatch out of every row.
@@ -86,13 +98,11 @@ inline void VectorRow(uint8_t* d, const uint8_t* s, size_t bytes) {
 
 void CopyImageRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch, size_t bytes, int rows) {
   if (bytes == 0 || rows <= 0) return;
-#if defined(__x86_64__)
-  if (bytes >= 32 && bytes * static_cast<size_t>(rows) >= kStreamingBytes) {
-    for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) StreamRow(d, s, bytes);
-    _mm_sfence();
+  if (RowsWorthStreaming(bytes, rows)) {
+    for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) StreamImageRow(d, s, bytes);
+    StreamedRowsDone();
     return;
   }
-#endif
   const bool shortRows = bytes <= kShortRowBytes && g_fastShortStrings;
   for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) {
     if (y + 1 < rows) PrefetchRowForWrite(d + dPitch, bytes);

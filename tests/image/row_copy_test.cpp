@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "softrender/row_copy.h"
+#include "image/row_copy.h"
 
 namespace {
 

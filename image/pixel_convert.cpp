@@ -1,0 +1,3 @@
+#include "image/pixel_convert.h"
+
+extern const PixelKernelTable kPixelKernels = pixel_convert::MakeTable();
