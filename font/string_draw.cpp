@@ -48,7 +48,8 @@ FontCacheSlot* CachedSlot(FontHandleRecord& font, int32_t handle, uint16_t code)
 int DrawStringThroughFontCache(int32_t mode, int32_t x, int32_t y, bool scale, double scaleX,
                                double scaleY, const char* string, int32_t color, MEMIMG* target,
                                const IntRect* clip, int32_t keepBackground, int32_t handle,
-                               int32_t edgeColor, int32_t length, int32_t vertical, int32_t* size) {
+                               int32_t edgeColor, int32_t length, int32_t vertical, int32_t* size,
+                               GlyphPass* pass) {
   static uint16_t staticList[kFontStaticStringBytes];
   if (g_drawSettings.drawingSuspended) return -1;
   FontHandleRecord* font = LookupFontHandle(handle);
@@ -84,6 +85,7 @@ int DrawStringThroughFontCache(int32_t mode, int32_t x, int32_t y, bool scale, d
   double pen = 0.0;
   int32_t position = 0;
   const int32_t edgeSpan = font->charHeight;
+  int64_t reached = INT64_MIN;  // the furthest box end along the text so far
   for (int32_t i = 0; i < count && position < length; i++) {
     const uint16_t code = list[i];
     const FontCacheSlot* slot = CachedSlot(*font, handle, code);
@@ -92,8 +94,8 @@ int DrawStringThroughFontCache(int32_t mode, int32_t x, int32_t y, bool scale, d
       MemFree(block);
       return -1;
     }
-    if (mode == FontCacheDraw && target && clip && !IsSpace(code) && slot->width > 0 &&
-        slot->height > 0) {
+    if (!IsSpace(code) && slot->width > 0 && slot->height > 0 &&
+        ((mode == FontCacheDraw && target && clip) || pass)) {
       const int64_t penX = DoubleToIntTrunc(pen);
       IntRect box;
       if (!vertical) {
@@ -107,7 +109,18 @@ int DrawStringThroughFontCache(int32_t mode, int32_t x, int32_t y, bool scale, d
         box = {SaturateCast<int32_t>(right - slot->height), SaturateCast<int32_t>(top), SaturateCast<int32_t>(right),
                SaturateCast<int32_t>(top + slot->width)};
       }
-      WriteCachedGlyph(target, *font, slot->position, box, *clip, vertical, colors, keepBackground);
+      if (pass) {
+        const int64_t start = vertical ? box.top : box.left, end = vertical ? box.bottom : box.right;
+        if (start < reached) pass->boxesOverlap = true;
+        if (end > reached) reached = end;
+      }
+      if (mode == FontCacheDraw && target && clip) {
+        if (pass && pass->blendCoverage) {
+          BlendCachedGlyph(target, *font, slot->position, box, *clip, colors);
+        } else {
+          WriteCachedGlyph(target, *font, slot->position, box, *clip, vertical, colors, keepBackground);
+        }
+      }
     }
     pen += (slot->advance + font->spacing) * along;
     const auto lead = static_cast<unsigned char>(code & 0xFF);
@@ -127,17 +140,19 @@ int DrawStringViaSoftwareCache(const char* string, int32_t color, int32_t handle
   const FontHandleRecord* font = LookupFontHandle(handle);
   if (!font) return 0;
   DrawSettings& s = g_drawSettings;
-  int32_t size[2] = {0, 0};
-  DrawStringThroughFontCache(FontCacheMeasure, 0, 0, false, 1.0, 1.0, string, color, nullptr,
-                             nullptr, 1, handle, edgeColor, -1, vertical, size);
   MEMIMG* target = s.drawTarget;
-  if (!target) return 0;
   const bool antialias = (font->fontType & kFontTypeAntialias) != 0;
-  if (!antialias && (s.blendMode == BlendNone || (s.blendMode == BlendAlpha && s.blendParam == 255))) {
+  // Written straight into the target, the text needs no measure first.
+  if (target && !antialias && (s.blendMode == BlendNone || (s.blendMode == BlendAlpha && s.blendParam == 255))) {
     DrawStringThroughFontCache(FontCacheDraw, x, y, false, 1.0, 1.0, string, color, target,
                                &s.drawArea, 1, handle, edgeColor, -1, vertical, nullptr);
     return 0;
   }
+  int32_t size[2] = {0, 0};
+  GlyphPass measure;
+  DrawStringThroughFontCache(FontCacheMeasure, 0, 0, false, 1.0, 1.0, string, color, nullptr,
+                             nullptr, 1, handle, edgeColor, -1, vertical, size, &measure);
+  if (!target) return 0;
 
   // Blending: the text goes into a work image first, which is then drawn
   // with the blend mode, its parameter and the blend image.
@@ -149,8 +164,26 @@ int DrawStringViaSoftwareCache(const char* string, int32_t color, int32_t handle
   const IntRect screen{0, 0, work->width, work->height};
   ClipRectToRect(&area, &screen);
   s.drawArea = area;
+  IntRect shown{x, y, SaturateCast<int32_t>(int64_t{x} + size[0]), SaturateCast<int32_t>(int64_t{y} + size[1])};
+  ClipRectToRect(&shown, &savedArea);
   if (antialias) {
     SetMemImgTransparentColor(work, 0);
+    // The plain blend of coverage, characters apart from each other, no
+    // blend image, a target the work image could be blitted into: each
+    // character is blended straight into the target, pixel for pixel as
+    // drawing the line into the work image and blitting it would.
+    if (FastTextPaths() && font->fontType == 2 && !vertical && !measure.boxesOverlap && !s.blendImage &&
+        BlitImagesMatch(target, work) && target->base->colorType == MemImgType32 &&
+        BlendOpForMode(s.blendMode, s.blendParam, false) == BlendOp::Copy) {
+      IntRect clip{x, y, SaturateCast<int32_t>(int64_t{x} + area.right), SaturateCast<int32_t>(int64_t{y} + area.bottom)};
+      ClipRectToRect(&clip, &shown);
+      GlyphPass direct;
+      direct.blendCoverage = true;
+      DrawStringThroughFontCache(FontCacheDraw, x, y, false, 1.0, 1.0, string, color, target, &clip, 1, handle,
+                                 edgeColor, -1, vertical, nullptr, &direct);
+      s.drawArea = savedArea;
+      return 0;
+    }
     FillMemImgRaw(work, &area, 0);
   } else {
     // A transparent colour that neither text nor edge uses.
@@ -166,8 +199,6 @@ int DrawStringViaSoftwareCache(const char* string, int32_t color, int32_t handle
                              handle, edgeColor, -1, vertical, nullptr);
 
   SetDrawBrightnessPacked(kNoBrightness);
-  IntRect shown{x, y, SaturateCast<int32_t>(int64_t{x} + size[0]), SaturateCast<int32_t>(int64_t{y} + size[1])};
-  ClipRectToRect(&shown, &savedArea);
   s.drawArea = shown;
   BlitMemImg(target, work, x, y, 1, s.blendImage);
   s.drawArea = savedArea;

@@ -6,6 +6,11 @@
 #include "core/helpers.h"
 #include "font/text_cache.h"
 #include "softrender/memimg.h"
+#include "softrender/pixel_ops32.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -93,6 +98,7 @@ struct GlyphWriteJob {
   intptr_t uStep, vStep;
   uint32_t text, edge;
   int32_t keepBackground;
+  int32_t room;  // across: pixels from dst to the end of the target's row
 };
 using GlyphWriter = void (*)(const GlyphWriteJob&);
 
@@ -113,7 +119,88 @@ void WriteGlyph(const GlyphWriteJob& j) {
   }
 }
 
+// Type 0 across, over the background: each row's set bits taken as runs and
+// each run stored whole, instead of a test per pixel.
+template <class Form>
+void WriteBitRuns(const GlyphWriteJob& j) {
+  using Pixel = typename Form::Pixel;
+  const auto color = static_cast<Pixel>(j.text);
+  for (int32_t v = 0; v < j.nv; v++) {
+    const uint8_t* row = j.cell + static_cast<intptr_t>(j.v0 + v) * j.cachePitch;
+    auto* d = reinterpret_cast<Pixel*>(j.dst + v * j.vStep);
+    for (int32_t u = 0; u < j.nu;) {
+      // Up to 56 bits from bit u0 + u, the first in the word's top bit.
+      const int32_t su = j.u0 + u, chunk = j.nu - u < 56 ? j.nu - u : 56;
+      const int32_t bytes = ((su & 7) + chunk + 7) >> 3;
+      uint64_t word = 0;
+      for (int32_t b = 0; b < bytes; b++) word = word << 8 | row[(su >> 3) + b];
+      word = (word << (64 - 8 * bytes)) << (su & 7);
+      word &= ~uint64_t{0} << (64 - chunk);
+      while (word) {
+        const int lead = __builtin_clzll(word);
+        const uint64_t rest = ~(word << lead);
+        const int run = rest ? __builtin_clzll(rest) : 64 - lead;
+        for (int k = 0; k < run; k++) std::memcpy(d + u + lead + k, &color, sizeof(Pixel));
+        word = lead + run >= 64 ? 0 : word & (~uint64_t{0} >> (lead + run));
+      }
+      u += chunk;
+    }
+  }
+}
+
+#if defined(__SSE2__)
+// The same into 32-bit pixels, a byte of bits at a time: its eight pixels
+// chosen between text and background by masks made from the byte.
+void WriteBitMasks32(const GlyphWriteJob& j) {
+  const __m128i color = _mm_set1_epi32(static_cast<int32_t>(j.text));
+  const __m128i high = _mm_set_epi32(0x10, 0x20, 0x40, 0x80), low = _mm_set_epi32(1, 2, 4, 8);
+  const int shift = j.u0 & 7;
+  for (int32_t v = 0; v < j.nv; v++) {
+    const uint8_t* row = j.cell + static_cast<intptr_t>(j.v0 + v) * j.cachePitch;
+    const uint8_t* bits = row + (j.u0 >> 3);
+    auto* d = reinterpret_cast<uint32_t*>(j.dst + v * j.vStep);
+    int32_t u = 0;
+    // The last byte may be partial: its bits past the box are cleared, and
+    // where the row has room, its pixels outside the box are stored back as
+    // they were.
+    for (; u < j.nu && (u + 8 <= j.nu || u + 8 <= j.room); u += 8, bits++) {
+      // A byte not on a byte boundary of the row reaches into the next one,
+      // which the cache row still holds when the character goes on.
+      uint32_t byte = bits[0];
+      if (shift) byte = ((byte << 8 | (u + 8 - shift < j.nu ? bits[1] : 0)) >> (8 - shift)) & 0xFF;
+      if (j.nu - u < 8) byte &= 0xFF00u >> (j.nu - u);
+      if (byte == 0) continue;
+      auto* p = reinterpret_cast<__m128i*>(d + u);
+      if (byte == 0xFF) {
+        _mm_storeu_si128(p, color);
+        _mm_storeu_si128(p + 1, color);
+        continue;
+      }
+      const __m128i b = _mm_set1_epi32(static_cast<int32_t>(byte));
+      const __m128i m0 = _mm_cmpeq_epi32(_mm_and_si128(b, high), high);
+      const __m128i m1 = _mm_cmpeq_epi32(_mm_and_si128(b, low), low);
+      _mm_storeu_si128(p, _mm_or_si128(_mm_and_si128(m0, color), _mm_andnot_si128(m0, _mm_loadu_si128(p))));
+      _mm_storeu_si128(p + 1,
+                       _mm_or_si128(_mm_and_si128(m1, color), _mm_andnot_si128(m1, _mm_loadu_si128(p + 1))));
+    }
+    for (; u < j.nu; u++) {
+      const int32_t su = j.u0 + u;
+      if ((row[su >> 3] >> (7 - (su & 7))) & 1) d[u] = j.text;
+    }
+  }
+}
+#endif
+
 enum PixelForm { kForm32, kForm16, kForm16Alpha, kForm8, kFormCount };
+
+// The writers of type 0 across over the background by form, where the form has one.
+constexpr std::array<GlyphWriter, kFormCount> kBitRunWriters = {
+#if defined(__SSE2__)
+    WriteBitMasks32,
+#else
+    WriteBitRuns<Form32>,
+#endif
+    WriteBitRuns<Form16>, nullptr, WriteBitRuns<Form8>};
 
 // Writers by form and font type; null where the pixels have no place for the type.
 constexpr std::array<std::array<GlyphWriter, 4>, kFormCount> kWriters = {{
@@ -122,6 +209,8 @@ constexpr std::array<std::array<GlyphWriter, 4>, kFormCount> kWriters = {{
     {nullptr, nullptr, WriteGlyph<Form16Alpha, 2>, WriteGlyph<Form16Alpha, 3>},
     {WriteGlyph<Form8, 0>, WriteGlyph<Form8, 1>, nullptr, nullptr},
 }};
+
+bool g_fastTextPaths = true;
 
 int FormOf(const MemImgBase& base) {
   switch (MemImgBytesPerPixel(&base)) {
@@ -140,8 +229,11 @@ void WriteCachedGlyph(MEMIMG* target, const FontHandleRecord& font, int32_t posi
   if (!target || !target->base || font.fontType < 0 || font.fontType > 3) return;
   const int form = FormOf(*target->base);
   if (form == kFormCount) return;
-  const GlyphWriter writer = kWriters[form][font.fontType];
+  GlyphWriter writer = kWriters[form][font.fontType];
   if (!writer) return;
+  if (g_fastTextPaths && font.fontType == 0 && !vertical && keepBackground && kBitRunWriters[form]) {
+    writer = kBitRunWriters[form];
+  }
 
   // The clip never reaches outside the target.
   IntRect limit = clip;
@@ -178,5 +270,73 @@ void WriteCachedGlyph(MEMIMG* target, const FontHandleRecord& font, int32_t posi
   job.text = colors.text;
   job.edge = colors.edge;
   job.keepBackground = keepBackground;
+  job.room = target->width - r.left;
   writer(job);
+}
+
+void SetFastTextPathsForTest(bool enabled) { g_fastTextPaths = enabled; }
+
+bool FastTextPaths() { return g_fastTextPaths; }
+
+void BlendCachedGlyph(MEMIMG* target, const FontHandleRecord& font, int32_t position, const IntRect& box,
+                      const IntRect& clip, const TextPixelColors& colors) {
+  if (!target || !target->base || target->base->colorType != MemImgType32 || target->base->alphaFlag ||
+      target->base->paletteFlag || font.fontType != 2) {
+    return;
+  }
+  IntRect limit = clip;
+  const IntRect whole{0, 0, target->width, target->height};
+  ClipRectToRect(&limit, &whole);
+  IntRect r = box;
+  ClipRectToRect(&r, &limit);
+  if (r.right <= r.left || r.bottom <= r.top) return;
+  int32_t cellX, cellY;
+  FontCellCorner(font, position, &cellX, &cellY);
+  const uint8_t* cell = font.softCache + static_cast<intptr_t>(cellY) * font.softPitch + (r.left - box.left);
+  const intptr_t pitch = target->base->pitch;
+  uint8_t* dRow = target->pixels + r.top * pitch + static_cast<intptr_t>(r.left) * 4;
+  const int32_t n = r.right - r.left, room = target->width - r.left;
+  const BlendState32 state = MakeBlendState32(255, kNoBrightness);
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i text = _mm_set1_epi32(static_cast<int32_t>(colors.text));
+  const __m128i textLo = _mm_unpacklo_epi8(text, zero);
+  // The weight of the top byte stays 0, which keeps it.
+  const __m128i colorBytes = _mm_set1_epi32(0x00FFFFFF);
+#endif
+  for (int32_t y = r.top; y < r.bottom; y++, dRow += pitch) {
+    const uint8_t* coverage = cell + static_cast<intptr_t>(y - box.top) * font.softPitch;
+    auto* d = reinterpret_cast<uint32_t*>(dRow);
+    int32_t i = 0;
+#if defined(__SSE2__)
+    // Four pixels at a time; coverage 0 weighs 0 and leaves a pixel as it
+    // is, so a last group past the box (where the row has room) stores
+    // those pixels back unchanged.
+    for (; i < n && (i + 4 <= n || i + 4 <= room); i += 4) {
+      uint32_t four = 0;
+      if (i + 4 <= n) {
+        std::memcpy(&four, coverage + i, 4);
+      } else {
+        for (int32_t k = n - i - 1; k >= 0; k--) four = four << 8 | coverage[i + k];
+      }
+      if (four == 0) continue;
+      // Each pixel's coverage in its four bytes, times 16 (it stays below
+      // 256), as the weights of its colour channels.
+      __m128i weight = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(four)), _mm_cvtsi32_si128(static_cast<int>(four)));
+      weight = _mm_and_si128(_mm_slli_epi16(_mm_unpacklo_epi16(weight, weight), 4), colorBytes);
+      const __m128i D = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+      const __m128i dLo = _mm_unpacklo_epi8(D, zero), dHi = _mm_unpackhi_epi8(D, zero);
+      const __m128i rLo = _mm_srli_epi16(
+          _mm_add_epi16(_mm_slli_epi16(dLo, 8), _mm_mullo_epi16(_mm_sub_epi16(textLo, dLo), _mm_unpacklo_epi8(weight, zero))), 8);
+      const __m128i rHi = _mm_srli_epi16(
+          _mm_add_epi16(_mm_slli_epi16(dHi, 8), _mm_mullo_epi16(_mm_sub_epi16(textLo, dHi), _mm_unpackhi_epi8(weight, zero))), 8);
+      const __m128i out = _mm_packus_epi16(rLo, rHi);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), out);
+    }
+#endif
+    for (; i < n; i++) {
+      if (coverage[i] == 0) continue;
+      d[i] = BlendPixel32<BlendOp::Copy, false, true, false>(d[i], colors.text, 0, coverage[i] * 16u, state);
+    }
+  }
 }

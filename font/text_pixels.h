@@ -24,3 +24,18 @@ struct TextPixelColors {
 void WriteCachedGlyph(MEMIMG* target, const FontHandleRecord& font, int32_t position,
                       const IntRect& box, const IntRect& clip, int32_t vertical,
                       const TextPixelColors& colors, int32_t keepBackground);
+
+// Tests: false sends every character through the per-pixel writers and
+// blended anti-aliased text through the work image, the references of the
+// faster paths; true (the default) takes the faster paths where they apply.
+void SetFastTextPathsForTest(bool enabled);
+bool FastTextPaths();
+
+// Blends the box of an anti-aliased character (font type 2, horizontal)
+// into a 32-bit target without alpha, each pixel moved toward the text
+// colour by its coverage as the blit moves it toward a pixel of that alpha
+// (16 per coverage step): what writing the box into an alpha work image and
+// blitting that in mode 0 with the transparent flag gives. The target's
+// top bytes are kept; only the box's part inside clip is touched.
+void BlendCachedGlyph(MEMIMG* target, const FontHandleRecord& font, int32_t position, const IntRect& box,
+                      const IntRect& clip, const TextPixelColors& colors);

@@ -1,3 +1,6 @@
+#include <random>
+
+#include "font/text_pixels.h"
 #include "tests/font/font_test_util.h"
 
 namespace {
@@ -139,13 +142,19 @@ TEST_F(StringDrawTest, AntialiasedLevelsBecomeAlphaAndAreBlended) {
   Glyph('g', {"#81"}, 0, 14, 4);
   SetMemImgTransparentColor(GetScreenWorkImage(1), 0);
   FillMemImgRaw(Back(), nullptr, 0);
+  SetFastTextPathsForTest(false);  // through the work image
   DrawStringWithFontHandle(2, 3, "g", kRed, h);
+  SetFastTextPathsForTest(true);
   // Levels 15, 7 and 0: the work image holds c | level << 28.
   MEMIMG* work = GetScreenWorkImage(1);
   EXPECT_EQ(PixelOf(work, 0, 0), 0xF0FF0000u);
   EXPECT_EQ(PixelOf(work, 1, 0), 0x70FF0000u);
   EXPECT_EQ(PixelOf(work, 2, 0), 0u);
   // Onto black, moved toward red by alpha / 256: 255 * 240 >> 8, 255 * 112 >> 8.
+  EXPECT_EQ(LitPixels(Back(), 0), (Pixels{{2, 3, 0xEF0000}, {3, 3, 0x6F0000}}));
+  // Blended straight into the screen, the same pixels.
+  FillMemImgRaw(Back(), nullptr, 0);
+  DrawStringWithFontHandle(2, 3, "g", kRed, h);
   EXPECT_EQ(LitPixels(Back(), 0), (Pixels{{2, 3, 0xEF0000}, {3, 3, 0x6F0000}}));
 }
 
@@ -212,5 +221,58 @@ TEST_F(StringDraw16Test, SixteenBitScreenWritesR5G6B5AndAlphaInTheThirdByte) {
   EXPECT_EQ(PixelOf(work, 0, 0), 0xF0F800u);
   EXPECT_EQ(PixelOf(work, 1, 0), 0x70F800u);
 }
+
+// The faster text paths against their references (the per-pixel writers,
+// the work image): seeded strings of random characters, plain and
+// anti-aliased, at random places over random pixels, clipped by random draw
+// areas, in mode 0 and a few others. Characters whose boxes overlap, bits
+// that start mid-byte and boxes cut at the screen's edges all come up.
+void CheckFastTextAgainstReference(FontTest& t, uint32_t seed) {
+  std::mt19937 rng(seed);
+  const char kLevels[] = ".123456789abcdefg#";
+  for (int round = 0; round < 120; round++) {
+    const int type = round % 2 == 0 ? 0 : 2;
+    for (char c = 'a'; c <= 'e'; c++) {
+      std::vector<std::string> rows(1 + rng() % 12);
+      const size_t width = 1 + rng() % 21;
+      for (auto& row : rows) {
+        for (size_t i = 0; i < width; i++) row += kLevels[rng() % 3 == 0 ? 0 : rng() % 18];
+      }
+      t.Glyph(static_cast<uint32_t>(c), rows, static_cast<int>(rng() % 5) - 2, 8 + static_cast<int>(rng() % 8),
+              3 + static_cast<int>(rng() % 12));
+    }
+    const int h = t.Create(type);
+    std::string text;
+    for (int n = 1 + static_cast<int>(rng() % 6); n > 0; n--) text += static_cast<char>('a' + rng() % 5);
+    const int x = static_cast<int>(rng() % 50) - 8, y = static_cast<int>(rng() % 30) - 6;
+    const int left = static_cast<int>(rng() % 10), top = static_cast<int>(rng() % 8);
+    SetDrawClipArea(left, top, left + 1 + static_cast<int>(rng() % FontTest::kWidth),
+                    top + 1 + static_cast<int>(rng() % FontTest::kHeight));
+    const int modes[][2] = {{0, 255}, {0, 255}, {1, 255}, {1, 100}, {2, 200}};
+    const auto& mode = modes[rng() % 5];
+    SetBlendMode(mode[0], mode[1]);
+    MEMIMG* back = t.Back();
+    const int bytes = MemImgBytesPerPixel(back->base);
+    std::vector<uint8_t> background(static_cast<size_t>(back->base->pitch) * back->height);
+    for (auto& b : background) b = static_cast<uint8_t>(rng());
+    const int color = static_cast<int>(rng() & (bytes == 2 ? 0xFFFFu : 0xFFFFFFu));
+    std::vector<uint8_t> drawn[2];
+    for (int fast = 0; fast < 2; fast++) {
+      std::memcpy(back->pixels, background.data(), background.size());
+      SetFastTextPathsForTest(fast == 1);
+      DrawStringWithFontHandle(x, y, text.c_str(), color, h);
+      drawn[fast].assign(back->pixels, back->pixels + background.size());
+    }
+    SetFastTextPathsForTest(true);
+    DeleteFontHandle(h);
+    ASSERT_EQ(drawn[1], drawn[0]) << "round " << round << " type " << type << " \"" << text << "\" at " << x
+                                  << ", " << y << " mode " << mode[0] << "/" << mode[1];
+  }
+  SetBlendMode(0, 255);
+}
+
+TEST_F(StringDrawTest, FastPathsDrawWhatTheirReferencesDraw) { CheckFastTextAgainstReference(*this, 20261207); }
+
+TEST_F(StringDraw16Test, FastPathsDrawWhatTheirReferencesDraw) { CheckFastTextAgainstReference(*this, 20261216); }
 
 }  // namespace
