@@ -1,6 +1,8 @@
 // Characters drawn per second from a warm cache: a 64-character line of
 // mixed half- and full-width text in IPAGothic at 16 pixels, drawn into a
 // 1024 x 768 32-bit screen, per font type and through the blending path.
+// The anchors draw the same line with the same face and size through
+// pixman's glyph cache (white, OVER, with and without a line mask).
 #include <benchmark/benchmark.h>
 
 #include "core/core_api.h"

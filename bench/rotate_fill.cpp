@@ -1,9 +1,10 @@
 // Speed of the rotated blit and the box fill in megapixels per second, on the
-// cases of the performance anchors (bench/README.md compares them): sprites
+// cases of the performance anchors (sections g and h): sprites
 // turned 30 degrees at scale 1.5 on a grid of their scaled size (a
 // screen-sized source: one, centred), opaque and with the sprite alpha under
 // the transparent flag; and a 1024 x 768 destination tiled with opaque and
-// translucent (parameter 96) boxes of the source's size.
+// translucent (mode 1 at 96) boxes of the source's size. Rotated pixels are
+// counted as the anchors count them: those the turned sprite covers.
 //   taskset -c 7 build/bench_rotate_fill --benchmark_min_time=0.3
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,11 @@
 // Speed of the triangle rasteriser in megapixels per second, on the triangle
-// cases of the performance anchors (bench/README.md compares them): a
-// 1024 x 768 destination tiled with solid quads, one full-screen quad, and
-// sprites turned 30 degrees at scale 1.5 drawn as two textured triangles.
+// cases of the performance anchors (section l): a 1024 x 768 destination
+// tiled with solid quads (two calls each, the diagonal drawn by both, as a
+// filled quadrilateral is), one full-screen quad, and sprites turned 30
+// degrees at scale 1.5 drawn as the two textured triangles of a graphic
+// (mode 0, nearest texel). The _alpha_sprite rows draw the anchors' ellipse
+// sprite under the transparent flag; having no triangle case for it, the
+// anchors' rotated blit of the same sprite is the yardstick.
 //   taskset -c 7 build/bench_triangles --benchmark_min_time=0.2
 #include <benchmark/benchmark.h>
 
