@@ -10,7 +10,8 @@ alternating rounds pinned to one core, side by side with their ratios.
 Every build/bench_* program gets a section: its description is the leading
 comment of bench/<name>.cpp, its figures what it reports (Mpix/s, Mchar/s,
 fps, items/s, else time per run). A case whose name is an anchor case (or is
-listed in ANCHOR_OF) is set against the best anchor on the same work.
+listed in ANCHOR_OF) is set against the best anchor on the same work; a case
+listed in SAME_RUN is set against another case of its own program instead.
 """
 import argparse
 import datetime
@@ -41,6 +42,12 @@ ANCHOR_OF = {
     "font.aa_line": ["font.aa_line_nomask", "font.aa_line_mask"],
     # Four bytes read and four written per pixel, as in the 32-bit copy.
     "conv.argb_to_565a": ["conv.argb_to_argb"],
+}
+# Project case -> (case of the same program that is its yardstick, the yardstick's name): for work
+# that no anchor does, measured against an established library in the same run.
+SAME_RUN = {
+    "movie.decode_convert@640x480": ("movie.swscale_convert@640x480", "libswscale conversion"),
+    "movie.convert@640x480": ("movie.swscale_convert@640x480", "libswscale conversion"),
 }
 ANCHOR_LIBS = ("pixman", "sdl", "best")
 LIB_NAMES = {"pixman": "pixman", "sdl": "SDL2", "best": "pixman + SDL2"}
@@ -278,6 +285,14 @@ def main():
             text.append("|---|---:|---|---:|---:|---:|---|---:|")
             for r in rows:
                 text.append("| " + " | ".join(r) + " |")
+        elif any(case in SAME_RUN for case in cases):
+            text.append("| case | project | unit | project ÷ yardstick | yardstick (same run) |")
+            text.append("|---|---:|---|---:|---|")
+            for case, r in zip(cases, rows):
+                other, label = SAME_RUN.get(case, (None, "—"))
+                mine, theirs = median(s.project[(p, case)]), median(s.project.get((p, other), []))
+                ratio = f"{mine / theirs:.2f}" if mine and theirs else "—"
+                text.append(f"| {r[0]} | {r[1]} | {r[2]} | {ratio} | {label} |")
         else:
             text.append("| case | project | unit |")
             text.append("|---|---:|---|")

@@ -13,9 +13,12 @@
 #include "core/system_report.h"
 #include "core/window.h"
 #include "file/file_access.h"
+#include "graphics/graph_handle.h"
 #include "graphics/screen.h"
 #include "input/char_input.h"
 #include "input/input_system.h"
+#include "movie/movie.h"
+#include "movie/yuv_convert.h"
 #include "platform/no_throw.h"
 #include "platform/timer.h"
 #include "platform/window.h"
@@ -45,7 +48,8 @@ int RunStartSequence() {
   GetMainWindowClientSize(&width, &height);
   if (!GetWindowModeFlag() && !window->DisplayOffersSize(width, height)) SetWindowModeFlag(1);
 
-  // Movies: InitYuvToRgbTables();
+  InitYuvToRgbTables();
+  SetGraphMovieHooks(GetMovieGraphHooks());
   if (InitFileSystem() != 0) return -1;
   LogOpen();
   LogPrintf("Varnok の初期化を開始します");

@@ -8,6 +8,7 @@
 #include "core/memory.h"
 #include "input/char_input.h"
 #include "input/input_system.h"
+#include "movie/movie.h"
 #include "platform/instance_lock.h"
 #include "sound/music.h"
 
@@ -75,7 +76,11 @@ void OnActivationChange(bool active) {
   AcquireInputDevices();
   RefreshJoypadEffects();
   if (active) OnImeWindowActivated();
-  // Movies: active ? ResumeAllMovies() : PauseAllMovies();
+  if (active) {
+    ResumeAllMovies();
+  } else {
+    PauseAllMovies();
+  }
 }
 
 void OnMouseWheel(uint64_t wParam) {

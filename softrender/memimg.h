@@ -96,6 +96,9 @@ int CopyGraphImageToMemImg(const GraphImage* image, const GraphImage* alphaImage
                            MEMIMG* destination, int32_t srcX, int32_t srcY, int32_t width,
                            int32_t height, int32_t destX, int32_t destY,
                            int32_t transparentToAlpha);
+// After pixels were written into the view: the auxiliary buffers no longer
+// match; a write over the whole view rebuilds them.
+void PrepareMemImgAfterCopy(MEMIMG* image, bool wholeView);
 // Copies a rectangle (null: all of source) with format conversion, no blending.
 int ConvertBlitMemImg(MEMIMG* destination, const MEMIMG* source, const IntRect* sourceRect,
                       int32_t destX, int32_t destY);

@@ -69,20 +69,25 @@ int CopyGraphImageToMemImg(const GraphImage* image, const GraphImage* alphaImage
   if (!alphaImage && base->paletteFlag) base->paletteCount = result + 1;
   if (base->paletteFlag) ConvertPalette(base, image->format.palette);
 
+  PrepareMemImgAfterCopy(destination, width == destination->width && height == destination->height);
+  return 0;
+}
+
+void PrepareMemImgAfterCopy(MEMIMG* image, bool wholeView) {
+  MemImgBase* base = image->base;
   base->premulValid = 0;
   base->runTableValid = 0;
   // Only a copy over the whole view prepares the auxiliary buffers.
-  if (width != destination->width || height != destination->height) return 0;
-  if (base->colorType != MemImgType16 && base->colorType != MemImgType32) return 0;
-  if (!base->runTable) return 0;
+  if (!wholeView) return;
+  if (base->colorType != MemImgType16 && base->colorType != MemImgType32) return;
+  if (!base->runTable) return;
 
   base->runTableValid = 1;
   if (base->alphaFlag == 1 && base->premulPixels) {
     base->premulValid = 1;
-    BuildPremultipliedBuffer(destination);
+    BuildPremultipliedBuffer(image);
   }
-  BuildTransparencyRunTable(destination);
-  return 0;
+  BuildTransparencyRunTable(image);
 }
 
 int ConvertBlitMemImg(MEMIMG* destination, const MEMIMG* source, const IntRect* sourceRect,

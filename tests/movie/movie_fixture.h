@@ -1,0 +1,88 @@
+// Movie tests: the library started on a scripted window with a 32-bit
+// screen, the generated test movies, and readers of a movie graphic's pixels.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "core/memory.h"
+#include "graphics/graph_handle.h"
+#include "movie/movie.h"
+#include "movie/theora_decoder.h"
+#include "tests/support/scripted_screen.h"
+
+namespace movie_test {
+
+// gray420.ogv: frame n is a flat grey of luma 20 + 7n, chroma 128; 30 frames
+// at 10 a second. Red and blue of that grey by the fixed-point tables:
+// 19070 (Y - 16) / 16384, cut toward zero.
+constexpr int kGrayFrames = 30;
+constexpr int GrayOfFrame(int n) { return 19070 * (4 + 7 * n) / 16384; }
+// Frames differ by about 8 steps of grey; the encoder's rounding stays within 3.
+constexpr int kGrayTolerance = 3;
+
+inline std::string MovieFile(const std::string& name) {
+  return (std::filesystem::path(VARNOK_MOVIE_DATA) / name).string();
+}
+
+struct Rgb {
+  int r, g, b;
+};
+
+inline Rgb RgbAt(const MEMIMG* image, int x, int y) {
+  const uint32_t v = ScriptedScreenTest::PixelOf(image, x, y);
+  return {static_cast<int>(v >> 16 & 0xFF), static_cast<int>(v >> 8 & 0xFF), static_cast<int>(v & 0xFF)};
+}
+
+inline Rgb FrameImageAt(TheoraMovieContext* movie, int x, int y) {
+  const GraphImage* image = GetTheoraFrameImage(movie);
+  const uint8_t* p = static_cast<const uint8_t*>(image->pixels) + y * image->pitch + x * 4;
+  return {p[2], p[1], p[0]};
+}
+
+// The grey frame that the colour shows, or -1 when it is none of them.
+inline int GrayFrameOf(const Rgb& c) {
+  for (int n = 0; n < kGrayFrames; n++) {
+    if (std::abs(c.r - GrayOfFrame(n)) <= kGrayTolerance && std::abs(c.b - GrayOfFrame(n)) <= kGrayTolerance &&
+        std::abs(c.g - GrayOfFrame(n)) <= kGrayTolerance) {
+      return n;
+    }
+  }
+  return -1;
+}
+
+class MovieTest : public ScriptedScreenTest {
+ public:
+  void SetUp() override {
+    StartScreen(64, 48, 32);
+    blocksAtStart = MemGetTotals().liveBlocks;
+  }
+  void TearDown() override {
+    EXPECT_EQ(MemGetTotals().liveBlocks, blocksAtStart) << "blocks left behind";
+    StopScreen();
+  }
+
+  static int MovieOfGraph(int graph) {
+    GraphHandleRecord* record = LookupGraphHandle(graph);
+    return record ? record->original->movie : -1;
+  }
+  static const MEMIMG* ImageOfGraph(int graph) { return &LookupGraphHandle(graph)->image; }
+
+  // What a starting entry point would do: play intent with the play type,
+  // and the resume step that starts every movie meant to play.
+  static void StartPlaying(int movie, int playType) {
+    MovieRecord* record = GetMovieRecord(movie);
+    record->playType = playType;
+    record->playIntent = 1;
+    ResumeAllMovies();
+  }
+  // Puts a clock-driven movie's clock at the time.
+  static void SetClock(int movie, double seconds) {
+    GetMovieRecord(movie)->startTime = GetMicroCount() - static_cast<int64_t>(seconds * 1e6);
+  }
+
+  int64_t blocksAtStart = 0;
+};
+
+}  // namespace movie_test

@@ -1,0 +1,258 @@
+// Makes the movie files the tests and benchmarks play, from generated frames
+// and tones, through libtheora's and libvorbis's encoders:
+//   make_test_movies <folder>
+// gray420.ogv    64 x 48, 10 frames a second, 30 frames: frame n is a flat
+//                grey of luma 20 + 7n, a key frame every 8 frames
+// sound420.ogv   the same pictures with a 3-second Vorbis tone (22,050 Hz mono)
+// odd420.ogv     a 50 x 38 picture in a 64 x 48 frame, 6 frames: left half
+//                luma 60, right half luma 180, grey
+// color444.ogv   32 x 32 4:4:4, 4 frames: four flat quadrants of colour
+// bench640.ogv   640 x 480, 30 frames a second, 48 frames of moving gradients
+#include <ogg/ogg.h>
+#include <theora/theoraenc.h>
+#include <vorbis/vorbisenc.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Page {
+  double time;  // seconds at the page's end
+  int stream;   // 0 video, 1 audio: video first at equal times
+  std::string bytes;
+};
+
+std::string PageBytes(const ogg_page& page) {
+  std::string bytes(reinterpret_cast<const char*>(page.header), static_cast<size_t>(page.header_len));
+  bytes.append(reinterpret_cast<const char*>(page.body), static_cast<size_t>(page.body_len));
+  return bytes;
+}
+
+struct Picture {
+  int frameWidth, frameHeight, picWidth, picHeight;
+  th_pixel_fmt format;
+  int fps;
+  int frames;
+  int keyFrameEvery;
+  int quality;
+  // Fills the planes of frame n (luma, then the two chroma planes).
+  void (*fill)(int n, th_ycbcr_buffer planes);
+};
+
+void FillPlane(th_img_plane& plane, int x0, int y0, int x1, int y1, unsigned char value) {
+  for (int y = y0; y < y1; y++) std::memset(plane.data + y * plane.stride + x0, value, static_cast<size_t>(x1 - x0));
+}
+
+struct Encoded {
+  std::vector<std::string> headers;  // the identification page alone, then the rest
+  std::vector<Page> pages;
+};
+
+Encoded EncodeVideo(const Picture& p) {
+  th_info info;
+  th_info_init(&info);
+  info.frame_width = static_cast<ogg_uint32_t>(p.frameWidth);
+  info.frame_height = static_cast<ogg_uint32_t>(p.frameHeight);
+  info.pic_width = static_cast<ogg_uint32_t>(p.picWidth);
+  info.pic_height = static_cast<ogg_uint32_t>(p.picHeight);
+  info.pic_x = info.pic_y = 0;
+  info.fps_numerator = static_cast<ogg_uint32_t>(p.fps);
+  info.fps_denominator = 1;
+  info.aspect_numerator = info.aspect_denominator = 1;
+  info.colorspace = TH_CS_ITU_REC_470BG;
+  info.pixel_fmt = p.format;
+  info.quality = p.quality;
+  info.keyframe_granule_shift = 6;
+  th_enc_ctx* encoder = th_encode_alloc(&info);
+  if (!encoder) {
+    std::fprintf(stderr, "the Theora encoder refused the picture\n");
+    std::exit(1);
+  }
+  ogg_uint32_t every = static_cast<ogg_uint32_t>(p.keyFrameEvery);
+  th_encode_ctl(encoder, TH_ENCCTL_SET_KEYFRAME_FREQUENCY_FORCE, &every, sizeof(every));
+
+  Encoded out;
+  ogg_stream_state stream;
+  ogg_stream_init(&stream, 0x7e0a);
+  th_comment comment;
+  th_comment_init(&comment);
+  ogg_packet packet;
+  ogg_page page;
+  bool first = true;
+  while (th_encode_flushheader(encoder, &comment, &packet) > 0) {
+    ogg_stream_packetin(&stream, &packet);
+    if (first) {
+      while (ogg_stream_flush(&stream, &page)) out.headers.push_back(PageBytes(page));
+      first = false;
+    }
+  }
+  std::string rest;
+  while (ogg_stream_flush(&stream, &page)) rest += PageBytes(page);
+  out.headers.push_back(rest);
+
+  const int chromaWidth = p.format == TH_PF_444 ? p.frameWidth : p.frameWidth / 2;
+  const int chromaHeight = p.format == TH_PF_420 ? p.frameHeight / 2 : p.frameHeight;
+  std::vector<unsigned char> y(static_cast<size_t>(p.frameWidth * p.frameHeight));
+  std::vector<unsigned char> cb(static_cast<size_t>(chromaWidth * chromaHeight)), cr(cb.size());
+  th_ycbcr_buffer planes = {{p.frameWidth, p.frameHeight, p.frameWidth, y.data()},
+                            {chromaWidth, chromaHeight, chromaWidth, cb.data()},
+                            {chromaWidth, chromaHeight, chromaWidth, cr.data()}};
+  double lastTime = 0;
+  for (int n = 0; n < p.frames; n++) {
+    p.fill(n, planes);
+    th_encode_ycbcr_in(encoder, planes);
+    while (th_encode_packetout(encoder, n == p.frames - 1, &packet) > 0) ogg_stream_packetin(&stream, &packet);
+    // A page a frame, as players interleave them with the sound.
+    while (ogg_stream_flush(&stream, &page)) {
+      const ogg_int64_t granule = ogg_page_granulepos(&page);
+      if (granule >= 0) lastTime = th_granule_time(encoder, granule);
+      out.pages.push_back({lastTime, 0, PageBytes(page)});
+    }
+  }
+  while (ogg_stream_flush(&stream, &page)) out.pages.push_back({lastTime, 0, PageBytes(page)});
+  ogg_stream_clear(&stream);
+  th_comment_clear(&comment);
+  th_encode_free(encoder);
+  return out;
+}
+
+// A 440 Hz tone at half scale.
+Encoded EncodeTone(int rate, double seconds) {
+  vorbis_info info;
+  vorbis_info_init(&info);
+  vorbis_encode_init_vbr(&info, 1, rate, 0.2f);
+  vorbis_comment comment;
+  vorbis_comment_init(&comment);
+  vorbis_dsp_state dsp;
+  vorbis_analysis_init(&dsp, &info);
+  vorbis_block block;
+  vorbis_block_init(&dsp, &block);
+  ogg_stream_state stream;
+  ogg_stream_init(&stream, 0x50d);
+  ogg_packet id, comments, books;
+  vorbis_analysis_headerout(&dsp, &comment, &id, &comments, &books);
+  Encoded out;
+  ogg_page page;
+  ogg_stream_packetin(&stream, &id);
+  while (ogg_stream_flush(&stream, &page)) out.headers.push_back(PageBytes(page));
+  ogg_stream_packetin(&stream, &comments);
+  ogg_stream_packetin(&stream, &books);
+  std::string rest;
+  while (ogg_stream_flush(&stream, &page)) rest += PageBytes(page);
+  out.headers.push_back(rest);
+
+  const int total = static_cast<int>(rate * seconds);
+  int written = 0;
+  double lastTime = 0;
+  auto drain = [&](bool flush) {
+    ogg_packet packet;
+    while (vorbis_analysis_blockout(&dsp, &block) == 1) {
+      vorbis_analysis(&block, nullptr);
+      vorbis_bitrate_addblock(&block);
+      while (vorbis_bitrate_flushpacket(&dsp, &packet)) ogg_stream_packetin(&stream, &packet);
+    }
+    while (flush ? ogg_stream_flush(&stream, &page) : ogg_stream_pageout_fill(&stream, &page, 512)) {
+      const ogg_int64_t granule = ogg_page_granulepos(&page);
+      if (granule >= 0) lastTime = vorbis_granule_time(&dsp, granule);
+      out.pages.push_back({lastTime, 1, PageBytes(page)});
+    }
+  };
+  while (written < total) {
+    const int n = std::min(1024, total - written);
+    float** buffer = vorbis_analysis_buffer(&dsp, n);
+    for (int i = 0; i < n; i++) buffer[0][i] = 0.5f * std::sin(2 * M_PI * 440.0 * (written + i) / rate);
+    vorbis_analysis_wrote(&dsp, n);
+    written += n;
+    drain(false);
+  }
+  vorbis_analysis_wrote(&dsp, 0);
+  drain(true);
+  ogg_stream_clear(&stream);
+  vorbis_block_clear(&block);
+  vorbis_dsp_clear(&dsp);
+  vorbis_comment_clear(&comment);
+  vorbis_info_clear(&info);
+  return out;
+}
+
+// Beginning-of-stream pages first, then the other headers, then the data
+// pages of both streams in time order.
+void WriteOgg(const std::string& path, const Encoded& video, const Encoded* audio) {
+  std::string file = video.headers[0];
+  if (audio) file += audio->headers[0];
+  file += video.headers[1];
+  if (audio) file += audio->headers[1];
+  std::vector<Page> pages = video.pages;
+  if (audio) pages.insert(pages.end(), audio->pages.begin(), audio->pages.end());
+  std::stable_sort(pages.begin(), pages.end(), [](const Page& a, const Page& b) {
+    return a.time < b.time || (a.time == b.time && a.stream < b.stream);
+  });
+  for (const Page& page : pages) file += page.bytes;
+  FILE* out = std::fopen(path.c_str(), "wb");
+  if (!out || std::fwrite(file.data(), 1, file.size(), out) != file.size() || std::fclose(out) != 0) {
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    std::exit(1);
+  }
+}
+
+void FillGray(int n, th_ycbcr_buffer planes) {
+  FillPlane(planes[0], 0, 0, planes[0].width, planes[0].height, static_cast<unsigned char>(20 + 7 * n));
+  FillPlane(planes[1], 0, 0, planes[1].width, planes[1].height, 128);
+  FillPlane(planes[2], 0, 0, planes[2].width, planes[2].height, 128);
+}
+
+void FillHalves(int n, th_ycbcr_buffer planes) {
+  FillPlane(planes[0], 0, 0, planes[0].width / 2, planes[0].height, 60);
+  FillPlane(planes[0], planes[0].width / 2, 0, planes[0].width, planes[0].height, 180);
+  FillPlane(planes[1], 0, 0, planes[1].width, planes[1].height, 128);
+  FillPlane(planes[2], 0, 0, planes[2].width, planes[2].height, 128);
+}
+
+// Quadrants (Y, Cb, Cr): top-left (81, 90, 240), top-right (145, 54, 34),
+// bottom-left (41, 240, 110), bottom-right (170, 166, 16).
+void FillQuadrants(int n, th_ycbcr_buffer planes) {
+  static const unsigned char kColours[4][3] = {{81, 90, 240}, {145, 54, 34}, {41, 240, 110}, {170, 166, 16}};
+  for (int q = 0; q < 4; q++) {
+    for (int plane = 0; plane < 3; plane++) {
+      th_img_plane& p = planes[plane];
+      const int x0 = (q % 2) * p.width / 2, y0 = (q / 2) * p.height / 2;
+      FillPlane(p, x0, y0, x0 + p.width / 2, y0 + p.height / 2, kColours[q][plane]);
+    }
+  }
+}
+
+void FillMoving(int n, th_ycbcr_buffer planes) {
+  for (int plane = 0; plane < 3; plane++) {
+    th_img_plane& p = planes[plane];
+    for (int y = 0; y < p.height; y++) {
+      for (int x = 0; x < p.width; x++) {
+        const int wave = static_cast<int>(40 * std::sin((x + 3 * n) * 0.05 + plane) + 30 * std::cos((y - 2 * n) * 0.07));
+        p.data[y * p.stride + x] = static_cast<unsigned char>(std::clamp(128 + wave + ((x ^ y) & 15), 16, 235));
+      }
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_test_movies <folder>\n");
+    return 2;
+  }
+  const std::string folder = argv[1];
+  const Picture gray{64, 48, 64, 48, TH_PF_420, 10, 30, 8, 63, FillGray};
+  const Encoded grayVideo = EncodeVideo(gray);
+  WriteOgg(folder + "/gray420.ogv", grayVideo, nullptr);
+  const Encoded tone = EncodeTone(22050, 3.0);
+  WriteOgg(folder + "/sound420.ogv", grayVideo, &tone);
+  WriteOgg(folder + "/odd420.ogv", EncodeVideo({64, 48, 50, 38, TH_PF_420, 10, 6, 8, 63, FillHalves}), nullptr);
+  WriteOgg(folder + "/color444.ogv", EncodeVideo({32, 32, 32, 32, TH_PF_444, 10, 4, 8, 63, FillQuadrants}), nullptr);
+  WriteOgg(folder + "/bench640.ogv", EncodeVideo({640, 480, 640, 480, TH_PF_420, 30, 48, 30, 48, FillMoving}), nullptr);
+  return 0;
+}
