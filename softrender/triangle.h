@@ -21,8 +21,8 @@ struct TriangleVertex {
 constexpr int kTriangleFracBits = 18;
 constexpr int32_t kTriangleOne = 1 << kTriangleFracBits;
 constexpr int32_t kTriangleHalf = kTriangleOne / 2;
-// Every vertex value and every difference between two vertices must lie in
-// this range for the 14.18 values to fit 32 bits.
+// Every vertex value, and every difference between two vertices taken
+// either way round, must lie in this range for the 14.18 values to fit 32 bits.
 constexpr int32_t kTriangleCoordMin = -8192;
 constexpr int32_t kTriangleCoordMax = 8191;
 
@@ -74,8 +74,9 @@ struct TriangleSetup {
 
 // Fills the geometry of the set-up (gradients when textured, reference point,
 // edges, start row). 0, or -1 when nothing is to be drawn: collinear vertices,
-// or a value or a difference outside kTriangleCoordMin..kTriangleCoordMax
-// (texture coordinates are checked only when textured).
+// or a value or a difference (either way round) outside
+// kTriangleCoordMin..kTriangleCoordMax (texture coordinates are checked only
+// when textured).
 int SetupTriangleGeometry(TriangleSetup* setup, const TriangleVertex vertices[3], int textured);
 
 // Draws one triangle under the current draw state. A null source fills with

@@ -16,16 +16,40 @@
 
 using TriangleFn = void (*)(TriangleSetup& setup);
 
+// Moves a side down `rows` rows as the row loop below does, drawing nothing;
+// false when its last edge ends within them. An edge that runs out hands
+// over to the next one unstepped, as in the loop.
+inline bool SkipTriangleSideRows(TriangleSide& side, int64_t rows) {
+  if (rows >= side.edge.rows) {
+    if (!side.hasNext) return false;
+    rows -= side.edge.rows;
+    side.edge = side.next;
+    side.hasNext = 0;
+    if (rows >= side.edge.rows) return false;
+  }
+  // Exact: fewer rows than the edge has keep x between its two ends.
+  side.edge.x = static_cast<int32_t>(side.edge.x + rows * side.edge.slope);
+  side.edge.rows -= static_cast<int32_t>(rows);
+  return true;
+}
+
 // Walks the rows from the start row, calling span(y, x, count) for the part
 // of each row's span that lies inside the draw area (count >= 1). Rows above
-// or below the area are walked like the others.
+// the area are stepped over at once and the walk stops at its bottom, so it
+// never runs more rows than the area holds.
 template <class SpanFn>
 inline void WalkTriangleRows(TriangleSetup& s, SpanFn&& span) {
   TriangleSide left = s.left;
   TriangleSide right = s.right;
   const IntRect area = s.area;
   int32_t y = s.startRow;
+  if (y < area.top) {
+    const int64_t above = int64_t{area.top} - y;
+    if (!SkipTriangleSideRows(left, above) || !SkipTriangleSideRows(right, above)) return;
+    y = area.top;
+  }
   for (;;) {
+    if (y >= area.bottom) return;
     // Both ends are included. 64 bits: the draw area may hold any int.
     int64_t xl = TrianglePixel(left.edge.x);
     int64_t n = int64_t{TrianglePixel(right.edge.x)} - xl + 1;
@@ -33,7 +57,7 @@ inline void WalkTriangleRows(TriangleSetup& s, SpanFn&& span) {
       n -= area.left - xl;
       xl = area.left;
     }
-    if (y >= area.top && y < area.bottom && xl < area.right && n > 0) {
+    if (xl < area.right && n > 0) {
       n = std::min<int64_t>(n, int64_t{area.right} - xl);
       span(y, static_cast<int32_t>(xl), static_cast<int32_t>(n));
     }

@@ -11,12 +11,16 @@ bool InCoordRange(int64_t value) {
   return value >= kTriangleCoordMin && value <= kTriangleCoordMax;
 }
 
+// The set-up and the row walk take each difference either way round, so
+// both it and its opposite must be in range: a difference of -8192 would
+// walk 2^31 / 2^18 rows the other way, which no 32-bit count holds.
+bool DifferenceInRange(int64_t d) { return InCoordRange(d) && InCoordRange(-d); }
+
 // The values and their pairwise differences must stay inside the range, or
 // the 14.18 positions and slopes would not fit 32 bits.
 bool CoordsInRange(int32_t a, int32_t b, int32_t c) {
-  return InCoordRange(a) && InCoordRange(b) && InCoordRange(c) &&
-         InCoordRange(int64_t{b} - a) && InCoordRange(int64_t{c} - a) &&
-         InCoordRange(int64_t{c} - b);
+  return InCoordRange(a) && InCoordRange(b) && InCoordRange(c) && DifferenceInRange(int64_t{b} - a) &&
+         DifferenceInRange(int64_t{c} - a) && DifferenceInRange(int64_t{c} - b);
 }
 
 // Exchange sort of the indices 0, 1, 2; equal keys keep the lower index first.

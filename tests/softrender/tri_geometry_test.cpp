@@ -126,6 +126,27 @@ TEST_F(TriGeometry, SpansAreClippedToTheDrawAreaOnEverySide) {
   }
 }
 
+TEST_F(TriGeometry, ADrawAreaCutsTallTrianglesWithoutMovingTheirEdges) {
+  // The walk steps over the rows above the area at once, through the middle
+  // vertex or not; what shows inside must be what a full walk draws there.
+  TriRng r(2929);
+  for (int round = 0; round < 150; round++) {
+    std::array<TriangleVertex, 3> v;
+    for (auto& p : v) p = TriV(r.Int(-20, 40), r.Int(0, 3) == 0 ? r.Int(-4000, 4000) : r.Int(-10, 30));
+    const Rows full = Cover(24, 24, v);
+    for (int32_t top = 0; top < 24; top++) {
+      const IntRect area = {r.Int(0, 10), top, r.Int(10, 24), r.Int(top, 24)};
+      const Rows clipped = Cover(24, 24, v, area);
+      for (int32_t y = 0; y < 24; y++) {
+        for (int32_t x = 0; x < 24; x++) {
+          const bool inside = x >= area.left && x < area.right && y >= area.top && y < area.bottom;
+          ASSERT_EQ(clipped[y][x], inside ? full[y][x] : '.') << "round " << round << " at " << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
 TEST_F(TriGeometry, DegenerateOutOfRangeAndClippedAwayTrianglesDrawNothing) {
   const Rows empty(8, std::string(8, '.'));
   EXPECT_EQ(Cover(8, 8, {TriV(1, 1), TriV(3, 3), TriV(6, 6)}), empty);  // collinear
@@ -140,6 +161,21 @@ TEST_F(TriGeometry, DegenerateOutOfRangeAndClippedAwayTrianglesDrawNothing) {
   EXPECT_EQ(Cover(8, 8, {TriV(-4000, 0), TriV(4200, 3), TriV(0, 8)}), empty);
   EXPECT_EQ(Cover(8, 8, {TriV(0, -8000), TriV(8, 200), TriV(0, 8)}), empty);
   EXPECT_EQ(Cover(8, 8, {TriV(INT32_MIN, 0), TriV(8, 0), TriV(0, 8)}), empty);
+  // A difference of -8192 is in range, its opposite is not; 8191 either way
+  // is. The far vertex in each place, both axes.
+  for (int far = 0; far < 3; far++) {
+    for (int32_t reach : {-8184, -8183}) {
+      std::array<TriangleVertex, 3> tall, wide;
+      for (int i = 0, near = 0; i < 3; i++) {
+        const TriangleVertex v = i == far ? TriV(4, reach) : TriV(8 * near++, 8);
+        tall[i] = v;
+        wide[i] = TriV(v.y, v.x);
+      }
+      const bool inRange = reach == -8183;
+      EXPECT_EQ(Cover(8, 8, tall) != empty, inRange) << far << " " << reach;
+      EXPECT_EQ(Cover(8, 8, wide) != empty, inRange) << far << " " << reach;
+    }
+  }
   // Just inside the range it draws.
   EXPECT_NE(Cover(8, 8, {TriV(0, 0), TriV(8191, 0), TriV(0, 8)}), empty);
 
