@@ -1,5 +1,6 @@
 #include "file/file_access.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -89,6 +90,10 @@ size_t PlainRead(void* buffer, size_t size, size_t count, FileAccessHandle handl
   uint64_t wanted = ReadLength(size, count, static_cast<uint64_t>(record->size - record->position));
   if (wanted == 0) return 0;
   int64_t got = PlatformFileReadAt(record->file, buffer, static_cast<size_t>(wanted), record->position);
+  // Less than asked before the recorded end: the file has shrunk since it
+  // was opened, or cannot be read on. Either way it ends here, so the end
+  // test and later seeks stop trusting the size seen at open.
+  if (got < static_cast<int64_t>(wanted)) record->size = record->position + std::max<int64_t>(got, 0);
   if (got <= 0) return 0;
   record->position += got;
   return static_cast<size_t>(got) / size;

@@ -26,13 +26,16 @@ struct PlatformDir {
 
 PlatformFileHandle PlatformFileOpenRead(const char* path) {
   if (!path) return 0;
+  // Without O_NONBLOCK the open itself would wait for a writer on a named
+  // pipe (or a device), and no signal could end the program meanwhile.
   int fd;
   do {
-    fd = open(path, O_RDONLY | O_CLOEXEC);
+    fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return 0;
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  const int flags = fcntl(fd, F_GETFL);
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
     close(fd);
     return 0;
   }

@@ -6,10 +6,11 @@
 #include <cerrno>
 
 #include "core/memory.h"
+#include "sound/sound_stream_util.h"
 
 struct OggVorbisState {
   OggVorbis_File file;
-  StreamAccess source;  // vorbisfile keeps a pointer to it, so it lives here
+  OggSource source;  // vorbisfile keeps a pointer to it, so it lives here
   int channels;
   long rate;
 };
@@ -28,26 +29,35 @@ int CloseNothing(void*) { return 0; }
 
 size_t OggStreamRead(void* buffer, size_t size, size_t count, void* source) {
   if (!source) return static_cast<size_t>(-1);
-  size_t got = StreamRead(*static_cast<StreamAccess*>(source), buffer, size, count);
+  const OggSource& s = *static_cast<OggSource*>(source);
+  size_t got = StreamRead(s.stream, buffer, size, count);
   // vorbisfile reads errno to tell an error from the end of the data.
-  if (got == 0) errno = 0;
+  if (got == 0) {
+    const int64_t position = StreamTell(s.stream);
+    errno = position >= 0 && position >= s.length ? 0 : EIO;
+  }
   return got;
 }
 
 int OggStreamSeek(void* source, int64_t offset, int whence) {
   if (!source) return -1;
-  return StreamSeek(*static_cast<StreamAccess*>(source), offset, whence);
+  return StreamSeek(static_cast<OggSource*>(source)->stream, offset, whence);
 }
 
 long OggStreamTell(void* source) {
   if (!source) return -1;
-  return static_cast<long>(StreamTell(*static_cast<StreamAccess*>(source)));
+  return static_cast<long>(StreamTell(static_cast<OggSource*>(source)->stream));
 }
 
 int OpenOggVorbisDecoder(SoundConverter* c) {
   auto* state = static_cast<OggVorbisState*>(VN_ALLOC_ZEROED(sizeof(OggVorbisState)));
   if (!state) return -1;
-  state->source = c->source;
+  // The converter has the stream at its start, where StreamLength leaves it too.
+  state->source = {c->source, StreamLength(c->source)};
+  if (state->source.length < 0) {
+    MemFree(state);
+    return -1;
+  }
   ov_callbacks callbacks{OggStreamRead, OggStreamSeek, CloseNothing, OggStreamTell};
   // On failure vorbisfile has cleared its state itself.
   if (ov_open_callbacks(&state->source, &state->file, nullptr, 0, callbacks) != 0) {

@@ -6,7 +6,17 @@
 
 #include "sound/sound_converter.h"
 
-// vorbisfile's data-source callbacks; the source is a StreamAccess*. Each
+// What vorbisfile reads through: the converter's copy of the caller's stream
+// and its length when the decoder opened it. Short of that length a read
+// that brings nothing is an error, not the end: a file that shrinks or fails
+// under the decoder must not send vorbisfile's backward page search round
+// for ever.
+struct OggSource {
+  StreamAccess stream;
+  int64_t length;
+};
+
+// vorbisfile's data-source callbacks; the source is an OggSource*. Each
 // gives -1 for a null source.
 size_t OggStreamRead(void* buffer, size_t size, size_t count, void* source);
 int OggStreamSeek(void* source, int64_t offset, int whence);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -7,7 +8,9 @@
 
 #include "file/file_access.h"
 #include "file/stream.h"
+#include "image/image_api.h"
 #include "platform/files.h"
+#include "sound/sound_file.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -103,6 +106,40 @@ TEST(FileAccess, SeeksStayWithinTheFile) {
   EXPECT_EQ(FileAccessTell(h), 0);
   EXPECT_EQ(FileAccessSeek(h, 0, 3), -1);
   FileAccessClose(h);
+}
+
+TEST(FileAccess, AFileThatShrinksUnderItsReaderEndsWhereTheReadsStop) {
+  ScratchDir dir;
+  dir.Write("f.bin", "0123456789");
+  FileAccessHandle h = OpenFileForRead("f.bin", 0);
+  ASSERT_NE(h, 0u);
+  std::filesystem::resize_file("f.bin", 4);
+  char buffer[8] = {};
+  EXPECT_EQ(FileAccessRead(buffer, 1, 6, h), 4u);
+  EXPECT_EQ(std::string(buffer, 4), "0123");
+  EXPECT_EQ(IsFileAtEnd(h), 1);
+  // Seeks no longer reach the size seen at open.
+  EXPECT_EQ(FileAccessSeek(h, 0, 2), 0);
+  EXPECT_EQ(FileAccessTell(h), 4);
+  EXPECT_EQ(FileAccessSeek(h, 8, 0), 0);
+  EXPECT_EQ(FileAccessTell(h), 4);
+  EXPECT_EQ(FileAccessRead(buffer, 1, 1, h), 0u);
+  FileAccessClose(h);
+}
+
+TEST(FileAccess, OnlyRegularFilesOpenAndANamedPipeDoesNotWait) {
+  // A pipe with no writer would hold a plain open for ever.
+  ScratchDir dir;
+  ASSERT_EQ(mkfifo("pipe", 0600), 0);
+  std::filesystem::create_directory("folder");
+  for (const char* path : {"pipe", "folder", "/dev/null"}) {
+    EXPECT_EQ(OpenFileForRead(path, 0), 0u) << path;
+    GraphImage image;
+    EXPECT_EQ(LoadGraphImageFromFile(path, &image), -1) << path;
+    void* data = nullptr;
+    size_t size = 0;
+    EXPECT_EQ(LoadFileToMemory(path, &data, &size), -1) << path;
+  }
 }
 
 TEST(FileAccess, DirectorySearchMatchesWildcardsWithoutCase) {

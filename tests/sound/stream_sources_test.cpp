@@ -2,6 +2,7 @@
 // while playing, refused sources, and the refill on every library pass.
 #include "core/core_api.h"
 #include "tests/sound/soundhandle_fixture.h"
+#include "tests/support/file_faults.h"
 
 namespace {
 
@@ -137,6 +138,29 @@ TEST_F(OggStreamTest, DecodedWhilePlayingAsDecodedWhole) {
   }
   for (size_t i = 0; i < out.size(); i++) ASSERT_EQ(out[i], i < expected.size() ? expected[i] : 0) << i;
   EXPECT_EQ(CheckSoundHandlePlaying(h), 0);
+}
+
+TEST_F(OggStreamTest, AFileCutShortOrFailingUnderTheDecoderEndsTheSound) {
+  // Cut at every read in turn (the headers, the search for the last page,
+  // the decoding while playing), or failing for good from there: each load
+  // or play comes back, as a refusal or as a sound that ends early.
+  const sounddec_test::Bytes ogg = sounddec_test::ReadTestFile("ogg_stereo.ogg");
+  for (FileFault fault : {FileFault::Truncate, FileFault::Emptied, FileFault::ZeroReads}) {
+    for (int k = 1;; k++) {
+      dir.Write("cut.ogg", std::string_view(reinterpret_cast<const char*>(ogg.data()), ogg.size()));
+      FileFaultScope faults(fault, k);
+      SetCreateSoundMode(3);
+      const int h = LoadSoundFile("cut.ogg", 1, -1);
+      if (h != -1) {
+        ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+        for (int pass = 0; pass < 60 && CheckSoundHandlePlaying(h) == 1; pass++) RunPasses(1);
+        EXPECT_EQ(CheckSoundHandlePlaying(h), 0) << FileFaultName(fault) << " at read " << k;
+        DeleteSoundHandle(h);
+      }
+      EXPECT_EQ(faults.OpenFiles(), 0) << FileFaultName(fault) << " at read " << k;
+      if (!faults.Struck()) break;
+    }
+  }
 }
 
 // The library's message loop keeps stream sounds filled.
