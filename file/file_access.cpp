@@ -284,7 +284,8 @@ int ReadFileLine(char* buffer, int size, FileAccessHandle handle) {
     }
     if (IsMultiByteLeadByte(c)) {
       if (i + 1 < got) {
-        i += 2;
+        // A NUL is never a trail byte: the lead stands alone and the NUL ends the line.
+        i += bytes[i + 1] != 0 ? 2 : 1;
         continue;
       }
       // The trail byte was not read: leave the character whole for the next

@@ -120,6 +120,17 @@ TEST_F(ReadFileLineTest, NulEndsALineAndReadingGoesOnAfterIt) {
   EXPECT_EQ(line, "cd");
   EXPECT_EQ(Line(256), 0);
   EXPECT_EQ(Line(256), -1);
+  FileAccessClose(handle_);
+
+  // A NUL is no trail byte: the lead byte before it stands alone and the
+  // length agrees with the string.
+  ASSERT_NE(Open("a\x81\0b"s), 0u);
+  EXPECT_EQ(Line(256), 2);
+  EXPECT_EQ(line, "a\x81");
+  EXPECT_EQ(std::strlen(buffer_), 2u);
+  EXPECT_EQ(FileAccessTell(handle_), 3);
+  EXPECT_EQ(Line(256), 1);
+  EXPECT_EQ(line, "b");
 }
 
 TEST_F(ReadFileLineTest, ABadHandleGivesMinusOne) {
