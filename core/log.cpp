@@ -5,22 +5,44 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/files.h"
 #include "platform/timer.h"
 
 namespace {
 
 std::recursive_mutex g_logLock;
-FILE* g_logFile = nullptr;
+PlatformFileHandle g_logFile = 0;
 int g_logEnabled = 1;
 int g_indent = 0;
 bool g_atLineStart = true;
 uint32_t g_startMs = 0;
 int g_netError = 0;
 
-void WriteLinePrefix() {
-  uint32_t elapsed = PlatformMilliseconds() - g_startMs;
-  std::fprintf(g_logFile, "%u:", elapsed);
-  for (int i = 0; i < g_indent; i++) std::fputc('\t', g_logFile);
+// One write's bytes, gathered so that the file sees few writes.
+class LogOutput {
+ public:
+  ~LogOutput() { Flush(); }
+  void Put(const char* text, size_t length) {
+    for (size_t i = 0; i < length; i++) {
+      if (used_ == sizeof(bytes_)) Flush();
+      bytes_[used_++] = text[i];
+    }
+  }
+  void Flush() {
+    if (used_) PlatformFileWrite(g_logFile, bytes_, used_);
+    used_ = 0;
+  }
+
+ private:
+  char bytes_[1024];
+  size_t used_ = 0;
+};
+
+void WriteLinePrefix(LogOutput& out) {
+  char prefix[16];
+  const int length = std::snprintf(prefix, sizeof(prefix), "%u:", PlatformMilliseconds() - g_startMs);
+  out.Put(prefix, static_cast<size_t>(length));
+  for (int i = 0; i < g_indent; i++) out.Put("\t", 1);
 }
 
 }  // namespace
@@ -32,15 +54,16 @@ int LogOpen(const char* path) {
   g_indent = 0;
   g_atLineStart = true;
   if (!g_logEnabled) return 0;
-  std::remove(path);
-  g_logFile = std::fopen(path, "wb");
+  // Only a regular file is replaced; a directory, a link or a pipe of that
+  // name is left alone and the library runs without a log.
+  g_logFile = PlatformFileCreateFresh(path);
   return g_logFile ? 0 : -1;
 }
 
 void LogClose() {
   std::lock_guard<std::recursive_mutex> guard(g_logLock);
-  if (g_logFile) std::fclose(g_logFile);
-  g_logFile = nullptr;
+  PlatformFileClose(g_logFile);
+  g_logFile = 0;
 }
 
 int LogIsEnabled() { return g_logEnabled; }
@@ -53,20 +76,20 @@ int EnableLogFile(int flag) {
 int LogWrite(const char* text) {
   std::lock_guard<std::recursive_mutex> guard(g_logLock);
   if (!g_logFile || !text) return -1;
+  LogOutput out;
   for (const char* p = text; *p; p++) {
     if (g_atLineStart) {
-      WriteLinePrefix();
+      WriteLinePrefix(out);
       g_atLineStart = false;
     }
     if (*p == '\r' && p[1] == '\n') continue;  // the '\n' writes the pair
     if (*p == '\n') {
-      std::fputs("\r\n", g_logFile);
+      out.Put("\r\n", 2);
       g_atLineStart = true;
     } else {
-      std::fputc(*p, g_logFile);
+      out.Put(p, 1);
     }
   }
-  std::fflush(g_logFile);
   return -1;
 }
 

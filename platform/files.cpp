@@ -59,6 +59,22 @@ PlatformFileHandle PlatformFileCreateTemp(char* pathBuffer, size_t bufferSize) {
   return FromFd(fd);
 }
 
+PlatformFileHandle PlatformFileCreateFresh(const char* path) {
+  if (!path) return 0;
+  struct stat st;
+  if (lstat(path, &st) == 0) {
+    if (!S_ISREG(st.st_mode) || unlink(path) != 0) return 0;
+  } else if (errno != ENOENT) {
+    return 0;
+  }
+  // O_EXCL and O_NOFOLLOW: whatever appeared at the path since is not written through.
+  int fd;
+  do {
+    fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  } while (fd < 0 && errno == EINTR);
+  return FromFd(fd);
+}
+
 void PlatformFileClose(PlatformFileHandle file) {
   if (file > 0) close(Fd(file));
 }

@@ -10,6 +10,11 @@ PlatformFileHandle PlatformFileOpenRead(const char* path);
 // A new empty file "tmp..." in the temporary directory, open for writing; the
 // path goes into the buffer. 0 on failure.
 PlatformFileHandle PlatformFileCreateTemp(char* pathBuffer, size_t bufferSize);
+// A new empty regular file at path, open for writing; an old regular file of
+// that name is deleted first. 0 when the path names anything else (a
+// directory, a symbolic link, a pipe), which is left as it is, or when the
+// file cannot be made.
+PlatformFileHandle PlatformFileCreateFresh(const char* path);
 void PlatformFileClose(PlatformFileHandle file);
 int64_t PlatformFileSize(PlatformFileHandle file);  // -1 on failure
 // Bytes read at the offset (fewer at the end), or -1.

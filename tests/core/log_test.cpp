@@ -48,6 +48,25 @@ TEST(Log, OpeningReplacesTheOldFile) {
   EXPECT_EQ(LogLines(ReadWholeFile("Log.txt")), (Lines{"new"}));
 }
 
+TEST(Log, OnlyARegularFileIsReplacedElseTheLibraryRunsWithoutALog) {
+  ScratchDir dir;
+  EnableLogFile(1);
+  dir.Write("target.txt", "kept");
+  std::filesystem::create_directory("empty");
+  std::filesystem::create_symlink("target.txt", "link");
+  std::filesystem::create_symlink("missing.txt", "dangling");
+  for (const char* name : {"empty", "link", "dangling"}) {
+    EXPECT_EQ(LogOpen(name), -1) << name;
+    EXPECT_EQ(LogPrintf("lost"), -1);
+    LogClose();
+  }
+  EXPECT_TRUE(std::filesystem::is_directory("empty"));
+  EXPECT_TRUE(std::filesystem::is_symlink("link"));
+  EXPECT_TRUE(std::filesystem::is_symlink("dangling"));
+  EXPECT_FALSE(std::filesystem::exists("missing.txt"));
+  EXPECT_EQ(ReadWholeFile("target.txt"), "kept");
+}
+
 TEST(Log, TurnedOffWritesNoFileAndStillAnswersMinusOne) {
   ScratchDir dir;
   EnableLogFile(0);
