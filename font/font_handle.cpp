@@ -56,7 +56,8 @@ PlatformFont* MakePlatformFont(const char* face, int32_t size, int32_t thickness
   PlatformGlyphSource* source = GetPlatformGlyphSource();
   PlatformFontRequest request;
   request.height = size;
-  request.weight = thickness * 100;
+  // Held to the int range: a thickness past INT32_MAX / 100 must not wrap to thin.
+  request.weight = SaturateCast<int32_t>(int64_t{thickness} * 100);
   request.italic = italic;
   request.charset = charset;
   request.quality = kFontQualityNonAntialiased;

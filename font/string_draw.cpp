@@ -1,5 +1,6 @@
 #include "font/string_draw.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/helpers.h"
@@ -35,6 +36,12 @@ TextPixelColors PrepareColors(int32_t color, int32_t edgeColor) {
 }
 
 bool IsSpace(uint16_t code) { return code == 0x20 || code == 0x4081; }
+
+// The pen in whole pixels, held to the int range that a spacing near the int
+// limits would otherwise leave.
+int32_t PenPixels(double pen) {
+  return DoubleToIntTrunc(std::clamp(pen, static_cast<double>(INT32_MIN), static_cast<double>(INT32_MAX)));
+}
 
 // The character's slot, rendering it alone when it has left the cache since.
 FontCacheSlot* CachedSlot(FontHandleRecord& font, int32_t handle, uint16_t code) {
@@ -96,7 +103,7 @@ int DrawStringThroughFontCache(int32_t mode, int32_t x, int32_t y, bool scale, d
     }
     if (!IsSpace(code) && slot->width > 0 && slot->height > 0 &&
         ((mode == FontCacheDraw && target && clip) || pass)) {
-      const int64_t penX = DoubleToIntTrunc(pen);
+      const int64_t penX = PenPixels(pen);
       IntRect box;
       if (!vertical) {
         const int64_t left = int64_t{x} + penX + slot->originX;
@@ -122,11 +129,11 @@ int DrawStringThroughFontCache(int32_t mode, int32_t x, int32_t y, bool scale, d
         }
       }
     }
-    pen += (slot->advance + font->spacing) * along;
+    pen += (static_cast<double>(slot->advance) + font->spacing) * along;
     const auto lead = static_cast<unsigned char>(code & 0xFF);
     position += IsMultiByteLeadByte(&lead, font->charsetIndex) ? 2 : 1;
   }
-  const int32_t advance = DoubleToIntTrunc(pen);
+  const int32_t advance = PenPixels(pen);
   if (size) {
     size[0] = vertical ? font->charHeight : advance;
     size[1] = vertical ? advance : font->charHeight;

@@ -132,9 +132,13 @@ int DrawGraphPartAt(int32_t x, int32_t y, int32_t sourceX, int32_t sourceY, int3
   if (!PartForDraw(graph, sourceX, sourceY, width, height, &part)) return -1;
   if (turn) {
     // Mirrored: the stretched blit takes a reversed x pair as a left-right turn.
-    const IntRect rect{x + width, y, x, y + height};
-    StretchBlitMemImg(g_drawSettings.drawTarget, &part, &rect, Transparent(transparent),
-                      g_drawSettings.blendImage);
+    // A part whose far edge lies past the int range is beyond every draw area.
+    const int64_t right = int64_t{x} + width, bottom = int64_t{y} + height;
+    if (right <= INT32_MAX && bottom <= INT32_MAX) {
+      const IntRect rect{static_cast<int32_t>(right), y, x, static_cast<int32_t>(bottom)};
+      StretchBlitMemImg(g_drawSettings.drawTarget, &part, &rect, Transparent(transparent),
+                        g_drawSettings.blendImage);
+    }
   } else {
     BlitMemImg(g_drawSettings.drawTarget, &part, x, y, Transparent(transparent), g_drawSettings.blendImage);
   }

@@ -155,6 +155,23 @@ TEST_F(FontTest, NamedFaceFallsBackThroughTheCharsets) {
   EXPECT_EQ(Font(h).charsetIndex, 2);
 }
 
+TEST_F(FontTest, ThicknessesPastAHundredthOfTheIntRangeAskTheExtremeWeight) {
+  const struct {
+    int32_t thickness, weight;
+  } cases[] = {{21474836, 2147483600}, {21474837, INT32_MAX}, {INT32_MAX, INT32_MAX}, {INT32_MIN, INT32_MIN}};
+  for (const auto& c : cases) {
+    glyphs.requests.clear();
+    const int h = CreateFontToHandle("Face", 20, c.thickness, 0, 1, -1, 0, -1, -1);
+    ASSERT_NE(h, -1) << c.thickness;
+    ASSERT_FALSE(glyphs.requests.empty());
+    EXPECT_EQ(glyphs.requests[0].weight, c.weight) << c.thickness;
+    int thickness = 0;
+    GetFontHandleInfo(nullptr, nullptr, &thickness, h);
+    EXPECT_EQ(thickness, c.thickness);
+    DeleteFontHandle(h);
+  }
+}
+
 TEST_F(FontTest, DefaultFaceFallsBackWithoutItalicThenWithoutName) {
   const std::string gothic = Sjis("ＭＳ ゴシック");
   glyphs.requests.clear();

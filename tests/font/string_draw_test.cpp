@@ -59,6 +59,22 @@ TEST_F(StringDrawTest, MeasuringAddsSpacingToEveryAdvance) {
   EXPECT_EQ(Measure(-1, "A"), -1);
 }
 
+TEST_F(StringDrawTest, SpacingNearTheIntLimitsHoldsThePenToTheIntRange) {
+  const int h = Create(0);
+  Glyph('B', {"#"}, 0, 10, 7);
+  // Advances 6 and 7: the pen passes the int range and stops at its edge.
+  SetFontSpacingToHandle(INT32_MAX, h);
+  EXPECT_EQ(Measure(h, "AB"), INT32_MAX);
+  SetFontSpacingToHandle(INT32_MAX - 6, h);
+  EXPECT_EQ(Measure(h, "A"), INT32_MAX);
+  SetFontSpacingToHandle(INT32_MIN, h);
+  EXPECT_EQ(Measure(h, "AB"), INT32_MIN);
+  // Drawn, B lands 2^31 + 5 pixels right of A: far off the screen.
+  SetFontSpacingToHandle(INT32_MAX, h);
+  EXPECT_EQ(DrawStringWithFontHandle(3, 4, "AB", PackRgbToScreenColor(255, 0, 0), h), 0);
+  EXPECT_EQ(Drawn(), (Pixels{{4, 6, kRed}, {5, 7, kRed}}));
+}
+
 TEST_F(StringDrawTest, EmptyStringsAndBadHandles) {
   const int h = Create(0);
   EXPECT_EQ(DrawStringWithFontHandle(0, 0, "", kRed, h), 0);

@@ -292,6 +292,35 @@ TEST_F(Draw, ThickLinesAreTwoFilledTriangles) {
   EXPECT_EQ(PixelsNotEqual(0), expected);
 }
 
+TEST_F(Draw, ShapesPastTheFixedPointOrIntRangeDrawNothing) {
+  const int graph = MakeGraph(4, 4, std::vector<uint32_t>(16, 0x123456));
+  const int color = PackRgbToScreenColor(0x20, 0x40, 0x60);
+  // 8192 rows between corners: one more than the 14.18 set-up holds either way.
+  EXPECT_EQ(DrawGraphOnQuadFloat(0, 0, 8, 0, 8, -8192, 0, -8192, graph, 0), 0);
+  EXPECT_EQ(DrawGraphOnQuadFloat(0, -8192, 8, -8192, 8, 0, 0, 0, graph, 0), 0);
+  // Thickness 8191 puts the corners half of 8191 above and below row 5,
+  // rounded away from zero: rows 4101 and -4091.
+  EXPECT_EQ(DrawLine(0, 5, 15, 5, color, 8191), 0);
+  EXPECT_EQ(DrawLine(16, 85, 85, 85, color, 8191), 0);
+  // Mirrored parts whose far edge lies past INT32_MAX.
+  EXPECT_EQ(DrawGraphPartAt(INT32_MAX - 2, 0, 0, 0, 4, 4, graph, 0, 1), 0);
+  EXPECT_EQ(DrawGraphPartAt(0, INT32_MAX - 1, 0, 0, 4, 4, graph, 0, 1), 0);
+  EXPECT_TRUE(PixelsNotEqual(0).empty());
+
+  // Just inside the range they draw. The quad maps 8 columns onto the 4 of
+  // the graphic; column 8 lies on the source's right edge and is left alone.
+  EXPECT_EQ(DrawGraphOnQuadFloat(0, 0, 8, 0, 8, 8191, 0, 8191, graph, 0), 0);
+  Pixels quad;
+  for (int y = 0; y < kHeight; y++) {
+    for (int x = 0; x < 8; x++) quad.emplace_back(x, y);
+  }
+  EXPECT_EQ(PixelsNotEqual(0), quad);
+  EXPECT_TRUE(PixelsNotEqual(0x123456).size() == static_cast<size_t>(kWidth * kHeight) - quad.size());
+  // Thickness 8189: rows 4100 and -4090, the whole screen.
+  EXPECT_EQ(DrawLine(0, 5, 15, 5, color, 8189), 0);
+  EXPECT_TRUE(PixelsNotEqual(0x204060).empty());
+}
+
 TEST_F(Draw, DrawsWaitWhileTheWindowIsInactive) {
   SetRunWhenInactive(0);
   const int graph = MakeGraph(1, 1, {0x123456});
