@@ -10,6 +10,8 @@ bash tools/install-deps.sh
 
 jobs=${JOBS:-$(nproc)}
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
+# Leaks of system libraries only; ours are always reported.
+export LSAN_OPTIONS="suppressions=$PWD/tools/lsan-suppressions.txt:print_suppressions=0"
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
