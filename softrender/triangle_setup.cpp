@@ -12,8 +12,8 @@ bool InCoordRange(int64_t value) {
 }
 
 // The set-up and the row walk take each difference either way round, so
-// both it and its opposite must be in range: a difference of -8192 would
-// walk 2^31 / 2^18 rows the other way, which no 32-bit count holds.
+// both it and its opposite must be in range: -8192 is, but 8192 is 2^31 in
+// 14.18, one past what 32 bits hold.
 bool DifferenceInRange(int64_t d) { return InCoordRange(d) && InCoordRange(-d); }
 
 // The values and their pairwise differences must stay inside the range, or
