@@ -4,7 +4,11 @@ void AiThink(int32_t event, Character& character, CharacterList& list, Character
 
 Character* ChooseAttackTarget(CharacterList& list, CharacterList::iterator position) { return nullptr; }
 
-Character* FindCharacterById(int32_t id) { return nullptr; }
+Character* FindCharacterById(int32_t id) {
+  for (Character& c : g_characters)
+    if (c.id == id) return &c;
+  return nullptr;
+}
 
 const FoodBox* FindNearestFoodBox(CharacterList& list, CharacterList::iterator position) { return nullptr; }
 

@@ -78,6 +78,12 @@ struct Character {
 
 extern CharacterList g_characters;
 
+// The player's creature is the one its controller steers from the input.
+bool IsPlayer(const Character& character);
+// One of the creature's sixteen sounds (CharacterSoundSlot), played at its
+// position and heard from the camera's followed position.
+void PlayCharacterSe(const Character& character, int32_t slot);
+
 void ConstructCharacter(Character& character);
 void SetupCharacter(Character& character, int32_t id);
 void SetPersonality(Character& character, float p1, float p2, float p3, float p4);

@@ -6,6 +6,13 @@
 
 #include "game/character.h"
 
+// Not reset between rounds: the wheel sets how strongly relations show.
+extern int32_t g_relationLineAlpha;
+
+// Where an eye sits from the creature's centre (side 0 left, 1 right), by its
+// eye angle and size; the dead body's eyes fly off from the same places.
+WorldPoint EyeOffset(const Character& character, int side);
+
 void DrawCharacters();
 void DrawCharacterBody(Character& character);
 void DrawCharacterEyes(float screenX, float screenY, float lookAngle, float lookDistance);

@@ -13,6 +13,11 @@ struct FieldDust {
 
 constexpr int kFieldDustCount = 1024;
 
+// The rectangle field runs from (0, 0) to its width and height; the disc
+// field has its centre at (1024, 1024) on both axes.
+constexpr float kFieldWidth = 2048.0f, kFieldHeight = 1536.0f;
+constexpr float kDiscCentre = 1024.0f, kDiscRadius = 1024.0f;
+
 // The turning angle of the disc outline; never reset.
 extern float g_fieldPhase;
 

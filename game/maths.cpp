@@ -1,5 +1,6 @@
 #include "game/maths.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -92,6 +93,16 @@ float FlipAngleY(float angle) {
 
 float DistanceSquared(float x1, float y1, float x2, float y2) {
   const float dx = x1 - x2, dy = y1 - y2;
+  return dx * dx + dy * dy;
+}
+
+int64_t TruncatedDistanceSquared(float x1, float y1, float x2, float y2) {
+  // Held to the 32-bit range, the two squares still sum inside 64 bits, and
+  // far beyond every distance the game compares with.
+  const auto axis = [](float a, float b) {
+    return std::clamp<int64_t>(static_cast<int64_t>(TruncateToInt(a)) - TruncateToInt(b), -INT32_MAX, INT32_MAX);
+  };
+  const int64_t dx = axis(x1, x2), dy = axis(y1, y2);
   return dx * dx + dy * dy;
 }
 

@@ -34,6 +34,9 @@ float FlipAngleX(float angle);
 // The direction with its y part reversed (a bounce off a top or bottom wall).
 float FlipAngleY(float angle);
 float DistanceSquared(float x1, float y1, float x2, float y2);
+// The squared distance between two points each truncated to ints first, in 64
+// bits so that a point pushed far off the field cannot overflow it.
+int64_t TruncatedDistanceSquared(float x1, float y1, float x2, float y2);
 
 // ---- Random choices ---------------------------------------------------------
 // Index of the largest of six values, from best 0 at index 0: all zero favours

@@ -1,7 +1,46 @@
 #include "game/player_control.h"
 
-void PlayerController(int32_t event, Character& character, CharacterList& list, CharacterList::iterator position) {}
+#include <cmath>
 
-void TestHover() {}
+#include "game/camera.h"
+#include "game/character_update.h"
+#include "game/input_record.h"
+#include "game/maths.h"
 
-void FadeHoverMarks() {}
+void PlayerController(int32_t event, Character& c, CharacterList&, CharacterList::iterator) {
+  if (event != kControllerFrame) return;
+  const InputState& in = g_input;
+  if (in.moving) {
+    // Closes 40 % of the gap to the level's top speed each frame.
+    c.wantedHeading = in.moveAngle;
+    c.speed = static_cast<float>(c.speed + (1.5 + 0.1 * (c.level - 1) - c.speed) * 0.4);
+  } else {
+    c.speed = static_cast<float>(c.speed - c.speed * 0.08);
+  }
+  if (in.left >= 1) {
+    const ScreenPoint s = ProjectToScreen(c.position.x, c.position.y, c.position.z);
+    TryShoot(c, std::atan2(in.mouseY - s.y, in.mouseX - s.x));
+  }
+}
+
+void TestHover() {
+  const InputState& in = g_input;
+  for (Character& c : g_characters) {
+    const ScreenPoint s = ProjectToScreen(c.position.x, c.position.y, c.position.z);
+    const int64_t radius = c.radius;
+    if (TruncatedDistanceSquared(s.x, s.y, static_cast<float>(in.mouseX), static_cast<float>(in.mouseY)) <
+        radius * radius)
+      c.hover = 1;
+  }
+}
+
+void FadeHoverMarks() {
+  for (Character& c : g_characters) {
+    if (c.hover) {
+      if (c.statusAlpha < 1.0f) c.statusAlpha = static_cast<float>(c.statusAlpha + 0.06);
+      c.hover = 0;
+    } else if (c.statusAlpha > 0.0f) {
+      c.statusAlpha = static_cast<float>(c.statusAlpha - 0.02);
+    }
+  }
+}
