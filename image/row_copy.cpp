@@ -40,12 +40,13 @@ bool RowsWorthStreaming(size_t bytes, int rows) {
   return bytes >= 32 && rows > 0 && bytes * static_cast<size_t>(rows) >= kStreamingBytes;
 }
 
-// Streaming stores on the row's 16-byte aligned middle and ordinary ones on
-// the ragged ends. No ordinary store may touch a line the streaming stores
-// write: the line would have to leave the cache half way.
+// Streaming stores on the row's whole cache lines and ordinary ones on the
+// ragged ends: a line both kinds wrote would have to leave the cache half
+// way, and one the streaming stores fill only in part is written out in
+// pieces.
 inline void StreamImageRow(uint8_t* d, const uint8_t* s, size_t bytes) {
 #if defined(__x86_64__)
-  size_t b = (16 - (reinterpret_cast<uintptr_t>(d) & 15)) & 15;
+  size_t b = (64 - (reinterpret_cast<uintptr_t>(d) & 63)) & 63;
   if (b > bytes) b = bytes;
   std::memcpy(d, s, b);
   for (; b + 64 <= bytes; b += 64) {
@@ -57,9 +58,6 @@ inline void StreamImageRow(uint8_t* d, const uint8_t* s, size_t bytes) {
     _mm_stream_si128(reinterpret_cast<__m128i*>(d + b + 16), v1);
     _mm_stream_si128(reinterpret_cast<__m128i*>(d + b + 32), v2);
     _mm_stream_si128(reinterpret_cast<__m128i*>(d + b + 48), v3);
-  }
-  for (; b + 16 <= bytes; b += 16) {
-    _mm_stream_si128(reinterpret_cast<__m128i*>(d + b), _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b)));
   }
   std::memcpy(d + b, s + b, bytes - b);
 #else
