@@ -212,6 +212,17 @@ constexpr std::array<std::array<GlyphWriter, 4>, kFormCount> kWriters = {{
 
 bool g_fastTextPaths = true;
 
+// The part of a character's box inside clip, which never reaches outside the
+// target; false when nothing is left.
+bool ClipGlyphBox(const MEMIMG& target, const IntRect& box, const IntRect& clip, IntRect* r) {
+  IntRect limit = clip;
+  const IntRect whole{0, 0, target.width, target.height};
+  ClipRectToRect(&limit, &whole);
+  *r = box;
+  ClipRectToRect(r, &limit);
+  return r->right > r->left && r->bottom > r->top;
+}
+
 int FormOf(const MemImgBase& base) {
   switch (MemImgBytesPerPixel(&base)) {
     case 4: return base.colorType == MemImgType16 ? kForm16Alpha : kForm32;
@@ -235,13 +246,8 @@ void WriteCachedGlyph(MEMIMG* target, const FontHandleRecord& font, int32_t posi
     writer = kBitRunWriters[form];
   }
 
-  // The clip never reaches outside the target.
-  IntRect limit = clip;
-  const IntRect whole{0, 0, target->width, target->height};
-  ClipRectToRect(&limit, &whole);
-  IntRect r = box;
-  ClipRectToRect(&r, &limit);
-  if (r.right <= r.left || r.bottom <= r.top) return;
+  IntRect r;
+  if (!ClipGlyphBox(*target, box, clip, &r)) return;
 
   const int32_t bytes = MemImgBytesPerPixel(target->base);
   const intptr_t pitch = target->base->pitch;
@@ -284,12 +290,8 @@ void BlendCachedGlyph(MEMIMG* target, const FontHandleRecord& font, int32_t posi
       target->base->paletteFlag || font.fontType != 2) {
     return;
   }
-  IntRect limit = clip;
-  const IntRect whole{0, 0, target->width, target->height};
-  ClipRectToRect(&limit, &whole);
-  IntRect r = box;
-  ClipRectToRect(&r, &limit);
-  if (r.right <= r.left || r.bottom <= r.top) return;
+  IntRect r;
+  if (!ClipGlyphBox(*target, box, clip, &r)) return;
   int32_t cellX, cellY;
   FontCellCorner(font, position, &cellX, &cellY);
   const uint8_t* cell = font.softCache + static_cast<intptr_t>(cellY) * font.softPitch + (r.left - box.left);

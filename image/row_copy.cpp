@@ -40,29 +40,36 @@ bool RowsWorthStreaming(size_t bytes, int rows) {
   return bytes >= 32 && rows > 0 && bytes * static_cast<size_t>(rows) >= kStreamingBytes;
 }
 
+// Moves whole 64-byte blocks from b on while they fit; returns where it stopped.
+template <bool Streaming>
+inline size_t CopyBlocks(uint8_t* d, const uint8_t* s, size_t b, size_t bytes) {
+#if defined(__x86_64__)
+  for (; b + 64 <= bytes; b += 64) {
+    __m128i v[4];
+    for (int k = 0; k < 4; k++) v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b + 16 * k));
+    for (int k = 0; k < 4; k++) {
+      auto* to = reinterpret_cast<__m128i*>(d + b + 16 * k);
+      if constexpr (Streaming) {
+        _mm_stream_si128(to, v[k]);
+      } else {
+        _mm_storeu_si128(to, v[k]);
+      }
+    }
+  }
+#endif
+  return b;
+}
+
 // Streaming stores on the row's whole cache lines and ordinary ones on the
 // ragged ends: a line both kinds wrote would have to leave the cache half
 // way, and one the streaming stores fill only in part is written out in
 // pieces.
 inline void StreamImageRow(uint8_t* d, const uint8_t* s, size_t bytes) {
-#if defined(__x86_64__)
   size_t b = (64 - (reinterpret_cast<uintptr_t>(d) & 63)) & 63;
   if (b > bytes) b = bytes;
   std::memcpy(d, s, b);
-  for (; b + 64 <= bytes; b += 64) {
-    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b));
-    const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b + 16));
-    const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b + 32));
-    const __m128i v3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b + 48));
-    _mm_stream_si128(reinterpret_cast<__m128i*>(d + b), v0);
-    _mm_stream_si128(reinterpret_cast<__m128i*>(d + b + 16), v1);
-    _mm_stream_si128(reinterpret_cast<__m128i*>(d + b + 32), v2);
-    _mm_stream_si128(reinterpret_cast<__m128i*>(d + b + 48), v3);
-  }
+  b = CopyBlocks<true>(d, s, b, bytes);
   std::memcpy(d + b, s + b, bytes - b);
-#else
-  std::memcpy(d, s, bytes);
-#endif
 }
 
 inline void StreamedRowsDone() {
@@ -74,22 +81,8 @@ inline void StreamedRowsDone() {
 // Rows longer than the string copy's best lengths: a plain vector loop
 // keeps the compiler's and the library's length dispatch out of every row.
 inline void VectorRow(uint8_t* d, const uint8_t* s, size_t bytes) {
-#if defined(__x86_64__)
-  size_t b = 0;
-  for (; b + 64 <= bytes; b += 64) {
-    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b));
-    const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b + 16));
-    const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b + 32));
-    const __m128i v3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b + 48));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + b), v0);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + b + 16), v1);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + b + 32), v2);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + b + 48), v3);
-  }
+  const size_t b = CopyBlocks<false>(d, s, 0, bytes);
   std::memcpy(d + b, s + b, bytes - b);
-#else
-  std::memcpy(d, s, bytes);
-#endif
 }
 
 }  // namespace
