@@ -120,6 +120,19 @@ int IsMmxUsable() {
 
 void SetMmxUsableForTest(int flag) { g_mmxForced = flag; }
 
+int ProcessorVectorLevel() {
+#if defined(__x86_64__) || defined(__i386__)
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+      __builtin_cpu_supports("avx512dq")) {
+    return 3;
+  }
+  if (__builtin_cpu_supports("avx2")) return 2;
+  return __builtin_cpu_supports("sse2") ? 1 : 0;
+#else
+  return 0;
+#endif
+}
+
 void SeedRandom(uint32_t seed) { Generator().seed(seed); }
 
 void SetRandomSourceForTest(int (*source)(int max)) { g_randomSourceForTest = source; }

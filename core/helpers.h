@@ -62,6 +62,9 @@ int ClipRectToRect(IntRect* rect, const IntRect* clip);
 
 // 1 when the processor offers MMX (every x86-64 one). Tests may force 0 or 1.
 int IsMmxUsable();
+// The widest vector instructions this processor has: 0 none known, 1 SSE2,
+// 2 AVX2, 3 AVX-512 (F, BW and DQ).
+int ProcessorVectorLevel();
 void SetMmxUsableForTest(int flag);  // -1 restores the detected value
 
 // GetRandomValue (core_api.h) draws from the library's MT19937; the library

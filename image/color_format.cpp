@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/helpers.h"
 #include "core/log.h"
 #include "image/pixel_convert.h"
 #include "image/row_copy.h"
@@ -158,15 +159,8 @@ bool HasEightBitChannels(PixelLayout layout) {
   return layout == PixelLayout::Argb8888 || layout == PixelLayout::Xrgb8888;
 }
 
-int DetectKernelLevel() {
-#if defined(__x86_64__) || defined(__i386__)
-  return __builtin_cpu_supports("avx2") ? 2 : 1;
-#else
-  return 1;
-#endif
-}
-
-const int g_detectedKernelLevel = DetectKernelLevel();
+// The baseline kernels run anywhere; the widest table is AVX2's.
+const int g_detectedKernelLevel = ProcessorVectorLevel() >= 2 ? 2 : 1;
 int g_kernelLevel = g_detectedKernelLevel;
 
 struct KernelChoice {

@@ -18,19 +18,8 @@ constexpr auto kStretchPalette32 = MakeBlitVariantTable<Pixel32, PaletteSource32
 // The plain blit's own palette copy, read by its full-strength subtracts.
 uint32_t g_plainPaletteCopy[256];
 
-int DetectSpanLevel() {
-#if defined(__x86_64__) || defined(__i386__)
-  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-      __builtin_cpu_supports("avx512dq")) {
-    return 3;
-  }
-  return __builtin_cpu_supports("avx2") ? 2 : 1;
-#else
-  return 1;
-#endif
-}
-
-const int g_detectedSpanLevel = DetectSpanLevel();
+// The spans' baseline is SSE2, which every x86-64 processor has.
+const int g_detectedSpanLevel = ProcessorVectorLevel() > 1 ? ProcessorVectorLevel() : 1;
 int g_spanLevel = g_detectedSpanLevel;
 
 void DrawBlitJob32(BlitLoopKind kind, const BlitGeometry& g, const BlitChoice& choice,
