@@ -7,10 +7,7 @@
 #include "font/text_cache.h"
 #include "softrender/memimg.h"
 #include "softrender/pixel_ops32.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "softrender/pixel_spans32.h"
 
 namespace {
 
@@ -179,9 +176,8 @@ void WriteBitMasks32(const GlyphWriteJob& j) {
       const __m128i b = _mm_set1_epi32(static_cast<int32_t>(byte));
       const __m128i m0 = _mm_cmpeq_epi32(_mm_and_si128(b, high), high);
       const __m128i m1 = _mm_cmpeq_epi32(_mm_and_si128(b, low), low);
-      _mm_storeu_si128(p, _mm_or_si128(_mm_and_si128(m0, color), _mm_andnot_si128(m0, _mm_loadu_si128(p))));
-      _mm_storeu_si128(p + 1,
-                       _mm_or_si128(_mm_and_si128(m1, color), _mm_andnot_si128(m1, _mm_loadu_si128(p + 1))));
+      _mm_storeu_si128(p, SpanOps<VecSse2>::Select(m0, color, _mm_loadu_si128(p)));
+      _mm_storeu_si128(p + 1, SpanOps<VecSse2>::Select(m1, color, _mm_loadu_si128(p + 1)));
     }
     for (; u < j.nu; u++) {
       const int32_t su = j.u0 + u;
@@ -303,6 +299,7 @@ void BlendCachedGlyph(MEMIMG* target, const FontHandleRecord& font, int32_t posi
   const __m128i zero = _mm_setzero_si128();
   const __m128i text = _mm_set1_epi32(static_cast<int32_t>(colors.text));
   const __m128i textLo = _mm_unpacklo_epi8(text, zero);
+  using Ops = SpanOps<VecSse2>;
   // The weight of the top byte stays 0, which keeps it.
   const __m128i colorBytes = _mm_set1_epi32(0x00FFFFFF);
 #endif
@@ -328,11 +325,8 @@ void BlendCachedGlyph(MEMIMG* target, const FontHandleRecord& font, int32_t posi
       weight = _mm_and_si128(_mm_slli_epi16(_mm_unpacklo_epi16(weight, weight), 4), colorBytes);
       const __m128i D = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
       const __m128i dLo = _mm_unpacklo_epi8(D, zero), dHi = _mm_unpackhi_epi8(D, zero);
-      const __m128i rLo = _mm_srli_epi16(
-          _mm_add_epi16(_mm_slli_epi16(dLo, 8), _mm_mullo_epi16(_mm_sub_epi16(textLo, dLo), _mm_unpacklo_epi8(weight, zero))), 8);
-      const __m128i rHi = _mm_srli_epi16(
-          _mm_add_epi16(_mm_slli_epi16(dHi, 8), _mm_mullo_epi16(_mm_sub_epi16(textLo, dHi), _mm_unpackhi_epi8(weight, zero))), 8);
-      const __m128i out = _mm_packus_epi16(rLo, rHi);
+      const __m128i out = _mm_packus_epi16(Ops::Move8(dLo, textLo, _mm_unpacklo_epi8(weight, zero)),
+                                           Ops::Move8(dHi, textLo, _mm_unpackhi_epi8(weight, zero)));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), out);
     }
 #endif
