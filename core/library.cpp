@@ -110,7 +110,7 @@ void RunInactiveWaitWork() {
   // Network: PumpNetWorkMessages(0);
   // Network: PumpAllHttpTransfers();
   RefillAllStreamSounds();
-  // Movies: DrawMoviesToWindow();
+  DrawMoviesToWindow();
 }
 
 }  // namespace

@@ -237,7 +237,11 @@ int64_t MainWindowProc(const WindowMessage& message) {
       AddDroppedFile(message.text);
       return 0;
     case WM_DISPLAYCHANGE:
-      // Movies: ReleaseMovieSurfaces(); ResumeAllMovies();
+      // No device is lost and restored here to open the released movies
+      // again, so the display change does it.
+      ReleaseMovieSurfaces();
+      ReopenMoviesAfterRestore();
+      ResumeAllMovies();
       return 0;
     case MM_MCINOTIFY:
       return OnMusicNotify();

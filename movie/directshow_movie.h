@@ -2,11 +2,12 @@
 #pragma once
 #include <cstdint>
 
+struct DirectDrawObject;
 struct GraphImage;
 struct MovieRecord;
 
 // 0, or -1 after releasing what it made and logging the failed step.
-int OpenDirectShowMovie(void* directDraw, MovieRecord* movie, const char* path, int32_t* width,
+int OpenDirectShowMovie(DirectDrawObject* directDraw, MovieRecord* movie, const char* path, int32_t* width,
                         int32_t* height, int32_t surfaceMode);
 void UpdateDirectShowMovieFrame(MovieRecord* movie, int32_t wait);
 void PauseDirectShowMovie(MovieRecord* movie);

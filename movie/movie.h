@@ -4,9 +4,11 @@
 #pragma once
 #include <cstdint>
 
+#include "core/types.h"
 #include "file/file_api.h"
+#include "image/graph_image.h"
 
-struct GraphImage;
+struct MediaObject;
 struct MovieRecord;
 struct TheoraMovieContext;
 
@@ -19,6 +21,34 @@ constexpr int32_t kMoviePlayLoopBit = 2;
 // one stored with it (the graphics layer passes the graphic handle).
 using MovieFrameCallback = void (*)(MovieRecord* movie, int32_t parameter);
 
+// What a movie of the multimedia-stream player holds.
+struct DirectShowPart {
+  IntRect sampleRect;  // the part of the sample surface the stream fills
+  MediaObject* stream;
+  MediaObject* videoStream;
+  MediaObject* amMediaStream;
+  MediaObject* directDrawStream;
+  MediaObject* sample;
+  MediaObject* surface;  // the sample's; null while released
+  MediaObject* surface7;
+  MediaObject* surface4;
+  MediaObject* directDraw4;
+  MediaObject* graph;
+  MediaObject* control;
+  MediaObject* seeking;
+  MediaObject* basicAudio;
+  int64_t lastUpdateCounter;  // the frame counter at the last completed update, or -1
+  int64_t lastUpdateTime;     // milliseconds then, or -1
+  int64_t savedTime;          // the stream's time when its objects were released
+  MediaObject* updateEvent;
+  int32_t updatePending;
+  GraphImage frameImage;  // the picture copied out of the sample surface
+  int32_t overlayX, overlayY;
+  double overlayScale;
+  int32_t overlayShown;
+  IntRect overlaySource, overlayDest;
+};
+
 struct MovieRecord {
   uint32_t check;
   int32_t playType;
@@ -27,6 +57,7 @@ struct MovieRecord {
   int64_t startTime;          // microseconds: the clock's origin without a sound track
   FileAccessHandle file;      // the open Theora file, or 0
   int32_t soundTrack;         // sound handle, or -1
+  DirectShowPart directShow;
   int32_t width;
   int32_t height;
   int32_t alphaInRightHalf;   // 1: each frame's right half is the alpha of its left half
@@ -52,6 +83,18 @@ int PauseMovie(int32_t handle, int32_t keepIntent);
 // The window procedure's: on deactivation and on activation.
 int PauseAllMovies();
 int ResumeAllMovies();
+
+// The multimedia-stream player's movies across a change of display mode or a
+// lost device: their objects released with the stream time kept, and opened
+// again at that time (-1 at the first that fails, the rest left released).
+int ReleaseMovieSurfaces();
+int ReopenMoviesAfterRestore();
+// While the library waits for an inactive window: every overlay placed again.
+int DrawMoviesToWindow();
+// Places or hides a movie's overlay; 0, -1 for an invalid handle.
+int UpdateMovieOverlay(int32_t x, int32_t y, double scale, int32_t handle, int32_t show);
+// The handle of the movie in the slot, or -1; for walks over all movies.
+int32_t MovieHandleInSlot(int slot);
 
 // What the graphics layer calls for files that no image loader takes: the
 // library start installs these (SetGraphMovieHooks).

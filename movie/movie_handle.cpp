@@ -7,6 +7,7 @@
 #include "core/log.h"
 #include "core/memory.h"
 #include "file/file_access.h"
+#include "graphics/directdraw.h"
 #include "graphics/graph_handle.h"
 #include "movie/directshow_movie.h"
 #include "movie/theora_decoder.h"
@@ -79,9 +80,15 @@ const GraphMovieHooks kGraphHooks = {
     [](const char* path, int32_t* width, int32_t* height) { return OpenMovie(path, width, height, 0); },
     [](int32_t movie, int32_t graph) {
       SetMovieFrameCallback(movie, CopyMovieFrameToGraph, graph);
-      // The decoder converted frame 0 at open and reports it as no longer
-      // new, so the graphic takes it here rather than when the movie moves.
-      TransferMovieFrameImage(GetMovieRecord(movie), graph);
+      // The graphic shows the first frame from the start, not from when the
+      // movie first moves: the Theora decoder converted it at open (and no
+      // longer reports it as new); the stream player decodes it now.
+      MovieRecord* record = GetMovieRecord(movie);
+      if (record->theoraFlag) {
+        TransferMovieFrameImage(record, graph);
+      } else {
+        UpdateMovieFrame(movie, 1);
+      }
     },
     [](int32_t movie) { UpdateMovieFrame(movie, 0); },
     [](int32_t movie) { CloseMovie(movie); },
@@ -92,6 +99,8 @@ const GraphMovieHooks kGraphHooks = {
 const GraphMovieHooks* GetMovieGraphHooks() { return &kGraphHooks; }
 
 MovieRecord* GetMovieRecord(int32_t handle) { return g_movies.Get(handle); }
+
+int32_t MovieHandleInSlot(int slot) { return g_movies.HandleAt(slot); }
 
 int OpenMovie(const char* path, int32_t* width, int32_t* height, int32_t surfaceMode) {
   const int slot = FirstFreeSlot();
@@ -119,7 +128,7 @@ int OpenMovie(const char* path, int32_t* width, int32_t* height, int32_t surface
   } else {
     if (file) FileAccessClose(file);
     m->tempCopyFlag = 0;
-    if (OpenDirectShowMovie(nullptr, m, path, width, height, surfaceMode) != 0) {
+    if (OpenDirectShowMovie(GetDirectDrawObject(), m, path, width, height, surfaceMode) != 0) {
       MemFree(m);
       return LogPrintf("ムービーファイルオープン処理時にエラーが発生しました");
     }

@@ -217,6 +217,8 @@ AudioDevice* AudioDeviceCreate() {
   return device;
 }
 
+AudioDevice* AudioDeviceActive() { return g_activeDevice; }
+
 int AudioDeviceInitialize(AudioDevice* device) {
   if (!device || device->initialized || device->released || Fails(AudioFailInitialize)) return -1;
   {

@@ -69,6 +69,8 @@ AudioDevice* AudioDeviceCreate();
 int AudioDeviceInitialize(AudioDevice* device);
 int AudioDeviceSetCooperativeLevel(AudioDevice* device, int priority);
 int AudioDeviceGetCaps(AudioDevice* device, AudioDeviceCaps* caps);
+// The device that exists now (at most one does), or null.
+AudioDevice* AudioDeviceActive();
 // Closes the output. Buffers still held keep working (without sound) until
 // they are released; the memory goes with the last of them.
 void AudioDeviceRelease(AudioDevice* device);

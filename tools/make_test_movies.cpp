@@ -8,6 +8,17 @@
 //                luma 60, right half luma 180, grey
 // color444.ogv   32 x 32 4:4:4, 4 frames: four flat quadrants of colour
 // bench640.ogv   640 x 480, 30 frames a second, 48 frames of moving gradients
+// colors.avi     MPEG-4 video 32 x 24, 10 frames a second, 12 frames: frames
+//                0-3 red (255, 0, 0), 4-7 green (0, 255, 0), 8-11 blue
+//                (0, 0, 255), a key frame every 4; a 1.2-second 16-bit PCM
+//                tone (22,050 Hz mono)
+// colors.mp4     the same pictures alone in an MP4 file
+// tone.avi       the tone alone in an AVI file
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+}
 #include <ogg/ogg.h>
 #include <theora/theoraenc.h>
 #include <vorbis/vorbisenc.h>
@@ -238,6 +249,128 @@ void FillMoving(int n, th_ycbcr_buffer planes) {
   }
 }
 
+// ---- Other containers, through FFmpeg's encoders ----
+
+void Check(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "cannot make the test movie: %s\n", what);
+    std::exit(1);
+  }
+}
+
+struct Encoder {
+  AVCodecContext* context = nullptr;
+  AVStream* stream = nullptr;
+};
+
+// Sends the frame (null: the end) and writes what the encoder gives back.
+void Encode(AVFormatContext* file, Encoder& e, AVFrame* frame) {
+  Check(avcodec_send_frame(e.context, frame) >= 0, "send a frame");
+  AVPacket* packet = av_packet_alloc();
+  while (avcodec_receive_packet(e.context, packet) >= 0) {
+    av_packet_rescale_ts(packet, e.context->time_base, e.stream->time_base);
+    packet->stream_index = e.stream->index;
+    Check(av_interleaved_write_frame(file, packet) >= 0, "write a packet");
+  }
+  av_packet_free(&packet);
+}
+
+Encoder AddStream(AVFormatContext* file, AVCodecID id, void (*setUp)(AVCodecContext*)) {
+  const AVCodec* codec = avcodec_find_encoder(id);
+  Check(codec != nullptr, "find the encoder");
+  Encoder e;
+  e.stream = avformat_new_stream(file, nullptr);
+  e.context = avcodec_alloc_context3(codec);
+  setUp(e.context);
+  if (file->oformat->flags & AVFMT_GLOBALHEADER) e.context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  Check(avcodec_open2(e.context, codec, nullptr) >= 0, "open the encoder");
+  Check(avcodec_parameters_from_context(e.stream->codecpar, e.context) >= 0, "describe the stream");
+  e.stream->time_base = e.context->time_base;
+  return e;
+}
+
+void SetUpVideo(AVCodecContext* c) {
+  c->width = 32;
+  c->height = 24;
+  c->time_base = {1, 10};
+  c->framerate = {10, 1};
+  c->pix_fmt = AV_PIX_FMT_YUV420P;
+  c->gop_size = 4;
+  c->max_b_frames = 0;
+  c->flags |= AV_CODEC_FLAG_QSCALE;
+  c->global_quality = FF_QP2LAMBDA * 2;
+}
+
+void SetUpAudio(AVCodecContext* c) {
+  c->sample_fmt = AV_SAMPLE_FMT_S16;
+  c->sample_rate = 22050;
+  av_channel_layout_default(&c->ch_layout, 1);
+  c->time_base = {1, 22050};
+}
+
+// The BT.601 video-range values of pure red, green and blue.
+void FillColour(AVFrame* frame, int n) {
+  static const uint8_t kYuv[3][3] = {{81, 90, 240}, {145, 54, 34}, {41, 240, 110}};
+  const uint8_t* yuv = kYuv[n / 4];
+  for (int plane = 0; plane < 3; plane++) {
+    const int rows = plane == 0 ? frame->height : frame->height / 2;
+    const int columns = plane == 0 ? frame->width : frame->width / 2;
+    for (int y = 0; y < rows; y++) std::memset(frame->data[plane] + y * frame->linesize[plane], yuv[plane], columns);
+  }
+}
+
+void WriteWithFfmpeg(const std::string& path, bool video, bool audio) {
+  AVFormatContext* file = nullptr;
+  Check(avformat_alloc_output_context2(&file, nullptr, nullptr, path.c_str()) >= 0, "make the container");
+  Encoder v, a;
+  if (video) v = AddStream(file, AV_CODEC_ID_MPEG4, SetUpVideo);
+  if (audio) a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
+  Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
+  Check(avformat_write_header(file, nullptr) >= 0, "write the header");
+  AVFrame* picture = av_frame_alloc();
+  if (video) {
+    picture->format = AV_PIX_FMT_YUV420P;
+    picture->width = 32;
+    picture->height = 24;
+    Check(av_frame_get_buffer(picture, 0) >= 0, "make a picture");
+  }
+  AVFrame* sound = av_frame_alloc();
+  const int soundSamples = 2205;  // a tenth of a second
+  if (audio) {
+    sound->format = AV_SAMPLE_FMT_S16;
+    sound->sample_rate = 22050;
+    sound->nb_samples = soundSamples;
+    av_channel_layout_default(&sound->ch_layout, 1);
+    Check(av_frame_get_buffer(sound, 0) >= 0, "make a sound frame");
+  }
+  for (int n = 0; n < 12; n++) {
+    if (video) {
+      Check(av_frame_make_writable(picture) >= 0, "reuse a picture");
+      FillColour(picture, n);
+      picture->pts = n;
+      Encode(file, v, picture);
+    }
+    if (audio) {
+      Check(av_frame_make_writable(sound) >= 0, "reuse a sound frame");
+      auto* samples = reinterpret_cast<int16_t*>(sound->data[0]);
+      for (int i = 0; i < soundSamples; i++) {
+        samples[i] = static_cast<int16_t>(16000 * std::sin(2 * M_PI * 440.0 * (n * soundSamples + i) / 22050));
+      }
+      sound->pts = int64_t{n} * soundSamples;
+      Encode(file, a, sound);
+    }
+  }
+  if (video) Encode(file, v, nullptr);
+  if (audio) Encode(file, a, nullptr);
+  Check(av_write_trailer(file) >= 0, "write the trailer");
+  av_frame_free(&picture);
+  av_frame_free(&sound);
+  avcodec_free_context(&v.context);
+  avcodec_free_context(&a.context);
+  avio_closep(&file->pb);
+  avformat_free_context(file);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -253,6 +386,9 @@ int main(int argc, char** argv) {
   WriteOgg(folder + "/sound420.ogv", grayVideo, &tone);
   WriteOgg(folder + "/odd420.ogv", EncodeVideo({64, 48, 50, 38, TH_PF_420, 10, 6, 8, 63, FillHalves}), nullptr);
   WriteOgg(folder + "/color444.ogv", EncodeVideo({32, 32, 32, 32, TH_PF_444, 10, 4, 8, 63, FillQuadrants}), nullptr);
+  WriteWithFfmpeg(folder + "/colors.avi", true, true);
+  WriteWithFfmpeg(folder + "/colors.mp4", true, false);
+  WriteWithFfmpeg(folder + "/tone.avi", false, true);
   WriteOgg(folder + "/bench640.ogv", EncodeVideo({640, 480, 640, 480, TH_PF_420, 30, 48, 30, 48, FillMoving}), nullptr);
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 #include "core/memory.h"
@@ -29,6 +30,10 @@ inline std::string MovieFile(const std::string& name) {
 struct Rgb {
   int r, g, b;
 };
+
+inline std::ostream& operator<<(std::ostream& out, const Rgb& c) {
+  return out << "(" << c.r << "," << c.g << "," << c.b << ")";
+}
 
 inline Rgb RgbAt(const MEMIMG* image, int x, int y) {
   const uint32_t v = ScriptedScreenTest::PixelOf(image, x, y);

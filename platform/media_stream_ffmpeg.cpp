@@ -1,0 +1,562 @@
+// The multimedia-stream service over FFmpeg: libavformat reads the file,
+// libavcodec decodes, libswscale converts each video frame into the sample
+// surface's pixel format and libswresample the sound into 16-bit PCM, which
+// plays through a looping buffer of the audio device. The stream's clock is
+// the sound's position while there is sound, else the time it has run. All
+// of it runs on the caller's thread: every update and event test first
+// refills the sound and reads ahead.
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <new>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+#include "platform/audio_device.h"
+#include "platform/media_stream.h"
+#include "platform/no_throw.h"
+#include "platform/timer.h"
+
+namespace {
+
+// The sound kept written ahead of the play cursor, and the ring it goes into.
+constexpr int64_t kAudioLeadUnits = kMediaTimeUnitsPerSecond / 2;
+constexpr int kAudioRingSeconds = 1;
+// Decoded pictures held while reading ahead for the sound.
+constexpr size_t kMaxQueuedFrames = 32;
+
+struct Session {
+  int references = 1;
+  bool wantVideo = false;
+  bool wantAudio = false;
+  AVFormatContext* format = nullptr;
+  int videoIndex = -1;
+  int audioIndex = -1;
+  AVCodecContext* video = nullptr;
+  AVCodecContext* audio = nullptr;
+  SwsContext* scaler = nullptr;
+  SwrContext* resampler = nullptr;
+  AVPacket* packet = nullptr;
+  AVFrame* frame = nullptr;
+  bool readEnded = false;
+  std::deque<AVFrame*> pictures;
+  int64_t skipBefore = 0;  // after a seek: pictures before this time are passed over
+
+  // Sound.
+  WaveFormat pcmFormat{};
+  std::vector<uint8_t> pcm;  // decoded, not yet in the ring
+  AudioBuffer* ring = nullptr;
+  uint32_t ringBytes = 0;
+  uint32_t writeOffset = 0;
+  uint32_t lastCursor = 0;
+  int64_t playedBytes = 0;
+  int64_t dataBytes = 0;     // sound written into the ring since the last seek
+  int64_t writtenBytes = 0;  // the same with the silence after the end
+
+  // Clock, in 100 ns units.
+  bool running = false;
+  int64_t baseTime = 0;  // at the last start, pause or seek
+  uint64_t startMicros = 0;
+  int64_t startPlayed = 0;
+};
+
+enum class Kind { Graph, Stream, Part, DirectDraw4, Surface, Sample, Event };
+
+}  // namespace
+
+struct MediaObject {
+  Kind kind;
+  Session* session;
+  DirectDrawSurface* surface;
+  // Events: the sample whose update is under way, and whether it completed.
+  MediaObject* pendingSample;
+  bool signalled;
+};
+
+namespace {
+
+int64_t ToUnits(int64_t value, AVRational base) {
+  return av_rescale_q(value, base, AVRational{1, static_cast<int>(kMediaTimeUnitsPerSecond)});
+}
+
+bool IsStillImageFormat(const AVInputFormat* format) {
+  const char* name = format->name;
+  const size_t length = std::strlen(name);
+  return std::strcmp(name, "image2") == 0 || (length > 5 && std::strcmp(name + length - 5, "_pipe") == 0);
+}
+
+AVCodecContext* OpenDecoder(const AVStream* stream) {
+  const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+  if (!codec) return nullptr;
+  AVCodecContext* context = avcodec_alloc_context3(codec);
+  if (!context || avcodec_parameters_to_context(context, stream->codecpar) < 0 ||
+      avcodec_open2(context, codec, nullptr) < 0) {
+    avcodec_free_context(&context);
+    return nullptr;
+  }
+  return context;
+}
+
+void ClearPictures(Session* s) {
+  for (AVFrame* picture : s->pictures) av_frame_free(&picture);
+  s->pictures.clear();
+}
+
+void CloseSession(Session* s) {
+  ClearPictures(s);
+  if (s->ring) AudioBufferRelease(s->ring);
+  sws_freeContext(s->scaler);
+  swr_free(&s->resampler);
+  avcodec_free_context(&s->video);
+  avcodec_free_context(&s->audio);
+  av_frame_free(&s->frame);
+  av_packet_free(&s->packet);
+  avformat_close_input(&s->format);
+  delete s;
+}
+
+// ---- Sound ---------------------------------------------------------------
+
+bool OpenSound(Session* s) {
+  const AVStream* stream = s->format->streams[s->audioIndex];
+  AudioDevice* device = AudioDeviceActive();
+  if (!device || !(s->audio = OpenDecoder(stream))) return false;
+  const int channels = std::min(s->audio->ch_layout.nb_channels, 2);
+  const int rate = s->audio->sample_rate;
+  if (channels <= 0 || rate < 100 || rate > 200000) return false;
+  AVChannelLayout layout;
+  av_channel_layout_default(&layout, channels);
+  if (swr_alloc_set_opts2(&s->resampler, &layout, AV_SAMPLE_FMT_S16, rate, &s->audio->ch_layout,
+                          s->audio->sample_fmt, rate, 0, nullptr) < 0 ||
+      swr_init(s->resampler) < 0) {
+    return false;
+  }
+  s->pcmFormat = PcmWaveFormat(static_cast<uint16_t>(channels), static_cast<uint32_t>(rate), 16);
+  s->ringBytes = s->pcmFormat.avgBytesPerSec * kAudioRingSeconds;
+  const AudioBufferDesc desc{kAudioBufferCtrlVolume | kAudioBufferGetCurrentPosition2 | kAudioBufferGlobalFocus,
+                             s->ringBytes, &s->pcmFormat};
+  s->ring = AudioBufferCreate(device, &desc);
+  return s->ring != nullptr;
+}
+
+// Sound that finds no memory is dropped; the picture goes on.
+void DecodeSound(Session* s, const AVPacket* packet) {
+  if (avcodec_send_packet(s->audio, packet) < 0) return;
+  while (avcodec_receive_frame(s->audio, s->frame) >= 0) PlatformNoThrow("動画の音声の展開", [&] {
+    const int out = swr_get_out_samples(s->resampler, s->frame->nb_samples);
+    if (out > 0) {
+      const size_t start = s->pcm.size();
+      s->pcm.resize(start + static_cast<size_t>(out) * s->pcmFormat.blockAlign);
+      uint8_t* dest = s->pcm.data() + start;
+      const int got = swr_convert(s->resampler, &dest, out, const_cast<const uint8_t**>(s->frame->extended_data),
+                                  s->frame->nb_samples);
+      s->pcm.resize(start + static_cast<size_t>(std::max(got, 0)) * s->pcmFormat.blockAlign);
+    }
+    av_frame_unref(s->frame);
+  });
+}
+
+int64_t BytesToUnits(const Session* s, int64_t bytes) {
+  return bytes * kMediaTimeUnitsPerSecond / s->pcmFormat.avgBytesPerSec;
+}
+
+// Counts what the cursor has played and writes the decoded sound (silence
+// after its end) ahead of it.
+void RefillSound(Session* s) {
+  if (!s->ring) return;
+  uint32_t cursor = 0;
+  AudioBufferGetPosition(s->ring, &cursor);
+  s->playedBytes += cursor >= s->lastCursor ? cursor - s->lastCursor : s->ringBytes - s->lastCursor + cursor;
+  s->lastCursor = cursor;
+  const int64_t room = s->ringBytes - (s->writtenBytes - s->playedBytes) - s->pcmFormat.blockAlign;
+  if (room <= 0) return;
+  const uint32_t take = static_cast<uint32_t>(room - room % s->pcmFormat.blockAlign);
+  void *part1, *part2;
+  uint32_t size1, size2;
+  if (AudioBufferLock(s->ring, s->writeOffset, take, &part1, &size1, &part2, &size2) != 0) return;
+  const size_t data = std::min<size_t>(take, s->pcm.size());
+  uint8_t* parts[2] = {static_cast<uint8_t*>(part1), static_cast<uint8_t*>(part2)};
+  const uint32_t sizes[2] = {size1, part2 ? size2 : 0};
+  size_t used = 0;
+  for (int i = 0; i < 2; i++) {
+    if (sizes[i] == 0) continue;
+    const size_t fromData = std::min<size_t>(sizes[i], data - std::min(data, used));
+    if (fromData) std::memcpy(parts[i], s->pcm.data() + used, fromData);
+    std::memset(parts[i] + fromData, 0, sizes[i] - fromData);
+    used += sizes[i];
+  }
+  AudioBufferUnlock(s->ring, part1, size1, part2, size2);
+  s->pcm.erase(s->pcm.begin(), s->pcm.begin() + static_cast<std::ptrdiff_t>(data));
+  s->dataBytes += static_cast<int64_t>(data);
+  s->writtenBytes += take;
+  s->writeOffset = (s->writeOffset + take) % s->ringBytes;
+}
+
+// ---- Reading and the clock -------------------------------------------------
+
+void ReceivePictures(Session* s) {
+  while (avcodec_receive_frame(s->video, s->frame) >= 0) {
+    AVFrame* picture = av_frame_clone(s->frame);
+    av_frame_unref(s->frame);
+    if (!picture) continue;
+    PlatformNoThrow("動画の展開", [&] {
+      try {
+        s->pictures.push_back(picture);
+      } catch (...) {
+        av_frame_free(&picture);
+        throw;
+      }
+    });
+  }
+}
+
+// Reads one packet (or, at the end, drains the decoders); false when the
+// file has nothing more.
+bool ReadPacket(Session* s) {
+  if (s->readEnded) return false;
+  if (av_read_frame(s->format, s->packet) < 0) {
+    s->readEnded = true;
+    if (s->video && avcodec_send_packet(s->video, nullptr) >= 0) ReceivePictures(s);
+    if (s->ring) DecodeSound(s, nullptr);
+    return false;
+  }
+  if (s->packet->stream_index == s->videoIndex && s->video) {
+    if (avcodec_send_packet(s->video, s->packet) >= 0) ReceivePictures(s);
+  } else if (s->packet->stream_index == s->audioIndex && s->ring) {
+    DecodeSound(s, s->packet);
+  }
+  av_packet_unref(s->packet);
+  return true;
+}
+
+int64_t PictureTime(const Session* s, const AVFrame* picture) {
+  const AVStream* stream = s->format->streams[s->videoIndex];
+  int64_t pts = picture->best_effort_timestamp;
+  if (pts == AV_NOPTS_VALUE) return 0;
+  if (stream->start_time != AV_NOPTS_VALUE) pts -= stream->start_time;
+  return ToUnits(pts, stream->time_base);
+}
+
+// The next picture to show, reading as far as needed; null at the end.
+AVFrame* NextPicture(Session* s) {
+  for (;;) {
+    while (!s->pictures.empty() && PictureTime(s, s->pictures.front()) < s->skipBefore) {
+      av_frame_free(&s->pictures.front());
+      s->pictures.pop_front();
+    }
+    if (!s->pictures.empty()) return s->pictures.front();
+    if (!ReadPacket(s) && s->pictures.empty()) return nullptr;
+  }
+}
+
+// Keeps the sound decoded half a second ahead, within a bound of pictures.
+void ReadAhead(Session* s) {
+  if (s->ring) {
+    while (BytesToUnits(s, static_cast<int64_t>(s->pcm.size())) < kAudioLeadUnits &&
+           s->pictures.size() < kMaxQueuedFrames && ReadPacket(s)) {
+    }
+  }
+  RefillSound(s);
+}
+
+// The sound's position while sound is playing; the time run once it ends.
+int64_t Clock(Session* s) {
+  if (!s->running) return s->baseTime;
+  if (s->ring && s->playedBytes < s->dataBytes + s->pcmFormat.avgBytesPerSec / 10) {
+    return s->baseTime + BytesToUnits(s, s->playedBytes - s->startPlayed);
+  }
+  return s->baseTime + static_cast<int64_t>(PlatformMicroseconds() - s->startMicros) * 10;
+}
+
+void Start(Session* s) {
+  if (s->running) return;
+  s->running = true;
+  s->startMicros = PlatformMicroseconds();
+  s->startPlayed = s->playedBytes;
+  if (s->ring) AudioBufferPlay(s->ring, 1);
+}
+
+void Stop(Session* s) {
+  if (!s->running) return;
+  s->baseTime = Clock(s);
+  s->running = false;
+  if (s->ring) AudioBufferStop(s->ring);
+}
+
+AVPixelFormat SurfaceFormat(const DirectDrawSurfaceDesc& desc) {
+  const DirectDrawPixelFormat& f = desc.pixelFormat;
+  if (f.bitCount == 32 && f.redMask == 0xFF0000 && f.greenMask == 0xFF00 && f.blueMask == 0xFF) return AV_PIX_FMT_BGR0;
+  if (f.bitCount == 24 && f.redMask == 0xFF0000 && f.greenMask == 0xFF00 && f.blueMask == 0xFF) return AV_PIX_FMT_BGR24;
+  if (f.bitCount == 16 && f.redMask == 0xF800 && f.greenMask == 0x07E0 && f.blueMask == 0x001F) {
+    return AV_PIX_FMT_RGB565LE;
+  }
+  return AV_PIX_FMT_NONE;
+}
+
+// Takes the next picture out and draws it into the sample's surface.
+void ShowPicture(Session* s, MediaObject* sample) {
+  AVFrame* picture = s->pictures.front();
+  s->pictures.pop_front();
+  DirectDrawSurfaceDesc desc;
+  DirectDrawGetSurfaceDesc(sample->surface, &desc);
+  void* pixels;
+  int32_t pitch;
+  s->scaler = sws_getCachedContext(s->scaler, picture->width, picture->height,
+                                   static_cast<AVPixelFormat>(picture->format), desc.width, desc.height,
+                                   SurfaceFormat(desc), SWS_BILINEAR, nullptr, nullptr, nullptr);
+  if (s->scaler && DirectDrawLockSurface(sample->surface, &pixels, &pitch) == 0) {
+    uint8_t* dest[4] = {static_cast<uint8_t*>(pixels), nullptr, nullptr, nullptr};
+    const int destPitch[4] = {pitch, 0, 0, 0};
+    sws_scale(s->scaler, picture->data, picture->linesize, 0, picture->height, dest, destPitch);
+    DirectDrawUnlockSurface(sample->surface);
+  }
+  av_frame_free(&picture);
+}
+
+// ---- The service -----------------------------------------------------------
+
+class FfmpegMediaStream : public MediaStreamService {
+ public:
+  // Broken files are answered through the results; FFmpeg's own messages
+  // would only clutter the program's error output.
+  FfmpegMediaStream() { av_log_set_level(AV_LOG_QUIET); }
+
+  MediaObject* CreateFilterGraph() override {
+    Session* session = new (std::nothrow) Session;
+    MediaObject* graph = session ? Make(Kind::Graph, session) : nullptr;
+    if (!graph) delete session;
+    return graph;
+  }
+  MediaObject* CreateMultiMediaStream() override { return Make(Kind::Stream, nullptr); }
+  int InitializeForReading(MediaObject* stream, MediaObject* graph) override {
+    if (!stream || !graph || stream->session) return -1;
+    stream->session = Share(graph->session);
+    return 0;
+  }
+  MediaObject* QueryMediaControl(MediaObject* graph) override { return Make(Kind::Part, Share(graph->session)); }
+  MediaObject* QueryDirectDraw4(DirectDrawObject* directDraw) override {
+    return directDraw ? Make(Kind::DirectDraw4, nullptr) : nullptr;
+  }
+  int AddPrimaryVideoStream(MediaObject* stream, MediaObject*) override {
+    if (!stream->session) return -1;
+    stream->session->wantVideo = true;
+    return 0;
+  }
+  int AddPrimaryAudioStream(MediaObject* stream) override {
+    if (!stream->session) return -1;
+    stream->session->wantAudio = true;
+    return 0;
+  }
+
+  // Still pictures are no movie; a file with neither picture nor sound neither.
+  int OpenFile(MediaObject* stream, const char* nativePath) override {
+    Session* s = stream->session;
+    if (!s || s->format || avformat_open_input(&s->format, nativePath, nullptr, nullptr) < 0) return -1;
+    if (avformat_find_stream_info(s->format, nullptr) < 0 || IsStillImageFormat(s->format->iformat) ||
+        !(s->packet = av_packet_alloc()) || !(s->frame = av_frame_alloc())) {
+      return CloseInput(s);
+    }
+    s->videoIndex = s->wantVideo ? av_find_best_stream(s->format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0) : -1;
+    s->audioIndex = s->wantAudio ? av_find_best_stream(s->format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) : -1;
+    if (s->videoIndex < 0 && s->audioIndex < 0) return CloseInput(s);
+    if (s->videoIndex >= 0 && !(s->video = OpenDecoder(s->format->streams[s->videoIndex]))) return CloseInput(s);
+    // Sound that cannot be played leaves the picture alone on the clock.
+    if (s->audioIndex >= 0 && !OpenSound(s)) {
+      if (s->ring) AudioBufferRelease(s->ring);
+      s->ring = nullptr;
+      swr_free(&s->resampler);
+      avcodec_free_context(&s->audio);
+    }
+    return 0;
+  }
+
+  MediaObject* QueryMediaSeeking(MediaObject* graph) override { return Make(Kind::Part, Share(graph->session)); }
+  MediaObject* QueryBasicAudio(MediaObject* graph) override { return Make(Kind::Part, Share(graph->session)); }
+  MediaObject* GetPrimaryVideoStream(MediaObject* stream) override {
+    return stream->session && stream->session->wantVideo ? Make(Kind::Part, Share(stream->session)) : nullptr;
+  }
+  MediaObject* QueryAMMediaStream(MediaObject* video) override { return Make(Kind::Part, Share(video->session)); }
+  MediaObject* QueryDirectDrawMediaStream(MediaObject* video) override {
+    return Make(Kind::Part, Share(video->session));
+  }
+
+  int GetVideoFormat(MediaObject* directDrawStream, int32_t* width, int32_t* height) override {
+    const Session* s = directDrawStream->session;
+    *width = s->video ? s->video->width : 0;
+    *height = s->video ? s->video->height : 0;
+    return 0;
+  }
+
+  MediaObject* CreateSurface(DirectDrawObject* directDraw, const DirectDrawSurfaceDesc& desc) override {
+    if (SurfaceFormat(desc) == AV_PIX_FMT_NONE) return nullptr;
+    DirectDrawSurface* surface = DirectDrawCreateSurface(directDraw, &desc);
+    return surface ? Make(Kind::Surface, nullptr, surface) : nullptr;
+  }
+
+  MediaObject* CreateSample(MediaObject* directDrawStream, MediaObject* surface) override {
+    Session* s = directDrawStream->session;
+    if (!s->video) return nullptr;
+    if (surface) {
+      DirectDrawAddRefSurface(surface->surface);
+      return Make(Kind::Sample, Share(s), surface->surface);
+    }
+    const DirectDrawSurfaceDesc desc{kDirectDrawCapsOffscreenPlain | kDirectDrawCapsSystemMemory, s->video->width,
+                                     s->video->height, 0,
+                                     {32, kDirectDrawPixelFormatRgb, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0}};
+    DirectDrawSurface* own = DirectDrawCreateSurface(GetSystemMemoryDirectDraw(), &desc);
+    return own ? Make(Kind::Sample, Share(s), own) : nullptr;
+  }
+
+  int GetSampleSurface(MediaObject* sample, MediaObject** surface, MediaRect* rect) override {
+    DirectDrawSurfaceDesc desc;
+    DirectDrawGetSurfaceDesc(sample->surface, &desc);
+    DirectDrawAddRefSurface(sample->surface);
+    *surface = Make(Kind::Surface, nullptr, sample->surface);
+    *rect = {0, 0, desc.width, desc.height};
+    return 0;
+  }
+  MediaObject* QuerySurface4(MediaObject* surface) override { return SurfaceReference(surface); }
+  MediaObject* QuerySurface7(MediaObject* surface) override { return SurfaceReference(surface); }
+  int GetSurfaceDesc(MediaObject* surface, DirectDrawSurfaceDesc* desc) override {
+    DirectDrawGetSurfaceDesc(surface->surface, desc);
+    return 0;
+  }
+  int LockSurface(MediaObject* surface, void** pixels, int32_t* pitch) override {
+    return DirectDrawLockSurface(surface->surface, pixels, pitch);
+  }
+  void UnlockSurface(MediaObject* surface) override { DirectDrawUnlockSurface(surface->surface); }
+
+  MediaObject* CreateUpdateEvent() override { return Make(Kind::Event, nullptr); }
+
+  // With an event, a picture whose time has not come yet stays pending.
+  MediaUpdateResult UpdateSample(MediaObject* sample, MediaObject* event) override {
+    Session* s = sample->session;
+    ReadAhead(s);
+    if (!NextPicture(s)) return MediaUpdateResult::EndOfStream;
+    if (event && PictureTime(s, s->pictures.front()) > Clock(s)) {
+      event->pendingSample = sample;
+      event->signalled = false;
+      return MediaUpdateResult::Pending;
+    }
+    ShowPicture(s, sample);
+    return MediaUpdateResult::Ok;
+  }
+
+  // A pending update that has run out of pictures completes as well: the
+  // next update then reports the end.
+  bool IsEventSignalled(MediaObject* event) override {
+    MediaObject* sample = event->pendingSample;
+    if (event->signalled || !sample) return event->signalled;
+    Session* s = sample->session;
+    ReadAhead(s);
+    if (!NextPicture(s)) {
+      event->signalled = true;
+    } else if (PictureTime(s, s->pictures.front()) <= Clock(s)) {
+      ShowPicture(s, sample);
+      event->signalled = true;
+    }
+    if (event->signalled) event->pendingSample = nullptr;
+    return event->signalled;
+  }
+  void ResetEvent(MediaObject* event) override { event->signalled = false; }
+
+  int GetState(MediaObject* stream, MediaStreamState* state) override {
+    if (!stream->session) return -1;
+    ReadAhead(stream->session);
+    *state = stream->session->running ? MediaStreamState::Running : MediaStreamState::Stopped;
+    return 0;
+  }
+  int SetState(MediaObject* stream, MediaStreamState state) override {
+    if (!stream->session) return -1;
+    if (state == MediaStreamState::Running) {
+      Start(stream->session);
+    } else {
+      Stop(stream->session);
+    }
+    return 0;
+  }
+  int GetTime(MediaObject* stream, int64_t* time) override {
+    if (!stream->session) return -1;
+    *time = Clock(stream->session);
+    return 0;
+  }
+
+  int Seek(MediaObject* stream, int64_t time) override {
+    Session* s = stream->session;
+    if (!s || !s->format) return -1;
+    const bool wasRunning = s->running;
+    Stop(s);
+    avformat_seek_file(s->format, -1, INT64_MIN, av_rescale(time, AV_TIME_BASE, kMediaTimeUnitsPerSecond),
+                       av_rescale(time, AV_TIME_BASE, kMediaTimeUnitsPerSecond), 0);
+    if (s->video) avcodec_flush_buffers(s->video);
+    if (s->audio) avcodec_flush_buffers(s->audio);
+    ClearPictures(s);
+    s->pcm.clear();
+    s->readEnded = false;
+    s->skipBefore = time;
+    s->baseTime = time;
+    if (s->ring) {
+      // The ring starts again from its beginning, silent.
+      AudioBufferSetPosition(s->ring, 0);
+      s->lastCursor = s->writeOffset = 0;
+      s->playedBytes = s->dataBytes = s->writtenBytes = 0;
+    }
+    if (wasRunning) Start(s);
+    return 0;
+  }
+
+  int Pause(MediaObject* control) override {
+    if (!control->session) return -1;
+    Stop(control->session);
+    return 0;
+  }
+
+  void Release(MediaObject* object) override {
+    if (!object) return;
+    if (object->surface) DirectDrawReleaseSurface(object->surface);
+    if (object->session && --object->session->references == 0) CloseSession(object->session);
+    delete object;
+  }
+
+ private:
+  // Null when memory runs out; the references handed in are dropped then.
+  static MediaObject* Make(Kind kind, Session* session, DirectDrawSurface* surface = nullptr) {
+    auto* object = new (std::nothrow) MediaObject{kind, session, surface, nullptr, false};
+    if (!object) {
+      if (surface) DirectDrawReleaseSurface(surface);
+      if (session && kind != Kind::Graph && --session->references == 0) CloseSession(session);
+    }
+    return object;
+  }
+  static Session* Share(Session* s) {
+    if (s) s->references++;
+    return s;
+  }
+  static MediaObject* SurfaceReference(MediaObject* surface) {
+    DirectDrawAddRefSurface(surface->surface);
+    return Make(Kind::Surface, nullptr, surface->surface);
+  }
+  static int CloseInput(Session* s) {
+    av_frame_free(&s->frame);
+    av_packet_free(&s->packet);
+    avformat_close_input(&s->format);
+    return -1;
+  }
+};
+
+FfmpegMediaStream g_ffmpeg;
+MediaStreamService* g_service = nullptr;
+
+}  // namespace
+
+MediaStreamService* GetMediaStreamService() { return g_service ? g_service : &g_ffmpeg; }
+
+void SetMediaStreamService(MediaStreamService* service) { g_service = service; }

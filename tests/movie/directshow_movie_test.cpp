@@ -1,0 +1,419 @@
+// The multimedia-stream player: on the scripted service, every step of the
+// open failing with its text and its release order, the temporary copy, the
+// update rules and the release and re-open of the stream objects; on the
+// FFmpeg service, the generated AVI and MP4 files played through their
+// graphics, and files that are no movie.
+#include <cstdlib>
+#include <filesystem>
+
+#include "graphics/directdraw.h"
+#include "image/graph_image.h"
+#include "movie/directshow_movie.h"
+#include "platform/media_stream_scripted.h"
+#include "platform/timer.h"
+#include "tests/movie/movie_fixture.h"
+
+namespace movie_test {
+namespace {
+
+using Names = std::vector<std::string>;
+
+class ScriptedStreamMovies : public MovieTest {
+ public:
+  void SetUp() override {
+    MovieTest::SetUp();
+    SetMediaStreamService(&service);
+    dir.Write("clip.avi", "not an Ogg file");
+  }
+  void TearDown() override {
+    EXPECT_EQ(service.Live(), 0) << "objects left unreleased";
+    SetMediaStreamService(nullptr);
+    MovieTest::TearDown();
+  }
+  static uint32_t GraphValue(int graph) { return PixelOf(ImageOfGraph(graph), 1, 1); }
+
+  ScriptedMediaStream service;
+};
+
+// After the open: the objects in the order the close releases them.
+const Names kCloseOrder = {"surface4", "surface7", "sampleSurface", "sample",     "directDrawStream",
+                           "amMediaStream", "videoStream", "basicAudio", "seeking", "directDraw4",
+                           "control",  "graph",    "stream"};
+
+// The close order less what is not made yet: the objects made up to step n.
+Names MadeBefore(std::initializer_list<const char*> made, bool surfaceDropped = false) {
+  Names out;
+  if (surfaceDropped) out.push_back("surface");  // the sample took it over
+  for (const std::string& name : kCloseOrder) {
+    for (const char* m : made) {
+      if (name == m) out.push_back(name);
+    }
+  }
+  return out;
+}
+
+TEST_F(ScriptedStreamMovies, EachStepOfTheOpenFailsWithItsTextAndReleasesWhatItMade) {
+  struct Case {
+    const char* call;
+    std::string text;
+    Names released;
+  };
+  const std::string fileText = "ファイル:clip.avi が開けませんでした";
+  const std::initializer_list<const char*> upToAudio = {"graph", "stream", "control", "directDraw4"};
+  const std::initializer_list<const char*> upToStreams = {"graph",       "stream",        "control",
+                                                          "directDraw4", "seeking",       "basicAudio",
+                                                          "videoStream", "amMediaStream", "directDrawStream"};
+  const Case cases[] = {
+      {"CreateFilterGraph", "CLSID_FilterGraph の作成に失敗しました", {}},
+      {"CreateMultiMediaStream", "IAMMultimediaインターフェイスを取得できませんでした！", {"graph"}},
+      {"InitializeForReading", "ストリームを読み取り用にセットアップできませんでした！", {"graph", "stream"}},
+      {"QueryMediaControl", "IID_IMediaControlインターフェイスの取得に失敗しました", {"graph", "stream"}},
+      {"QueryDirectDraw4", "DirectDraw4オブジェクトを取得できませんでした", {"control", "graph", "stream"}},
+      {"AddPrimaryVideoStream", "プライマリビデオストリームを追加できませんでした！", MadeBefore(upToAudio)},
+      {"AddPrimaryAudioStream", "デフォルトサウンドレンダラを追加できませんでした！", MadeBefore(upToAudio)},
+      {"OpenFile", fileText, MadeBefore(upToAudio)},
+      {"QueryMediaSeeking", "メディアシーキングインターフェースの取得に失敗しました", MadeBefore(upToAudio)},
+      {"QueryBasicAudio", "BasicAudio インターフェースの取得に失敗しました",
+       MadeBefore({"graph", "stream", "control", "directDraw4", "seeking"})},
+      {"GetPrimaryVideoStream", "プライマリビデオストリームインターフェイスを取得できませんでした！",
+       MadeBefore({"graph", "stream", "control", "directDraw4", "seeking", "basicAudio"})},
+      {"QueryAMMediaStream", "AMMediaStreamインターフェイスの取得に失敗しました",
+       MadeBefore({"graph", "stream", "control", "directDraw4", "seeking", "basicAudio", "videoStream"})},
+      {"QueryDirectDrawMediaStream", "DirectDrawメディアストリームインターフェイスを取得できませんでした！",
+       MadeBefore({"graph", "stream", "control", "directDraw4", "seeking", "basicAudio", "videoStream",
+                   "amMediaStream"})},
+      {"GetVideoFormat", "動画ファイルではない可能性があります！", MadeBefore(upToStreams)},
+      {"CreateSurface", "DirectDrawSurface オブジェクトの作成に失敗しました", MadeBefore(upToStreams)},
+      {"CreateSample", "ストリームサンプルを作成できませんでした！", MadeBefore(upToStreams, true)},
+      {"GetSampleSurface", "ストリームサンプルからIDirectDrawSurfaceインターフェイスを取得できませんでした！",
+       Names{"surface", "sample", "directDrawStream", "amMediaStream", "videoStream", "basicAudio", "seeking",
+             "directDraw4", "control", "graph", "stream"}},
+      {"QuerySurface4", "IDirectDrawSurface4インターフェイスを取得できませんでした！",
+       Names{"surface", "sampleSurface", "sample", "directDrawStream", "amMediaStream", "videoStream", "basicAudio",
+             "seeking", "directDraw4", "control", "graph", "stream"}},
+      {"QuerySurface7", "IDirectDrawSurface7インターフェイスを取得できませんでした！",
+       Names{"surface", "surface4", "sampleSurface", "sample", "directDrawStream", "amMediaStream", "videoStream",
+             "basicAudio", "seeking", "directDraw4", "control", "graph", "stream"}},
+  };
+  for (const Case& c : cases) {
+    service.failures = {{c.call, -1}};
+    service.released.clear();
+    EXPECT_EQ(OpenMovie("clip.avi", nullptr, nullptr, 0), -1) << c.call;
+    EXPECT_EQ(service.released, c.released) << c.call;
+    EXPECT_TRUE(Logged(c.text)) << c.call;
+    EXPECT_EQ(service.Live(), 0) << c.call;
+  }
+  // A stream whose video has no size is no movie either.
+  service.failures.clear();
+  service.videoWidth = 0;
+  EXPECT_EQ(OpenMovie("clip.avi", nullptr, nullptr, 0), -1);
+  int refusals = 0;
+  for (const std::string& line : LogLines(ReadWholeFile("Log.txt"))) {
+    refusals += line.find("ムービーファイルオープン処理時にエラーが発生しました") != std::string::npos;
+  }
+  EXPECT_EQ(refusals, static_cast<int>(std::size(cases)) + 1);
+}
+
+TEST_F(ScriptedStreamMovies, AnOpenMovieShowsItsFirstUpdateAndClosesInOrder) {
+  service.failures = {{"CreateSample", 1}};  // the stream makes its own sample
+  const int graph = LoadGraphFile("clip.avi", 0);
+  ASSERT_NE(graph, -1);
+  int width = 0, height = 0;
+  QueryGraphSize(graph, &width, &height);
+  EXPECT_EQ(width, 8);
+  EXPECT_EQ(height, 6);
+  const MovieRecord* record = GetMovieRecord(MovieOfGraph(graph));
+  EXPECT_EQ(record->theoraFlag, 0);
+  EXPECT_EQ(record->surfaceMode, 0);
+  EXPECT_EQ(record->stopped, 1);
+  EXPECT_EQ(GraphValue(graph), 1u) << "the first update, made when the graphic is";
+  EXPECT_EQ(record->directShow.frameImage.format.bitsPerPixel, 32);
+  EXPECT_EQ(record->directShow.frameImage.pitch, 32);
+  service.released.clear();
+  DeleteGraphHandle(graph);
+  Names expected = kCloseOrder;
+  expected.push_back("event");
+  EXPECT_EQ(service.released, expected);
+}
+
+TEST_F(ScriptedStreamMovies, UpdatesRunAsTheStreamRunsThem) {
+  const int graph = LoadGraphFile("clip.avi", 0);
+  const int movie = MovieOfGraph(graph);
+  MovieRecord* record = GetMovieRecord(movie);
+  const int afterOpen = service.updates;
+  DrawGraphAt(0, 0, graph, 0);
+  EXPECT_EQ(service.updates, afterOpen) << "a stopped movie starts no update";
+
+  StartPlaying(movie, 1);
+  EXPECT_EQ(service.state, MediaStreamState::Running);
+  record->directShow.lastUpdateTime -= 18;  // the update at the graphic's making was just now
+  service.updateResults = {MediaUpdateResult::Pending};
+  DrawGraphAt(0, 0, graph, 0);
+  EXPECT_EQ(service.updates, afterOpen + 1);
+  EXPECT_EQ(record->directShow.updatePending, 1);
+  DrawGraphAt(0, 0, graph, 0);
+  EXPECT_EQ(service.updates, afterOpen + 1) << "the pending update is waited for, not repeated";
+  // Completed: copied, and the next one started at once and completed too.
+  service.eventSignalled = true;
+  DrawGraphAt(0, 0, graph, 0);
+  EXPECT_EQ(service.updates, afterOpen + 2);
+  EXPECT_EQ(GraphValue(graph), 3u);
+  EXPECT_EQ(record->directShow.updatePending, 0);
+  // The frame counter stands still: nothing again within 17 ms.
+  DrawGraphAt(0, 0, graph, 0);
+  EXPECT_EQ(service.updates, afterOpen + 2);
+  record->directShow.lastUpdateTime -= 18;
+  DrawGraphAt(0, 0, graph, 0);
+  EXPECT_EQ(service.updates, afterOpen + 4);
+
+  // The end of a looping stream seeks back to its start and runs on.
+  record->playType = 3;
+  service.updateResults = {MediaUpdateResult::EndOfStream};
+  record->directShow.lastUpdateTime -= 18;
+  DrawGraphAt(0, 0, graph, 0);
+  EXPECT_EQ(service.seeks, std::vector<int64_t>{0});
+  EXPECT_EQ(record->directShow.lastUpdateTime, -1);
+  EXPECT_EQ(record->stopped, 0);
+  // Without the loop, an error ends the movie.
+  record->playType = 1;
+  service.updateResults = {MediaUpdateResult::Error};
+  DrawGraphAt(0, 0, graph, 0);
+  EXPECT_EQ(record->stopped, 1);
+  EXPECT_EQ(record->playIntent, 0);
+  DeleteGraphHandle(graph);
+}
+
+TEST_F(ScriptedStreamMovies, TheWindowPausesAndTheDisplayChangeReopensAtTheSavedTime) {
+  const int graph = LoadGraphFile("clip.avi", 0);
+  const int movie = MovieOfGraph(graph);
+  MovieRecord* record = GetMovieRecord(movie);
+  StartPlaying(movie, 1);
+  window.PushActivation(false);
+  ProcessWindowMessages();
+  EXPECT_EQ(service.pauses, 1);
+  EXPECT_EQ(service.state, MediaStreamState::Stopped);
+  window.PushActivation(true);
+  ProcessWindowMessages();
+  EXPECT_EQ(service.state, MediaStreamState::Running);
+
+  service.time = 4321;
+  service.released.clear();
+  EXPECT_EQ(ReleaseMovieSurfaces(), 0);
+  EXPECT_EQ(service.released,
+            (Names{"videoStream", "directDrawStream", "sample", "sampleSurface", "surface4", "surface7",
+                   "amMediaStream", "stream", "directDraw4", "graph", "control", "seeking", "basicAudio"}));
+  EXPECT_EQ(record->directShow.savedTime, 4321);
+  const int updates = service.updates;
+  UpdateMovieFrame(movie, 1);
+  EXPECT_EQ(service.updates, updates) << "a released movie does not update";
+  service.state = MediaStreamState::Stopped;
+  EXPECT_EQ(ReopenMoviesAfterRestore(), 0);
+  EXPECT_EQ(service.seeks, std::vector<int64_t>{4321});
+  EXPECT_EQ(service.state, MediaStreamState::Running);
+
+  // A display change releases and opens again in one go.
+  window.Push(WM_DISPLAYCHANGE);
+  service.time = 777;
+  ProcessWindowMessages();
+  EXPECT_EQ(service.seeks, (std::vector<int64_t>{4321, 777}));
+  EXPECT_NE(record->directShow.surface, nullptr);
+
+  // A re-open that fails leaves the movie without objects.
+  ReleaseMovieSurfaces();
+  service.failures = {{"CreateFilterGraph", -1}};
+  EXPECT_EQ(ReopenMoviesAfterRestore(), -1);
+  EXPECT_EQ(record->directShow.surface, nullptr);
+  DeleteGraphHandle(graph);
+}
+
+// The temporary copy: made in pieces through the file layer when the stream
+// cannot open the name, deleted with the movie; a short read or a name too
+// long fails the open at that step.
+TEST_F(ScriptedStreamMovies, TheTemporaryCopy) {
+  const std::filesystem::path temp = dir.path() / "temp";
+  std::filesystem::create_directory(temp);
+  setenv("TMPDIR", temp.c_str(), 1);
+  std::string bytes(2 * 1048576 + 4321, '\0');
+  for (size_t i = 0; i < bytes.size(); i++) bytes[i] = static_cast<char>(i * 7 + i / 1000);
+  for (size_t size : {size_t{1048576}, bytes.size()}) {
+    dir.Write("big.avi", bytes.substr(0, size));
+    service.failures = {{"OpenFile", 1}};
+    service.openedPaths.clear();
+    const int movie = OpenMovie("big.avi", nullptr, nullptr, 0);
+    ASSERT_NE(movie, -1);
+    const MovieRecord* record = GetMovieRecord(movie);
+    EXPECT_EQ(record->tempCopyFlag, 1);
+    ASSERT_EQ(service.openedPaths.size(), 2u);
+    EXPECT_EQ(std::filesystem::path(service.openedPaths[1]).parent_path(), temp);
+    EXPECT_EQ(ReadWholeFile(service.openedPaths[1]), bytes.substr(0, size));
+    CloseMovie(movie);
+    EXPECT_TRUE(std::filesystem::is_empty(temp)) << "the copy goes with the movie";
+  }
+  // Neither the name nor the copy opens: the copy goes at once.
+  service.failures = {{"OpenFile", -1}};
+  EXPECT_EQ(OpenMovie("big.avi", nullptr, nullptr, 0), -1);
+  EXPECT_TRUE(std::filesystem::is_empty(temp));
+  // A short read while copying.
+  FileAccessTable shortReads = *GetFileAccessTable();
+  shortReads.read = [](void* buffer, size_t size, size_t count, FileAccessHandle file) {
+    return GetPlainFileAccessTable()->read(buffer, size, std::min<size_t>(count, 1000), file);
+  };
+  SetFileAccessTable(&shortReads);
+  service.openedPaths.clear();
+  EXPECT_EQ(OpenMovie("big.avi", nullptr, nullptr, 0), -1);
+  SetFileAccessTable(nullptr);
+  EXPECT_EQ(service.openedPaths.size(), 1u) << "a cut copy is not opened";
+  EXPECT_TRUE(std::filesystem::is_empty(temp));
+  // 260 bytes of name are too many.
+  service.failures.clear();
+  service.openedPaths.clear();
+  const std::string longName(260, 'a');
+  EXPECT_EQ(OpenMovie(longName.c_str(), nullptr, nullptr, 0), -1);
+  EXPECT_TRUE(service.openedPaths.empty());
+  EXPECT_TRUE(Logged("ファイル:" + longName + " が開けませんでした"));
+  unsetenv("TMPDIR");
+}
+
+TEST(DirectDrawHelpers, TheStandInHasNoPrimaryNoCapabilitiesAndPlainSurfaces) {
+  EXPECT_NE(GetDirectDrawObject(), nullptr);
+  EXPECT_EQ(QueryStubZero(), 0);
+  DirectDrawCaps caps;
+  std::memset(&caps, 0xAB, sizeof(caps));
+  GetDirectDrawCaps(&caps);
+  EXPECT_EQ(caps.caps | caps.alignBoundarySource | caps.alignSizeSource | caps.alignBoundaryDest | caps.alignSizeDest,
+            0u);
+  GraphImage image{};
+  const DirectDrawPixelFormat rgb565{32, kDirectDrawPixelFormatRgb, 0, 16, 0xF800, 0x07E0, 0x001F, 0};
+  ConvertDirectDrawPixelFormat(&rgb565, &image);
+  EXPECT_EQ(image.format.bitsPerPixel, 16);
+  EXPECT_EQ(image.format.bytesPerPixel, 2);
+  EXPECT_EQ(image.format.greenMask, 0x07E0u);
+  EXPECT_EQ(image.format.greenShift, 5);
+  // Surfaces: zero-filled, pitch rounded to 4 bytes, one lock at a time; no
+  // overlays and no video memory.
+  DirectDrawSurfaceDesc desc{kDirectDrawCapsOffscreenPlain | kDirectDrawCapsSystemMemory, 5, 3, 0,
+                             {32, kDirectDrawPixelFormatRgb, 0, 24, 0xFF0000, 0xFF00, 0xFF, 0}};
+  DirectDrawSurface* surface = DirectDrawCreateSurface(GetDirectDrawObject(), &desc);
+  ASSERT_NE(surface, nullptr);
+  void* pixels;
+  int32_t pitch;
+  ASSERT_EQ(DirectDrawLockSurface(surface, &pixels, &pitch), 0);
+  EXPECT_EQ(pitch, 16);
+  EXPECT_EQ(std::string(static_cast<char*>(pixels), 48), std::string(48, '\0'));
+  EXPECT_EQ(DirectDrawLockSurface(surface, &pixels, &pitch), -1);
+  DirectDrawUnlockSurface(surface);
+  DirectDrawReleaseSurface(surface);
+  for (uint32_t refused : {kDirectDrawCapsOverlay, kDirectDrawCapsVideoMemory}) {
+    desc.caps = refused;
+    EXPECT_EQ(DirectDrawCreateSurface(GetDirectDrawObject(), &desc), nullptr);
+  }
+}
+
+// ---- The FFmpeg service on the generated files ----
+
+using StreamMovies = MovieTest;
+
+bool Near(const Rgb& got, const Rgb& want) {
+  constexpr int kTolerance = 12;
+  return std::abs(got.r - want.r) <= kTolerance && std::abs(got.g - want.g) <= kTolerance &&
+         std::abs(got.b - want.b) <= kTolerance;
+}
+
+// Frames 0-3 red, 4-7 green, 8-11 blue: the graphic shows frame 0 when made,
+// and each synchronous update the next frame, until the end, which stops a
+// movie that does not loop.
+TEST_F(StreamMovies, GeneratedFilesPlayFrameByFrameWithTheirColours) {
+  const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255};
+  for (const char* file : {"colors.avi", "colors.mp4"}) {
+    const int graph = LoadGraphFile(MovieFile(file).c_str(), 0);
+    ASSERT_NE(graph, -1) << file;
+    int width = 0, height = 0;
+    QueryGraphSize(graph, &width, &height);
+    EXPECT_EQ(width, 32);
+    EXPECT_EQ(height, 24);
+    const int movie = MovieOfGraph(graph);
+    EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 16, 12), red)) << file << RgbAt(ImageOfGraph(graph), 16, 12);
+    StartPlaying(movie, 1);
+    for (int i = 0; i < 4; i++) UpdateMovieFrame(movie, 1);
+    EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 3, 20), green)) << file << RgbAt(ImageOfGraph(graph), 3, 20);
+    for (int i = 0; i < 7; i++) UpdateMovieFrame(movie, 1);
+    EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 30, 2), blue)) << file << RgbAt(ImageOfGraph(graph), 30, 2);
+    // The encoder may code a last frame that repeats the one before as no
+    // picture at all; the end comes within two more updates.
+    for (int i = 0; i < 2; i++) UpdateMovieFrame(movie, 1);
+    EXPECT_EQ(GetMovieRecord(movie)->stopped, 1) << file << ": the end without a loop ends the movie";
+    EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 30, 2), blue)) << file << RgbAt(ImageOfGraph(graph), 30, 2);
+    DeleteGraphHandle(graph);
+  }
+}
+
+// Played by the clock (the sound's, in the AVI), the movie reaches its last
+// colour and ends by itself within its 1.2 seconds and some.
+TEST_F(StreamMovies, PlayingByTheClockRunsToTheEnd) {
+  const int graph = LoadGraphFile(MovieFile("colors.avi").c_str(), 0);
+  ASSERT_NE(graph, -1);
+  const int movie = MovieOfGraph(graph);
+  StartPlaying(movie, 1);
+  const uint32_t start = GetMilliCount();
+  while (GetMovieRecord(movie)->stopped == 0 && GetMilliCount() - start < 5000) {
+    ProcessWindowMessages();
+    DrawGraphAt(0, 0, graph, 0);
+    PlatformSleepMs(5);
+  }
+  EXPECT_EQ(GetMovieRecord(movie)->stopped, 1);
+  EXPECT_GE(GetMilliCount() - start, 900u) << "frames are shown at their time, not all at once";
+  EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 16, 12), Rgb{0, 0, 255}));
+  DeleteGraphHandle(graph);
+}
+
+TEST_F(StreamMovies, FilesThatAreNoMovieAreRefusedAtTheirStep) {
+  const std::string avi = ReadWholeFile(MovieFile("colors.avi"));
+  // A 2 x 2 24-bit BMP: a still picture that no image loader here takes.
+  std::string bmp = std::string("BM") + std::string("\x46\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0", 16) +
+                    std::string("\x02\0\0\0\x02\0\0\0\x01\0\x18\0\0\0\0\0\x10\0\0\0", 20) + std::string(16, '\0') +
+                    std::string(16, '\x7f');
+  std::string garbled = avi;
+  for (size_t i = 400; i < garbled.size(); i += 11) garbled[i] = static_cast<char>(garbled[i] ^ 0x3C);
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* text;  // null: any refusal, or a movie that plays to its end
+  };
+  const Case cases[] = {
+      {"tone.avi", ReadWholeFile(MovieFile("tone.avi")), "動画ファイルではない可能性があります！"},
+      {"still.bmp", bmp, "ファイル:still.bmp が開けませんでした"},
+      {"header.avi", avi.substr(0, 200), nullptr},
+      {"half.avi", avi.substr(0, avi.size() / 2), nullptr},
+      {"garbled.avi", garbled, nullptr},
+  };
+  for (const Case& c : cases) {
+    dir.Write(c.name, c.bytes);
+    const int graph = LoadGraphFile(c.name, 0);
+    if (c.text) {
+      EXPECT_EQ(graph, -1) << c.name;
+      EXPECT_TRUE(Logged(c.text)) << c.name;
+      continue;
+    }
+    if (graph == -1) continue;
+    const int movie = MovieOfGraph(graph);
+    StartPlaying(movie, 1);
+    for (int i = 0; i < 40 && GetMovieRecord(movie)->stopped == 0; i++) UpdateMovieFrame(movie, 1);
+    EXPECT_EQ(GetMovieRecord(movie)->stopped, 1) << c.name;
+    DeleteGraphHandle(graph);
+  }
+}
+
+TEST_F(StreamMovies, AFileThatVanishesWhilePlayingPlaysOnOrEnds) {
+  dir.Write("gone.mp4", ReadWholeFile(MovieFile("colors.mp4")));
+  const int graph = LoadGraphFile("gone.mp4", 0);
+  ASSERT_NE(graph, -1);
+  std::filesystem::remove(dir.path() / "gone.mp4");
+  const int movie = MovieOfGraph(graph);
+  StartPlaying(movie, 3);
+  for (int i = 0; i < 30; i++) UpdateMovieFrame(movie, 1);  // round the loop twice
+  EXPECT_EQ(GetMovieRecord(movie)->stopped, 0);
+  DeleteGraphHandle(graph);
+}
+
+}  // namespace
+}  // namespace movie_test
