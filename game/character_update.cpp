@@ -134,6 +134,18 @@ void Move(Character& a) {
   UpdateMessageList(a.messages);
 }
 
+// Life and ammunition come back one point an interval while there is food,
+// which the work digests faster.
+void Replenish(Character& a, int32_t& value, int32_t full, int32_t& counter, int32_t interval) {
+  if (value >= full || a.food <= 0) return;
+  counter += 1;
+  a.digestionCounter += 1;
+  if (counter >= interval) {
+    value += 1;
+    counter = 0;
+  }
+}
+
 // No reference may outlive the record: the camera (and with it the sound
 // listener) turns to the last position just kept, the same picture.
 void ForgetCharacter(const Character& a) {
@@ -175,32 +187,18 @@ void TickVitals(Character& a) {
   if (g_gameState.roundResult.ended) return;
   // Counters fire on reaching or passing their mark, so one that steps by
   // more than one, or whose mark drops under it, still fires.
-  if (a.life < a.maxLife && a.food > 0) {
-    a.lifeCounter += 1;
-    a.digestionCounter += 1;
-    if (a.lifeCounter >= a.lifeInterval) {
-      a.life += 1;
-      a.lifeCounter = 0;
-    }
-  }
+  Replenish(a, a.life, a.maxLife, a.lifeCounter, a.lifeInterval);
   if (a.food <= 0) {
     a.lifeCounter += 1;
     if (a.lifeCounter >= a.lifeInterval / 4 * 3) {
       a.life -= 1;
       if (a.life <= 0) KillCharacter(a);
       a.lifeCounter = 0;
-      // Hunger forgets who hurt it: a later starvation death credits nobody.
+      // A later starvation death is credited only to whoever hurts it from now on.
       a.lastAttackerId = a.id;
     }
   }
-  if (a.ammunition < a.maxAmmunition && a.food > 0) {
-    a.ammunitionCounter += 1;
-    a.digestionCounter += 1;
-    if (a.ammunitionCounter >= a.ammunitionInterval) {
-      a.ammunition += 1;
-      a.ammunitionCounter = 0;
-    }
-  }
+  Replenish(a, a.ammunition, a.maxAmmunition, a.ammunitionCounter, a.ammunitionInterval);
   if (a.food > 0) {
     a.digestionCounter += 1;
     if (a.digestionCounter >= a.digestionInterval) {

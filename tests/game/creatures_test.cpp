@@ -3,6 +3,7 @@
 // through the frame loop.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "core/varnok.h"
@@ -57,29 +58,23 @@ TEST_F(Creatures, LevelsFromFeeding) {
   Character& c = Add(1, 1024, 1024);
   // Food starts at 10, one a meal; every even food value brings a bullet,
   // held at the magazine in force when it comes (before the level-up).
-  const struct {
-    int meal;
-    int32_t level, food, maxLife, maxAmmunition, foodNeeded, ammunitionInterval, radius, ammunition;
-  } rows[] = {
-      {19, 1, 29, 30, 10, 30, 120, 16, 10},    {20, 2, 30, 40, 45, 60, 100, 21, 10},
-      {49, 2, 59, 40, 45, 60, 100, 21, 24},    {50, 3, 60, 60, 60, 120, 80, 26, 25},
-      {110, 4, 120, 70, 90, 180, 60, 31, 55},  {170, 5, 180, 100, 160, 250, 50, 36, 85},
-      {239, 5, 249, 100, 160, 250, 50, 36, 119}, {240, 6, 250, 100, 160, 250, 50, 41, 120},
-      {241, 6, 250, 100, 160, 250, 50, 41, 121},
+  // After meal m: level, food, max life, max ammunition, food needed,
+  // ammunition interval, radius, ammunition, life.
+  using Vitals = std::array<int32_t, 9>;
+  const std::pair<int, Vitals> rows[] = {
+      {19, {1, 29, 30, 10, 30, 120, 16, 10, 30}},     {20, {2, 30, 40, 45, 60, 100, 21, 10, 30}},
+      {49, {2, 59, 40, 45, 60, 100, 21, 24, 30}},     {50, {3, 60, 60, 60, 120, 80, 26, 25, 30}},
+      {110, {4, 120, 70, 90, 180, 60, 31, 55, 30}},   {170, {5, 180, 100, 160, 250, 50, 36, 85, 30}},
+      {239, {5, 249, 100, 160, 250, 50, 36, 119, 30}}, {240, {6, 250, 100, 160, 250, 50, 41, 120, 30}},
+      {241, {6, 250, 100, 160, 250, 50, 41, 121, 30}},
   };
   int meals = 0;
-  for (const auto& row : rows) {
-    while (meals < row.meal) EatFood(c), meals++;
-    SCOPED_TRACE(row.meal);
-    EXPECT_EQ(c.level, row.level);
-    EXPECT_EQ(c.food, row.food);
-    EXPECT_EQ(c.maxLife, row.maxLife);
-    EXPECT_EQ(c.maxAmmunition, row.maxAmmunition);
-    EXPECT_EQ(c.foodNeeded, row.foodNeeded);
-    EXPECT_EQ(c.ammunitionInterval, row.ammunitionInterval);
-    EXPECT_EQ(c.radius, row.radius);
-    EXPECT_EQ(c.ammunition, row.ammunition);
-    EXPECT_EQ(c.life, 30);
+  for (const auto& [meal, vitals] : rows) {
+    while (meals < meal) EatFood(c), meals++;
+    EXPECT_EQ((Vitals{c.level, c.food, c.maxLife, c.maxAmmunition, c.foodNeeded, c.ammunitionInterval, c.radius,
+                      c.ammunition, c.life}),
+              vitals)
+        << meal;
   }
   EXPECT_EQ(g_spawner.highestLevel, 6);
   // Set back a level at the top, it grows again but no bigger than before.
