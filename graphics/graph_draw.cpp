@@ -49,8 +49,15 @@ GraphHandleRecord* WholeGraphForDraw(int32_t graph) {
 
 int32_t Transparent(int32_t flag) { return flag ? 1 : 0; }
 
-// A float position as the software renderer takes it: truncated toward zero.
-int32_t PixelOf(float value) { return FloatToIntTrunc(value); }
+// A float position as the software renderer takes it: truncated toward zero
+// and held at the ends of the int range, so that a point far off one side
+// stays off that side. NaN, which has no side, goes far off the left, where
+// the x87 form put everything it could not hold.
+int32_t PixelOf(float value) {
+  if (value >= 2147483647.0f) return INT32_MAX;
+  if (!(value > -2147483648.0f)) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
 
 // A view of the part of the graphic that a draw reads, or false when there
 // is none to draw or the part is not inside the graphic.
@@ -66,6 +73,15 @@ bool PartForDraw(int32_t graph, int32_t x, int32_t y, int32_t width, int32_t hei
   return CheckValidMemImg(part) != 0;
 }
 
+// Whether a graphic turned about (x, y) at the scale can reach the draw
+// area: the circle through its corners, with more than the renderer's
+// margin around its covering rectangle and its rounding of the corners.
+bool RotatedReachesDrawArea(int32_t x, int32_t y, double scale, int32_t width, int32_t height) {
+  const double reach = std::fabs(scale) * std::hypot(width, height) * 0.5 + 8.0;
+  const IntRect area = BlitClipRect(g_drawSettings.drawTarget);
+  return x + reach > area.left && x - reach < area.right && y + reach > area.top && y - reach < area.bottom;
+}
+
 int DrawRotated(int32_t x, int32_t y, double scale, double angle, int32_t graph, int32_t transparent,
                 int32_t turn) {
   GraphHandleRecord* record = WholeGraphForDraw(graph);
@@ -73,6 +89,8 @@ int DrawRotated(int32_t x, int32_t y, double scale, double angle, int32_t graph,
   // A zero scale has no inverse mapping; beyond the fixed-point range the
   // renderer's arithmetic does not hold. Nothing is drawn.
   if (!std::isfinite(scale) || !std::isfinite(angle) || scale == 0.0) return 0;
+  // Sprites off the draw area (most of a scattered field) cost no set-up.
+  if (!RotatedReachesDrawArea(x, y, scale, record->width, record->height)) return 0;
   if (std::fabs(scale) * record->width >= kRotateLimit || std::fabs(scale) * record->height >= kRotateLimit ||
       std::abs(static_cast<int64_t>(x)) >= kRotateLimit || std::abs(static_cast<int64_t>(y)) >= kRotateLimit) {
     return 0;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/helpers.h"
+#include "softrender/rotate_blit.h"
 #include "tests/graphics/graphics_fixture.h"
 
 namespace {
@@ -217,6 +218,53 @@ TEST_F(Draw, RotatedGraphicsAreCentredOnTheTruncatedPoint) {
   EXPECT_EQ(DrawGraphRotated(5, 5, 0.0, 0.0, graph, 0, 0), 0);
   EXPECT_EQ(DrawGraphRotated(5, 5, 1.0, std::nan(""), graph, 0, 0), 0);
   EXPECT_EQ(DrawGraphRotated(5, 5, 1e6, 0.0, graph, 0, 0), 0);
+  EXPECT_TRUE(PixelsNotEqual(0).empty());
+}
+
+// A rotated draw first asks whether the graphic can reach the draw area at
+// all; the answer must never hide a pixel the renderer would draw. Swept
+// across every edge and past it, turned and enlarged, the draw call leaves
+// the same pixels as the renderer called straight.
+TEST_F(Draw, RotatedGraphicsOffTheDrawAreaAreSkippedWithoutLosingTheirEdges) {
+  std::vector<uint32_t> pixels(5 * 3);
+  for (size_t i = 0; i < pixels.size(); i++) pixels[i] = 0x101010u * static_cast<uint32_t>(i + 1);
+  const int graph = MakeGraph(5, 3, pixels);
+  MEMIMG* image = &LookupGraphHandle(graph)->image;
+  ASSERT_EQ(SetDrawClipArea(2, 1, 13, 10), 0);
+  const auto snapshot = [] {
+    std::vector<uint32_t> all;
+    for (int y = 0; y < kHeight; y++)
+      for (int x = 0; x < kWidth; x++) all.push_back(BackPixel(x, y));
+    return all;
+  };
+  int drawnSomewhere = 0;
+  for (double angle : {0.0, 0.4, 0.785398, 1.5708, 2.9}) {
+    for (double scale : {0.5, 1.0, 3.0, -2.0}) {
+      for (int a = -20; a <= 20 + kWidth; a++) {
+        // Along the top and bottom rows of the area, then its left and right columns.
+        for (const auto& [x, y] : {std::pair{a, 1}, std::pair{a, 9}, std::pair{2, a}, std::pair{12, a}}) {
+          FillBack(0);
+          ASSERT_EQ(DrawGraphRotated(x, y, scale, angle, graph, 0, 0), 0);
+          const std::vector<uint32_t> drawn = snapshot();
+          FillBack(0);
+          RotateBlitMemImg(Back(), image, x, y, static_cast<float>(angle), static_cast<float>(scale), 0, 0,
+                           nullptr);
+          ASSERT_EQ(drawn, snapshot()) << "centre " << x << "," << y << " angle " << angle << " scale " << scale;
+          drawnSomewhere += !PixelsNotEqual(0).empty();
+        }
+      }
+    }
+  }
+  EXPECT_GT(drawnSomewhere, 0);
+
+  // Points far off, or nowhere, draw nothing: a float beyond the int range
+  // stays on its own side, and NaN goes far off the left.
+  FillBack(0);
+  for (float far : {1.0e6f, -1.0e6f, 3.0e9f, -3.0e9f, std::nanf("")}) {
+    EXPECT_EQ(DrawGraphRotatedFloat(far, 5.0f, 1.0, 0.0, graph, 0, 0), 0);
+    EXPECT_EQ(DrawGraphRotatedFloat(5.0f, far, 9.0, 0.0, graph, 0, 0), 0);
+    EXPECT_EQ(DrawGraphAtFloat(far, 5.0f, graph, 0), 0);
+  }
   EXPECT_TRUE(PixelsNotEqual(0).empty());
 }
 
