@@ -18,16 +18,17 @@
 #include <emmintrin.h>
 #endif
 
-// Which variants have a vector span. Alpha enters as a factor only where
-// alpha 255 under the transparent flag equals a factor of 256 (a whole
-// pixel's move); the add, subtract and multiply take it in the scalar loop.
+// Which variants have a vector span. Alpha enters as a factor where alpha
+// 255 under the transparent flag equals a factor of 256 (a whole pixel's
+// move), and as the add's and subtract's weight of the source; the multiply
+// takes it in the scalar loop.
 template <BlendOp Op, unsigned Mods>
 constexpr bool HasBlendSpan32Fast() {
 #if defined(__SSE2__)
   if (Mods & ModBlendImage) return false;
   if (Mods & ModAlpha) {
     return Op == BlendOp::Copy || Op == BlendOp::Alpha || Op == BlendOp::InvertedSource ||
-           Op == BlendOp::MultiplyAlpha;
+           Op == BlendOp::MultiplyAlpha || Op == BlendOp::Add || Op == BlendOp::Subtract;
   }
   return Op != BlendOp::Nothing;
 #else
@@ -159,7 +160,7 @@ inline int BlendSpanKernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow, 
                             static_cast<int64_t>(st.brightRow[1][255]) << 16 |
                             static_cast<int64_t>(st.brightRow[2][255]) << 32);
   const int end = n / kStep * kStep;
-  if constexpr ((Op == BlendOp::Add || Op == BlendOp::Subtract) && !kBright) {
+  if constexpr ((Op == BlendOp::Add || Op == BlendOp::Subtract) && !kBright && !kAlpha) {
     // prod(255, s) = s: the source goes into the packed operation as it is.
     if (st.param == 255) {
       for (int y = 0; y < rows; y++, dRow += dPitch, sRow += sPitch) {
@@ -208,10 +209,17 @@ inline int BlendSpanKernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow, 
         R sLo = V::UnpackLo8(S, zero), sHi = V::UnpackHi8(S, zero);
         const R dLo = V::UnpackLo8(D, zero), dHi = V::UnpackHi8(D, zero);
         R fLo = param, fHi = param;
+        constexpr bool kWeighsSource = Op == BlendOp::Add || Op == BlendOp::Subtract;
+        // Alpha 255 under the flag: an add's or subtract's source weighed by
+        // the parameter alone.
+        R paramOnlyLo = zero, paramOnlyHi = zero;
         if constexpr (kAlpha) {
           fLo = O::SpreadAlpha(sLo);
           fHi = O::SpreadAlpha(sHi);
-          if constexpr (kTransparent) {
+          if constexpr (kWeighsSource && kTransparent) {
+            paramOnlyLo = V::CmpEq16(fLo, V::Set16(255));
+            paramOnlyHi = V::CmpEq16(fHi, V::Set16(255));
+          } else if constexpr (kTransparent) {
             // Alpha 255 weighs 256: the move without the alpha factor.
             fLo = V::Sub16(fLo, V::CmpEq16(fLo, V::Set16(255)));
             fHi = V::Sub16(fHi, V::CmpEq16(fHi, V::Set16(255)));
@@ -233,9 +241,15 @@ inline int BlendSpanKernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow, 
         if constexpr (Op == BlendOp::Copy && !kAlpha) {
           rLo = sLo;
           rHi = sHi;
-        } else if constexpr (Op == BlendOp::Add || Op == BlendOp::Subtract) {
+        } else if constexpr (kWeighsSource) {
           rLo = O::Div255(V::Mullo16(sLo, param));
           rHi = O::Div255(V::Mullo16(sHi, param));
+          if constexpr (kAlpha) {
+            // s * a * param >> 16: a * param fits 16 bits, and the product's
+            // high half is the shift.
+            rLo = O::Select(paramOnlyLo, rLo, V::MulhiU16(sLo, fLo));
+            rHi = O::Select(paramOnlyHi, rHi, V::MulhiU16(sHi, fHi));
+          }
         } else if constexpr (Op == BlendOp::Multiply) {
           rLo = V::template Srli16<8>(V::Mullo16(sLo, dLo));
           rHi = V::template Srli16<8>(V::Mullo16(sHi, dHi));

@@ -75,15 +75,31 @@ inline void RotateDrawRun(typename Family::Dst* dp, const uint8_t* keys, const u
   }
 }
 
+// A walk along the axes (no turn) reads every column of a destination row
+// from one source row, and every row at the same columns: the rows of an
+// enlarged image repeat. A row up to this wide is gathered once and drawn
+// again for each following row that maps to the same source row.
+constexpr int kRotateRowPixels = 4096;
+// Runs of a row kept for its repeats; a row with more is gathered anew.
+constexpr int kRotateRowRuns = 8;
+
 template <class Family, class Source, BlendOp Op, unsigned Mods>
 void RotateBlitLoop(const RotateJob<Family>& job) {
   using Dst = typename Family::Dst;
   constexpr bool kBlend = (Mods & ModBlendImage) != 0;
   // The plain copy writes each sample straight away; the others gather a run.
   constexpr bool kDirect = Op == BlendOp::Copy && Mods == 0;
-  alignas(16) uint8_t keys[kDirect ? 1 : kRotateRunPixels * Source::kBytes];
-  uint8_t blend[kBlend ? kRotateRunPixels : 1];
   const RotateWalk& w = job.walk;
+  const bool rowsRepeat = w.dv == 0 && w.duRow == 0 && w.cols <= kRotateRowPixels;
+  // A repeating row is gathered whole, at its own columns; any other in
+  // pieces from the buffer's start.
+  const int piece = rowsRepeat ? kRotateRowPixels : kRotateRunPixels;
+  alignas(16) uint8_t keys[kDirect ? 1 : kRotateRowPixels * Source::kBytes];
+  uint8_t blend[kBlend ? kRotateRowPixels : 1] = {};
+  const auto blendAt = [&](int at) -> const uint8_t* { return kBlend ? blend + at : blend; };
+  RotateRun keptRuns[kRotateRowRuns];
+  int keptCount = -1;         // -1: no row kept
+  uint64_t keptSourceRow = 0;  // the whole v >> 18, so that no far row passes for a near one
   const void* const palette = job.blit.g.palette;
   const uint64_t du = w.du, dv = w.dv;
   uint8_t* dstRow = w.dst;
@@ -92,12 +108,31 @@ void RotateBlitLoop(const RotateJob<Family>& job) {
     const uint64_t rowU = w.u0 + static_cast<uint64_t>(j) * w.duRow;
     const uint64_t rowV = w.v0 + static_cast<uint64_t>(j) * w.dvRow;
     Dst* const dp = reinterpret_cast<Dst*>(dstRow);
+    if (keptCount >= 0 && (rowV >> kRotateFracBits) == keptSourceRow) {
+      for (int r = 0; r < keptCount; r++) {
+        const RotateRun& run = keptRuns[r];
+        if constexpr (kDirect) {
+          // The row above holds this row's pixels already.
+          std::memcpy(dp + run.first, reinterpret_cast<const Dst*>(dstRow - w.dstPitch) + run.first,
+                      static_cast<size_t>(run.end - run.first) * sizeof(Dst));
+        } else {
+          RotateDrawRun<Family, Source, Op, Mods>(dp + run.first, keys + run.first * Source::kBytes,
+                                                  blendAt(run.first), run.end - run.first, job.blit);
+        }
+      }
+      continue;
+    }
+    keptCount = rowsRepeat ? 0 : -1;
+    keptSourceRow = rowV >> kRotateFracBits;
     RotateRun run{0, 0, true};
     while (run.more && FindRotateRun(w, rowU, rowV, run.end, &run)) {
+      if (keptCount >= kRotateRowRuns) keptCount = -1;
+      if (keptCount >= 0) keptRuns[keptCount++] = run;
       uint64_t u = rowU + static_cast<uint64_t>(run.first) * du;
       uint64_t v = rowV + static_cast<uint64_t>(run.first) * dv;
       for (int32_t i = run.first; i < run.end;) {
-        const int n = run.end - i < kRotateRunPixels ? run.end - i : kRotateRunPixels;
+        const int n = run.end - i < piece ? run.end - i : piece;
+        const int at = rowsRepeat ? i : 0;
         for (int k = 0; k < n; k++, u += du, v += dv) {
           const uint32_t row = static_cast<uint32_t>(v >> kRotateFracBits);
           const uint32_t col = static_cast<uint32_t>(u >> kRotateFracBits);
@@ -105,11 +140,13 @@ void RotateBlitLoop(const RotateJob<Family>& job) {
           if constexpr (kDirect) {
             dp[i + k] = static_cast<Dst>(Source::Color(Source::Key(sp), palette));
           } else {
-            std::memcpy(keys + static_cast<intptr_t>(k) * Source::kBytes, sp, Source::kBytes);
-            if constexpr (kBlend) blend[k] = w.blendRows[row][col];
+            std::memcpy(keys + static_cast<intptr_t>(at + k) * Source::kBytes, sp, Source::kBytes);
+            if constexpr (kBlend) blend[at + k] = w.blendRows[row][col];
           }
         }
-        if constexpr (!kDirect) RotateDrawRun<Family, Source, Op, Mods>(dp + i, keys, blend, n, job.blit);
+        if constexpr (!kDirect) {
+          RotateDrawRun<Family, Source, Op, Mods>(dp + i, keys + at * Source::kBytes, blendAt(at), n, job.blit);
+        }
         i += n;
       }
     }

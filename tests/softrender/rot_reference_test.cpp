@@ -1,11 +1,14 @@
 // Every generated variant of the rotated blit, in both depths, against plain
 // references of the per-pixel rules, on seeded random images and draw
-// states. The draws are turned by 0 or by a half turn (scale 1 or -1), where
-// the placement is known: scale 1 puts source (i, j) on
-// (cx - W/2 + i, cy - H/2 + j), scale -1 on (cx + W/2 - i, cy + H/2 - j)
-// (W/2, H/2 truncated).
+// states. The draws are turned by 0 or by a half turn (a negative scale), at
+// scales whose steps are exact in 14.18 fixed point (1, 2 and 4), where the
+// placement is known: destination x takes source column
+// W/2 + floor((x - cx) / scale), and likewise for rows (W/2, H/2 truncated).
+// The enlarged draws repeat each source row on several destination rows.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <optional>
 #include <random>
 #include <vector>
@@ -62,11 +65,13 @@ RotCase RandomCase(std::mt19937& rng) {
   // Rows wider than one gathered run now and then.
   c.srcW = rng() % 16 == 0 ? 600 + static_cast<int>(rng() % 100) : 1 + static_cast<int>(rng() % 9);
   c.srcH = 1 + rng() % 9;
-  c.dstW = c.srcW + 12;
-  c.dstH = c.srcH + 12;
+  static const float kScales[] = {1.0f, -1.0f, 2.0f, -2.0f, 4.0f};
+  c.scale = kScales[rng() % 5];
+  const int k = static_cast<int>(std::fabs(c.scale));
+  c.dstW = c.srcW * k + 12;
+  c.dstH = c.srcH * k + 12;
   c.cx = static_cast<int>(rng() % c.dstW);
   c.cy = static_cast<int>(rng() % c.dstH);
-  c.scale = rng() % 2 ? 1.0f : -1.0f;
   c.area = {static_cast<int>(rng() % 4), static_cast<int>(rng() % 4), c.dstW - static_cast<int>(rng() % 4),
             c.dstH - static_cast<int>(rng() % 4)};
   c.spanLevel = static_cast<int>(rng() % 5) - 1;
@@ -148,8 +153,10 @@ class RotReference : public Blit32Test {
       for (int x = 0; x < c.dstW; x++) {
         const uint32_t d = before[static_cast<size_t>(y) * c.dstW + x];
         uint32_t want = d;
-        const int i = c.scale > 0 ? x - c.cx + c.srcW / 2 : c.cx + c.srcW / 2 - x;
-        const int j = c.scale > 0 ? y - c.cy + c.srcH / 2 : c.cy + c.srcH / 2 - y;
+        const int scale = static_cast<int>(c.scale);
+        const auto floorDiv = [](int a, int b) { return (a - ((a % b + b) % b)) / b; };
+        const int i = c.srcW / 2 + floorDiv(scale > 0 ? x - c.cx : c.cx - x, std::abs(scale));
+        const int j = c.srcH / 2 + floorDiv(scale > 0 ? y - c.cy : c.cy - y, std::abs(scale));
         const bool inArea = x >= c.area.left && x < c.area.right && y >= c.area.top && y < c.area.bottom;
         if (inArea && i >= 0 && i < c.srcW && j >= 0 && j < c.srcH) {
           const uint32_t key = readSrc(i, j);
