@@ -16,7 +16,6 @@ std::list<Bullet> g_bullets;
 namespace {
 
 constexpr float kBulletSpeed = 10.0f;
-constexpr int64_t kDiscRadiusSquared = 1024 * 1024;
 
 // Dust thrown forward from the muzzle, fanning out up to half a radian either side.
 void AddLaunchDust(float x, float y, float angle) {

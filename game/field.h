@@ -17,6 +17,7 @@ constexpr int kFieldDustCount = 1024;
 // field has its centre at (1024, 1024) on both axes.
 constexpr float kFieldWidth = 2048.0f, kFieldHeight = 1536.0f;
 constexpr float kDiscCentre = 1024.0f, kDiscRadius = 1024.0f;
+constexpr int64_t kDiscRadiusSquared = int64_t{1024} * 1024;
 
 // The turning angle of the disc outline; never reset.
 extern float g_fieldPhase;

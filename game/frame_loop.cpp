@@ -98,6 +98,7 @@ void EnterTitle(GameState& state) {
   StopBgm();
   CursorIndex = 0;
   ResetTitleLetters(g_titleLetters);
+  ForgetButtonPresses();
   ResetSettings(state.settings);
   state.scene = kSceneTitle;
 }

@@ -53,5 +53,8 @@ void DrawTitleLetter(const TitleLetter& letter, int32_t index);
 void RunDifficultyMenu();
 // The button's new state.
 int32_t UpdateButton(MenuButton& button);
+// On every entry to the title: a press that began on a button before the
+// round must not click it when it is released on the next visit.
+void ForgetButtonPresses();
 // One frame of the watch toggle; whether it is on.
 uint8_t UpdateToggleSwitch();

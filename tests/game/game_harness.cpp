@@ -179,6 +179,17 @@ uint32_t GameHarness::BackPixel(int x, int y) const {
   return pixel & 0x00FFFFFF;
 }
 
+void GameHarness::ClearBack() const {
+  SetBlendMode(0, 255);
+  DrawRectangle(0, 0, 1024, 768, 0, 1);
+}
+
+int32_t MakeSolidGraph(int width, int height, uint32_t rgb) {
+  const int32_t graph = MakeEmptyGraph(width, height);
+  FillGraphWithColor(graph, rgb >> 16 & 0xFF, rgb >> 8 & 0xFF, rgb & 0xFF, 255);
+  return graph;
+}
+
 uint64_t GameStateHash() {
   Hasher h;
   const GameState& s = g_gameState;

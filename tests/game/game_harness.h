@@ -78,6 +78,8 @@ class GameHarness {
   // A hash of the back screen's pixels.
   uint64_t FrameHash() const;
   uint32_t BackPixel(int x, int y) const;  // as the screen stores it: 0x00RRGGBB
+  // The back screen all black, drawn without blending.
+  void ClearBack() const;
 
   ScratchDir dir;
   ScriptedWindow window;
@@ -87,6 +89,9 @@ class GameHarness {
 
 // Every game record that a frame can change.
 uint64_t GameStateHash();
+
+// A graphic of one opaque colour (0xRRGGBB).
+int32_t MakeSolidGraph(int width, int height, uint32_t rgb);
 
 class ScriptedRandom {
  public:
