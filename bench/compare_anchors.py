@@ -48,11 +48,17 @@ ANCHOR_OF = {
 SAME_RUN = {
     "movie.decode_convert@640x480": ("movie.swscale_convert@640x480", "libswscale conversion"),
     "movie.convert@640x480": ("movie.swscale_convert@640x480", "libswscale conversion"),
+    "net.framed_recv@64": ("net.plain_recv@64", "plain blocking send/recv pair"),
+    "net.framed_recv@65536": ("net.plain_recv@65536", "plain blocking send/recv pair"),
+    "net.framed_send@64": ("net.plain_send@64", "plain blocking send/recv pair"),
+    "net.framed_send@65536": ("net.plain_send@65536", "plain blocking send/recv pair"),
 }
+# Programs with a peer thread beside the measured one: pinned to two cores (the next lower one too).
+TWO_CORES = {"bench_network_throughput"}
 ANCHOR_LIBS = ("pixman", "sdl", "best")
 LIB_NAMES = {"pixman": "pixman", "sdl": "SDL2", "best": "pixman + SDL2"}
 # Counters a benchmark may report, in order of preference: counter, unit, scale.
-COUNTERS = [("Mpix/s", "Mpix/s", 1.0), ("Mchar/s", "Mchar/s", 1.0), ("fps", "frames/s", 1.0),
+COUNTERS = [("Mpix/s", "Mpix/s", 1.0), ("Mchar/s", "Mchar/s", 1.0), ("fps", "frames/s", 1.0), ("MB/s", "MB/s", 1.0),
             ("items_per_second", "M items/s", 1e-6)]
 
 
@@ -111,8 +117,8 @@ class Sitting:
         self.unit = {}     # (program, case) -> unit
         self.order = {}    # program -> [cases]
 
-    def run(self, args):
-        return subprocess.run(self.pin + args, capture_output=True, text=True).stdout
+    def run(self, args, pin=None):
+        return subprocess.run((self.pin if pin is None else pin) + args, capture_output=True, text=True).stdout
 
     def read_anchor_lines(self, text):
         for line in text.splitlines():
@@ -209,8 +215,9 @@ def main():
         s.read_anchor_lines(s.run([exe["extra"]]))
         for p in programs:
             print(f"  {p}", file=sys.stderr)
+            wide = ["taskset", "-c", f"{max(args.cpu - 1, 0)},{args.cpu}"] if pin and p in TWO_CORES else None
             s.read_benchmark_json(p, s.run([os.path.join(args.build, p), "--benchmark_format=json",
-                                            f"--benchmark_min_time={args.min_time}"]))
+                                            f"--benchmark_min_time={args.min_time}"], wide))
     load_after = os.getloadavg()
     shutil.rmtree(work, ignore_errors=True)
 

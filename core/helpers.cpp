@@ -54,7 +54,8 @@ int MemDiffersN(const void* a, const void* b, size_t count) { return MemDiffers(
 int ParseIntAfterBlank(const char* text) {
   const char* blank = std::strchr(text, ' ');
   if (!blank) return -1;
-  return static_cast<int>(std::strtol(blank + 1, nullptr, 10));
+  // Numbers from a peer may be any length: out of range they stop at the int's limits.
+  return SaturateCast<int>(std::strtoll(blank + 1, nullptr, 10));
 }
 
 int FormatString(char* buffer, const char* format, ...) {

@@ -19,6 +19,8 @@
 #include "input/input_system.h"
 #include "movie/movie.h"
 #include "movie/yuv_convert.h"
+#include "network/http.h"
+#include "network/network.h"
 #include "platform/no_throw.h"
 #include "platform/timer.h"
 #include "platform/window.h"
@@ -54,6 +56,7 @@ int RunStartSequence() {
   LogOpen();
   LogPrintf("Varnok の初期化を開始します");
   SeedRandom(GetMilliCount());
+  ClearHttpTable();
 
   if (window->DesktopBitsPerPixel() == 24) {
     return LogPrintf("24ビットカラーのデスクトップには対応していません");
@@ -76,8 +79,8 @@ int RunStartSequence() {
 void RunEndSequence() {
   LogPrintf("Varnok の終了処理を開始します");
   // Fonts: DeleteFontHandle(<log console font>);
-  // Network: DeleteAllHttpHandles();
-  // Network: EndNetWork();
+  DeleteAllHttpHandles();
+  EndNetWork();
   StopMusicTrack();
   // Graphics: release the 3D model tables here.
   EndGraphicsSystem();  // it ends the font system
@@ -100,15 +103,15 @@ void RunPerPassWork() {
   RefillAllStreamSounds();
   PollMusicPlaying();
   UpdateJoypadVibrationTimers();
-  // Network: PumpNetWorkMessages(1);
-  // Network: RunHttpTransferStep for every HTTP transfer.
+  PumpNetWorkMessages(1);
+  PumpAllHttpTransfers();
   ProcessStringInput();
 }
 
 // Before each 1 ms sleep while the window is inactive and the library waits.
 void RunInactiveWaitWork() {
-  // Network: PumpNetWorkMessages(0);
-  // Network: PumpAllHttpTransfers();
+  PumpNetWorkMessages(1);
+  PumpAllHttpTransfers();
   RefillAllStreamSounds();
   DrawMoviesToWindow();
 }

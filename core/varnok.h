@@ -11,3 +11,4 @@
 #include "input/input_api.h"
 #include "sound/sound_api.h"
 #include "font/font_api.h"
+#include "network/network_api.h"

@@ -9,6 +9,7 @@
 #include "input/char_input.h"
 #include "input/input_system.h"
 #include "movie/movie.h"
+#include "network/network.h"
 #include "platform/instance_lock.h"
 #include "sound/music.h"
 
@@ -258,8 +259,7 @@ int64_t MainWindowProc(const WindowMessage& message) {
         SetHookFlagBOff();
       return 0;
     case WM_SOCKET_EVENT:
-      // Network: DispatchSocketEvent(message.wParam, message.lParam);
-      return 0;
+      return DispatchSocketEvent(message.wParam, message.lParam);
     default:
       return 0;
   }

@@ -42,6 +42,15 @@ PlatformFileHandle PlatformFileOpenRead(const char* path) {
   return FromFd(fd);
 }
 
+PlatformFileHandle PlatformFileCreate(const char* path) {
+  if (!path) return 0;
+  int fd;
+  do {
+    fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  } while (fd < 0 && errno == EINTR);
+  return FromFd(fd);
+}
+
 PlatformFileHandle PlatformFileCreateTemp(char* pathBuffer, size_t bufferSize) {
   const char* dir = std::getenv("TMPDIR");
   if (!dir || !*dir) dir = "/tmp";

@@ -7,6 +7,8 @@
 using PlatformFileHandle = intptr_t;
 
 PlatformFileHandle PlatformFileOpenRead(const char* path);
+// The file made (or emptied) for writing; 0 on failure.
+PlatformFileHandle PlatformFileCreate(const char* path);
 // A new empty file "tmp..." in the temporary directory, open for writing; the
 // path goes into the buffer. 0 on failure.
 PlatformFileHandle PlatformFileCreateTemp(char* pathBuffer, size_t bufferSize);

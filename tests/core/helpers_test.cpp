@@ -76,6 +76,14 @@ TEST(TruncatingConversions, TruncateTowardZeroAndGiveIntMinOutOfRange) {
   EXPECT_EQ(FloatToIntTrunc(3.0e9f), INT_MIN);
 }
 
+TEST(StringHelpers, TheNumberAfterTheFirstBlankStopsAtTheIntLimits) {
+  EXPECT_EQ(ParseIntAfterBlank("HTTP/1.0 404 Not Found"), 404);
+  EXPECT_EQ(ParseIntAfterBlank("Content-Length:   12x"), 12);
+  EXPECT_EQ(ParseIntAfterBlank("Content-Length: 99999999999"), INT_MAX);
+  EXPECT_EQ(ParseIntAfterBlank("Content-Length: -99999999999"), INT_MIN);
+  EXPECT_EQ(ParseIntAfterBlank("Content-Length:7"), -1);
+}
+
 TEST(StringHelpers, NeverSplitTwoByteCharacters) {
   // 0x5C is the trail byte of the first character and a plain byte after it.
   const char text[] = "\x82\x5C\x5C";

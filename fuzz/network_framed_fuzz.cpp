@@ -1,0 +1,84 @@
+// libFuzzer target: bytes from a peer through a framed handle's receive, in
+// pieces and reads of sizes the input chooses, against a plain reading of
+// the same bytes. Lengths a ring could hold but that would only make a run
+// slow are cut below 1 MiB; those no ring can hold stay and must put the
+// handle in error.
+#include <cstdint>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "core/memory.h"
+#include "network/network.h"
+#include "platform/scripted_sockets.h"
+
+namespace {
+
+struct Expected {
+  std::string payloads;  // of the messages the bytes hold whole, up to any refused length
+  bool refused = false;  // a length no ring can hold comes whole
+};
+
+Expected ReadPlainly(std::string& wire) {
+  Expected out;
+  size_t at = 0;
+  while (wire.size() - at >= 4) {
+    uint32_t n = 0;
+    for (int i = 0; i < 4; i++) n |= static_cast<uint32_t>(static_cast<uint8_t>(wire[at + i])) << (8 * i);
+    if (n >= 0x80000000u) {
+      out.refused = true;
+      break;
+    }
+    if (n > (1u << 20)) {
+      n &= 0xFFFFF;
+      for (int i = 0; i < 4; i++) wire[at + i] = static_cast<char>(n >> (8 * i));
+    }
+    if (wire.size() - at - 4 < n) break;
+    out.payloads.append(wire, at + 4, n);
+    at += 4 + n;
+  }
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  std::string wire(reinterpret_cast<const char*>(data) + 1, size - 1);
+  Expected expected = ReadPlainly(wire);
+  std::mt19937 rng(data[0]);
+  int64_t blocksBefore = MemGetTotals().liveBlocks;
+
+  ScriptedSockets net;
+  SetSocketBackend(&net);
+  StartNetWork();
+  OpenNetWorkListener(nullptr, 0, nullptr);
+  net[0].waitingConnections = 1;
+  PumpNetWorkMessages(1);
+  int h = GetNetWorkHandleOfSlot(0);
+  if (h == -1) std::abort();
+
+  std::string got, buffer;
+  bool failed = false;
+  for (size_t fed = 0; !failed;) {
+    size_t piece = std::min<size_t>(1 + rng() % 64, wire.size() - fed);
+    net[1].incoming.append(wire, fed, piece);
+    fed += piece;
+    int ready = GetNetWorkDataLength(h);
+    failed = ready < 0;
+    if (ready > 0) {
+      buffer.resize(1 + rng() % static_cast<uint32_t>(ready));
+      if (NetWorkRecv(h, buffer.data(), static_cast<int>(buffer.size())) != 0) std::abort();
+      got += buffer;
+    }
+    if (fed == wire.size() && ready <= 0) break;
+  }
+  // Everything read is the plain reading's start; all of it unless a length was refused.
+  if (got != expected.payloads.substr(0, got.size())) std::abort();
+  if (failed != expected.refused || (!failed && got != expected.payloads)) std::abort();
+
+  EndNetWork();
+  SetSocketBackend(nullptr);
+  if (MemGetTotals().liveBlocks != blocksBefore) std::abort();
+  return 0;
+}

@@ -1,0 +1,230 @@
+#include "platform/socket.h"
+
+#include <map>
+#include <vector>
+
+namespace {
+
+// What the front keeps of each open socket to post its events by the rules.
+struct SocketWatch {
+  bool connecting = false;
+  int connectError = 0;
+  NetworkWindow* window = nullptr;
+  uint32_t message = 0;
+  int events = 0;
+  bool readArmed = false;
+  bool writeArmed = false;
+  bool acceptArmed = false;
+  bool closePosted = false;
+};
+
+SocketBackend* g_backend = nullptr;
+std::map<PlatformSocket, SocketWatch> g_watches;  // in socket order, so events come in a steady order
+int g_lastError = 0;
+
+SocketBackend* Backend() { return g_backend ? g_backend : PosixSocketBackend(); }
+
+// A backend result: the value, or -1 with the error kept for SocketLastError.
+int Result(int value) {
+  if (value >= 0) return value;
+  g_lastError = -value;
+  return -1;
+}
+
+SocketWatch* Watch(PlatformSocket socket) {
+  auto found = g_watches.find(socket);
+  if (found != g_watches.end()) return &found->second;
+  g_lastError = kSocketErrNotSocket;
+  return nullptr;
+}
+
+void DropWaitingMessages(NetworkWindow* window, PlatformSocket socket) {
+  // A closed socket's number comes back with the next one opened, so its
+  // stale events must not reach the new one.
+  std::erase_if(window->queue, [&](const WindowMessage& m) {
+    return m.message != WM_CLOSE && static_cast<PlatformSocket>(m.wParam) == socket;
+  });
+}
+
+void Unregister(PlatformSocket socket, SocketWatch* watch) {
+  if (watch->window) DropWaitingMessages(watch->window, socket);
+  watch->window = nullptr;
+  watch->events = 0;
+}
+
+void Post(SocketWatch& watch, PlatformSocket socket, int event, int error) {
+  int64_t lParam = static_cast<int64_t>(event) | (static_cast<int64_t>(error & 0xFFFF) << 16);
+  NetworkWindowPost(watch.window, watch.message, static_cast<uint64_t>(socket), lParam);
+}
+
+void PostEvents(PlatformSocket socket, SocketWatch& w, const SocketStatus& status) {
+  if (w.connecting) {
+    if (!status.error && !status.writable) return;
+    w.connecting = false;
+    w.connectError = status.error;
+    if (w.events & kSocketEventConnect) Post(w, socket, kSocketEventConnect, status.error);
+    if (status.error) {
+      w.closePosted = true;  // a connection never made has nothing more to report
+      return;
+    }
+  }
+  if ((w.events & kSocketEventAccept) && w.acceptArmed && status.acceptable) {
+    w.acceptArmed = false;
+    Post(w, socket, kSocketEventAccept, 0);
+  }
+  if ((w.events & kSocketEventRead) && w.readArmed && status.hasData) {
+    w.readArmed = false;
+    Post(w, socket, kSocketEventRead, 0);
+  }
+  if ((w.events & kSocketEventWrite) && w.writeArmed && status.writable && !w.closePosted) {
+    w.writeArmed = false;
+    Post(w, socket, kSocketEventWrite, 0);
+  }
+  if ((w.events & kSocketEventClose) && !w.closePosted && (status.ended || status.error)) {
+    w.closePosted = true;
+    Post(w, socket, kSocketEventClose, status.error);
+  }
+}
+
+}  // namespace
+
+SocketBackend* GetSocketBackend() { return Backend(); }
+void SetSocketBackend(SocketBackend* backend) { g_backend = backend; }
+
+int SocketLastError() { return g_lastError; }
+
+PlatformSocket SocketListen(const char* address, int port) {
+  int socket = Result(Backend()->Listen(address, port));
+  if (socket >= 0) g_watches[socket] = SocketWatch{};
+  return socket;
+}
+
+int SocketLocalPort(PlatformSocket socket) {
+  if (!Watch(socket)) return -1;
+  return Result(Backend()->LocalPort(socket));
+}
+
+PlatformSocket SocketConnect(const char* host, int port) {
+  if (!host || port < 0 || port > 0xFFFF) return Result(-kSocketErrInvalid);
+  bool inProgress = false;
+  int socket = Result(Backend()->Connect(host, port, &inProgress));
+  if (socket >= 0) {
+    SocketWatch watch;
+    watch.connecting = inProgress;
+    g_watches[socket] = watch;
+  }
+  return socket;
+}
+
+int SocketConnectResult(PlatformSocket socket) {
+  SocketWatch* watch = Watch(socket);
+  if (!watch) return -1;
+  if (watch->connecting) return 1;
+  if (watch->connectError) return Result(-watch->connectError);
+  return 0;
+}
+
+PlatformSocket SocketAccept(PlatformSocket listener, uint8_t address[4], int* portNetworkOrder) {
+  SocketWatch* watch = Watch(listener);
+  if (!watch) return -1;
+  watch->acceptArmed = true;
+  uint16_t port = 0;
+  int socket = Result(Backend()->Accept(listener, address, &port));
+  if (socket < 0) return -1;
+  g_watches[socket] = SocketWatch{};
+  if (portNetworkOrder) *portNetworkOrder = port;
+  return socket;
+}
+
+int SocketRecv(PlatformSocket socket, void* buffer, int length, int flags) {
+  SocketWatch* watch = Watch(socket);
+  if (!watch) return -1;
+  if (length < 0 || (!buffer && length > 0)) return Result(-kSocketErrInvalid);
+  watch->readArmed = true;
+  if (length == 0) return 0;
+  return Result(Backend()->Receive(socket, buffer, length, (flags & kSocketPeek) != 0));
+}
+
+int SocketSend(PlatformSocket socket, const void* buffer, int length) {
+  SocketWatch* watch = Watch(socket);
+  if (!watch) return -1;
+  if (length < 0 || (!buffer && length > 0)) return Result(-kSocketErrInvalid);
+  if (length == 0) return 0;
+  int sent = Backend()->Send(socket, buffer, length);
+  // A send that took only part would have blocked for the rest.
+  if (sent == -kSocketErrWouldBlock || (sent >= 0 && sent < length)) watch->writeArmed = true;
+  return Result(sent);
+}
+
+int SocketClose(PlatformSocket socket) {
+  SocketWatch* watch = Watch(socket);
+  if (!watch) return -1;
+  Unregister(socket, watch);
+  g_watches.erase(socket);
+  Backend()->Close(socket);
+  return 0;
+}
+
+int SocketPeerShut(PlatformSocket socket) {
+  if (!Watch(socket)) return -1;
+  SocketStatus status;
+  Backend()->Poll(&socket, &status, 1);
+  return status.peerShut || status.ended || status.error ? 1 : 0;
+}
+
+NetworkWindow* NetworkWindowCreate() { return new NetworkWindow; }
+
+void NetworkWindowDestroy(NetworkWindow* window) {
+  if (!window) return;
+  for (auto& [socket, watch] : g_watches) {
+    if (watch.window == window) Unregister(socket, &watch);
+  }
+  delete window;
+}
+
+int SocketAsyncSelect(PlatformSocket socket, NetworkWindow* window, uint32_t message, int events) {
+  SocketWatch* watch = Watch(socket);
+  if (!watch) return -1;
+  Unregister(socket, watch);
+  if (events == 0 || !window) return 0;
+  watch->window = window;
+  watch->message = message;
+  watch->events = events;
+  watch->readArmed = watch->writeArmed = watch->acceptArmed = true;
+  watch->closePosted = false;
+  return 0;
+}
+
+void NetworkWindowPoll(NetworkWindow* window) {
+  // Kept between polls: a window may watch thousands of sockets, polled every pass.
+  static std::vector<PlatformSocket> sockets;
+  static std::vector<SocketWatch*> watches;
+  static std::vector<SocketStatus> status;
+  sockets.clear();
+  watches.clear();
+  for (auto& [socket, watch] : g_watches) {
+    if (watch.window != window || !watch.events) continue;
+    sockets.push_back(socket);
+    watches.push_back(&watch);
+  }
+  if (sockets.empty()) return;
+  status.resize(sockets.size());
+  Backend()->Poll(sockets.data(), status.data(), static_cast<int>(sockets.size()));
+  for (size_t i = 0; i < sockets.size(); i++) PostEvents(sockets[i], *watches[i], status[i]);
+}
+
+bool NetworkWindowPeek(NetworkWindow* window, WindowMessage* out) {
+  if (!window || window->queue.empty()) return false;
+  *out = std::move(window->queue.front());
+  window->queue.pop_front();
+  return true;
+}
+
+void NetworkWindowPost(NetworkWindow* window, uint32_t message, uint64_t wParam, int64_t lParam) {
+  if (!window) return;
+  WindowMessage m;
+  m.message = message;
+  m.wParam = wParam;
+  m.lParam = lParam;
+  window->queue.push_back(std::move(m));
+}

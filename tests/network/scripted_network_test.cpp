@@ -1,0 +1,207 @@
+// Network handles over the scripted socket table: partial sends, errors,
+// hostile lengths, a full table and line reads, with exact wire bytes.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/log.h"
+#include "network/network.h"
+#include "network_test_util.h"
+#include "platform/scripted_sockets.h"
+#include "tests/support/read_file.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+class ScriptedNetwork : public NetworkFixture {
+ protected:
+  void SetUp() override {
+    SetSocketBackend(&net);
+    LogOpen();
+    NetworkFixture::SetUp();
+    int listener = OpenNetWorkListener(nullptr, 0, nullptr);
+    ASSERT_EQ(listener, GetNetWorkHandleOfSlot(kNetWorkListenerSlot));
+  }
+  void TearDown() override {
+    NetworkFixture::TearDown();
+    LogClose();
+    SetSocketBackend(nullptr);
+  }
+  // A connection accepted through the listener's event (into the first free slot): its handle.
+  int Accept() {
+    int slot = 0;
+    while (GetNetWorkHandleOfSlot(slot) != -1) slot++;
+    net[0].waitingConnections++;
+    Pass();
+    return GetNetWorkHandleOfSlot(slot);
+  }
+  static std::vector<std::string> Log() { return LogLines(ReadWholeFile("Log.txt")); }
+
+  ScratchDir dir;
+  ScriptedSockets net;
+  char buffer[64] = {};
+};
+
+TEST_F(ScriptedNetwork, PartSentBlocksFinishBeforeTheDataQueuedBehindThem) {
+  int h = Accept();
+  ASSERT_NE(h, -1);
+  std::string first = Framed("ABCDEFGHIJ");
+  net[1].sendRoom = 6;
+  EXPECT_EQ(NetWorkSend(h, "ABCDEFGHIJ", 10), 0);
+  EXPECT_EQ(net[1].sent, first.substr(0, 6));  // the length and "AB"
+  EXPECT_EQ(NetWorkSend(h, "xyz", 3), 0);
+  EXPECT_EQ(NetWorkSend(h, "uv", 2), 0);
+  EXPECT_EQ(net[1].sent, first.substr(0, 6));
+  net[1].sendRoom = 2;
+  Pass();  // the write event of the send that took part
+  EXPECT_EQ(net[1].sent, first.substr(0, 8));
+  net[1].sendRoom = 11;
+  Pass();  // the rest of the block, then what queued behind it as one block
+  EXPECT_EQ(net[1].sent, first + Framed("xyzuv").substr(0, 5));
+  net[1].sendRoom = -1;
+  Pass();
+  EXPECT_EQ(net[1].sent, first + Framed("xyzuv"));
+
+  // A length that goes out in two parts.
+  net[1].sendRoom = 2;
+  EXPECT_EQ(NetWorkSend(h, "Q", 1), 0);
+  net[1].sendRoom = -1;
+  Pass();
+  EXPECT_EQ(net[1].sent, first + Framed("xyzuv") + Framed("Q"));
+
+  // A failed send leaves the data queued for the next attempt.
+  net[1].sent.clear();
+  net[1].failNextSend = kSocketErrReset;
+  EXPECT_EQ(NetWorkSend(h, "abc", 3), 0);
+  EXPECT_EQ(net[1].sent, "");
+  EXPECT_EQ(NetWorkSend(h, "de", 2), 0);
+  EXPECT_EQ(net[1].sent, Framed("abc") + Framed("de"));
+}
+
+TEST_F(ScriptedNetwork, ReadsTakeOnlyWholeMessagesAndNoNegativeLengths) {
+  int h = Accept();
+  net[1].incoming = Framed("abc") + Framed("defgh").substr(0, 6);
+  EXPECT_EQ(GetNetWorkDataLength(h), 3);
+  EXPECT_EQ(NetWorkRecv(h, buffer, 5), -1);  // "de" of the second are held but not whole
+  EXPECT_EQ(NetWorkRecvToPeek(h, buffer, 5), -1);
+  EXPECT_EQ(NetWorkRecvToPeek(h, buffer, 3), 0);
+  EXPECT_EQ(std::string(buffer, 3), "abc");
+  EXPECT_EQ(NetWorkRecv(h, buffer, -1), -1);
+  EXPECT_EQ(NetWorkRecvToPeek(h, buffer, -1), -1);
+  EXPECT_EQ(NetWorkSend(h, buffer, -1), -1);
+  EXPECT_EQ(NetWorkRecvLine(h, buffer), -1);  // framed handles have no lines
+  net[1].failNextReceive = kSocketErrReset;
+  net[1].incoming += "fgh";
+  // The read event's receive fails and leaves the bytes; the call's own receive takes them.
+  EXPECT_EQ(GetNetWorkDataLength(h), 8);
+  EXPECT_EQ(net[1].failNextReceive, 0);
+  EXPECT_EQ(NetWorkRecv(h, buffer, 8), 0);
+  EXPECT_EQ(std::string(buffer, 8), "abcdefgh");
+  EXPECT_EQ(GetNetWorkDataLength(h), 0);
+}
+
+TEST_F(ScriptedNetwork, ALengthNoRingCanHoldPutsTheHandleInErrorAndItCloses) {
+  struct Case {
+    uint32_t length;
+    const char* asked;  // length + 1000, what the ring would need
+  } cases[] = {{0xFFFFFFFFu, "4294968295"}, {0x80000000u, "2147484648"}, {0x7FFFFC18u, "2147483648"}};
+  for (const Case& c : cases) {
+    int h = Accept();
+    ASSERT_EQ(h & 0xFFFF, 0);  // the one before closed: socket 1, slot 0 again
+    std::string prefix;
+    for (int i = 0; i < 4; i++) prefix += static_cast<char>(c.length >> (8 * i));
+    net[1].incoming = prefix + "tail";
+    // The read event's receive fails first; every call after it is refused.
+    EXPECT_EQ(GetNetWorkDataLength(h), -1);
+    EXPECT_EQ(NetWorkRecv(h, buffer, 1), -1);
+    std::vector<std::string> lines = Log();
+    ASSERT_GE(lines.size(), 6u);
+    const std::string refused = "このネットワークハンドルにはエラーが発生しています in ";
+    std::vector<std::string> expected = {
+        std::string("リングバッファの再確保に失敗しました(確保しようとしたサイズ ") + c.asked + " byte)",
+        "受信データを保存するリングバッファのリサイズに失敗しました(データサイズ " + std::to_string(c.length) + " byte)",
+        refused + "RecvSocket", refused + "SendSocket", refused + "GetNetWorkDataLength", refused + "NetWorkRecv"};
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 6, lines.end()), expected);
+    Pass();
+    EXPECT_EQ(GetNetWorkHandleOfSlot(0), -1);
+  }
+}
+
+TEST_F(ScriptedNetwork, AFullTableRefusesTheNextConnectionAndKeepsListening) {
+  net[0].waitingConnections = kNetWorkListenerSlot + 1;
+  for (int pass = 0; pass < 2 * kNetWorkListenerSlot && net[0].waitingConnections > 0; pass++) Pass();
+  EXPECT_EQ(net[0].waitingConnections, 0);  // the last one taken and closed, not left waiting
+  for (int slot = 0; slot < kNetWorkListenerSlot; slot++) ASSERT_NE(GetNetWorkHandleOfSlot(slot), -1) << slot;
+  EXPECT_EQ(net.sockets.size(), kNetWorkListenerSlot + 2u);
+  EXPECT_FALSE(net.sockets.back().open);
+  EXPECT_EQ(Log().back(), "空きソケットデータがなかったので accept を拒否しました ");
+  EXPECT_EQ(CloseNetWork(GetNetWorkHandleOfSlot(5)), 0);
+  net[0].waitingConnections = 1;
+  Pass();
+  EXPECT_NE(GetNetWorkHandleOfSlot(5), -1);
+}
+
+TEST_F(ScriptedNetwork, LinesEndAtTheFirstLineFeedThatIsNotPartOfACharacter) {
+  SetNetWorkUnframedOption(1);
+  int h = Accept();
+  struct Case {
+    std::string in;
+    int result;
+    std::string line;
+    size_t left;  // bytes not consumed
+    int stuck;
+  } cases[] = {
+      {"HTTP/1.0 200 OK\r\nrest", 0, "HTTP/1.0 200 OK\r", 4, 0},
+      {"\x82\n\nx", 0, "\x82\n", 1, 0},  // the first line feed is a character's second byte
+      {"abc", -1, "", 3, 0},
+      {std::string(254, 'a') + "\n", 0, std::string(254, 'a'), 0, 0},
+      {std::string(255, 'a') + "\n", -1, "", 256, 1},
+      {std::string("ab\x82\0\n", 5), -1, "", 5, 1},  // a zero byte where a second byte would be
+  };
+  for (const Case& c : cases) {
+    net[1].incoming = c.in;
+    char line[256] = {};
+    int stuck = -1;
+    EXPECT_EQ(RecvNetWorkLine(h, line, &stuck), c.result) << c.in;
+    EXPECT_EQ(std::string(line), c.line);
+    EXPECT_EQ(net[1].incoming.size(), c.left);
+    EXPECT_EQ(stuck, c.stuck);
+  }
+}
+
+TEST_F(ScriptedNetwork, StaleUnknownAndForeignHandlesAreRefused) {
+  int h = Accept();
+  EXPECT_EQ(DispatchSocketEvent(77, kSocketEventRead), 0);
+  EXPECT_EQ(Log().back(), "通信エラー No.1");
+  EXPECT_EQ(CloseNetWork(h), 0);
+  EXPECT_EQ(CloseNetWork(h), -1);
+  int again = Accept();  // the same slot under the next check number
+  EXPECT_EQ(again & 0xFFFF, h & 0xFFFF);
+  EXPECT_NE(again, h);
+  for (int bad : {h, again ^ (1 << 27), again | (1 << 31), again + 1}) {
+    EXPECT_EQ(NetWorkRecv(bad, buffer, 1), -1);
+    EXPECT_EQ(NetWorkSend(bad, buffer, 1), -1);
+    EXPECT_EQ(GetNetWorkDataLength(bad), -1);
+    EXPECT_EQ(GetNetWorkAcceptState(bad), -1);
+  }
+  EXPECT_EQ(GetNetWorkAcceptState(again), 1);
+  EXPECT_EQ(Log().back(), "通信エラー No.1");  // refused without a word
+}
+
+TEST(NetworkNotStarted, EveryCallRefusesAndNothingHappens) {
+  char buffer[4];
+  int h = 0x48000000;
+  EXPECT_EQ(NetWorkRecv(h, buffer, 1), -1);
+  EXPECT_EQ(NetWorkRecvToPeek(h, buffer, 1), -1);
+  EXPECT_EQ(NetWorkSend(h, buffer, 1), -1);
+  EXPECT_EQ(NetWorkRecvLine(h, buffer), -1);
+  EXPECT_EQ(GetNetWorkDataLength(h), -1);
+  EXPECT_EQ(GetNetWorkAcceptState(h), -1);
+  EXPECT_EQ(CloseNetWork(h), -1);
+  EXPECT_EQ(AcceptNetWork(), -1);
+  EXPECT_EQ(DispatchSocketEvent(3, kSocketEventRead), 0);
+  EXPECT_EQ(PumpNetWorkMessages(1), 0);
+  EXPECT_EQ(EndNetWork(), 0);
+}
+
+}  // namespace
