@@ -164,20 +164,28 @@ void ReadBody(int slot, HttpTransferRecord* t, bool onePieceWhenUnknown) {
   }
 }
 
+// Steps 0 and 1 of every method: the request, then the status line. True
+// once step 2 is reached, which then runs in the same call.
+bool RunRequestAndStatus(int slot, HttpTransferRecord* t, bool logFailure) {
+  if (t->step == 0) {
+    if (!SendRequest(t)) return false;
+    t->step = 1;
+  }
+  if (t->step == 1) {
+    char line[kLineBytes] = {};
+    if (ReadReplyLine(slot, t, line) != Line::Ready || !StatusIsOk(slot, line, logFailure)) return false;
+    t->step = 2;
+  }
+  return true;
+}
+
 // GET and POST: request, status line, one header line per call, body.
 int RunRequestStep(int slot, bool post) {
   HttpTransferRecord* t = Transfer(slot);
   if (!t) return -1;
+  if (!RunRequestAndStatus(slot, t, !post)) return 0;
   char line[kLineBytes] = {};
   switch (t->step) {
-    case 0:
-      if (!SendRequest(t)) return 0;
-      t->step = 1;
-      [[fallthrough]];
-    case 1:
-      if (ReadReplyLine(slot, t, line) != Line::Ready || !StatusIsOk(slot, line, !post)) return 0;
-      t->step = 2;
-      [[fallthrough]];
     case 2:
       if (ReadReplyLine(slot, t, line) != Line::Ready) return 0;
       if (StrFindByte(line, ':')) {
@@ -207,16 +215,9 @@ int RunHttpPostStep(int slot) { return RunRequestStep(slot, true); }
 int RunHttpHeadStep(int slot) {
   HttpTransferRecord* t = Transfer(slot);
   if (!t) return -1;
+  if (!RunRequestAndStatus(slot, t, false)) return 0;
   char line[kLineBytes] = {};
   switch (t->step) {
-    case 0:
-      if (!SendRequest(t)) return 0;
-      t->step = 1;
-      [[fallthrough]];
-    case 1:
-      if (ReadReplyLine(slot, t, line) != Line::Ready || !StatusIsOk(slot, line, false)) return 0;
-      t->step = 2;
-      [[fallthrough]];
     case 2:
       // Only the length is wanted; other lines, the empty one too, are passed over.
       if (ReadReplyLine(slot, t, line) != Line::Ready || !IsContentLengthLine(line)) return 0;

@@ -19,8 +19,8 @@ namespace {
 constexpr int kNetWorkEvents = kSocketEventRead | kSocketEventWrite | kSocketEventClose;
 constexpr uint32_t kCloseWaitMs = 1000;
 constexpr int kLinePeekBytes = 255;
-// Whole messages one receive call takes in before it returns: a peer that
-// never stops sending must not hold the caller (and the frame) forever.
+// Bytes one receive call takes in before it stops at the end of a message: a
+// peer that never stops sending must not hold the caller (and the frame) forever.
 constexpr int64_t kReceiveBudget = 1 << 20;
 
 struct NetWorkRecord {
@@ -91,6 +91,11 @@ class ReentryGuard {
 int NetLogSocketError(const char* text) {
   LogSetNetError(SocketLastError());
   return NetLogPrintf("%s", text);
+}
+
+// A message's length as it goes on the wire: little-endian.
+void LengthBytes(int32_t length, uint8_t bytes[4]) {
+  for (int i = 0; i < 4; i++) bytes[i] = static_cast<uint8_t>(static_cast<uint32_t>(length) >> (8 * i));
 }
 
 uint32_t ElapsedMs(uint32_t start) { return (GetMilliCount() - start) & 0x7FFFFFFF; }
@@ -247,16 +252,16 @@ int SendSocket(int handle) {
   while (r->send.held > 0) {
     WrapRingBufferIndexes(&r->send);
     if (r->prefixLeft != 0) {
-      uint8_t prefix[4] = {static_cast<uint8_t>(r->blockLeft), static_cast<uint8_t>(r->blockLeft >> 8),
-                           static_cast<uint8_t>(r->blockLeft >> 16), static_cast<uint8_t>(r->blockLeft >> 24)};
+      uint8_t prefix[4];
+      LengthBytes(r->blockLeft, prefix);
       int sent = SocketSend(r->socket, prefix + 4 - r->prefixLeft, r->prefixLeft);
       if (sent < 0) break;
       r->prefixLeft -= sent;
       if (r->prefixLeft != 0) break;
     } else if (r->blockLeft == 0) {
       r->blockLeft = r->send.held;
-      uint8_t prefix[4] = {static_cast<uint8_t>(r->blockLeft), static_cast<uint8_t>(r->blockLeft >> 8),
-                           static_cast<uint8_t>(r->blockLeft >> 16), static_cast<uint8_t>(r->blockLeft >> 24)};
+      uint8_t prefix[4];
+      LengthBytes(r->blockLeft, prefix);
       int sent = SocketSend(r->socket, prefix, 4);
       if (sent < 0) {
         r->blockLeft = 0;
@@ -516,24 +521,38 @@ int StartNetWork() {
   return 0;
 }
 
-int OpenNetWorkListener(const char* address, int port, int* boundPort) {
-  if (!g_net.initialised || g_net.table.records[kNetWorkListenerSlot]) return -1;
-  PlatformSocket socket = SocketListen(address, port);
-  if (socket == kNoSocket) return NetLogSocketError("listenに失敗しました");
+namespace {
+
+// A record in the slot for a socket of our own making, registered for the
+// events; its handle, or -1 (logged, the socket closed).
+int AddOwnSocket(int slot, PlatformSocket socket, int events, const char* caller, NetWorkRecord** out) {
   int handle;
-  NetWorkRecord* r = NewRecord(kNetWorkListenerSlot, &handle);
+  NetWorkRecord* r = NewRecord(slot, &handle);
   if (!r) {
     SocketClose(socket);
     return LogPrintf("ソケット用のメモリの確保に失敗しました");
   }
-  // Never framed and never closed by the pump: it only accepts.
   r->socket = socket;
-  r->connected = 1;
-  if (SocketAsyncSelect(socket, g_net.window, WM_SOCKET_EVENT, kSocketEventAccept) != 0) {
+  if (SocketAsyncSelect(socket, g_net.window, WM_SOCKET_EVENT, events) != 0) {
     FreeRecord(handle, r);
-    return NetLogSocketError("WSAAsyncSelectのエラー in OpenNetWorkListener");
+    LogSetNetError(SocketLastError());
+    return NetLogPrintf("WSAAsyncSelectのエラー in %s", caller);
   }
   KeepRecord();
+  *out = r;
+  return handle;
+}
+
+}  // namespace
+
+int OpenNetWorkListener(const char* address, int port, int* boundPort) {
+  if (!g_net.initialised || g_net.table.records[kNetWorkListenerSlot]) return -1;
+  PlatformSocket socket = SocketListen(address, port);
+  if (socket == kNoSocket) return NetLogSocketError("listenに失敗しました");
+  NetWorkRecord* r;
+  int handle = AddOwnSocket(kNetWorkListenerSlot, socket, kSocketEventAccept, "OpenNetWorkListener", &r);
+  if (handle == -1) return -1;
+  r->connected = 1;  // never framed and never closed by the pump: it only accepts
   if (boundPort) *boundPort = SocketLocalPort(socket);
   return handle;
 }
@@ -544,20 +563,11 @@ int ConnectNetWork(const char* host, int port, int framed, int autoClose, int ti
   if (slot < 0) return LogPrintf("空きソケットデータがなかったので接続を中止しました");
   PlatformSocket socket = SocketConnect(host, port);
   if (socket == kNoSocket) return NetLogSocketError("connectに失敗しました");
-  int handle;
-  NetWorkRecord* r = NewRecord(slot, &handle);
-  if (!r) {
-    SocketClose(socket);
-    return LogPrintf("ソケット用のメモリの確保に失敗しました");
-  }
-  r->socket = socket;
+  NetWorkRecord* r;
+  int handle = AddOwnSocket(slot, socket, kNetWorkEvents | kSocketEventConnect, "ConnectNetWork", &r);
+  if (handle == -1) return -1;
   r->framed = framed ? 1 : 0;
   r->autoClose = autoClose ? 1 : 0;
-  if (SocketAsyncSelect(socket, g_net.window, WM_SOCKET_EVENT, kNetWorkEvents | kSocketEventConnect) != 0) {
-    FreeRecord(handle, r);
-    return NetLogSocketError("WSAAsyncSelectのエラー in ConnectNetWork");
-  }
-  KeepRecord();
   uint32_t start = GetMilliCount();
   for (;;) {
     PumpNetWorkMessages(0);
