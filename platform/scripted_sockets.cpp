@@ -1,5 +1,7 @@
 #include "platform/scripted_sockets.h"
 
+#include "platform/no_throw.h"
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -7,7 +9,11 @@
 int ScriptedSockets::Open() {
   size_t n = 0;
   while (n < sockets.size() && sockets[n].open) n++;
-  if (n == sockets.size()) sockets.emplace_back();
+  bool room = n < sockets.size() || PlatformNoThrow("ソケットの記録", false, [&] {
+                sockets.emplace_back();
+                return true;
+              });
+  if (!room) return -kSocketErrNoBuffers;
   sockets[n] = Socket{};
   sockets[n].open = true;
   return static_cast<int>(n);
@@ -16,6 +22,7 @@ int ScriptedSockets::Open() {
 int ScriptedSockets::Listen(const char* address, int port) {
   if (failListen) return -failListen;
   int s = Open();
+  if (s < 0) return s;
   sockets[s].listening = true;
   sockets[s].port = port ? port : 50000 + s;
   return s;
@@ -26,6 +33,7 @@ int ScriptedSockets::LocalPort(PlatformSocket socket) { return (*this)[socket].p
 int ScriptedSockets::Connect(const char* host, int port, bool* inProgress) {
   if (failConnect) return -failConnect;
   int s = Open();
+  if (s < 0) return s;
   connectCount++;
   sockets[s].connecting = !connectAtOnce;
   *inProgress = sockets[s].connecting;
@@ -36,6 +44,7 @@ int ScriptedSockets::Accept(PlatformSocket listener, uint8_t address[4], uint16_
   if ((*this)[listener].waitingConnections <= 0) return -kSocketErrWouldBlock;
   (*this)[listener].waitingConnections--;
   int s = Open();
+  if (s < 0) return s;
   const uint8_t loopback[4] = {127, 0, 0, 1};
   std::memcpy(address, loopback, 4);
   *portNetworkOrder = static_cast<uint16_t>(((40000 + s) >> 8) | (((40000 + s) & 0xFF) << 8));
@@ -59,8 +68,12 @@ int ScriptedSockets::Send(PlatformSocket socket, const void* buffer, int length)
   if (s.error) return -s.error;
   int64_t n = s.sendRoom < 0 ? length : std::min<int64_t>(length, s.sendRoom);
   if (n == 0) return -kSocketErrWouldBlock;
+  bool kept = PlatformNoThrow("ソケットの記録", false, [&] {
+    s.sent.append(static_cast<const char*>(buffer), static_cast<size_t>(n));
+    return true;
+  });
+  if (!kept) return -kSocketErrNoBuffers;
   if (s.sendRoom >= 0) s.sendRoom -= n;
-  s.sent.append(static_cast<const char*>(buffer), static_cast<size_t>(n));
   return static_cast<int>(n);
 }
 

@@ -1,7 +1,10 @@
 #include "platform/socket.h"
 
 #include <map>
+#include <new>
 #include <vector>
+
+#include "platform/no_throw.h"
 
 namespace {
 
@@ -29,6 +32,16 @@ int Result(int value) {
   if (value >= 0) return value;
   g_lastError = -value;
   return -1;
+}
+
+// Starts keeping a new socket's watch; a socket that cannot be kept is closed again.
+PlatformSocket Keep(PlatformSocket socket, const SocketWatch& watch) {
+  if (socket < 0) return socket;
+  if (PlatformNoThrow("ソケットの記録", false, [&] { return g_watches.insert_or_assign(socket, watch).second; })) {
+    return socket;
+  }
+  Backend()->Close(socket);
+  return Result(-kSocketErrNoBuffers);
 }
 
 SocketWatch* Watch(PlatformSocket socket) {
@@ -94,9 +107,7 @@ void SetSocketBackend(SocketBackend* backend) { g_backend = backend; }
 int SocketLastError() { return g_lastError; }
 
 PlatformSocket SocketListen(const char* address, int port) {
-  int socket = Result(Backend()->Listen(address, port));
-  if (socket >= 0) g_watches[socket] = SocketWatch{};
-  return socket;
+  return Keep(Result(Backend()->Listen(address, port)), SocketWatch{});
 }
 
 int SocketLocalPort(PlatformSocket socket) {
@@ -108,12 +119,9 @@ PlatformSocket SocketConnect(const char* host, int port) {
   if (!host || port < 0 || port > 0xFFFF) return Result(-kSocketErrInvalid);
   bool inProgress = false;
   int socket = Result(Backend()->Connect(host, port, &inProgress));
-  if (socket >= 0) {
-    SocketWatch watch;
-    watch.connecting = inProgress;
-    g_watches[socket] = watch;
-  }
-  return socket;
+  SocketWatch watch;
+  watch.connecting = inProgress;
+  return Keep(socket, watch);
 }
 
 int SocketConnectResult(PlatformSocket socket) {
@@ -129,10 +137,8 @@ PlatformSocket SocketAccept(PlatformSocket listener, uint8_t address[4], int* po
   if (!watch) return -1;
   watch->acceptArmed = true;
   uint16_t port = 0;
-  int socket = Result(Backend()->Accept(listener, address, &port));
-  if (socket < 0) return -1;
-  g_watches[socket] = SocketWatch{};
-  if (portNetworkOrder) *portNetworkOrder = port;
+  int socket = Keep(Result(Backend()->Accept(listener, address, &port)), SocketWatch{});
+  if (socket >= 0 && portNetworkOrder) *portNetworkOrder = port;
   return socket;
 }
 
@@ -172,7 +178,7 @@ int SocketPeerShut(PlatformSocket socket) {
   return status.peerShut || status.ended || status.error ? 1 : 0;
 }
 
-NetworkWindow* NetworkWindowCreate() { return new NetworkWindow; }
+NetworkWindow* NetworkWindowCreate() { return new (std::nothrow) NetworkWindow; }
 
 void NetworkWindowDestroy(NetworkWindow* window) {
   if (!window) return;
@@ -200,17 +206,19 @@ void NetworkWindowPoll(NetworkWindow* window) {
   static std::vector<PlatformSocket> sockets;
   static std::vector<SocketWatch*> watches;
   static std::vector<SocketStatus> status;
-  sockets.clear();
-  watches.clear();
-  for (auto& [socket, watch] : g_watches) {
-    if (watch.window != window || !watch.events) continue;
-    sockets.push_back(socket);
-    watches.push_back(&watch);
-  }
-  if (sockets.empty()) return;
-  status.resize(sockets.size());
-  Backend()->Poll(sockets.data(), status.data(), static_cast<int>(sockets.size()));
-  for (size_t i = 0; i < sockets.size(); i++) PostEvents(sockets[i], *watches[i], status[i]);
+  PlatformNoThrow("ソケットの監視", [&] {
+    sockets.clear();
+    watches.clear();
+    for (auto& [socket, watch] : g_watches) {
+      if (watch.window != window || !watch.events) continue;
+      sockets.push_back(socket);
+      watches.push_back(&watch);
+    }
+    if (sockets.empty()) return;
+    status.resize(sockets.size());
+    Backend()->Poll(sockets.data(), status.data(), static_cast<int>(sockets.size()));
+    for (size_t i = 0; i < sockets.size(); i++) PostEvents(sockets[i], *watches[i], status[i]);
+  });
 }
 
 bool NetworkWindowPeek(NetworkWindow* window, WindowMessage* out) {
@@ -222,9 +230,11 @@ bool NetworkWindowPeek(NetworkWindow* window, WindowMessage* out) {
 
 void NetworkWindowPost(NetworkWindow* window, uint32_t message, uint64_t wParam, int64_t lParam) {
   if (!window) return;
-  WindowMessage m;
-  m.message = message;
-  m.wParam = wParam;
-  m.lParam = lParam;
-  window->queue.push_back(std::move(m));
+  PlatformNoThrow("ソケットのメッセージの記録", [&] {
+    WindowMessage m;
+    m.message = message;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    window->queue.push_back(std::move(m));
+  });
 }

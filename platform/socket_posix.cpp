@@ -13,6 +13,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/no_throw.h"
 #include "platform/socket.h"
 
 namespace {
@@ -93,7 +94,10 @@ class PosixSockets : public SocketBackend {
       close(fd);
       return error;
     }
-    listening_.insert(fd);
+    if (!PlatformNoThrow("ソケットの記録", false, [&] { return listening_.insert(fd).second; })) {
+      close(fd);
+      return -kSocketErrNoBuffers;
+    }
     return fd;
   }
 
@@ -165,7 +169,12 @@ class PosixSockets : public SocketBackend {
   }
 
   void Poll(const PlatformSocket* sockets, SocketStatus* out, int count) override {
-    fds_.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; i++) out[i] = SocketStatus{};
+    bool sized = PlatformNoThrow("ソケットの監視", false, [&] {
+      fds_.resize(static_cast<size_t>(count));
+      return true;
+    });
+    if (!sized) return;
     for (int i = 0; i < count; i++) fds_[i] = {sockets[i], POLLIN | POLLOUT | POLLRDHUP, 0};
     int ready;
     do {
