@@ -516,6 +516,7 @@ int StartNetWork() {
   g_net.table.nextCheck = 0;
   ListInit(&g_net.handles);
   g_net.window = NetworkWindowCreate();
+  if (!g_net.window) return LogPrintf("ネットワークの開始に失敗しました");
   g_net.windowDestroyed = 0;
   g_net.initialised = 1;
   return 0;

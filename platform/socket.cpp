@@ -37,9 +37,11 @@ int Result(int value) {
 // Starts keeping a new socket's watch; a socket that cannot be kept is closed again.
 PlatformSocket Keep(PlatformSocket socket, const SocketWatch& watch) {
   if (socket < 0) return socket;
-  if (PlatformNoThrow("ソケットの記録", false, [&] { return g_watches.insert_or_assign(socket, watch).second; })) {
-    return socket;
-  }
+  bool kept = PlatformNoThrow("ソケットの記録", false, [&] {
+    g_watches[socket] = watch;
+    return true;
+  });
+  if (kept) return socket;
   Backend()->Close(socket);
   return Result(-kSocketErrNoBuffers);
 }
