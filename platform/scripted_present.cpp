@@ -21,7 +21,7 @@ void ScriptedPresenter::Close() { open = false; }
 
 int ScriptedPresenter::Present(const uint8_t* pixels, int pitch) {
   if (!open || !pixels) return -1;
-  for (int y = 0; y < height; y++) {
+  for (int y = 0; keepFrames && y < height; y++) {
     const uint8_t* row = pixels + static_cast<int64_t>(y) * pitch;
     uint32_t* out = frame.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
     for (int x = 0; x < width; x++) {

@@ -15,6 +15,7 @@ class ScriptedPresenter : public PlatformPresenter {
 
   // What the test sets up.
   bool failOpen = false;
+  bool keepFrames = true;  // false: frames are counted, not copied (for timing the rest)
 
   // What the library did.
   bool open = false;
