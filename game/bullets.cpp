@@ -96,10 +96,8 @@ void UpdateBullets() {
 
 void DrawBullets() {
   SetGameBlendMode(2, 255);
-  for (const Bullet& bullet : g_bullets) {
-    const ScreenPoint s = ProjectToScreen(bullet.x, bullet.y, bullet.z);
-    DrawGraphRotatedFloat(s.x, s.y, 1.0, bullet.angle, chara_color_bullet[bullet.colour], 1, 0);
-  }
+  for (const Bullet& bullet : g_bullets)
+    DrawAtWorldPoint(bullet.x, bullet.y, bullet.z, 1.0, bullet.angle, chara_color_bullet[bullet.colour]);
 }
 
 void ClearBullets() { g_bullets.clear(); }

@@ -18,8 +18,8 @@ constexpr double kQuarterTurn = 1.570795;
 
 ScreenPoint Project(const PositionRecord& p) { return ProjectToScreen(p.x, p.y, p.z); }
 
-void DrawRotated(ScreenPoint s, double scale, double angle, int32_t graph) {
-  DrawGraphRotatedFloat(s.x, s.y, scale, angle, graph, 1, 0);
+void DrawAt(const PositionRecord& p, double scale, double angle, int32_t graph) {
+  DrawAtWorldPoint(p.x, p.y, p.z, scale, angle, graph);
 }
 
 void DrawRelationLines() {
@@ -30,6 +30,7 @@ void DrawRelationLines() {
       const int32_t relation = a.relation[b.id];
       if (&a == &b || relation == 0) continue;
       const ScreenPoint to = Project(b.position);
+      if (!from.inFront || !to.inFront) continue;
       DrawLine(TruncateToInt(from.x), TruncateToInt(from.y), TruncateToInt(to.x), TruncateToInt(to.y),
                relation > 0 ? hostile : friendly, 1);
     }
@@ -66,15 +67,14 @@ void DrawCharacters() {
 
 void DrawCharacterBody(Character& c) {
   const PositionRecord& p = c.position;
-  const ScreenPoint s = Project(p);
   const int32_t cell = c.level - 1;
   SetGameBlendMode(1, 255);
-  DrawRotated(s, 1.0, p.heading, chara_commonParts_bone[cell]);
-  DrawRotated(s, 1.0, p.heading, chara_commonParts_circle[cell]);
+  DrawAt(p, 1.0, p.heading, chara_commonParts_bone[cell]);
+  DrawAt(p, 1.0, p.heading, chara_commonParts_circle[cell]);
   SetGameBlendMode(2, 128);
-  DrawRotated(s, c.level * 0.1 + 0.5, p.heading, chara_color_aura[c.colour]);
+  DrawAt(p, c.level * 0.1 + 0.5, p.heading, chara_color_aura[c.colour]);
   SetBlendMode(CurrentBlendMode, GetRandomValue(32));
-  DrawRotated(s, c.level * 0.1 + 1.0, p.heading, chara_color_aura[c.colour]);
+  DrawAt(p, c.level * 0.1 + 1.0, p.heading, chara_color_aura[c.colour]);
   SetGameBlendMode(1, 255);
   // The eyes lag behind the body's turn and look where it wants to go.
   c.eyeAngle = static_cast<float>(c.eyeAngle + AngleDelta(c.eyeAngle, p.heading) * 0.08);
@@ -84,7 +84,7 @@ void DrawCharacterBody(Character& c) {
   for (int side = 0; side < 2; side++) {
     const WorldPoint eye = EyeOffset(c, side);
     const ScreenPoint e = ProjectToScreen(p.x + eye.x, p.y + eye.y, p.z);
-    DrawCharacterEyes(e.x, e.y, c.eyeLookHeading, c.eyeLookDistance);
+    if (e.inFront) DrawCharacterEyes(e.x, e.y, c.eyeLookHeading, c.eyeLookDistance);
   }
 }
 
@@ -113,13 +113,14 @@ void DrawStatusMarks(const Character& h) {
     if (IsPlayer(k) || &k == &h) continue;
     const float angle = std::atan2(h.position.y - k.position.y, h.position.x - k.position.x);
     const double reach = k.radius + 32;
-    const ScreenPoint s = ProjectToScreen(static_cast<float>(k.position.x + std::cos(angle) * reach),
-                                          static_cast<float>(k.position.y + std::sin(angle) * reach), k.position.z);
-    DrawRotated(s, 1.0, angle, aggressionMark[0]);
-    DrawRotated(s, 1.0, 0.0, aggressionMark[FaceCell(k.aggression[h.id])]);
+    const float x = static_cast<float>(k.position.x + std::cos(angle) * reach);
+    const float y = static_cast<float>(k.position.y + std::sin(angle) * reach);
+    DrawAtWorldPoint(x, y, k.position.z, 1.0, angle, aggressionMark[0]);
+    DrawAtWorldPoint(x, y, k.position.z, 1.0, 0.0, aggressionMark[FaceCell(k.aggression[h.id])]);
   }
   SetGameBlendMode(1, TruncateToInt(h.statusAlpha * 255.0));
   const ScreenPoint s = Project(h.position);
+  if (!s.inFront) return;
   const struct {
     float dy;
     int32_t upper, current;

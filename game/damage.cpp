@@ -123,8 +123,7 @@ void DrawDeadBody(const DeadBody& body) {
                              chara_commonParts_eye[0]};
   for (int i = 0; i < 4; i++) {
     const DeadBodyPart& part = body.parts[i];
-    const ScreenPoint s =
-        ProjectToScreen(body.position.x + part.offsetX, body.position.y + part.offsetY, body.position.z);
-    DrawGraphRotatedFloat(s.x, s.y, 1.0, body.position.heading, graphs[i], 1, 0);
+    DrawAtWorldPoint(body.position.x + part.offsetX, body.position.y + part.offsetY, body.position.z, 1.0,
+                     body.position.heading, graphs[i]);
   }
 }

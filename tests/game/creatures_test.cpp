@@ -3,14 +3,17 @@
 // through the frame loop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <span>
 
 #include "core/varnok.h"
 #include "game/ai.h"
 #include "game/bullets.h"
 #include "game/camera.h"
 #include "game/character.h"
+#include "game/character_draw.h"
 #include "game/character_update.h"
 #include "game/damage.h"
 #include "game/food.h"
@@ -49,6 +52,12 @@ class Creatures : public ::testing::Test {
     return listed;
   }
   static Bullet BulletFrom(int32_t owner, float angle) { return {owner, owner - 1, 0, 0, 0, angle, 0, 0}; }
+  // A square whose red channel tells it apart.
+  static int32_t Solid(int red, int w, int h) {
+    const int32_t graph = MakeEmptyGraph(w, h);
+    FillGraphWithColor(graph, red, 0x80, 0x40, 255);
+    return graph;
+  }
 
   GameHarness game{HarnessOptions().NoData()};
   GameState saved;
@@ -393,6 +402,70 @@ TEST_F(Creatures, BulletsHitTheFirstOtherAndEndAtTheEdge) {
   g_gameState.settings.fieldMode = kFieldDisc;
 }
 
+// Drawn at the view point, the creature's centre falls on the screen's (512, 384).
+TEST_F(Creatures, EyesAndStatusPanelInPlace) {
+  const auto clear = [] {
+    SetBlendMode(0, 255);
+    DrawRectangle(0, 0, 1024, 768, PackRgbToScreenColor(0, 0, 0), 1);
+  };
+  g_camera.viewX = g_camera.viewY = 1000;
+  Character& c = Add(1, 1000, 1000, &PlayerController);
+  c.radius = 25;  // eyes 23 out, at angles -0.45 and 0.45
+  c.life = 27;
+  chara_commonParts_eye[0] = Solid(0x40, 9, 9);
+  chara_commonParts_eye[1] = Solid(0xC0, 3, 3);
+  // The pupil sits on the white at speed 0, and 3 pixels toward the wanted
+  // heading (here straight down) from speed 1.5 on.
+  for (float speed : {0.0f, 1.5f}) {
+    clear();
+    c.speed = speed;
+    c.wantedHeading = kHalfTurn / 2;
+    DrawCharacterBody(c);
+    for (int side = 0; side < 2; side++) {
+      const int eyeX = 512 + 21, eyeY = 384 + (side == 0 ? -10 : 10);
+      double whiteX = 0, whiteY = 0, pupilX = 0, pupilY = 0;
+      int white = 0, pupil = 0;
+      for (int y = eyeY - 8; y <= eyeY + 8; y++)
+        for (int x = eyeX - 8; x <= eyeX + 8; x++) {
+          const uint32_t red = game.BackPixel(x, y) >> 16;
+          if (red == 0x40 || red == 0xC0) whiteX += x, whiteY += y, white++;
+          if (red == 0xC0) pupilX += x, pupilY += y, pupil++;
+        }
+      ASSERT_EQ(white, 81) << side;
+      ASSERT_EQ(pupil, 9) << side;
+      EXPECT_NEAR(pupilX / pupil - whiteX / white, 0.0, 0.5) << side;
+      EXPECT_NEAR(pupilY / pupil - whiteY / white, speed == 0 ? 0.0 : 3.0, 0.5) << side;
+    }
+  }
+  // Rows of life, ammunition and food: label at x - 80, the value ending at
+  // x - 16, the separator at x, the most it can be ending at x + 60.
+  for (int k = 0; k < 10; k++) num16_24[k] = Solid(0x10 + 0x10 * k, 16, 24);
+  for (int k = 0; k < 4; k++) statusMark[k] = Solid(0xB0 + 0x10 * k, 24, 24);
+  c.statusAlpha = 1.0f;
+  clear();
+  DrawStatusMarks(c);
+  const struct {
+    int y;
+    int label, current[2], upper[2];
+  } rows[] = {{256, 1, {2, 7}, {3, 0}}, {284, 2, {1, 0}, {1, 0}}, {312, 3, {1, 0}, {3, 0}}};
+  for (const auto& row : rows) {
+    const auto at = [&](int x) { return game.BackPixel(x + 2, row.y + 2) >> 16; };
+    EXPECT_EQ(at(432), 0xB0u + 0x10 * row.label) << row.y;
+    EXPECT_EQ(at(480), 0x10u + 0x10 * row.current[0]) << row.y;
+    EXPECT_EQ(at(496), 0x10u + 0x10 * row.current[1]) << row.y;
+    EXPECT_EQ(at(512), 0xB0u) << row.y;
+    EXPECT_EQ(at(556), 0x10u + 0x10 * row.upper[0]) << row.y;
+    EXPECT_EQ(at(572), 0x10u + 0x10 * row.upper[1]) << row.y;
+  }
+  c.statusAlpha = 0.005f;  // below the mark: nothing
+  clear();
+  DrawStatusMarks(c);
+  EXPECT_EQ(game.BackPixel(434, 258), 0u);
+  std::fill(std::begin(num16_24), std::end(num16_24), -1);
+  std::fill(std::begin(statusMark), std::end(statusMark), -1);
+  std::fill(std::begin(chara_commonParts_eye), std::end(chara_commonParts_eye), -1);
+}
+
 // A round of six on the easy row, the player steering, firing and dying.
 TEST_F(Creatures, PlayerRoundThroughTheFrameLoop) {
   ApplyDifficultyRow(g_gameState.settings, kDifficultyRows[kDifficultyEasy], 0);
@@ -449,6 +522,13 @@ TEST_F(Creatures, CarnivalUnderHeavyFire) {
   EXPECT_EQ(g_characters.back().id, 32);
   EXPECT_EQ(g_characters.back().colour, 31);
   for (Character& c : g_characters) c.life = 1;
+  // Bodies, the dead and the bullets drawn, also far off the screen.
+  const auto paint = [](int32_t graph) {
+    for (auto table : {std::span<int32_t>(chara_commonParts_circle), std::span<int32_t>(chara_commonParts_bone),
+                       std::span<int32_t>(chara_color_bullet)})
+      std::fill(table.begin(), table.end(), graph);
+  };
+  paint(Solid(0x80, 40, 40));
   for (int frame = 0; frame < 90 && !g_characters.empty(); frame++) {
     for (int i = 0; i < 16; i++) {
       const float angle = i * 0.39269908f + frame * 0.05f;
@@ -468,6 +548,7 @@ TEST_F(Creatures, CarnivalUnderHeavyFire) {
   for (const Character& c : g_characters) alive += c.dead == 0;
   EXPECT_LT(alive, 32u);
   EXPECT_EQ(g_deadBodies.size() + alive, 32u);
+  paint(-1);
 }
 
 }  // namespace
