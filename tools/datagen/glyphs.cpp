@@ -109,6 +109,8 @@ void PlaceLetter(Mask& mask, char letter, const TextStyle& style, float x, float
 
 void OpenGothicFace() {
   if (g_face) return;
+  // fontconfig's parser keeps blocks that only FcFini gives back.
+  if (FcInit() != FcTrue) throw std::runtime_error("fontconfig did not start");
   const std::string file = FindGothicFile();
   if (FT_Init_FreeType(&g_library) || FT_New_Face(g_library, file.c_str(), 0, &g_face)) {
     throw std::runtime_error("cannot open the face " + file);
@@ -116,10 +118,12 @@ void OpenGothicFace() {
 }
 
 void CloseGothicFace() {
-  if (g_face) FT_Done_Face(g_face);
-  if (g_library) FT_Done_FreeType(g_library);
+  if (!g_face) return;
+  FT_Done_Face(g_face);
+  FT_Done_FreeType(g_library);
   g_face = nullptr;
   g_library = nullptr;
+  FcFini();
 }
 
 float TextWidth(const std::string& text, const TextStyle& style) {

@@ -158,7 +158,7 @@ void PaintAura(int cell, Canvas& c) {
     const float stretched = std::hypot(x < 0 ? x * 0.8f : x, y);
     const float ring = std::exp(-0.5f * std::pow((stretched - 32.0f) / 6.0f, 2.0f));
     const float fill = 0.22f * Smoothstep(40.0f, 20.0f, stretched);
-    const float halo = 0.35f * std::exp(-(stretched - 32.0f) / 12.0f) * (stretched > 32.0f ? 1.0f : 0.0f);
+    const float halo = 0.25f * std::exp(-(stretched - 32.0f) / 9.0f) * (stretched > 32.0f ? 1.0f : 0.0f);
     return (std::max(ring, fill) + halo) * Smoothstep(62.0f, 48.0f, stretched);
   });
   c.Add(glow, colour);
