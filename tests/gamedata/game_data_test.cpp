@@ -268,6 +268,70 @@ TEST_F(GameDataTest, BodyDiscsGrowWithTheCreaturesRadius) {
   }
 }
 
+// Turned sprites are drawn with the creature's heading or the bullet's
+// flight as their angle, which points along +x: the bone and the bullet
+// carry their weight in front, the arrow's point reaches farther right than
+// its barbs reach left.
+TEST_F(GameDataTest, TurnedSpritesFaceRight) {
+  for (int index : {1, 4, 17}) {  // bone, bullet, arrow
+    const Sheet& s = kSheets[index];
+    SCOPED_TRACE(s.path);
+    const Picture p = Decode(GamePath(s.path));
+    for (int c = 0; c < s.total; c++) {
+      const Cell at = CellAt(s, c);
+      double weight = 0.0, moment = 0.0, left = 0.0, right = 0.0;
+      for (int y = 0; y < s.height; y++) {
+        for (int x = 0; x < s.width; x++) {
+          const Rgba& px = p.At(at.x + x, at.y + y);
+          const double w = px.a * (px.r + px.g + px.b + 1.0), dx = x + 0.5 - s.width / 2.0;
+          weight += w;
+          moment += w * dx;
+          if (px.a > 128) left = std::min(left, dx), right = std::max(right, dx);
+        }
+      }
+      ASSERT_GT(weight, 0.0);
+      if (index == 17) {
+        EXPECT_GT(right, -left + 2.0) << "cell " << c;
+      } else {
+        EXPECT_GT(moment / weight, 0.5) << "cell " << c;
+      }
+    }
+  }
+}
+
+TEST_F(GameDataTest, ItemCaptionsRingAClearMiddleAndTitleLettersLightUp) {
+  // A caption turns around the creature that took the item, which shows
+  // through the middle (a top-level body reaches 41 px).
+  const Sheet& captions = kSheets[16];
+  const Picture p = Decode(GamePath(captions.path));
+  for (int c = 0; c < captions.total; c++) {
+    for (int y = 0; y < 160; y++) {
+      for (int x = 0; x < 160; x++) {
+        if (std::hypot(x + 0.5 - 80, y + 0.5 - 80) < 42.0) {
+          ASSERT_EQ(p.At(c * 160 + x, y).a, 0) << "caption " << c << " at " << x << "," << y;
+        }
+      }
+    }
+  }
+  // Cells 7..13 are cells 0..6 lit up: brighter, over the same letter.
+  const Picture title = Decode(GamePath(kSheets[25].path));
+  for (int letter = 0; letter < 7; letter++) {
+    double plain = 0.0, lit = 0.0;
+    int covered = 0, inked = 0;
+    for (int y = 0; y < 128; y++) {
+      for (int x = 0; x < 128; x++) {
+        const Rgba& a = title.At(letter * 128 + x, y);
+        const Rgba& b = title.At(letter * 128 + x, 128 + y);
+        plain += a.r + a.g + a.b;
+        lit += b.r + b.g + b.b;
+        if (a.a > 128) inked++, covered += b.a > 128;
+      }
+    }
+    EXPECT_GT(lit, plain * 1.2) << "letter " << letter;
+    EXPECT_EQ(covered, inked) << "letter " << letter;
+  }
+}
+
 // ---- Sounds ----
 
 struct Wav {

@@ -214,7 +214,7 @@ void PaintFlakeShard(int cell, Canvas& c) {
 }
 
 void PaintArrow(int cell, Canvas& c) {
-  const std::vector<float> dart = {-7.0f, -8.5f, 8.5f, 0.0f, -7.0f, 8.5f, -2.5f, 0.0f};
+  const std::vector<float> dart = {-5.5f, -8.5f, 9.5f, 0.0f, -5.5f, 8.5f, -1.5f, 0.0f};
   Mask m = ShapeMask(c.width(), c.height(), [&](float x, float y) { return Polygon(x, y, dart) + 0.3f; });
   AddGlowing(c, m, CreatureColour(cell), 2.0f, 0.8f, 0.3f);
   c.FadeBorder(3.0f);
