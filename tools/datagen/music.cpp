@@ -274,7 +274,7 @@ class Arrangement {
         barSamples_(static_cast<size_t>(kSampleRate) * 240 / song.bpm),
         period_(barSamples_ * song.bodyBars),
         noise_(song.seed),
-        drums(period_), hats(period_), bass(period_), pad(period_), arp(period_), lead(period_) {}
+        drums(period_), hats(period_), bass(period_), pad(period_), arp(period_), lead(period_), room(period_) {}
 
   size_t BarSamples() const { return barSamples_; }
   size_t Period() const { return period_; }
@@ -442,6 +442,7 @@ class Arrangement {
 
  public:
   Stereo drums, hats, bass, pad, arp, lead;
+  Stereo room;  // the reverberation of the others
 };
 
 // An echo that bounces between the sides. Run over two passes of the loop
@@ -465,6 +466,54 @@ void PingPongEcho(Stereo& stem, size_t delay, float feedback, float wet) {
   stem = out;
 }
 
+// A small hall: parallel damped combs into series all-passes, each side
+// with its own lengths so that the two differ. Like the echo, run over two
+// passes so that the loop's start rings with its own end.
+Stereo Reverberate(const Stereo& send) {
+  struct Comb {
+    std::vector<float> buffer;
+    size_t pos = 0;
+    float store = 0.0f;
+    float Step(float in) {
+      const float out = buffer[pos];
+      store = out * 0.75f + store * 0.25f;
+      buffer[pos] = in + store * 0.84f;
+      pos = (pos + 1) % buffer.size();
+      return out;
+    }
+  };
+  struct AllPass {
+    std::vector<float> buffer;
+    size_t pos = 0;
+    float Step(float in) {
+      const float delayed = buffer[pos];
+      buffer[pos] = in + delayed * 0.5f;
+      pos = (pos + 1) % buffer.size();
+      return delayed - in;
+    }
+  };
+  const size_t combLengths[4] = {1557, 1617, 1491, 1422}, allPassLengths[2] = {556, 441}, spread = 23;
+  std::vector<Comb> combs[2];
+  std::vector<AllPass> allPasses[2];
+  for (int side = 0; side < 2; side++) {
+    for (size_t n : combLengths) combs[side].push_back(Comb{std::vector<float>(n + side * spread, 0.0f)});
+    for (size_t n : allPassLengths) allPasses[side].push_back(AllPass{std::vector<float>(n + side * spread, 0.0f)});
+  }
+  Stereo out(send.size());
+  for (int pass = 0; pass < 2; pass++) {
+    for (size_t i = 0; i < send.size(); i++) {
+      const float in = (send.l[i] + send.r[i]) * 0.03f;
+      for (int side = 0; side < 2; side++) {
+        float v = 0.0f;
+        for (Comb& c : combs[side]) v += c.Step(in);
+        for (AllPass& a : allPasses[side]) v = a.Step(v);
+        if (pass == 1) (side == 0 ? out.l : out.r)[i] = v;
+      }
+    }
+  }
+  return out;
+}
+
 // The whole track: the intro is the loop's last bars, its parts faded in
 // one after another, so it flows into the loop's start exactly as the
 // loop's end does; the loop point is the bar where the loop begins.
@@ -477,6 +526,7 @@ std::vector<float> Mixdown(Arrangement& arrangement, size_t* loopSample) {
       {&arrangement.pad, 0.16f, 0.0f, 1.0f},     {&arrangement.hats, 0.50f, 0.0f, 0.5f},
       {&arrangement.arp, 0.26f, 0.25f, 1.0f},    {&arrangement.bass, 0.62f, 0.5f, 0.625f},
       {&arrangement.drums, 0.80f, 0.875f, 1.0f}, {&arrangement.lead, 0.40f, 0.97f, 1.0f},
+      {&arrangement.room, 1.0f, 0.0f, 1.0f},
   };
   std::vector<float> out(2 * (intro + period), 0.0f);
   for (size_t i = 0; i < intro + period; i++) {
@@ -568,6 +618,12 @@ void WriteMusic(const std::string& dataDir) {
     const size_t echo = static_cast<size_t>(std::llround(3.0 * arrangement.BarSamples() / kStepsPerBar));
     PingPongEcho(arrangement.arp, echo, 0.35f, 0.3f);
     PingPongEcho(arrangement.lead, echo, 0.3f, 0.28f);
+    Stereo send(arrangement.Period());
+    for (size_t i = 0; i < send.size(); i++) {
+      send.l[i] = 0.10f * arrangement.pad.l[i] + 0.12f * arrangement.arp.l[i] + 0.14f * arrangement.lead.l[i];
+      send.r[i] = 0.10f * arrangement.pad.r[i] + 0.12f * arrangement.arp.r[i] + 0.14f * arrangement.lead.r[i];
+    }
+    arrangement.room = Reverberate(send);
     size_t loopSample = 0;
     const std::vector<float> track = Mixdown(arrangement, &loopSample);
     const std::vector<uint8_t> ogg = EncodeVorbis(track, serial++);
