@@ -1,8 +1,11 @@
-// Easing shared by pictures and sound: soft ramps between two edges.
+// Small maths shared by pictures and sound: the half turn, and soft ramps
+// between two edges.
 #pragma once
 #include <algorithm>
 
 namespace datagen {
+
+constexpr float kPi = 3.14159265f;
 
 inline float Clamp01(float x) { return std::min(1.0f, std::max(0.0f, x)); }
 

@@ -9,8 +9,6 @@
 namespace datagen {
 namespace {
 
-constexpr float kPi = 3.14159265f;
-
 float SrgbEncode(float linear) {
   linear = Clamp01(linear);
   return linear <= 0.0031308f ? 12.92f * linear : 1.055f * std::pow(linear, 1.0f / 2.4f) - 0.055f;

@@ -10,8 +10,6 @@
 namespace datagen {
 namespace {
 
-constexpr float kPi = 3.14159265f;
-
 const Rgb kDust{0.55f, 0.68f, 0.85f};
 const Rgb kCrate{1.0f, 0.68f, 0.28f};
 const Rgb kFood{0.62f, 1.0f, 0.32f};

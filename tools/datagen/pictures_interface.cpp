@@ -10,7 +10,6 @@
 namespace datagen {
 namespace {
 
-constexpr float kPi = 3.14159265f;
 const Rgb kWhite{0.96f, 0.98f, 1.0f};
 const Rgb kTimerCyan{0.30f, 0.80f, 1.0f};
 const Rgb kAmber{1.0f, 0.74f, 0.30f};

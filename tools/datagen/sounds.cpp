@@ -253,7 +253,7 @@ void Finish(Mono& s) {
   const size_t in = kSampleRate / 1000, out = kSampleRate * 8 / 1000;
   for (size_t i = 0; i < in && i < s.size(); i++) s[i] *= static_cast<float>(i) / in;
   for (size_t i = 0; i < out && i < s.size(); i++) {
-    s[s.size() - 1 - i] *= 0.5f - 0.5f * std::cos(3.14159265f * i / out);
+    s[s.size() - 1 - i] *= 0.5f - 0.5f * std::cos(kPi * i / out);
   }
   NormalisePeak(s, kPeak);
 }
@@ -292,7 +292,7 @@ void WritePannedTriple(const std::string& stem, const Mono& sound) {
     float pan;  // -1 left .. 1 right
   } places[3] = {{"_l", -0.75f}, {"_c", 0.0f}, {"_r", 0.75f}};
   for (const auto& place : places) {
-    const float angle = (place.pan + 1.0f) * 3.14159265f / 4.0f;
+    const float angle = (place.pan + 1.0f) * kPi / 4.0f;
     std::vector<float> stereo;
     for (float v : sound) {
       stereo.push_back(v * std::cos(angle));

@@ -38,7 +38,7 @@ Filter::Out Filter::Step(float input, float cutoff, float resonance) {
   cutoff = std::clamp(cutoff, 10.0f, kSampleRate * 0.45f);
   if (cutoff != cutoff_) {
     cutoff_ = cutoff;
-    g_ = std::tan(3.14159265f * cutoff / kSampleRate);
+    g_ = std::tan(kPi * cutoff / kSampleRate);
   }
   const float g = g_;
   const float k = 1.0f / resonance;

@@ -10,7 +10,7 @@
 namespace datagen {
 
 constexpr int kSampleRate = 44100;
-constexpr float kTwoPi = 6.28318530718f;
+constexpr float kTwoPi = 2.0f * kPi;
 
 // The same numbers on every machine, so every build makes the same files.
 class Noise {
