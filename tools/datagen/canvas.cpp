@@ -15,8 +15,6 @@ Rgb Mix(Rgb a, Rgb b, float t) {
   return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
 }
 
-Rgb Scale(Rgb c, float k) { return {c.r * k, c.g * k, c.b * k}; }
-
 Mask ShapeMask(int width, int height, const Sdf& shape) {
   return FieldMask(width, height, [&](float x, float y) { return Clamp01(0.5f - shape(x, y)); });
 }
@@ -61,14 +59,6 @@ void Blur(Mask& mask, float sigma) {
 
 void MaxInto(Mask& into, const Mask& other) {
   for (size_t i = 0; i < into.v.size(); i++) into.v[i] = std::max(into.v[i], other.v[i]);
-}
-
-void Subtract(Mask& from, const Mask& other) {
-  for (size_t i = 0; i < from.v.size(); i++) from.v[i] = std::max(0.0f, from.v[i] - other.v[i]);
-}
-
-void MultiplyInto(Mask& into, const Mask& other) {
-  for (size_t i = 0; i < into.v.size(); i++) into.v[i] *= other.v[i];
 }
 
 void ScaleMask(Mask& mask, float k) {

@@ -15,7 +15,6 @@ struct Rgb {
 };
 
 Rgb Mix(Rgb a, Rgb b, float t);
-Rgb Scale(Rgb c, float k);
 
 // Signed distance in pixels from a point (local coordinates, y down) to a
 // shape's edge: negative inside. Anti-aliasing comes from the distance, so
@@ -39,13 +38,12 @@ struct Mask {
 };
 
 Mask ShapeMask(int width, int height, const Sdf& shape);
-// A falloff over the local distance field: value(d) for every pixel.
+// Any value of the local position, held to 0..1: glows and falloffs.
 Mask FieldMask(int width, int height, const std::function<float(float x, float y)>& value);
 void Blur(Mask& mask, float sigma);
-// Pixel-wise operations on two masks of one size.
+// The larger of two masks of one size, pixel by pixel.
 void MaxInto(Mask& into, const Mask& other);
-void Subtract(Mask& from, const Mask& other);
-void MultiplyInto(Mask& into, const Mask& other);
+// Brightens (or dims) a mask, held to 0..1.
 void ScaleMask(Mask& mask, float k);
 // The mask grown by radius pixels (the largest value within reach).
 Mask Dilate(const Mask& mask, float radius);

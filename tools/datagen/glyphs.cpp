@@ -85,26 +85,6 @@ void RenderInto(Mask& mask, FT_Outline* outline) {
   }
 }
 
-// Places a letter whose reference point (the middle of its advance at half
-// the capital height) goes to local (x, y), turned by angle.
-void PlaceLetter(Mask& mask, char letter, const TextStyle& style, float x, float y, float angle) {
-  const float capHalf = CapHeight(style) * 0.5f;
-  const float halfAdvance = (Advance(letter, style) - style.tracking) * 0.5f;
-  FT_Outline* outline = LoadOutline(letter, style);
-  FT_Outline_Translate(outline, -static_cast<FT_Pos>(std::lround(halfAdvance * 64)),
-                       -static_cast<FT_Pos>(std::lround(capHalf * 64)));
-  if (angle != 0.0f) {
-    // Clockwise on a y-down screen is counter to the y-up outline's turn.
-    const FT_Fixed c = static_cast<FT_Fixed>(std::lround(std::cos(angle) * 65536.0));
-    const FT_Fixed s = static_cast<FT_Fixed>(std::lround(std::sin(angle) * 65536.0));
-    FT_Matrix m{c, s, -s, c};
-    FT_Outline_Transform(outline, &m);
-  }
-  const float px = x + mask.width * 0.5f, py = mask.height * 0.5f - y;
-  FT_Outline_Translate(outline, static_cast<FT_Pos>(std::lround(px * 64)), static_cast<FT_Pos>(std::lround(py * 64)));
-  RenderInto(mask, outline);
-}
-
 }  // namespace
 
 void OpenGothicFace() {
@@ -126,6 +106,24 @@ void CloseGothicFace() {
   FcFini();
 }
 
+void DrawLetter(Mask& mask, char letter, const TextStyle& style, float x, float y, float angle) {
+  const float capHalf = CapHeight(style) * 0.5f;
+  const float halfAdvance = (Advance(letter, style) - style.tracking) * 0.5f;
+  FT_Outline* outline = LoadOutline(letter, style);
+  FT_Outline_Translate(outline, -static_cast<FT_Pos>(std::lround(halfAdvance * 64)),
+                       -static_cast<FT_Pos>(std::lround(capHalf * 64)));
+  if (angle != 0.0f) {
+    // Clockwise on a y-down screen is counter to the y-up outline's turn.
+    const FT_Fixed c = static_cast<FT_Fixed>(std::lround(std::cos(angle) * 65536.0));
+    const FT_Fixed s = static_cast<FT_Fixed>(std::lround(std::sin(angle) * 65536.0));
+    FT_Matrix m{c, s, -s, c};
+    FT_Outline_Transform(outline, &m);
+  }
+  const float px = x + mask.width * 0.5f, py = mask.height * 0.5f - y;
+  FT_Outline_Translate(outline, static_cast<FT_Pos>(std::lround(px * 64)), static_cast<FT_Pos>(std::lround(py * 64)));
+  RenderInto(mask, outline);
+}
+
 float TextWidth(const std::string& text, const TextStyle& style) {
   float w = 0.0f;
   for (char c : text) w += Advance(c, style);
@@ -136,13 +134,9 @@ void DrawText(Mask& mask, const std::string& text, const TextStyle& style, float
   float pen = x - TextWidth(text, style) * 0.5f;
   for (char c : text) {
     const float advance = Advance(c, style);
-    PlaceLetter(mask, c, style, pen + (advance - style.tracking) * 0.5f, y, 0.0f);
+    DrawLetter(mask, c, style, pen + (advance - style.tracking) * 0.5f, y, 0.0f);
     pen += advance;
   }
-}
-
-void DrawLetter(Mask& mask, char letter, const TextStyle& style, float x, float y, float angle) {
-  PlaceLetter(mask, letter, style, x, y, angle);
 }
 
 }  // namespace datagen

@@ -24,8 +24,8 @@ void CloseGothicFace();
 void DrawText(Mask& mask, const std::string& text, const TextStyle& style, float x, float y);
 // Pixels the text advances.
 float TextWidth(const std::string& text, const TextStyle& style);
-// One letter centred the same way at (x, y), turned by angle radians
-// (clockwise on screen).
+// One letter centred the same way (the middle of its advance at half the
+// capital height) at (x, y), turned by angle radians (clockwise on screen).
 void DrawLetter(Mask& mask, char letter, const TextStyle& style, float x, float y, float angle);
 
 }  // namespace datagen
