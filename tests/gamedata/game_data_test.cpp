@@ -12,12 +12,15 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "core/varnok.h"
+#include "game/bgm.h"
+#include "game/resources.h"
 #include "tests/support/read_file.h"
 #include "tests/support/scripted_screen.h"
 
@@ -132,6 +135,39 @@ TEST_F(GameDataTest, EveryPictureLoadsWithTheGamesCells) {
     const Picture p = Decode(GamePath(s.path));
     EXPECT_EQ(p.width, s.across * s.width);
     EXPECT_EQ(p.height, s.down * s.height);
+  }
+}
+
+// The game's own loaders, from the game's working folder: every table slot,
+// sound and track it asks for is there.
+TEST_F(GameDataTest, TheGamesOwnLoadersFindEveryFile) {
+  std::filesystem::create_directory_symlink(kGameDir + "/data", dir.path() / "data");
+  LoadGraphics();
+  const std::span<const int32_t> tables[] = {
+      chara_commonParts_circle, chara_commonParts_bone, chara_commonParts_eye, chara_color_aura, chara_color_bullet,
+      chara_color_flake00, chara_color_flake01, chara_color_flake02, statusMark, aggressionMark, field_dust,
+      {&field_outline, 1}, field_foodBox, field_food, item_base, item_type, item_effect_message, chara_color_arrow,
+      {&light000, 1}, num16_24, num16_24r, timerNum_mini, timerNum_mid, ui_mouse_cursor, ui_toggle,
+      titleLogo_Tamblor, titleLogo_light, wideButton, title_difficultyButtonName};
+  for (size_t t = 0; t < std::size(tables); t++) {
+    for (int32_t handle : tables[t]) EXPECT_GE(handle, 0) << "table " << t;
+  }
+  LoadSharedSounds();
+  for (int32_t handle : {g_soundSet.die[0], g_soundSet.die[1], g_soundSet.boxKnock[0], g_soundSet.boxKnock[1],
+                         g_soundSet.boxKnock[2], g_soundSet.boxBreak[0], g_soundSet.boxBreak[1], g_soundSet.boxBreak[2],
+                         g_soundSet.itemBorn}) {
+    EXPECT_GE(handle, 0);
+  }
+  CharacterSounds sounds{};
+  LoadCharacterSounds(sounds);
+  for (int32_t handle : sounds.handles) EXPECT_GE(handle, 0);
+  FreeCharacterSounds(sounds);
+  for (const char* key : {"#MAINGAME_EASY", "#MAINGAME_NORMAL", "#MAINGAME_HARD", "#MAINGAME_CARNIVAL"}) {
+    BgmState bgm{};
+    StartBgm(bgm, key);
+    EXPECT_EQ(bgm.playing, 1) << key;
+    EXPECT_GT(bgm.loopPosition, 0) << key;
+    if (bgm.playing) DeleteSoundHandle(bgm.soundHandle);
   }
 }
 

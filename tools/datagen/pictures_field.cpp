@@ -30,7 +30,7 @@ float Gauss(float d2, float spread) { return std::exp(-d2 / spread); }
 void PaintDust(int cell, Canvas& c) {
   // Cell 0 lies farthest back, cell 2 nearest: smaller and dimmer with depth.
   const float spread[3] = {1.3f, 2.6f, 5.5f};
-  const float strength[3] = {0.45f, 0.7f, 0.9f};
+  const float strength[3] = {0.65f, 0.85f, 0.95f};
   Mask mote = FieldMask(c.width(), c.height(), [&](float x, float y) { return Gauss(x * x + y * y, spread[cell]); });
   c.Add(mote, kDust, strength[cell]);
   c.FadeBorder(2.0f);
