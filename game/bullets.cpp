@@ -24,7 +24,7 @@ void AddLaunchDust(float x, float y, float angle) {
     Effect& dust = AddEffect(field_dust[cell], &EaseEffectProc);
     dust.x = x;
     dust.y = y;
-    const double a = angle + GetRandomValue(100000) / 100000.0 - 0.5;
+    const double a = angle + RandomFloat(1.0f) - 0.5;
     const double d = GetRandomValue(512) * 0.1 + 30.0;
     dust.spare = static_cast<float>(d);
     dust.targetX = static_cast<float>(x + std::cos(a) * d);
@@ -41,7 +41,7 @@ void AddHitFlakes(const Bullet& bullet, const Character& victim) {
     Effect& flake = AddEffect(flakeSets[set][victim.colour], &FlickerEaseEffectProc);
     flake.x = bullet.x;
     flake.y = bullet.y;
-    const float angle = static_cast<float>(GetRandomValue(628318) / 100000.0);
+    const float angle = RandomFloat(kFullTurn);
     flake.angle = flake.moveAngle = angle;
     const int32_t d = GetRandomValue(64) + 32;
     flake.spare = static_cast<float>(d);

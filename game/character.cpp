@@ -2,13 +2,12 @@
 
 #include <algorithm>
 
-#include "core/varnok.h"
 #include "game/ai.h"
 #include "game/camera.h"
 #include "game/damage.h"
 #include "game/field.h"
 #include "game/food.h"
-#include "game/input_record.h"
+#include "game/maths.h"
 #include "game/player_control.h"
 
 CharacterList g_characters;
@@ -32,8 +31,6 @@ constexpr LevelRow kLevelRows[kTopLevel + 1] = {
 // again does not swell past the top size.
 int32_t RadiusOfLevel(int32_t level) { return 11 + 5 * level; }
 
-// low .. low + range / 100000 in steps of 0.00001.
-float RandomFrom(double low, int32_t range) { return static_cast<float>(low + GetRandomValue(range) / 100000.0); }
 
 }  // namespace
 
@@ -71,10 +68,10 @@ void SetupCharacter(Character& c, int32_t id) {
   c.id = id;
   c.itemEffects.clear();
   std::fill(std::begin(c.aggression) + 1, std::end(c.aggression), 0);
-  const float p4 = RandomFrom(0.5, 50000);
-  const float p3 = RandomFrom(0.1, 89999);
-  const float p2 = RandomFrom(0.1, 89999);
-  const float p1 = RandomFrom(0.1, 89999);
+  const float p4 = 0.5f + RandomFloat(0.5f);
+  const float p3 = 0.1f + RandomFloat(0.89999f);
+  const float p2 = 0.1f + RandomFloat(0.89999f);
+  const float p1 = 0.1f + RandomFloat(0.89999f);
   SetPersonality(c, p1, p2, p3, p4);
   c.lastAttackerId = id;
   c.revengeTargetId = id;

@@ -14,8 +14,6 @@ int32_t g_relationLineAlpha = 0;
 
 namespace {
 
-constexpr double kQuarterTurn = 1.570795;
-
 ScreenPoint Project(const PositionRecord& p) { return ProjectToScreen(p.x, p.y, p.z); }
 
 void DrawAt(const PositionRecord& p, double scale, double angle, int32_t graph) {

@@ -20,7 +20,6 @@ namespace {
 constexpr int32_t kMaxFood = 250;
 constexpr int32_t kRevengeCallLevel = 600;  // a timer still above this after its step calls for help
 constexpr int32_t kRevengeCalmed = 300;
-constexpr double kQuarterTurn = 1.570795;
 
 // Ids of the round's table entries that count: 1 .. the character count.
 int32_t CountedIds() { return std::clamp<int32_t>(g_gameState.settings.characterCount, 0, kMaxCharacters); }
@@ -109,13 +108,13 @@ void PushTouching(CharacterList& list, CharacterList::iterator position) {
 
 void KickUpDust(const Character& a) {
   const int32_t cell = GetRandomValue(1);
-  const double angle = a.position.heading + kQuarterTurn + GetRandomValue(314159) / 100000.0;
-  const double distance = GetRandomValue(a.radius * 100000) / 100000.0;
+  const float angle = a.position.heading + kQuarterTurn + RandomFloat(kHalfTurn);
+  const float distance = RandomFloat(static_cast<float>(a.radius));
   Effect& dust = AddEffect(field_dust[cell], &MoveEffectProc);
-  dust.x = static_cast<float>(a.position.x + std::cos(angle) * distance);
-  dust.y = static_cast<float>(a.position.y + std::sin(angle) * distance);
+  dust.x = a.position.x + std::cos(angle) * distance;
+  dust.y = a.position.y + std::sin(angle) * distance;
   dust.step = a.speed;
-  dust.moveAngle = static_cast<float>(a.position.heading - kHalfTurn);
+  dust.moveAngle = a.position.heading - kHalfTurn;
 }
 
 void Move(Character& a) {
@@ -223,11 +222,11 @@ void TryShoot(Character& a, float aim) {
   }
   // The further the creature has to turn, the wider the shot scatters.
   const float spread = static_cast<float>(std::fabs(AngleDelta(a.position.heading, aim)) / kHalfTurn * 0.7853975);
-  const int32_t r = GetRandomValue(TruncateToInt(spread * 100000.0));
+  const float scatter = RandomFloat(spread);
   a.ammunition -= 1;
   a.shotFlag = 1;
   a.shotCooldownCounter = 0;
-  a.shotAngle = static_cast<float>(aim + r / 100000.0 - spread * 0.5);
+  a.shotAngle = aim + scatter - spread * 0.5f;
 }
 
 void KeepInsideField(CharacterList& list, Character& a) {

@@ -97,8 +97,8 @@ DeadBody MakeDeadBody(const Character& c) {
     body.parts[2 + side].offsetX = eye.x;
     body.parts[2 + side].offsetY = eye.y;
   }
-  for (DeadBodyPart& part : body.parts) part.angle = static_cast<float>(GetRandomValue(200000) / 100000.0 - 1.0);
-  for (DeadBodyPart& part : body.parts) part.speed = static_cast<float>(GetRandomValue(1000000) / 100000.0 + 8.0);
+  for (DeadBodyPart& part : body.parts) part.angle = RandomFloat(2.0f) - 1.0f;
+  for (DeadBodyPart& part : body.parts) part.speed = RandomFloat(10.0f) + 8.0f;
   body.stopped = 0;
   return body;
 }

@@ -12,7 +12,6 @@ float g_fieldPhase = 0.0f;
 
 namespace {
 
-constexpr float kQuarterTurn = 1.5707950592041016f;
 constexpr int32_t kRingPieces = 96;
 constexpr float kRingPieceTurn = 0.0654497966170311f;  // a full turn of 6.28318 over 96 pieces
 constexpr float kPhaseStep = 0.0001f;

@@ -6,6 +6,7 @@
 // The game's own turn and half turn (not 2 pi).
 constexpr float kFullTurn = 6.28318f;
 constexpr float kHalfTurn = 3.14159f;
+constexpr float kQuarterTurn = 1.570795f;
 
 // Truncates toward zero; values beyond the 32-bit range hold at its ends and
 // NaN gives 0, where a plain conversion would be undefined.
