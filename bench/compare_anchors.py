@@ -3,9 +3,9 @@
 SDL2, ../shared/anchors) and every benchmark program of the build, run in
 alternating rounds pinned to one core, side by side with their ratios.
 
-  python3 bench/compare_anchors.py                  # build/, 3 rounds, writes bench/README.md
+  python3 bench/compare_anchors.py                  # build/, 5 rounds, writes bench/README.md
   python3 bench/compare_anchors.py --rounds 5 --cpu 3 --build build --out -   # print instead
-  python3 bench/compare_anchors.py --only blit32,font_draw --out -            # a quick look
+  python3 bench/compare_anchors.py --only blit32,font_draw                   # a quick look, printed
 
 Every build/bench_* program gets a section: its description is the leading
 comment of bench/<name>.cpp, its figures what it reports (Mpix/s, Mchar/s,
@@ -183,12 +183,15 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--build", default=os.path.join(ROOT, "build"), help="build folder with the bench_* programs")
     ap.add_argument("--anchors", help="folder of the anchors' bench.cpp and extra.cpp")
-    ap.add_argument("--rounds", type=int, default=3)
+    ap.add_argument("--rounds", type=int, default=5)
     ap.add_argument("--cpu", type=int, default=(os.cpu_count() or 1) - 1)
     ap.add_argument("--min-time", default="0.15", help="--benchmark_min_time of every program")
-    ap.add_argument("--only", help="comma-separated program names (blit32,...): a partial sitting")
-    ap.add_argument("--out", default=os.path.join(HERE, "README.md"), help="'-' prints the report")
+    ap.add_argument("--only", help="comma-separated program names (blit32,...): a partial sitting, printed")
+    ap.add_argument("--out", help="where the report goes ('-' prints it); default bench/README.md")
     args = ap.parse_args()
+    if args.out is None:
+        # A partial sitting never replaces the whole report.
+        args.out = "-" if args.only else os.path.join(HERE, "README.md")
 
     programs = sorted(f for f in os.listdir(args.build) if f.startswith("bench_")
                       and os.access(os.path.join(args.build, f), os.X_OK)) if os.path.isdir(args.build) else []
