@@ -40,21 +40,31 @@ bool RowsWorthStreaming(size_t bytes, int rows) {
   return bytes >= 32 && rows > 0 && bytes * static_cast<size_t>(rows) >= kStreamingBytes;
 }
 
-// Moves whole 64-byte blocks from b on while they fit; returns where it stopped.
+#if defined(__x86_64__)
+template <bool Streaming>
+inline void Store16(uint8_t* to, __m128i v) {
+  if constexpr (Streaming) {
+    _mm_stream_si128(reinterpret_cast<__m128i*>(to), v);
+  } else {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), v);
+  }
+}
+#endif
+
+// Moves whole 64-byte blocks from b on while they fit; returns where it
+// stopped. Four named registers: an array of them goes through the stack.
 template <bool Streaming>
 inline size_t CopyBlocks(uint8_t* d, const uint8_t* s, size_t b, size_t bytes) {
 #if defined(__x86_64__)
   for (; b + 64 <= bytes; b += 64) {
-    __m128i v[4];
-    for (int k = 0; k < 4; k++) v[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b + 16 * k));
-    for (int k = 0; k < 4; k++) {
-      auto* to = reinterpret_cast<__m128i*>(d + b + 16 * k);
-      if constexpr (Streaming) {
-        _mm_stream_si128(to, v[k]);
-      } else {
-        _mm_storeu_si128(to, v[k]);
-      }
-    }
+    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b));
+    const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b + 16));
+    const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b + 32));
+    const __m128i v3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b + 48));
+    Store16<Streaming>(d + b, v0);
+    Store16<Streaming>(d + b + 16, v1);
+    Store16<Streaming>(d + b + 32, v2);
+    Store16<Streaming>(d + b + 48, v3);
   }
 #endif
   return b;
