@@ -289,6 +289,18 @@ void CheckFastTextAgainstReference(FontTest& t, uint32_t seed) {
 
 TEST_F(StringDrawTest, FastPathsDrawWhatTheirReferencesDraw) { CheckFastTextAgainstReference(*this, 20261207); }
 
+// Bits that start three into a byte (the box cut at the left edge) and a
+// last byte reaching past the screen's right edge: every other pixel of an
+// 11-pixel row, by hand.
+TEST_F(StringDrawTest, RowBitsCutAtBothScreenEdges) {
+  const int h = Create(0);
+  Glyph('m', {"#.#.#.#.#.#"}, 0, 14, 12);
+  DrawStringWithFontHandle(-3, 0, "m", kRed, h);  // columns -3, -1, 1, 3, 5, 7
+  DrawStringWithFontHandle(33, 1, "m", kRed, h);  // columns 33 ... 43 of a 40-pixel row
+  EXPECT_EQ(Drawn(), (Pixels{{1, 0, kRed}, {3, 0, kRed}, {5, 0, kRed}, {7, 0, kRed},
+                             {33, 1, kRed}, {35, 1, kRed}, {37, 1, kRed}, {39, 1, kRed}}));
+}
+
 TEST_F(StringDraw16Test, FastPathsDrawWhatTheirReferencesDraw) { CheckFastTextAgainstReference(*this, 20261216); }
 
 }  // namespace

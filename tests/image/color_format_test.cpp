@@ -224,6 +224,24 @@ TEST(ConvertPixelRect, OrderedDitherSpreadsWhatNarrowingLoses) {
   EXPECT_EQ(Row<uint32_t>(kXrgb, kRgb565, V16{0x0800, 0xFFFF}, o), (V32{0x00080000, 0x00FFFFFF}));
 }
 
+// The layouts the kernels add, by hand, in both kernel tables: R5G6B5 with
+// an alpha byte to and from A8R8G8B8 (5 bits widen by repeating their top
+// bits, 8 narrow to their top 5 or 6), the alpha from a 32-bit alpha
+// image's red channel.
+TEST(ConvertPixelRect, SixteenBitsWithAnAlphaByteByHand) {
+  const V32 argbAlpha{0x1234ABCDu};
+  for (int level : {1, 2}) {
+    SetPixelConvertLevelForTest(level);
+    EXPECT_EQ(Row<uint32_t>(kArgb, kRgb565A8, V32{0x00C0F81Fu, 0xFF0007E0u}), (V32{0xC0FF00FFu, 0x0000FF00u}));
+    EXPECT_EQ(Row<uint32_t>(kRgb565A8, kArgb, V32{0x80FF8040u, 0x01070301u}), (V32{0x0080FC08u, 0x00010000u}));
+    Options o;
+    o.alpha = argbAlpha.data();
+    o.alphaFormat = &kArgb;
+    EXPECT_EQ(Row<uint32_t>(kRgb565A8, kXrgb, V32{0xFFFF8040u}, o), (V32{0x0034FC08u}));
+  }
+  SetPixelConvertLevelForTest(-1);
+}
+
 // The generated kernels, baseline and AVX2, must write exactly what the
 // general conversion writes: every pair of layouts they cover, with the
 // alpha from the source, from an alpha image, or from red into a single
