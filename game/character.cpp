@@ -36,11 +36,14 @@ int32_t RadiusOfLevel(int32_t level) { return 11 + 5 * level; }
 
 bool IsPlayer(const Character& character) { return character.controller == &PlayerController; }
 
+WorldPoint SoundListener(WorldPoint source) {
+  const PositionRecord* followed = g_camera.followed;
+  return followed != nullptr ? WorldPoint{followed->x, followed->y} : source;
+}
+
 void PlayCharacterSe(const Character& character, int32_t slot) {
   const WorldPoint source{character.position.x, character.position.y};
-  const PositionRecord* followed = g_camera.followed;
-  const WorldPoint listener = followed != nullptr ? WorldPoint{followed->x, followed->y} : source;
-  PlaySeAt(source, listener, character.sounds.handles[slot], g_soundSet);
+  PlaySeAt(source, SoundListener(source), character.sounds.handles[slot], g_soundSet);
 }
 
 void ConstructCharacter(Character& c) {

@@ -80,6 +80,9 @@ extern CharacterList g_characters;
 
 // The player's creature is the one its controller steers from the input.
 bool IsPlayer(const Character& character);
+// Where sounds are heard from: the camera's followed position, or the
+// source itself while the camera follows nothing.
+WorldPoint SoundListener(WorldPoint source);
 // One of the creature's sixteen sounds (CharacterSoundSlot), played at its
 // position and heard from the camera's followed position.
 void PlayCharacterSe(const Character& character, int32_t slot);

@@ -40,10 +40,6 @@ void UpdateRelations(CharacterList& list, Character& a) {
   for (int32_t id = 1; id <= CountedIds(); id++) a.relationSum += a.relation[id];
 }
 
-float AmmunitionRatio(const Character& c) {
-  return static_cast<float>(c.ammunition) / static_cast<float>(c.maxAmmunition);
-}
-
 // Friends who are near, no fonder of the attacker than of the caller and short
 // of ammunition enough to bother, turn on whoever hurt the caller.
 void CallForHelp(CharacterList& list, Character& a) {
@@ -261,3 +257,11 @@ void ReleaseDeadCharacter(Character& a) {
   if (IsPlayer(a)) g_gameState.roundResult.position = a.position;
   FreeCharacterSounds(a.sounds);
 }
+
+float AmmunitionRatio(const Character& c) {
+  return static_cast<float>(c.ammunition) / static_cast<float>(c.maxAmmunition);
+}
+
+void Accelerate(Character& c) { c.speed = static_cast<float>(c.speed + (1.5 + 0.1 * (c.level - 1) - c.speed) * 0.4); }
+
+void Coast(Character& c) { c.speed = static_cast<float>(c.speed - c.speed * 0.08); }

@@ -19,9 +19,6 @@ constexpr float kPhaseStep = 0.0001f;
 // the corner, so that the corners are covered.
 constexpr int32_t kPieceStep = 64, kPieceStart = -32;
 
-// A turn in hundred-thousandths, as the random draws give it.
-double RandomTurn() { return GetRandomValue(628318) / 100000.0; }
-
 int32_t DustGraphic(float z) {
   if (z > 300.0f) return field_dust[0];
   if (z > -600.0f) return field_dust[1];

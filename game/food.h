@@ -55,3 +55,5 @@ void DrawFoodField();
 void ClearFoodBoxesAndFoods();
 void TickSpawner(SpawnerState& spawner);
 void ResetSpawner();
+// The field record as the program starts: dust at depth 0, the lists empty.
+void ConstructFoodField();

@@ -36,6 +36,8 @@ void RunTitleScene() {
   RunDifficultyMenu();
 }
 
+}  // namespace
+
 void UpdateRound() {
   GameState& state = g_gameState;
   if (g_input.right <= 0) {
@@ -78,6 +80,8 @@ void DrawRound() {
   DrawResultText(state.roundResult);
 }
 
+namespace {
+
 void StartRound(GameState& state) {
   CursorIndex = 0;
   state.roundResult.ended = 0;
@@ -112,6 +116,8 @@ void DrawCursor() {
 
 int GameInit() {
   GameState& state = g_gameState;
+  // Built before anything runs, as the program's static records are.
+  ConstructFoodField();
   ReadConfig();
   SetWindowTitle("Tamblor  ver0.7");
   EnableLogFile(0);

@@ -13,6 +13,10 @@ int GameInit();
 bool RunFrame();
 // Frames until the player quits or the window is gone.
 void MainLoop();
+// The two halves of a round's frame: the world's update (frozen while the
+// right button is held), then its drawing, back to front.
+void UpdateRound();
+void DrawRound();
 // Enters a scene: 0 the title, 2 a new round, 30 the one-frame return to
 // the title; any other code is only stored.
 void SwitchScene(GameState& state, int32_t scene);

@@ -141,6 +141,8 @@ int32_t PickMinOf(const float* scores, int32_t n) {
   return index;
 }
 
+double RandomTurn() { return GetRandomValue(628318) / 100000.0; }
+
 float RandomFloat(float x) {
   return static_cast<float>(GetRandomValue(TruncateToInt(x * 100000.0f)) / 100000.0);
 }

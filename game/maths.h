@@ -50,3 +50,5 @@ int32_t PickMaxOf4(const float scores[4]);
 int32_t PickMinOf(const float* scores, int32_t n);
 // 0 .. x in steps of 0.00001.
 float RandomFloat(float x);
+// 0 .. 6.28318 in steps of 0.00001, as the game's random angles are drawn.
+double RandomTurn();

@@ -11,11 +11,10 @@ void PlayerController(int32_t event, Character& c, CharacterList&, CharacterList
   if (event != kControllerFrame) return;
   const InputState& in = g_input;
   if (in.moving) {
-    // Closes 40 % of the gap to the level's top speed each frame.
     c.wantedHeading = in.moveAngle;
-    c.speed = static_cast<float>(c.speed + (1.5 + 0.1 * (c.level - 1) - c.speed) * 0.4);
+    Accelerate(c);
   } else {
-    c.speed = static_cast<float>(c.speed - c.speed * 0.08);
+    Coast(c);
   }
   if (in.left >= 1) {
     const ScreenPoint s = ProjectToScreen(c.position.x, c.position.y, c.position.z);

@@ -41,15 +41,7 @@ class Creatures : public ::testing::Test {
   }
   // A level-1 creature at (x, y), heading right, standing still.
   static Character& Add(int32_t id, float x, float y, CharacterController controller = &AiThink) {
-    Character c;
-    ConstructCharacter(c);
-    SetupCharacter(c, id);
-    c.position = {x, y, 0.0f, 0.0f, 0.0f};
-    c.colour = id - 1;
-    c.controller = controller;
-    Character& listed = g_characters.emplace_back(std::move(c));
-    listed.messages.owner = &listed.position;
-    return listed;
+    return AddCharacter(id, x, y, controller);
   }
   static Bullet BulletFrom(int32_t owner, float angle) { return {owner, owner - 1, 0, 0, 0, angle, 0, 0}; }
   // A square whose red channel tells it apart.

@@ -219,6 +219,18 @@ uint64_t GameStateHash() {
   return h.value;
 }
 
+Character& AddCharacter(int32_t id, float x, float y, CharacterController controller) {
+  Character c;
+  ConstructCharacter(c);
+  SetupCharacter(c, id);
+  c.position = {x, y, 0.0f, 0.0f, 0.0f};
+  c.colour = id - 1;
+  c.controller = controller;
+  Character& listed = g_characters.emplace_back(std::move(c));
+  listed.messages.owner = &listed.position;
+  return listed;
+}
+
 ScriptedRandom* ScriptedRandom::active_ = nullptr;
 
 ScriptedRandom::ScriptedRandom(std::vector<int> values) : values_(std::move(values)) {

@@ -28,6 +28,8 @@
 #include <string_view>
 #include <vector>
 
+#include "game/ai.h"
+#include "game/character.h"
 #include "game/input_record.h"
 #include "platform/input_device.h"
 #include "platform/scripted_present.h"
@@ -92,6 +94,10 @@ uint64_t GameStateHash();
 
 // A graphic of one opaque colour (0xRRGGBB).
 int32_t MakeSolidGraph(int width, int height, uint32_t rgb);
+
+// A level-1 creature of colour id - 1 at (x, y), heading right and standing
+// still, appended to the round's list. Its set-up draws random numbers.
+Character& AddCharacter(int32_t id, float x, float y, CharacterController controller = &AiThink);
 
 class ScriptedRandom {
  public:

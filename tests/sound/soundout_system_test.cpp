@@ -11,6 +11,7 @@
 #include "core/log.h"
 #include "sound/sound_system.h"
 #include "tests/sound/soundout_support.h"
+#include "tests/support/environment_value.h"
 
 namespace {
 
@@ -266,25 +267,6 @@ bool CursorMoves() {
   ReleaseWaveBuffer(&b);
   return cursor != 0;
 }
-
-class EnvironmentValue {
- public:
-  EnvironmentValue(const char* name, const char* value) : name_(name) {
-    const char* old = std::getenv(name);
-    hadOld_ = old != nullptr;
-    if (old) old_ = old;
-    setenv(name, value, 1);
-  }
-  ~EnvironmentValue() {
-    if (hadOld_) setenv(name_, old_.c_str(), 1);
-    else unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  bool hadOld_;
-  std::string old_;
-};
 
 TEST_F(SoundSystemTest, StartsOnSdlsDummyDriver) {
   EnvironmentValue driver("SDL_AUDIODRIVER", "dummy");
