@@ -19,26 +19,21 @@ struct Channel {
 
 struct Form32 {  // X8R8G8B8, alpha (when the image has it) in the top byte
   using Pixel = uint32_t;
-  static constexpr bool kAlpha = true;
   static constexpr int kAlphaShift = 24;
   static constexpr Channel kChannels[3] = {{16, 8}, {8, 8}, {0, 8}};
   static constexpr uint32_t kEdgeMask = 0x00FFFFFF;
 };
 struct Form16 {  // R5G6B5
   using Pixel = uint16_t;
-  static constexpr bool kAlpha = false;
   static constexpr uint32_t kEdgeMask = 0xFFFF;
 };
 struct Form16Alpha {  // R5G6B5 in bytes 0-1, alpha in byte 2
   using Pixel = uint32_t;
-  static constexpr bool kAlpha = true;
   static constexpr int kAlphaShift = 16;
   static constexpr Channel kChannels[3] = {{11, 5}, {5, 6}, {0, 5}};
-  static constexpr uint32_t kEdgeMask = 0xFFFF;
 };
 struct Form8 {
   using Pixel = uint8_t;
-  static constexpr bool kAlpha = false;
   static constexpr uint32_t kEdgeMask = 0xFF;
 };
 
