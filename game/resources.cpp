@@ -81,7 +81,9 @@ const GraphFile kGraphFiles[] = {
     {"data\\graphic\\title\\title_difficultyButtonName.png", title_difficultyButtonName, 4, 1, 4, 256, 48},
 };
 
-constexpr const char* kCharacterSoundFiles[kCharacterSoundCount] = {
+}  // namespace
+
+const char* const kCharacterSoundFiles[kCharacterSoundCount] = {
     "data\\se\\character\\food\\paku000.wav",
     "data\\se\\character\\food\\paku001.wav",
     "data\\se\\character\\food\\paku002.wav",
@@ -99,6 +101,20 @@ constexpr const char* kCharacterSoundFiles[kCharacterSoundCount] = {
     "data\\se\\character\\itemEffect\\lionshot.wav",
     "data\\se\\character\\itemEffect\\get_move.wav",
 };
+
+const char* const kSharedSoundFiles[kSharedSoundCount] = {
+    "data\\se\\character\\die\\die000.wav",
+    "data\\se\\character\\die\\die001.wav",
+    "data\\se\\foodbox\\damaged\\small_knock002_l.wav",
+    "data\\se\\foodbox\\damaged\\small_knock002_c.wav",
+    "data\\se\\foodbox\\damaged\\small_knock002_r.wav",
+    "data\\se\\foodbox\\break\\small_open000_l.wav",
+    "data\\se\\foodbox\\break\\small_open000_c.wav",
+    "data\\se\\foodbox\\break\\small_open000_r.wav",
+    "data\\se\\item\\born000.wav",
+};
+
+namespace {
 
 // Three playback buffers, so up to three plays of one sound overlap.
 int32_t LoadSe(const char* path) { return LoadSoundFile(path, 3, -1); }
@@ -119,15 +135,10 @@ void LoadGraphics() {
 
 void LoadSharedSounds() {
   SoundSet& set = g_soundSet;
-  set.die[0] = LoadSe("data\\se\\character\\die\\die000.wav");
-  set.die[1] = LoadSe("data\\se\\character\\die\\die001.wav");
-  set.boxKnock[0] = LoadSe("data\\se\\foodbox\\damaged\\small_knock002_l.wav");
-  set.boxKnock[1] = LoadSe("data\\se\\foodbox\\damaged\\small_knock002_c.wav");
-  set.boxKnock[2] = LoadSe("data\\se\\foodbox\\damaged\\small_knock002_r.wav");
-  set.boxBreak[0] = LoadSe("data\\se\\foodbox\\break\\small_open000_l.wav");
-  set.boxBreak[1] = LoadSe("data\\se\\foodbox\\break\\small_open000_c.wav");
-  set.boxBreak[2] = LoadSe("data\\se\\foodbox\\break\\small_open000_r.wav");
-  set.itemBorn = LoadSe("data\\se\\item\\born000.wav");
+  int32_t* const slots[kSharedSoundCount] = {&set.die[0],      &set.die[1],      &set.boxKnock[0],
+                                             &set.boxKnock[1], &set.boxKnock[2], &set.boxBreak[0],
+                                             &set.boxBreak[1], &set.boxBreak[2], &set.itemBorn};
+  for (int i = 0; i < kSharedSoundCount; i++) *slots[i] = LoadSe(kSharedSoundFiles[i]);
 }
 
 void LoadCharacterSounds(CharacterSounds& sounds) {

@@ -70,6 +70,11 @@ struct CharacterSounds {
   uint8_t loaded;
 };
 
+// The files, in load order: the shared set's fields in order, and the slots.
+constexpr int kSharedSoundCount = 9;
+extern const char* const kSharedSoundFiles[kSharedSoundCount];
+extern const char* const kCharacterSoundFiles[kCharacterSoundCount];
+
 void LoadSharedSounds();
 void LoadCharacterSounds(CharacterSounds& sounds);
 // Deletes the sixteen sounds when they were loaded; the flag stays set.

@@ -394,34 +394,6 @@ Wav ReadWav(const std::string& path) {
   return w;
 }
 
-const char* const kSounds[] = {
-    "data\\se\\character\\die\\die000.wav",
-    "data\\se\\character\\die\\die001.wav",
-    "data\\se\\foodbox\\damaged\\small_knock002_l.wav",
-    "data\\se\\foodbox\\damaged\\small_knock002_c.wav",
-    "data\\se\\foodbox\\damaged\\small_knock002_r.wav",
-    "data\\se\\foodbox\\break\\small_open000_l.wav",
-    "data\\se\\foodbox\\break\\small_open000_c.wav",
-    "data\\se\\foodbox\\break\\small_open000_r.wav",
-    "data\\se\\item\\born000.wav",
-    "data\\se\\character\\food\\paku000.wav",
-    "data\\se\\character\\food\\paku001.wav",
-    "data\\se\\character\\food\\paku002.wav",
-    "data\\se\\character\\shot\\shot000.wav",
-    "data\\se\\character\\shot\\shot001.wav",
-    "data\\se\\character\\damaged\\damaged000.wav",
-    "data\\se\\character\\damaged\\meDamaged000.wav",
-    "data\\se\\character\\damaged\\meDamaged001.wav",
-    "data\\se\\character\\knock\\small_knock000.wav",
-    "data\\se\\character\\knock\\small_knock001.wav",
-    "data\\se\\character\\itemEffect\\get_life.wav",
-    "data\\se\\character\\itemEffect\\get_bullet.wav",
-    "data\\se\\character\\itemEffect\\come_foods.wav",
-    "data\\se\\character\\itemEffect\\get_speed.wav",
-    "data\\se\\character\\itemEffect\\lionshot.wav",
-    "data\\se\\character\\itemEffect\\get_move.wav",
-};
-
 // Files written with '/' in place of the game's '\'.
 std::string OnDisk(std::string spelling) {
   std::replace(spelling.begin(), spelling.end(), '\\', '/');
@@ -429,7 +401,9 @@ std::string OnDisk(std::string spelling) {
 }
 
 TEST_F(GameDataTest, SoundEffectsAreShortLevelledAndStartAndEndSilent) {
-  for (const char* path : kSounds) {
+  std::vector<const char*> sounds(std::begin(kSharedSoundFiles), std::end(kSharedSoundFiles));
+  sounds.insert(sounds.end(), std::begin(kCharacterSoundFiles), std::end(kCharacterSoundFiles));
+  for (const char* path : sounds) {
     SCOPED_TRACE(path);
     const int handle = LoadSoundFile(GamePath(path).c_str(), 3, -1);
     ASSERT_GE(handle, 0);
