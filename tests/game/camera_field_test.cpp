@@ -13,25 +13,18 @@
 #include "game/input_record.h"
 #include "game/resources.h"
 #include "tests/game/game_harness.h"
+#include "tests/game/game_world_test.h"
 
 namespace {
 
-class View : public ::testing::Test {
+class View : public GameWorldTest {
  protected:
   void SetUp() override {
-    ASSERT_EQ(game.initResult, 0);
-    saved = g_gameState;
+    GameWorldTest::SetUp();
     g_camera = {1000.0f, 1000.0f, 0.0f, 0.0f, nullptr};
-    g_input = {};
     g_input.mouseX = 512;
     g_input.mouseY = 384;
   }
-  void TearDown() override {
-    g_characters.clear();
-    g_gameState = saved;
-  }
-  GameHarness game{HarnessOptions().NoData()};
-  GameState saved;
 };
 
 TEST_F(View, PointsProjectToThePixelTruncatedTowardZero) {

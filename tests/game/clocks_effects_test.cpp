@@ -12,24 +12,17 @@
 #include "game/input_record.h"
 #include "game/resources.h"
 #include "tests/game/game_harness.h"
+#include "tests/game/game_world_test.h"
 
 namespace {
 
-class Timed : public ::testing::Test {
+class Timed : public GameWorldTest {
  protected:
   void SetUp() override {
-    ASSERT_EQ(game.initResult, 0);
-    saved = g_gameState;
-    g_input = {};
+    GameWorldTest::SetUp();
     g_camera = {1000.0f, 1000.0f, 0.0f, 0.0f, nullptr};
     game.ClearBack();
   }
-  void TearDown() override {
-    ClearEffects();
-    g_gameState = saved;
-  }
-  GameHarness game{HarnessOptions().NoData()};
-  GameState saved;
 };
 
 TEST_F(Timed, ClocksStepInFloatsAndShowMinutesSecondsHundredths) {

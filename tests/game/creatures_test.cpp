@@ -21,23 +21,17 @@
 #include "game/maths.h"
 #include "game/player_control.h"
 #include "tests/game/game_harness.h"
+#include "tests/game/game_world_test.h"
 
 namespace {
 
-class Creatures : public ::testing::Test {
+class Creatures : public GameWorldTest {
  protected:
   void SetUp() override {
-    ASSERT_EQ(game.initResult, 0);
-    saved = g_gameState;
+    GameWorldTest::SetUp();
     g_gameState.settings.characterCount = kMaxCharacters;
     g_gameState.roundResult = {};
     g_spawner.highestLevel = 1;
-    g_input = {};
-  }
-  void TearDown() override {
-    ClearCharacters();
-    ClearBullets();
-    g_gameState = saved;  // the other tests of this program expect the program's start
   }
   // A level-1 creature at (x, y), heading right, standing still.
   static Character& Add(int32_t id, float x, float y, CharacterController controller = &AiThink) {
@@ -50,9 +44,6 @@ class Creatures : public ::testing::Test {
     FillGraphWithColor(graph, red, 0x80, 0x40, 255);
     return graph;
   }
-
-  GameHarness game{HarnessOptions().NoData()};
-  GameState saved;
 };
 
 TEST_F(Creatures, LevelsFromFeeding) {

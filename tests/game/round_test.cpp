@@ -18,29 +18,18 @@
 #include "game/resources.h"
 #include "game/round_end.h"
 #include "tests/game/game_harness.h"
+#include "tests/game/game_world_test.h"
 
 namespace {
 
-class Round : public ::testing::Test {
+class Round : public GameWorldTest {
  protected:
   void SetUp() override {
-    ASSERT_EQ(game.initResult, 0);
-    saved = g_gameState;
+    GameWorldTest::SetUp();
     g_gameState.roundResult = {};
     g_gameState.scene = kSceneRound;
-    g_input = {};
     ResetSpawner();
   }
-  void TearDown() override {
-    ClearCharacters();
-    ClearBullets();
-    ClearEffects();
-    ResetSpawner();
-    g_camera.followed = nullptr;
-    g_gameState = saved;
-  }
-  GameHarness game{HarnessOptions().NoData()};
-  GameState saved;
 };
 
 // Levels by list position, the first the player's unless the round is
