@@ -1,7 +1,6 @@
 // One started game without data for a program's tests to share: each test
-// starts from idle input, and the game's state and every list the test
-// filled are put back afterwards, so that the next test sees the program's
-// start again.
+// starts from idle input and empty lists, whatever an earlier test of the
+// program played, and the game's state is put back afterwards.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -20,14 +19,18 @@ class GameWorldTest : public ::testing::Test {
     ASSERT_EQ(game.initResult, 0);
     saved = g_gameState;
     g_input = {};
+    EmptyTheWorld();
   }
   void TearDown() override {
+    EmptyTheWorld();
+    g_gameState = saved;
+  }
+  static void EmptyTheWorld() {
     ClearCharacters();
     ClearBullets();
     ClearEffects();
     ResetSpawner();
     g_camera.followed = nullptr;
-    g_gameState = saved;
   }
 
   GameHarness game{HarnessOptions().NoData()};
