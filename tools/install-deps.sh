@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config ccache
   libsdl2-dev libfreetype-dev libfontconfig-dev
   libpng-dev libjpeg-dev zlib1g-dev
-  libogg-dev libvorbis-dev libtheora-dev libmpg123-dev
+  libogg-dev libvorbis-dev libtheora-dev libmpg123-dev libtwolame-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   fonts-ipafont-gothic
   libgtest-dev libgmock-dev libbenchmark-dev

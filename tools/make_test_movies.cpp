@@ -30,19 +30,9 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "tools/vorbis_tone.h"
+
 namespace {
-
-struct Page {
-  double time;  // seconds at the page's end
-  int stream;   // 0 video, 1 audio: video first at equal times
-  std::string bytes;
-};
-
-std::string PageBytes(const ogg_page& page) {
-  std::string bytes(reinterpret_cast<const char*>(page.header), static_cast<size_t>(page.header_len));
-  bytes.append(reinterpret_cast<const char*>(page.body), static_cast<size_t>(page.body_len));
-  return bytes;
-}
 
 struct Picture {
   int frameWidth, frameHeight, picWidth, picHeight;
@@ -58,11 +48,6 @@ struct Picture {
 void FillPlane(th_img_plane& plane, int x0, int y0, int x1, int y1, unsigned char value) {
   for (int y = y0; y < y1; y++) std::memset(plane.data + y * plane.stride + x0, value, static_cast<size_t>(x1 - x0));
 }
-
-struct Encoded {
-  std::vector<std::string> headers;  // the identification page alone, then the rest
-  std::vector<Page> pages;
-};
 
 Encoded EncodeVideo(const Picture& p) {
   th_info info;
@@ -132,65 +117,6 @@ Encoded EncodeVideo(const Picture& p) {
   return out;
 }
 
-// A 440 Hz tone at half scale.
-Encoded EncodeTone(int rate, double seconds) {
-  vorbis_info info;
-  vorbis_info_init(&info);
-  vorbis_encode_init_vbr(&info, 1, rate, 0.2f);
-  vorbis_comment comment;
-  vorbis_comment_init(&comment);
-  vorbis_dsp_state dsp;
-  vorbis_analysis_init(&dsp, &info);
-  vorbis_block block;
-  vorbis_block_init(&dsp, &block);
-  ogg_stream_state stream;
-  ogg_stream_init(&stream, 0x50d);
-  ogg_packet id, comments, books;
-  vorbis_analysis_headerout(&dsp, &comment, &id, &comments, &books);
-  Encoded out;
-  ogg_page page;
-  ogg_stream_packetin(&stream, &id);
-  while (ogg_stream_flush(&stream, &page)) out.headers.push_back(PageBytes(page));
-  ogg_stream_packetin(&stream, &comments);
-  ogg_stream_packetin(&stream, &books);
-  std::string rest;
-  while (ogg_stream_flush(&stream, &page)) rest += PageBytes(page);
-  out.headers.push_back(rest);
-
-  const int total = static_cast<int>(rate * seconds);
-  int written = 0;
-  double lastTime = 0;
-  auto drain = [&](bool flush) {
-    ogg_packet packet;
-    while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-      vorbis_analysis(&block, nullptr);
-      vorbis_bitrate_addblock(&block);
-      while (vorbis_bitrate_flushpacket(&dsp, &packet)) ogg_stream_packetin(&stream, &packet);
-    }
-    while (flush ? ogg_stream_flush(&stream, &page) : ogg_stream_pageout_fill(&stream, &page, 512)) {
-      const ogg_int64_t granule = ogg_page_granulepos(&page);
-      if (granule >= 0) lastTime = vorbis_granule_time(&dsp, granule);
-      out.pages.push_back({lastTime, 1, PageBytes(page)});
-    }
-  };
-  while (written < total) {
-    const int n = std::min(1024, total - written);
-    float** buffer = vorbis_analysis_buffer(&dsp, n);
-    for (int i = 0; i < n; i++) buffer[0][i] = 0.5f * std::sin(2 * M_PI * 440.0 * (written + i) / rate);
-    vorbis_analysis_wrote(&dsp, n);
-    written += n;
-    drain(false);
-  }
-  vorbis_analysis_wrote(&dsp, 0);
-  drain(true);
-  ogg_stream_clear(&stream);
-  vorbis_block_clear(&block);
-  vorbis_dsp_clear(&dsp);
-  vorbis_comment_clear(&comment);
-  vorbis_info_clear(&info);
-  return out;
-}
-
 // Beginning-of-stream pages first, then the other headers, then the data
 // pages of both streams in time order.
 void WriteOgg(const std::string& path, const Encoded& video, const Encoded* audio) {
@@ -204,11 +130,7 @@ void WriteOgg(const std::string& path, const Encoded& video, const Encoded* audi
     return a.time < b.time || (a.time == b.time && a.stream < b.stream);
   });
   for (const Page& page : pages) file += page.bytes;
-  FILE* out = std::fopen(path.c_str(), "wb");
-  if (!out || std::fwrite(file.data(), 1, file.size(), out) != file.size() || std::fclose(out) != 0) {
-    std::fprintf(stderr, "cannot write %s\n", path.c_str());
-    std::exit(1);
-  }
+  WriteFileBytes(path, file);
 }
 
 void FillGray(int n, th_ycbcr_buffer planes) {
@@ -382,7 +304,7 @@ int main(int argc, char** argv) {
   const Picture gray{64, 48, 64, 48, TH_PF_420, 10, 30, 8, 63, FillGray};
   const Encoded grayVideo = EncodeVideo(gray);
   WriteOgg(folder + "/gray420.ogv", grayVideo, nullptr);
-  const Encoded tone = EncodeTone(22050, 3.0);
+  const Encoded tone = EncodeTone(22050, 3.0, 0x50d);
   WriteOgg(folder + "/sound420.ogv", grayVideo, &tone);
   WriteOgg(folder + "/odd420.ogv", EncodeVideo({64, 48, 50, 38, TH_PF_420, 10, 6, 8, 63, FillHalves}), nullptr);
   WriteOgg(folder + "/color444.ogv", EncodeVideo({32, 32, 32, 32, TH_PF_444, 10, 4, 8, 63, FillQuadrants}), nullptr);

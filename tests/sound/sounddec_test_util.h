@@ -65,10 +65,13 @@ inline Bytes PcmWav(uint16_t channels, uint32_t rate, uint16_t bits, const Bytes
   return Riff(chunks);
 }
 
-inline Bytes ReadTestFile(const std::string& name) {
-  std::ifstream in(std::string(VARNOK_TEST_DATA) + "/sound/" + name, std::ios::binary);
+inline Bytes ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+inline Bytes ReadTestFile(const std::string& name) { return ReadFileBytes(std::string(VARNOK_TEST_DATA) + "/sound/" + name); }
+// The files tools/make_test_sounds.cpp makes at build time.
+inline Bytes ReadMadeFile(const std::string& name) { return ReadFileBytes(std::string(VARNOK_SOUND_DATA) + "/" + name); }
 
 inline std::vector<int16_t> ToSamples(const uint8_t* pcm, size_t bytes) {
   std::vector<int16_t> s(bytes / 2);
