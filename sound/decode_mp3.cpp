@@ -46,9 +46,13 @@ int ParseMp3FrameHeader(const uint8_t header[4], Mp3FrameInfo* info) {
   if (f.layer == 0) {
     f.samplesPerFrame = 384;
     f.frameLength = (f.bitrate * 12000 / f.sampleRate + f.padding) * 4;
+  } else if (f.layer == 2 && f.lsf) {
+    // Only layer III halves its frame at the lower rates; layer II keeps 1,152 samples in every version.
+    f.samplesPerFrame = 576;
+    f.frameLength = f.bitrate * 72000 / f.sampleRate + f.padding;
   } else {
-    f.samplesPerFrame = f.lsf ? 576 : 1152;
-    f.frameLength = f.bitrate * (f.lsf ? 72000 : 144000) / f.sampleRate + f.padding;
+    f.samplesPerFrame = 1152;
+    f.frameLength = f.bitrate * 144000 / f.sampleRate + f.padding;
   }
   *info = f;
   return 0;

@@ -1,8 +1,11 @@
 // Compressed WAV, MP3 and Ogg Vorbis files made once with sox, lame and
-// oggenc (tools/make-sound-test-data.sh) decode to the expected lengths and
-// to the tones they were made from.
+// oggenc (tools/make-sound-test-data.sh), and MPEG-2 layer II files made at
+// build time with twolame (tools/make_test_sounds.cpp), decode to the
+// expected lengths and to the tones they were made from.
 #include <gtest/gtest.h>
+#include <mpg123.h>
 
+#include "sound/decode_mp3.h"
 #include "sounddec_test_util.h"
 
 using namespace sounddec_test;
@@ -72,6 +75,93 @@ TEST(SoundDecFiles, Mp3DecodesEveryFrameScanned) {
     // 4,410 samples of 440 Hz somewhere inside: 0.1 s from the middle crosses 88 times.
     EXPECT_NEAR(ZeroCrossings(s, 1, 0, 2000, 4205), 88, 3);
   }
+}
+
+// mpg123 reading the file by itself, a frame at a time, nothing trimmed.
+struct Mpg123Decode {
+  int frames = 0;
+  long rate = 0;
+  int channels = 0;
+  Bytes pcm;
+};
+Mpg123Decode DecodeWithMpg123(const Bytes& file) {
+  Mpg123Decode r;
+  mpg123_init();
+  mpg123_handle* h = mpg123_new(nullptr, nullptr);
+  if (!h) return r;
+  mpg123_param(h, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0);
+  mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_NO_READAHEAD, 0);
+  if (mpg123_open_feed(h) == MPG123_OK && mpg123_feed(h, file.data(), file.size()) == MPG123_OK) {
+    for (;;) {
+      off_t number = 0;
+      unsigned char* audio = nullptr;
+      size_t bytes = 0;
+      int result = mpg123_decode_frame(h, &number, &audio, &bytes);
+      if (result == MPG123_NEW_FORMAT) {
+        int encoding = 0;
+        mpg123_getformat(h, &r.rate, &r.channels, &encoding);
+        EXPECT_EQ(encoding, MPG123_ENC_SIGNED_16);
+        continue;
+      }
+      if (result != MPG123_OK) break;
+      r.frames++;
+      r.pcm.insert(r.pcm.end(), audio, audio + bytes);
+    }
+  }
+  mpg123_delete(h);
+  return r;
+}
+
+struct Mp2File {
+  const char* name;
+  uint32_t rate;
+  uint16_t channels;
+  size_t frameBytes;  // 144000 * kbit/s / rate, unpadded
+  int frames;         // one second of tone in frames of 1,152 samples, the last one filled up
+  int paddedFrames;
+};
+
+// twolame coded one second of 440 Hz (left) and 660 Hz (right) at half scale.
+const Mp2File kMp2Files[] = {
+    {"mp2_16000_1_32.mp2", 16000, 1, 288, 14, 0},     // 4,608,000 / 16,000
+    {"mp2_16000_2_160.mp2", 16000, 2, 1440, 14, 0},   // 23,040,000 / 16,000
+    {"mp2_22050_1_8.mp2", 22050, 1, 52, 20, 0},       // 1,152,000 / 22,050 = 52.2
+    {"mp2_22050_2_64_padded.mp2", 22050, 2, 417, 20, 19},  // 9,216,000 / 22,050 = 417.9; all but the first padded
+    {"mp2_24000_2_96.mp2", 24000, 2, 576, 21, 0},     // 13,824,000 / 24,000
+    {"mp2_false_sync.mp2", 24000, 1, 288, 21, 0},     // 6,912,000 / 24,000
+};
+
+TEST(SoundDecFiles, Mpeg2LayerTwoDecodesEveryFrameOf1152Samples) {
+  for (const Mp2File& f : kMp2Files) {
+    SCOPED_TRACE(f.name);
+    Bytes file = ReadMadeFile(f.name);
+    ASSERT_EQ(file.size(), f.frameBytes * f.frames + f.paddedFrames);
+    Mpg123Decode reference = DecodeWithMpg123(file);
+    ASSERT_EQ(reference.frames, f.frames);
+    ASSERT_EQ(reference.rate, static_cast<long>(f.rate));
+    ASSERT_EQ(reference.channels, f.channels);
+
+    Decoded d = DecodeAll(file, 1001);
+    EXPECT_EQ(d.openResult, 0);
+    EXPECT_EQ(d.format.samplesPerSec, f.rate);
+    EXPECT_EQ(d.format.channels, f.channels);
+    const size_t bytes = static_cast<size_t>(f.frames) * 1152 * f.channels * 2;
+    EXPECT_EQ(d.pcmSize, static_cast<int64_t>(bytes));
+    EXPECT_EQ(d.pcm.size(), bytes);
+    if (d.pcm.size() != bytes) continue;
+    EXPECT_TRUE(d.pcm == reference.pcm);
+    // A tenth of a second from the middle: 440 Hz crosses zero 88 times, 660 Hz 132.
+    std::vector<int16_t> s = ToSamples(d.pcm.data(), d.pcm.size());
+    const size_t from = f.rate / 2, to = from + f.rate / 10;
+    EXPECT_NEAR(ZeroCrossings(s, f.channels, 0, from, to), 88, 3);
+    if (f.channels == 2) {
+      EXPECT_NEAR(ZeroCrossings(s, 2, 1, from, to), 132, 3);
+    }
+  }
+  // The false sync sits in the ancillary bits at the end of each frame, and its header is refused.
+  Bytes file = ReadMadeFile("mp2_false_sync.mp2");
+  Mp3FrameInfo unused;
+  EXPECT_EQ(ParseMp3FrameHeader(file.data() + 288 - 4, &unused), -1);
 }
 
 TEST(SoundDecFiles, OggVorbisDecodesItsExactLength) {

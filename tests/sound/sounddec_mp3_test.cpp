@@ -40,14 +40,15 @@ TEST(SoundDecMp3, FrameHeadersWorkedByHand) {
   EXPECT_EQ(f.bitrate, 384u);
   EXPECT_EQ(f.sampleRate, 32000u);
   EXPECT_EQ(f.frameLength, 1728u);
-  // MPEG-2 layer II, index 8 = 64 kbit/s at 16,000 Hz: 72000 * 64 / 16000 = 288, 576 samples.
+  // MPEG-2 layer II, index 8 = 64 kbit/s at 16,000 Hz: 1,152 samples as in MPEG-1 (only
+  // layer III halves its frame), so 144000 * 64 / 16000 = 576 bytes.
   f = Parse(0xF5, 0x88, 0x00);
   EXPECT_EQ(f.lsf, 1);
   EXPECT_EQ(f.layer, 1);
   EXPECT_EQ(f.bitrate, 64u);
   EXPECT_EQ(f.sampleRate, 16000u);
-  EXPECT_EQ(f.samplesPerFrame, 576u);
-  EXPECT_EQ(f.frameLength, 288u);
+  EXPECT_EQ(f.samplesPerFrame, 1152u);
+  EXPECT_EQ(f.frameLength, 576u);
   // MPEG-2 layer I, index 14 = 256 kbit/s at 24,000 Hz, padded: (128 + 1) * 4.
   f = Parse(0xF7, 0xE6, 0x00);
   EXPECT_EQ(f.frameLength, 516u);
