@@ -13,6 +13,7 @@ struct OggVorbisState {
   OggSource source;  // vorbisfile keeps a pointer to it, so it lives here
   int channels;
   long rate;
+  int64_t totalSamples;  // of the links decoded: those before the first change of layout
 };
 
 namespace {
@@ -24,6 +25,21 @@ constexpr int kOggBytesPerSample = 2;
 constexpr int kMaxHolesPerBlock = 64;
 
 int CloseNothing(void*) { return 0; }
+
+// Decoding ends at the first link whose rate or channel count differs from
+// the first link's, so only the links before it are announced; -1 when a
+// length is unknown.
+int64_t SamplesBeforeLayoutChange(OggVorbis_File* file, const vorbis_info& first) {
+  int64_t total = 0;
+  for (long link = 0; link < ov_streams(file); link++) {
+    vorbis_info* info = ov_info(file, static_cast<int>(link));
+    if (!info || info->channels != first.channels || info->rate != first.rate) break;
+    ogg_int64_t samples = ov_pcm_total(file, static_cast<int>(link));
+    if (samples < 0) return -1;
+    total += samples;
+  }
+  return total;
+}
 
 }  // namespace
 
@@ -65,7 +81,7 @@ int OpenOggVorbisDecoder(SoundConverter* c) {
     return -1;
   }
   vorbis_info* info = ov_info(&state->file, -1);
-  ogg_int64_t total = ov_pcm_total(&state->file, -1);
+  int64_t total = info ? SamplesBeforeLayoutChange(&state->file, *info) : -1;
   // Two channels at most (what the audio device plays), a sane rate, a known length.
   if (!info || info->channels < 1 || info->channels > 2 || info->rate < 1 || info->rate > kWaveFormatMaxRate ||
       total < 0 || static_cast<uint64_t>(total) * info->channels * kOggBytesPerSample > UINT32_MAX) {
@@ -75,6 +91,7 @@ int OpenOggVorbisDecoder(SoundConverter* c) {
   }
   state->channels = info->channels;
   state->rate = info->rate;
+  state->totalSamples = total;
   c->ogg.open = 1;
   c->ogg.state = state;
   c->ogg.bytesPerSample = kOggBytesPerSample;
@@ -122,11 +139,11 @@ int SeekOggVorbisSample(SoundConverter* c, int64_t sample) {
 
 int64_t GetOggTotalBytes(SoundConverter* c) {
   if (!c->ogg.open) return 0;
-  return static_cast<int64_t>(c->format.channels) * c->ogg.bytesPerSample * ov_pcm_total(&c->ogg.state->file, -1);
+  return static_cast<int64_t>(c->format.channels) * c->ogg.bytesPerSample * c->ogg.state->totalSamples;
 }
 
 int64_t GetOggPcmBufferSize(SoundConverter* c) {
   if (!c->ogg.open) return 0;
-  return static_cast<int64_t>(c->format.channels) * (ov_pcm_total(&c->ogg.state->file, -1) + kOggHeadroomSamples) *
+  return static_cast<int64_t>(c->format.channels) * (c->ogg.state->totalSamples + kOggHeadroomSamples) *
          c->ogg.bytesPerSample;
 }

@@ -10,8 +10,9 @@
 //                 ancillary data set to 0xFF FF FF FF: a false frame sync
 //                 whose header is refused, in the middle of the file
 // ogg_chain_rate.ogg
-//                 three chained Vorbis tones: 8,820 samples at 22,050 Hz,
-//                 8,820 at 44,100 Hz, 4,410 at 22,050 Hz (mono)
+//                 three chained mono Vorbis tones: 44,100 samples at 22,050 Hz,
+//                 44,100 at 44,100 Hz, 22,050 at 22,050 Hz (each link over
+//                 several pages: vorbisfile loses a first link held in one)
 #include <twolame.h>
 
 #include <cmath>
@@ -99,6 +100,6 @@ int main(int argc, char** argv) {
     WriteFileBytes(folder + "/" + f.name, file);
   }
   WriteFileBytes(folder + "/ogg_chain_rate.ogg",
-                 Chain({EncodeTone(22050, 0.4, 1), EncodeTone(44100, 0.2, 2), EncodeTone(22050, 0.2, 3)}));
+                 Chain({EncodeTone(22050, 2.0, 1), EncodeTone(44100, 1.0, 2), EncodeTone(22050, 1.0, 3)}));
   return 0;
 }

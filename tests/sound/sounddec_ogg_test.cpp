@@ -50,6 +50,30 @@ TEST(SoundDecOgg, TotalsCountRealSamplesAndTheWholeBlockHasHeadroom) {
   CloseSoundConverter(&c);
 }
 
+TEST(SoundDecOgg, ChainAnnouncesWhatItDeliversUpToTheLayoutChange) {
+  // Mono links of 44,100 samples at 22,050 Hz, 44,100 at 44,100 Hz and 22,050
+  // at 22,050 Hz: decoding stops where the rate changes, the third link unheard.
+  Bytes file = ReadMadeFile("ogg_chain_rate.ogg");
+  Decoded d = DecodeAll(file, 4096);
+  ASSERT_EQ(d.openResult, 0);
+  EXPECT_EQ(d.format.samplesPerSec, 22050u);
+  EXPECT_EQ(d.format.channels, 1);
+  EXPECT_EQ(d.pcmSize, 44100 * 2);
+  EXPECT_EQ(d.pcm.size(), 44100u * 2);
+
+  MemorySource source(file);
+  SoundConverter c;
+  ASSERT_EQ(OpenSoundConverter(source.access(), &c), 0);
+  EXPECT_EQ(GetOggPcmBufferSize(&c), (44100 + 44100) * 2);
+  void* pcm = nullptr;
+  size_t size = 0;
+  ASSERT_EQ(ConvertSoundToPcmMemory(&c, nullptr, &pcm, &size), 0);
+  EXPECT_EQ(size, 44100u * 2);
+  EXPECT_EQ(std::memcmp(pcm, d.pcm.data(), std::min(size, d.pcm.size())), 0);
+  MemFree(pcm);
+  CloseSoundConverter(&c);
+}
+
 TEST(SoundDecOgg, ConverterSurvivesBeingCopied) {
   // vorbisfile keeps a pointer to its stream: it must not point into the record.
   Bytes file = ReadTestFile("ogg_stereo.ogg");
