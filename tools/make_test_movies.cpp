@@ -14,6 +14,9 @@
 //                tone (22,050 Hz mono)
 // colors.mp4     the same pictures alone in an MP4 file
 // tone.avi       the tone alone in an AVI file
+// empty1m.ogv    16 x 16, a key frame and then 999,999 empty frames (each a
+//                repeat of the one before), 255 to a page: about 1 MB
+// empty22m.ogv   the same with 22,000,000 frames: about 22 MB
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -130,6 +133,72 @@ Encoded EncodeVideo(const Picture& p) {
   th_comment_clear(&comment);
   th_encode_free(encoder);
   return out;
+}
+
+// One coded grey frame, then frames - 1 empty packets (the decoder repeats
+// the frame before), as many to a page as a page holds. The granule shift is
+// the largest, so that every frame's offset from the key frame fits.
+void WriteEmptyFrames(const std::string& path, int64_t frames) {
+  th_info info;
+  th_info_init(&info);
+  info.frame_width = info.pic_width = 16;
+  info.frame_height = info.pic_height = 16;
+  info.fps_numerator = 30;
+  info.fps_denominator = 1;
+  info.aspect_numerator = info.aspect_denominator = 1;
+  info.pixel_fmt = TH_PF_420;
+  info.quality = 10;
+  info.keyframe_granule_shift = 31;
+  th_enc_ctx* encoder = th_encode_alloc(&info);
+  if (!encoder) {
+    std::fprintf(stderr, "the Theora encoder refused the picture\n");
+    std::exit(1);
+  }
+  FILE* out = std::fopen(path.c_str(), "wb");
+  if (!out) {
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    std::exit(1);
+  }
+  ogg_stream_state stream;
+  ogg_stream_init(&stream, 0xe3);
+  ogg_page page;
+  auto write = [&](bool flush) {
+    while (flush ? ogg_stream_flush(&stream, &page) : ogg_stream_pageout(&stream, &page)) {
+      std::fwrite(page.header, 1, static_cast<size_t>(page.header_len), out);
+      std::fwrite(page.body, 1, static_cast<size_t>(page.body_len), out);
+    }
+  };
+  th_comment comment;
+  th_comment_init(&comment);
+  ogg_packet packet;
+  while (th_encode_flushheader(encoder, &comment, &packet) > 0) {
+    ogg_stream_packetin(&stream, &packet);
+    write(true);
+  }
+  std::vector<unsigned char> y(256, 100), chroma(64, 128);
+  th_ycbcr_buffer planes = {{16, 16, 16, y.data()}, {8, 8, 8, chroma.data()}, {8, 8, 8, chroma.data()}};
+  th_encode_ycbcr_in(encoder, planes);
+  ogg_int64_t granule = 0;
+  while (th_encode_packetout(encoder, 0, &packet) > 0) {
+    granule = packet.granulepos;
+    ogg_stream_packetin(&stream, &packet);
+  }
+  for (int64_t n = 1; n < frames; n++) {
+    ogg_packet empty{};
+    empty.packetno = packet.packetno + n;
+    empty.granulepos = granule + n;
+    empty.e_o_s = n == frames - 1;
+    ogg_stream_packetin(&stream, &empty);
+    write(false);
+  }
+  write(true);
+  ogg_stream_clear(&stream);
+  th_comment_clear(&comment);
+  th_encode_free(encoder);
+  if (std::fclose(out) != 0) {
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    std::exit(1);
+  }
 }
 
 // A 440 Hz tone at half scale.
@@ -389,6 +458,8 @@ int main(int argc, char** argv) {
   WriteWithFfmpeg(folder + "/colors.avi", true, true);
   WriteWithFfmpeg(folder + "/colors.mp4", true, false);
   WriteWithFfmpeg(folder + "/tone.avi", false, true);
+  WriteEmptyFrames(folder + "/empty1m.ogv", 1000000);
+  WriteEmptyFrames(folder + "/empty22m.ogv", 22000000);
   WriteOgg(folder + "/bench640.ogv", EncodeVideo({640, 480, 640, 480, TH_PF_420, 30, 48, 30, 48, FillMoving}), nullptr);
   return 0;
 }
