@@ -1,8 +1,15 @@
 // Movie files built to hurt the player: a Theora file of a million frames,
-// whose index must not be rebuilt over and over while the open reads it.
+// whose index must not be rebuilt over and over while the open reads it,
+// and paths that name no regular file, which the stream player must not
+// open and wait on.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "core/memory.h"
 #include "file/file_access.h"
 #include "tests/movie/movie_fixture.h"
+#include "tests/support/read_file.h"
 
 namespace movie_test {
 namespace {
@@ -29,6 +36,26 @@ TEST_F(HostileMovies, AMillionFramesAreIndexedInAFewAllocations) {
     CloseTheoraMovie(movie);
   }
   FileAccessClose(file);
+}
+
+// The stream player is the last loader a path reaches: a pipe, a device or
+// a directory is refused there too, without being opened. A pipe reached
+// by its name under /proc holds a whole movie and has no writer left, so a
+// player that opened it would play it; a named pipe without a writer would
+// hold such a player for ever.
+TEST_F(HostileMovies, OnlyRegularFilesReachTheStreamPlayer) {
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  fcntl(ends[1], F_SETPIPE_SZ, 1 << 20);
+  const std::string avi = ReadWholeFile(MovieFile("colors.avi"));
+  ASSERT_EQ(write(ends[1], avi.data(), avi.size()), static_cast<ssize_t>(avi.size()));
+  close(ends[1]);
+  const std::string held = "/proc/self/fd/" + std::to_string(ends[0]);
+  ASSERT_EQ(LoadGraphFile(held.c_str(), 0), -1) << "a pipe holding a movie";
+  ASSERT_EQ(mkfifo("fifo", 0600), 0);
+  std::filesystem::create_directory("folder");
+  for (const char* path : {"folder", "/dev/zero", "fifo"}) EXPECT_EQ(LoadGraphFile(path, 0), -1) << path;
+  close(ends[0]);
 }
 
 }  // namespace
