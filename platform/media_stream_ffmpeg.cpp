@@ -33,6 +33,11 @@ constexpr int64_t kAudioLeadUnits = kMediaTimeUnitsPerSecond / 2;
 constexpr int kAudioRingSeconds = 1;
 // Decoded pictures held while reading ahead for the sound.
 constexpr size_t kMaxQueuedFrames = 32;
+// Sound decoded and not yet in the ring. A picture is looked for no further
+// than this ahead when an update may wait for it; one that must come at
+// once is read on to, and the sound met beyond this is dropped undecoded
+// (a file may put hours of sound before its first picture).
+constexpr int64_t kMaxSoundAheadUnits = 4 * kMediaTimeUnitsPerSecond;
 
 struct Session {
   int references = 1;
@@ -246,6 +251,10 @@ int64_t BytesToUnits(const Session* s, int64_t bytes) {
   return bytes * kMediaTimeUnitsPerSecond / s->pcmFormat.avgBytesPerSec;
 }
 
+bool SoundHeldFull(const Session* s) {
+  return s->ring && BytesToUnits(s, static_cast<int64_t>(s->pcm.size())) >= kMaxSoundAheadUnits;
+}
+
 // Counts what the cursor has played and writes the decoded sound (silence
 // after its end) ahead of it.
 void RefillSound(Session* s) {
@@ -308,7 +317,7 @@ bool ReadPacket(Session* s) {
   }
   if (s->packet->stream_index == s->videoIndex && s->video) {
     if (avcodec_send_packet(s->video, s->packet) >= 0) ReceivePictures(s);
-  } else if (s->packet->stream_index == s->audioIndex && s->ring) {
+  } else if (s->packet->stream_index == s->audioIndex && s->ring && !SoundHeldFull(s)) {
     DecodeSound(s, s->packet);
   }
   av_packet_unref(s->packet);
@@ -323,14 +332,20 @@ int64_t PictureTime(const Session* s, const AVFrame* picture) {
   return ToUnits(pts, stream->time_base);
 }
 
-// The next picture to show, reading as far as needed; null at the end.
-AVFrame* NextPicture(Session* s) {
+// The next picture to show, reading as far as needed; null at the end. With
+// later given, null with *later set when the sound held ahead is full
+// before the picture comes: it is read once the sound has played on.
+AVFrame* NextPicture(Session* s, bool* later = nullptr) {
   for (;;) {
     while (!s->pictures.empty() && PictureTime(s, s->pictures.front()) < s->skipBefore) {
       av_frame_free(&s->pictures.front());
       s->pictures.pop_front();
     }
     if (!s->pictures.empty()) return s->pictures.front();
+    if (later && SoundHeldFull(s)) {
+      *later = true;
+      return nullptr;
+    }
     if (!ReadPacket(s) && s->pictures.empty()) return nullptr;
   }
 }
@@ -523,8 +538,10 @@ class FfmpegMediaStream : public MediaStreamService {
   MediaUpdateResult UpdateSample(MediaObject* sample, MediaObject* event) override {
     Session* s = sample->session;
     ReadAhead(s);
-    if (!NextPicture(s)) return MediaUpdateResult::EndOfStream;
-    if (event && PictureTime(s, s->pictures.front()) > Clock(s)) {
+    bool later = false;
+    const AVFrame* next = NextPicture(s, event ? &later : nullptr);
+    if (!next && !later) return MediaUpdateResult::EndOfStream;
+    if (event && (later || PictureTime(s, next) > Clock(s))) {
       event->pendingSample = sample;
       event->signalled = false;
       return MediaUpdateResult::Pending;
@@ -540,8 +557,9 @@ class FfmpegMediaStream : public MediaStreamService {
     if (event->signalled || !sample) return event->signalled;
     Session* s = sample->session;
     ReadAhead(s);
-    if (!NextPicture(s)) {
-      event->signalled = true;
+    bool later = false;
+    if (!NextPicture(s, &later)) {
+      event->signalled = !later;
     } else if (PictureTime(s, s->pictures.front()) <= Clock(s)) {
       ShowPicture(s, sample);
       event->signalled = true;

@@ -14,6 +14,8 @@
 //                tone (22,050 Hz mono)
 // colors.mp4     the same pictures alone in an MP4 file
 // tone.avi       the tone alone in an AVI file
+// silence.mkv    an hour of FLAC silence (44,100 Hz stereo) and then the
+//                only picture, a red MPEG-4 frame 32 x 24: about 250 KB
 // empty1m.ogv    16 x 16, a key frame and then 999,999 empty frames (each a
 //                repeat of the one before), 255 to a page: about 1 MB
 // empty22m.ogv   the same with 22,000,000 frames: about 22 MB
@@ -440,6 +442,53 @@ void WriteWithFfmpeg(const std::string& path, bool video, bool audio) {
   avformat_free_context(file);
 }
 
+void SetUpFlac(AVCodecContext* c) {
+  c->sample_fmt = AV_SAMPLE_FMT_S16;
+  c->sample_rate = 44100;
+  av_channel_layout_default(&c->ch_layout, 2);
+  c->time_base = {1, 44100};
+  c->compression_level = 0;
+  c->frame_size = 16384;  // silence costs a few bytes a frame
+}
+
+void WriteSilenceFirst(const std::string& path) {
+  AVFormatContext* file = nullptr;
+  Check(avformat_alloc_output_context2(&file, nullptr, "matroska", path.c_str()) >= 0, "make the container");
+  Encoder v = AddStream(file, AV_CODEC_ID_MPEG4, SetUpVideo);
+  Encoder a = AddStream(file, AV_CODEC_ID_FLAC, SetUpFlac);
+  Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
+  Check(avformat_write_header(file, nullptr) >= 0, "write the header");
+  AVFrame* sound = av_frame_alloc();
+  sound->format = AV_SAMPLE_FMT_S16;
+  sound->sample_rate = 44100;
+  sound->nb_samples = a.context->frame_size;
+  av_channel_layout_default(&sound->ch_layout, 2);
+  Check(av_frame_get_buffer(sound, 0) >= 0, "make a sound frame");
+  av_samples_set_silence(sound->data, 0, sound->nb_samples, 2, AV_SAMPLE_FMT_S16);
+  for (int64_t start = 0; start < int64_t{44100} * 3600; start += sound->nb_samples) {
+    Check(av_frame_make_writable(sound) >= 0, "reuse a sound frame");
+    sound->pts = start;
+    Encode(file, a, sound);
+  }
+  Encode(file, a, nullptr);
+  AVFrame* picture = av_frame_alloc();
+  picture->format = AV_PIX_FMT_YUV420P;
+  picture->width = 32;
+  picture->height = 24;
+  Check(av_frame_get_buffer(picture, 0) >= 0, "make a picture");
+  FillColour(picture, 0);
+  picture->pts = 36000;  // tenths of a second
+  Encode(file, v, picture);
+  Encode(file, v, nullptr);
+  Check(av_write_trailer(file) >= 0, "write the trailer");
+  av_frame_free(&picture);
+  av_frame_free(&sound);
+  avcodec_free_context(&v.context);
+  avcodec_free_context(&a.context);
+  avio_closep(&file->pb);
+  avformat_free_context(file);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -458,6 +507,7 @@ int main(int argc, char** argv) {
   WriteWithFfmpeg(folder + "/colors.avi", true, true);
   WriteWithFfmpeg(folder + "/colors.mp4", true, false);
   WriteWithFfmpeg(folder + "/tone.avi", false, true);
+  WriteSilenceFirst(folder + "/silence.mkv");
   WriteEmptyFrames(folder + "/empty1m.ogv", 1000000);
   WriteEmptyFrames(folder + "/empty22m.ogv", 22000000);
   WriteOgg(folder + "/bench640.ogv", EncodeVideo({640, 480, 640, 480, TH_PF_420, 30, 48, 30, 48, FillMoving}), nullptr);

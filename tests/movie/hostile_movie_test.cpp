@@ -1,8 +1,11 @@
 // Movie files built to hurt the player: a Theora file of a million frames,
 // whose index must not be rebuilt over and over while the open reads it,
+// a Matroska file whose sound runs an hour ahead of its only picture, which
+// must not be decoded into memory whole while the player looks for it,
 // and paths that name no regular file, which the stream player must not
 // open and wait on.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,6 +39,25 @@ TEST_F(HostileMovies, AMillionFramesAreIndexedInAFewAllocations) {
     CloseTheoraMovie(movie);
   }
   FileAccessClose(file);
+}
+
+int64_t PeakResidentBytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return int64_t{usage.ru_maxrss} * 1024;
+}
+
+// Only a few seconds of sound are held ahead of the clock; what lies beyond
+// is dropped. Decoded whole, the hour ahead of the picture is 635 MB of PCM.
+TEST_F(HostileMovies, SoundFarAheadOfThePictureIsNotHeldWhole) {
+  const int64_t peakBefore = PeakResidentBytes();
+  const int graph = LoadGraphFile(MovieFile("silence.mkv").c_str(), 0);
+  ASSERT_NE(graph, -1);
+  EXPECT_LT(PeakResidentBytes() - peakBefore, int64_t{64} << 20);
+  const uint32_t shown = ScriptedScreenTest::PixelOf(ImageOfGraph(graph), 16, 12);
+  EXPECT_GT(shown >> 16 & 0xFF, 200u) << std::hex << shown << ": the red picture";
+  EXPECT_LT(shown >> 8 & 0xFF, 50u) << std::hex << shown;
+  DeleteGraphHandle(graph);
 }
 
 // The stream player is the last loader a path reaches: a pipe, a device or
