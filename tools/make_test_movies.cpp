@@ -16,6 +16,7 @@
 // tone.avi       the tone alone in an AVI file
 // silence.mkv    an hour of FLAC silence (44,100 Hz stereo) and then the
 //                only picture, a red MPEG-4 frame 32 x 24: about 250 KB
+// gap.mkv        a red picture, ten minutes of the same silence, a blue one
 // empty1m.ogv    16 x 16, a key frame and then 999,999 empty frames (each a
 //                repeat of the one before), 255 to a page: about 1 MB
 // empty22m.ogv   the same with 22,000,000 frames: about 22 MB
@@ -451,7 +452,21 @@ void SetUpFlac(AVCodecContext* c) {
   c->frame_size = 16384;  // silence costs a few bytes a frame
 }
 
-void WriteSilenceFirst(const std::string& path) {
+void WritePicture(AVFormatContext* file, Encoder& v, int colour, int64_t tenths) {
+  AVFrame* picture = av_frame_alloc();
+  picture->format = AV_PIX_FMT_YUV420P;
+  picture->width = 32;
+  picture->height = 24;
+  Check(av_frame_get_buffer(picture, 0) >= 0, "make a picture");
+  FillColour(picture, colour);
+  picture->pts = tenths;
+  Encode(file, v, picture);
+  av_frame_free(&picture);
+}
+
+// Seconds of silence, with a red picture before them (or none) and the
+// last picture after them: red when it is the only one, else blue.
+void WriteSilence(const std::string& path, int seconds, bool pictureBefore) {
   AVFormatContext* file = nullptr;
   Check(avformat_alloc_output_context2(&file, nullptr, "matroska", path.c_str()) >= 0, "make the container");
   Encoder v = AddStream(file, AV_CODEC_ID_MPEG4, SetUpVideo);
@@ -465,23 +480,16 @@ void WriteSilenceFirst(const std::string& path) {
   av_channel_layout_default(&sound->ch_layout, 2);
   Check(av_frame_get_buffer(sound, 0) >= 0, "make a sound frame");
   av_samples_set_silence(sound->data, 0, sound->nb_samples, 2, AV_SAMPLE_FMT_S16);
-  for (int64_t start = 0; start < int64_t{44100} * 3600; start += sound->nb_samples) {
+  if (pictureBefore) WritePicture(file, v, 0, 0);
+  for (int64_t start = 0; start < int64_t{44100} * seconds; start += sound->nb_samples) {
     Check(av_frame_make_writable(sound) >= 0, "reuse a sound frame");
     sound->pts = start;
     Encode(file, a, sound);
   }
   Encode(file, a, nullptr);
-  AVFrame* picture = av_frame_alloc();
-  picture->format = AV_PIX_FMT_YUV420P;
-  picture->width = 32;
-  picture->height = 24;
-  Check(av_frame_get_buffer(picture, 0) >= 0, "make a picture");
-  FillColour(picture, 0);
-  picture->pts = 36000;  // tenths of a second
-  Encode(file, v, picture);
+  WritePicture(file, v, pictureBefore ? 8 : 0, int64_t{seconds} * 10);
   Encode(file, v, nullptr);
   Check(av_write_trailer(file) >= 0, "write the trailer");
-  av_frame_free(&picture);
   av_frame_free(&sound);
   avcodec_free_context(&v.context);
   avcodec_free_context(&a.context);
@@ -507,7 +515,8 @@ int main(int argc, char** argv) {
   WriteWithFfmpeg(folder + "/colors.avi", true, true);
   WriteWithFfmpeg(folder + "/colors.mp4", true, false);
   WriteWithFfmpeg(folder + "/tone.avi", false, true);
-  WriteSilenceFirst(folder + "/silence.mkv");
+  WriteSilence(folder + "/silence.mkv", 3600, false);
+  WriteSilence(folder + "/gap.mkv", 600, true);
   WriteEmptyFrames(folder + "/empty1m.ogv", 1000000);
   WriteEmptyFrames(folder + "/empty22m.ogv", 22000000);
   WriteOgg(folder + "/bench640.ogv", EncodeVideo({640, 480, 640, 480, TH_PF_420, 30, 48, 30, 48, FillMoving}), nullptr);
