@@ -11,29 +11,6 @@
 
 namespace {
 
-// Edge neighbourhoods of sizes 1 to 4 as 9 x 9 masks; the first 2e + 1 rows
-// and columns of each are used, centre included. Larger edges use the whole square.
-constexpr uint8_t kEdgeMasks[4][9][9] = {
-    {{0, 1, 0}, {1, 1, 1}, {0, 1, 0}},
-    {{0, 1, 1, 1, 0}, {1, 1, 1, 1, 1}, {1, 1, 1, 1, 1}, {1, 1, 1, 1, 1}, {0, 1, 1, 1, 0}},
-    {{0, 0, 0, 1, 0, 0, 0},
-     {0, 1, 1, 1, 1, 1, 0},
-     {0, 1, 1, 1, 1, 1, 0},
-     {1, 1, 1, 1, 1, 1, 1},
-     {0, 1, 1, 1, 1, 1, 0},
-     {0, 1, 1, 1, 1, 1, 0},
-     {0, 0, 0, 1, 0, 0, 0}},
-    {{0, 0, 1, 1, 1, 1, 1, 0, 0},
-     {0, 1, 1, 1, 1, 1, 1, 1, 0},
-     {1, 1, 1, 1, 1, 1, 1, 1, 1},
-     {1, 1, 1, 1, 1, 1, 1, 1, 1},
-     {1, 1, 1, 1, 1, 1, 1, 1, 1},
-     {1, 1, 1, 1, 1, 1, 1, 1, 1},
-     {1, 1, 1, 1, 1, 1, 1, 1, 1},
-     {0, 1, 1, 1, 1, 1, 1, 1, 0},
-     {0, 0, 1, 1, 1, 1, 1, 0, 0}},
-};
-
 // A neighbourhood as the union of rectangles centred on the pixel, each
 // reaching rx across and ry down either way.
 struct EdgeRectangle {
@@ -51,7 +28,7 @@ int32_t EdgeRectangles(int32_t edge, EdgeRectangle* out) {
   }
   int32_t n = 0;
   for (int32_t dy = 0; dy <= edge; dy++) {
-    const uint8_t* row = kEdgeMasks[edge - 1][edge + dy];
+    const uint8_t* row = kFontEdgeMasks[edge - 1][edge + dy];
     int32_t rx = 0;
     while (rx < edge && row[edge + rx + 1]) rx++;
     if (n > 0 && out[n - 1].rx == rx) {
@@ -113,17 +90,19 @@ void EdgeLevels(const uint8_t* levels, int32_t pitch, int32_t width, int32_t hei
   if (count == 0) return;
   const int32_t longest = std::max(width, height) + 4 * edge + 1;
   const size_t prefixBytes = static_cast<size_t>(longest) * static_cast<size_t>(width);
-  auto* scratch = static_cast<uint8_t*>(VN_ALLOC_ZEROED((count > 1 ? area : 0) + prefixBytes + 2 * size_t(width)));
+  const size_t own = count > 1 ? area : 0;
+  auto* scratch = static_cast<uint8_t*>(VN_ALLOC_ZEROED(own + prefixBytes + 2 * static_cast<size_t>(width)));
   if (!scratch) FatalErrorExit("アンチエイリアス文字取得用バッファの確保に失敗しました");
-  uint8_t* one = count > 1 ? scratch : edges;
-  uint8_t* prefix = scratch + (count > 1 ? area : 0);
+  uint8_t* one = own ? scratch : edges;
+  uint8_t* prefix = scratch + own;
   uint8_t* suffix = prefix + prefixBytes;
   uint8_t* zeros = suffix + width;
   for (int32_t i = 0; i < count; i++) {
     for (int32_t y = 0; y < height; y++) {
       uint8_t* row = one + static_cast<intptr_t>(y) * width;
       std::memcpy(row, levels + static_cast<intptr_t>(y) * pitch, static_cast<size_t>(width));
-      if (y >= edge && y < height - edge) LargestWithinRadius(row, 1, 1, width, rectangles[i].rx, prefix, suffix, zeros);
+      if (y < edge || y >= height - edge) continue;  // no glyph pixel in the row
+      LargestWithinRadius(row, 1, 1, width, rectangles[i].rx, prefix, suffix, zeros);
     }
     LargestWithinRadius(one, width, width, height, rectangles[i].ry, prefix, suffix, zeros);
     if (one != edges) {

@@ -221,26 +221,6 @@ TEST_F(TextCacheTest, LargeEdgesUseTheWholeSquare) {
 // its whole neighbourhood. Levels as the scripted glyph rows give them
 // (0..16); the cell's bytes, (width + 2e) x (height + 2e) from its corner.
 std::vector<uint8_t> EdgeCellByNeighbourhood(const Rows& rows, int type, int e) {
-  static constexpr uint8_t kMasks[4][9][9] = {
-      {{0, 1, 0}, {1, 1, 1}, {0, 1, 0}},
-      {{0, 1, 1, 1, 0}, {1, 1, 1, 1, 1}, {1, 1, 1, 1, 1}, {1, 1, 1, 1, 1}, {0, 1, 1, 1, 0}},
-      {{0, 0, 0, 1, 0, 0, 0},
-       {0, 1, 1, 1, 1, 1, 0},
-       {0, 1, 1, 1, 1, 1, 0},
-       {1, 1, 1, 1, 1, 1, 1},
-       {0, 1, 1, 1, 1, 1, 0},
-       {0, 1, 1, 1, 1, 1, 0},
-       {0, 0, 0, 1, 0, 0, 0}},
-      {{0, 0, 1, 1, 1, 1, 1, 0, 0},
-       {0, 1, 1, 1, 1, 1, 1, 1, 0},
-       {1, 1, 1, 1, 1, 1, 1, 1, 1},
-       {1, 1, 1, 1, 1, 1, 1, 1, 1},
-       {1, 1, 1, 1, 1, 1, 1, 1, 1},
-       {1, 1, 1, 1, 1, 1, 1, 1, 1},
-       {1, 1, 1, 1, 1, 1, 1, 1, 1},
-       {0, 1, 1, 1, 1, 1, 1, 1, 0},
-       {0, 0, 1, 1, 1, 1, 1, 0, 0}},
-  };
   const int height = static_cast<int>(rows.size()), width = static_cast<int>(rows[0].size());
   const int pitch = width + 2 * e;
   std::vector<uint8_t> cell(static_cast<size_t>(pitch * (height + 2 * e)));
@@ -257,7 +237,7 @@ std::vector<uint8_t> EdgeCellByNeighbourhood(const Rows& rows, int type, int e) 
       }
       for (int dy = -e; dy <= e; dy++) {
         for (int dx = -e; dx <= e; dx++) {
-          if (e <= 4 && !kMasks[e - 1][dy + e][dx + e]) continue;
+          if (e <= 4 && !kFontEdgeMasks[e - 1][dy + e][dx + e]) continue;
           uint8_t& q = cell[(y + e + dy) * pitch + x + e + dx];
           if (type == 1 && q != 1) q = 2;
           if (type == 3 && (q & 0xF0) < (g - 1) << 4) q = static_cast<uint8_t>((q & 0x0F) | (g - 1) << 4);
