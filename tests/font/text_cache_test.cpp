@@ -271,7 +271,7 @@ TEST_F(TextCacheTest, EdgesOfEverySizeMatchTheNeighbourhoodMarkedWhole) {
         }
         const char code = static_cast<char>('a' + n);
         Glyph(code, rows);
-        CacheStringGlyphs(1, &code, h, nullptr, nullptr);
+        CacheStringGlyphs(-1, std::string(1, code).c_str(), h, nullptr, nullptr);
         const std::vector<uint8_t> want = EdgeCellByNeighbourhood(rows, type, edge);
         const int pitch = width + 2 * edge;
         int wrong = 0;
