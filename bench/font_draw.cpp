@@ -3,10 +3,13 @@
 // 1024 x 768 32-bit screen, per font type and through the blending path.
 // The anchors draw the same line with the same face and size through
 // pixman's glyph cache (white, OVER, with and without a line mask).
+// edged_glyph@2048_edge32 renders one character ("■") of a 2048-pixel font
+// with a 32-pixel edge into the cache, the glyph and its edge, per font type.
 #include <benchmark/benchmark.h>
 
 #include "core/core_api.h"
 #include "font/font_api.h"
+#include "font/text_cache.h"
 #include "graphics/graphics_api.h"
 #include "graphics/screen.h"
 #include "platform/scripted_present.h"
@@ -67,6 +70,25 @@ void DrawLines(benchmark::State& state, int fontType, int edgeSize, int blendMod
       benchmark::Counter(kCharacters / 1e6, benchmark::Counter::kIsIterationInvariantRate);
   DeleteFontHandle(font);
 }
+
+void RenderLargeEdgedGlyph(benchmark::State& state, int fontType) {
+  Library library;
+  if (!library.started) return state.SkipWithError("library did not start");
+  const int font = CreateFontToHandle(nullptr, 2048, -1, fontType, -1, 32, 0);
+  if (font == -1) return state.SkipWithError("no font");
+  const uint16_t code = 0xA181;  // "■", as dense as a glyph comes; lead byte low
+  const FontCacheSlot* slot = nullptr;
+  for (auto _ : state) slot = RenderGlyphsToFontCache(font, 1, &code);
+  if (slot) state.counters["box"] = slot->width * slot->height;  // edge included
+  DeleteFontHandle(font);
+}
+
+BENCHMARK_CAPTURE(RenderLargeEdgedGlyph, mono, 1)
+    ->Name("font.mono_edged_glyph@2048_edge32")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RenderLargeEdgedGlyph, aa, 3)
+    ->Name("font.aa_edged_glyph@2048_edge32")
+    ->Unit(benchmark::kMillisecond);
 
 // Named as the anchors' glyph cases where they have one (white text, plain
 // or anti-aliased, straight into the screen); the others stand alone.

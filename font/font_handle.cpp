@@ -17,10 +17,8 @@ constexpr int32_t kDefaultSize = 16;
 constexpr int32_t kDefaultThickness = 6;
 constexpr int32_t kSoftCacheBytes = 0x50000;
 constexpr int32_t kSoftCacheMinSlots = 20;
-// Larger cells and edges are refused: their caches would run to gigabytes
-// and the edge pass over every glyph pixel would take minutes.
+// Larger cells are refused: their caches would run to gigabytes.
 constexpr int32_t kMaxCellSize = 4096;
-constexpr int32_t kMaxEdgeSize = 32;
 // "ＭＳ ゴシック" in Shift-JIS.
 constexpr char kDefaultFace[] = "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e";
 constexpr int32_t kCharsetCodes[3] = {kCharsetDefault, kCharsetShiftJis, kCharsetHangul};

@@ -15,6 +15,8 @@ constexpr int kFontCodeCount = 65536;
 // Font type bits.
 constexpr int32_t kFontTypeEdge = 1;
 constexpr int32_t kFontTypeAntialias = 2;
+// Larger edges are refused.
+constexpr int32_t kMaxEdgeSize = 32;
 
 struct FontCacheSlot;
 

@@ -1,5 +1,6 @@
 #include "font/text_cache.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/core_api.h"
@@ -10,43 +11,105 @@
 
 namespace {
 
-// Edge neighbourhoods of sizes 1 to 4 as 9 x 9 masks; the first 2e + 1 rows
-// and columns of each are used, centre included. Larger edges use the whole square.
-constexpr uint8_t kEdgeMasks[4][9][9] = {
-    {{0, 1, 0}, {1, 1, 1}, {0, 1, 0}},
-    {{0, 1, 1, 1, 0}, {1, 1, 1, 1, 1}, {1, 1, 1, 1, 1}, {1, 1, 1, 1, 1}, {0, 1, 1, 1, 0}},
-    {{0, 0, 0, 1, 0, 0, 0},
-     {0, 1, 1, 1, 1, 1, 0},
-     {0, 1, 1, 1, 1, 1, 0},
-     {1, 1, 1, 1, 1, 1, 1},
-     {0, 1, 1, 1, 1, 1, 0},
-     {0, 1, 1, 1, 1, 1, 0},
-     {0, 0, 0, 1, 0, 0, 0}},
-    {{0, 0, 1, 1, 1, 1, 1, 0, 0},
-     {0, 1, 1, 1, 1, 1, 1, 1, 0},
-     {1, 1, 1, 1, 1, 1, 1, 1, 1},
-     {1, 1, 1, 1, 1, 1, 1, 1, 1},
-     {1, 1, 1, 1, 1, 1, 1, 1, 1},
-     {1, 1, 1, 1, 1, 1, 1, 1, 1},
-     {1, 1, 1, 1, 1, 1, 1, 1, 1},
-     {0, 1, 1, 1, 1, 1, 1, 1, 0},
-     {0, 0, 1, 1, 1, 1, 1, 0, 0}},
+// A neighbourhood as the union of rectangles centred on the pixel, each
+// reaching rx across and ry down either way.
+struct EdgeRectangle {
+  int32_t rx, ry;
 };
 
-constexpr int32_t kMaxEdgeOffsets = 65 * 65;  // edge sizes up to 32
-
-// Byte offsets, within a cache of this pitch, of a glyph pixel's edge
-// neighbourhood (the pixel itself included); their number.
-int32_t BuildEdgeOffsets(int32_t edge, int32_t pitch, int32_t* offsets) {
+// The rectangles of an edge's neighbourhood: one square from size 5 on; for
+// the masks, one for each width a row has, as tall as the rows that wide
+// reach (the masks narrow row by row away from the centre). Their number.
+int32_t EdgeRectangles(int32_t edge, EdgeRectangle* out) {
+  if (edge <= 0 || edge > kMaxEdgeSize) return 0;
+  if (edge > 4) {
+    out[0] = {edge, edge};
+    return 1;
+  }
   int32_t n = 0;
-  if (edge <= 0 || edge > 32) return 0;
-  for (int32_t dy = -edge; dy <= edge; dy++) {
-    for (int32_t dx = -edge; dx <= edge; dx++) {
-      if (edge <= 4 && !kEdgeMasks[edge - 1][dy + edge][dx + edge]) continue;
-      offsets[n++] = dy * pitch + dx;
+  for (int32_t dy = 0; dy <= edge; dy++) {
+    const uint8_t* row = kFontEdgeMasks[edge - 1][edge + dy];
+    int32_t rx = 0;
+    while (rx < edge && row[edge + rx + 1]) rx++;
+    if (n > 0 && out[n - 1].rx == rx) {
+      out[n - 1].ry = dy;
+    } else {
+      out[n++] = {rx, dy};
     }
   }
   return n;
+}
+
+// Each of n elements along a line (lanes bytes side by side, step bytes
+// apart) becomes the largest value within r elements of it, nothing beyond
+// the line's ends counting. The line is cut into blocks of 2r + 1, a running
+// largest value kept forward (into prefix: room for n + 4r + 1 elements) and
+// backward (in suffix: one element) within each; the two meet over any
+// window, so an element costs three comparisons whatever r. zeros: one
+// element of 0.
+void LargestWithinRadius(uint8_t* line, intptr_t step, int32_t lanes, int32_t n, int32_t r, uint8_t* prefix,
+                         uint8_t* suffix, const uint8_t* zeros) {
+  const int32_t w = 2 * r + 1;
+  const int32_t padded = (n + 2 * r + w - 1) / w * w;
+  // Element k of the line moved r on, so that window i is elements i .. i + 2r.
+  auto at = [&](int32_t k) { return k >= r && k - r < n ? line + (k - r) * step : zeros; };
+  for (int32_t k = 0; k < padded; k++) {
+    const uint8_t* v = at(k);
+    uint8_t* g = prefix + static_cast<intptr_t>(k) * lanes;
+    if (k % w == 0) {
+      std::memcpy(g, v, static_cast<size_t>(lanes));
+    } else {
+      for (int32_t x = 0; x < lanes; x++) g[x] = std::max(g[x - lanes], v[x]);
+    }
+  }
+  // Backward; element k is written once every element that reads it is done.
+  for (int32_t k = padded - 1; k >= 0; k--) {
+    const uint8_t* v = at(k);
+    if (k % w == w - 1) {
+      std::memcpy(suffix, v, static_cast<size_t>(lanes));
+    } else {
+      for (int32_t x = 0; x < lanes; x++) suffix[x] = std::max(suffix[x], v[x]);
+    }
+    if (k >= n) continue;
+    const uint8_t* g = prefix + static_cast<intptr_t>(k + 2 * r) * lanes;
+    uint8_t* out = line + k * step;
+    for (int32_t x = 0; x < lanes; x++) out[x] = std::max(suffix[x], g[x]);
+  }
+}
+
+// The largest level of each pixel's edge neighbourhood, for the levels in
+// a width x height area (pitch apart) that has edge pixels of room on every
+// side of the glyph; into edges (width x height, packed). The cost per
+// pixel grows with the number of rectangles, not with the edge's area.
+void EdgeLevels(const uint8_t* levels, int32_t pitch, int32_t width, int32_t height, int32_t edge,
+                uint8_t* edges) {
+  EdgeRectangle rectangles[4];
+  const int32_t count = EdgeRectangles(edge, rectangles);
+  const size_t area = static_cast<size_t>(width) * static_cast<size_t>(height);
+  std::memset(edges, 0, area);
+  if (count == 0) return;
+  const int32_t longest = std::max(width, height) + 4 * edge + 1;
+  const size_t prefixBytes = static_cast<size_t>(longest) * static_cast<size_t>(width);
+  const size_t own = count > 1 ? area : 0;
+  auto* scratch = static_cast<uint8_t*>(VN_ALLOC_ZEROED(own + prefixBytes + 2 * static_cast<size_t>(width)));
+  if (!scratch) FatalErrorExit("アンチエイリアス文字取得用バッファの確保に失敗しました");
+  uint8_t* one = own ? scratch : edges;
+  uint8_t* prefix = scratch + own;
+  uint8_t* suffix = prefix + prefixBytes;
+  uint8_t* zeros = suffix + width;
+  for (int32_t i = 0; i < count; i++) {
+    for (int32_t y = 0; y < height; y++) {
+      uint8_t* row = one + static_cast<intptr_t>(y) * width;
+      std::memcpy(row, levels + static_cast<intptr_t>(y) * pitch, static_cast<size_t>(width));
+      if (y < edge || y >= height - edge) continue;  // no glyph pixel in the row
+      LargestWithinRadius(row, 1, 1, width, rectangles[i].rx, prefix, suffix, zeros);
+    }
+    LargestWithinRadius(one, width, width, height, rectangles[i].ry, prefix, suffix, zeros);
+    if (one != edges) {
+      for (size_t k = 0; k < area; k++) edges[k] = std::max(edges[k], one[k]);
+    }
+  }
+  MemFree(scratch);
 }
 
 // The glyph bitmap as the platform handed it over, cut to what its rows hold.
@@ -84,38 +147,32 @@ void WriteSoftwareGlyph(const FontHandleRecord& font, uint8_t* cell, const Glyph
     default:
       break;
   }
-  int32_t offsets[kMaxEdgeOffsets];
-  const int32_t count = BuildEdgeOffsets(edge, pitch, offsets);
+  // The character's levels (type 1: 1 where a bit is set; type 3: the grey
+  // level less one), then each pixel's edge: the largest level around it.
   uint8_t* origin = cell + edge * pitch + edge;
-  if (font.fontType == 1) {
-    for (int32_t y = 0; y < glyph.height; y++) {
-      for (int32_t x = 0; x < glyph.width; x++) {
-        if (!glyph.Bit(x, y)) continue;
-        uint8_t* p = origin + y * pitch + x;
-        *p = 1;
-        for (int32_t i = 0; i < count; i++) {
-          if (p[offsets[i]] != 1) p[offsets[i]] = 2;
-        }
-      }
-    }
-    return;
-  }
-  // Type 3: the character's level low, the largest neighbouring level high.
   for (int32_t y = 0; y < glyph.height; y++) {
     for (int32_t x = 0; x < glyph.width; x++) {
-      const int g = glyph.Gray(x, y);
-      if (g == 0) continue;
-      uint8_t* p = origin + y * pitch + x;
-      *p = static_cast<uint8_t>((*p & 0xF0) | (g - 1));
-      const int level = (g - 1) << 4;
-      for (int32_t i = 0; i < count; i++) {
-        uint8_t& q = p[offsets[i]];
-        if ((q & 0xF0) < level) q = static_cast<uint8_t>((q & 0x0F) | level);
+      const int level = font.fontType == 1 ? (glyph.Bit(x, y) ? 1 : 0) : std::max(glyph.Gray(x, y) - 1, 0);
+      origin[y * pitch + x] = static_cast<uint8_t>(level);
+    }
+  }
+  const int32_t width = glyph.width + 2 * edge, height = glyph.height + 2 * edge;
+  auto* edges = static_cast<uint8_t*>(VN_ALLOC(static_cast<size_t>(width) * static_cast<size_t>(height)));
+  if (!edges) FatalErrorExit("アンチエイリアス文字取得用バッファの確保に失敗しました");
+  EdgeLevels(cell, pitch, width, height, edge, edges);
+  for (int32_t y = 0; y < height; y++) {
+    uint8_t* row = cell + y * pitch;
+    const uint8_t* around = edges + static_cast<intptr_t>(y) * width;
+    for (int32_t x = 0; x < width; x++) {
+      if (font.fontType == 1) {
+        row[x] = row[x] ? 1 : around[x] ? 2 : 0;
+      } else {
+        row[x] = static_cast<uint8_t>(around[x] << 4 | row[x]);
       }
     }
   }
+  MemFree(edges);
 }
-
 
 // Renders one character into slot s, which the caller has already claimed.
 void RenderGlyphIntoSlot(FontHandleRecord& font, FontCacheSlot& s, uint16_t code,

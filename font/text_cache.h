@@ -9,6 +9,29 @@
 // Strings up to this many bytes are handled without allocation.
 constexpr int32_t kFontStaticStringBytes = 256;
 
+// Edge neighbourhoods of sizes 1 to 4 as 9 x 9 masks; the first 2e + 1 rows
+// and columns of each are used, centre included. Larger edges use the whole square.
+inline constexpr uint8_t kFontEdgeMasks[4][9][9] = {
+    {{0, 1, 0}, {1, 1, 1}, {0, 1, 0}},
+    {{0, 1, 1, 1, 0}, {1, 1, 1, 1, 1}, {1, 1, 1, 1, 1}, {1, 1, 1, 1, 1}, {0, 1, 1, 1, 0}},
+    {{0, 0, 0, 1, 0, 0, 0},
+     {0, 1, 1, 1, 1, 1, 0},
+     {0, 1, 1, 1, 1, 1, 0},
+     {1, 1, 1, 1, 1, 1, 1},
+     {0, 1, 1, 1, 1, 1, 0},
+     {0, 1, 1, 1, 1, 1, 0},
+     {0, 0, 0, 1, 0, 0, 0}},
+    {{0, 0, 1, 1, 1, 1, 1, 0, 0},
+     {0, 1, 1, 1, 1, 1, 1, 1, 0},
+     {1, 1, 1, 1, 1, 1, 1, 1, 1},
+     {1, 1, 1, 1, 1, 1, 1, 1, 1},
+     {1, 1, 1, 1, 1, 1, 1, 1, 1},
+     {1, 1, 1, 1, 1, 1, 1, 1, 1},
+     {1, 1, 1, 1, 1, 1, 1, 1, 1},
+     {0, 1, 1, 1, 1, 1, 1, 1, 0},
+     {0, 0, 1, 1, 1, 1, 1, 0, 0}},
+};
+
 // Empties the cache: no character cached, slot i at cell i, next slot 0. 0 / -1.
 int ResetFontCacheSlots(int32_t handle);
 // Makes a texture cache anew when it was lost; 0 / -1. The cache never lives

@@ -85,23 +85,31 @@ int ReadTheoraHeaders(TheoraMovieContext* c) {
 
 // ---- Index ---------------------------------------------------------------
 
+// Room for one more entry when full: doubled, so that a file of millions of
+// frames is copied a few times over while its index is built, not once per
+// thousand frames.
+int64_t GrownRoom(int64_t room) { return std::min(room + std::max<int64_t>(room, kIndexGrowth), kMaxFrames + 1); }
+
 bool GrowIndex(TheoraMovieContext* c) {
   if (c->pageCount < c->pageRoom) return true;
-  const size_t bytes = sizeof(TheoraPageIndexEntry) * static_cast<size_t>(c->pageRoom + kIndexGrowth);
-  auto* grown = static_cast<TheoraPageIndexEntry*>(VN_REALLOC(c->pageIndex, bytes));
+  if (c->pageRoom > kMaxFrames) return false;
+  const int64_t room = GrownRoom(c->pageRoom);
+  auto* grown = static_cast<TheoraPageIndexEntry*>(
+      VN_REALLOC(c->pageIndex, sizeof(TheoraPageIndexEntry) * static_cast<size_t>(room)));
   if (!grown) return false;
   c->pageIndex = grown;
-  c->pageRoom += kIndexGrowth;
+  c->pageRoom = static_cast<int32_t>(room);
   return true;
 }
 
 bool GrowKeyFrames(TheoraMovieContext* c) {
   if (c->totalFrames < c->keyFrameRoom) return true;
   if (c->totalFrames >= kMaxFrames) return false;
-  auto* grown = static_cast<uint8_t*>(VN_REALLOC(c->keyFrames, static_cast<size_t>(c->keyFrameRoom + kIndexGrowth)));
+  const int64_t room = GrownRoom(c->keyFrameRoom);
+  auto* grown = static_cast<uint8_t*>(VN_REALLOC(c->keyFrames, static_cast<size_t>(room)));
   if (!grown) return false;
   c->keyFrames = grown;
-  c->keyFrameRoom += kIndexGrowth;
+  c->keyFrameRoom = room;
   return true;
 }
 

@@ -21,6 +21,7 @@ extern "C" {
 }
 
 #include "platform/audio_device.h"
+#include "platform/files.h"
 #include "platform/media_stream.h"
 #include "platform/no_throw.h"
 #include "platform/timer.h"
@@ -32,12 +33,18 @@ constexpr int64_t kAudioLeadUnits = kMediaTimeUnitsPerSecond / 2;
 constexpr int kAudioRingSeconds = 1;
 // Decoded pictures held while reading ahead for the sound.
 constexpr size_t kMaxQueuedFrames = 32;
+// Sound decoded and not yet in the ring. A picture is looked for no further
+// than this ahead when an update may wait for it; one that must come at
+// once is read on to, and the sound met beyond this is dropped undecoded
+// (a file may put hours of sound before its first picture).
+constexpr int64_t kMaxSoundAheadUnits = 4 * kMediaTimeUnitsPerSecond;
 
 struct Session {
   int references = 1;
   bool wantVideo = false;
   bool wantAudio = false;
   AVFormatContext* format = nullptr;
+  AVIOContext* input = nullptr;  // the file, read by us for FFmpeg
   int videoIndex = -1;
   int audioIndex = -1;
   AVCodecContext* video = nullptr;
@@ -105,6 +112,81 @@ AVCodecContext* OpenDecoder(const AVStream* stream) {
   return context;
 }
 
+// ---- Files -----------------------------------------------------------------
+
+// FFmpeg reads files only through the platform's open, which takes regular
+// files alone: its own would wait for ever on a named pipe without a writer,
+// whether the path is the movie's or one that a playlist in it names.
+constexpr int kInputBufferBytes = 32768;
+
+struct InputFile {
+  PlatformFileHandle file;
+  int64_t position;
+};
+
+int ReadInput(void* opaque, uint8_t* buffer, int size) {
+  auto* in = static_cast<InputFile*>(opaque);
+  const int64_t got = PlatformFileReadAt(in->file, buffer, static_cast<size_t>(size), in->position);
+  if (got < 0) return AVERROR(EIO);
+  if (got == 0) return AVERROR_EOF;
+  in->position += got;
+  return static_cast<int>(got);
+}
+
+int64_t SeekInput(void* opaque, int64_t offset, int whence) {
+  auto* in = static_cast<InputFile*>(opaque);
+  const int64_t size = PlatformFileSize(in->file);
+  switch (whence & ~AVSEEK_FORCE) {
+    case AVSEEK_SIZE: return size < 0 ? AVERROR(EIO) : size;
+    case SEEK_SET: break;
+    case SEEK_CUR: offset += in->position; break;
+    case SEEK_END:
+      if (size < 0) return AVERROR(EIO);
+      offset += size;
+      break;
+    default: return AVERROR(EINVAL);
+  }
+  if (offset < 0) return AVERROR(EINVAL);
+  in->position = offset;
+  return offset;
+}
+
+AVIOContext* OpenInput(const char* path) {
+  const PlatformFileHandle file = PlatformFileOpenRead(path);
+  if (!file) return nullptr;
+  auto* in = new (std::nothrow) InputFile{file, 0};
+  auto* buffer = static_cast<uint8_t*>(av_malloc(kInputBufferBytes));
+  AVIOContext* io =
+      in && buffer ? avio_alloc_context(buffer, kInputBufferBytes, 0, in, ReadInput, nullptr, SeekInput) : nullptr;
+  if (!io) {
+    av_free(buffer);
+    delete in;
+    PlatformFileClose(file);
+  }
+  return io;
+}
+
+void CloseInputFile(AVIOContext** io) {
+  if (!*io) return;
+  auto* in = static_cast<InputFile*>((*io)->opaque);
+  PlatformFileClose(in->file);
+  delete in;
+  av_freep(&(*io)->buffer);  // FFmpeg may have replaced the one given
+  avio_context_free(io);
+}
+
+// The files that a demuxer opens besides the movie's own.
+int OpenNestedInput(AVFormatContext*, AVIOContext** io, const char* url, int flags, AVDictionary**) {
+  if (flags & AVIO_FLAG_WRITE) return AVERROR(EACCES);
+  *io = OpenInput(std::strncmp(url, "file:", 5) == 0 ? url + 5 : url);
+  return *io ? 0 : AVERROR(ENOENT);
+}
+
+int CloseNestedInput(AVFormatContext*, AVIOContext* io) {
+  CloseInputFile(&io);
+  return 0;
+}
+
 void ClearPictures(Session* s) {
   for (AVFrame* picture : s->pictures) av_frame_free(&picture);
   s->pictures.clear();
@@ -120,6 +202,7 @@ void CloseSession(Session* s) {
   av_frame_free(&s->frame);
   av_packet_free(&s->packet);
   avformat_close_input(&s->format);
+  CloseInputFile(&s->input);
   delete s;
 }
 
@@ -166,6 +249,10 @@ void DecodeSound(Session* s, const AVPacket* packet) {
 
 int64_t BytesToUnits(const Session* s, int64_t bytes) {
   return bytes * kMediaTimeUnitsPerSecond / s->pcmFormat.avgBytesPerSec;
+}
+
+bool SoundHeldFull(const Session* s) {
+  return s->ring && BytesToUnits(s, static_cast<int64_t>(s->pcm.size())) >= kMaxSoundAheadUnits;
 }
 
 // Counts what the cursor has played and writes the decoded sound (silence
@@ -230,7 +317,7 @@ bool ReadPacket(Session* s) {
   }
   if (s->packet->stream_index == s->videoIndex && s->video) {
     if (avcodec_send_packet(s->video, s->packet) >= 0) ReceivePictures(s);
-  } else if (s->packet->stream_index == s->audioIndex && s->ring) {
+  } else if (s->packet->stream_index == s->audioIndex && s->ring && !SoundHeldFull(s)) {
     DecodeSound(s, s->packet);
   }
   av_packet_unref(s->packet);
@@ -245,14 +332,20 @@ int64_t PictureTime(const Session* s, const AVFrame* picture) {
   return ToUnits(pts, stream->time_base);
 }
 
-// The next picture to show, reading as far as needed; null at the end.
-AVFrame* NextPicture(Session* s) {
+// The next picture to show, reading as far as needed; null at the end. With
+// later given, null with *later set when the sound held ahead is full
+// before the picture comes: it is read once the sound has played on.
+AVFrame* NextPicture(Session* s, bool* later = nullptr) {
   for (;;) {
     while (!s->pictures.empty() && PictureTime(s, s->pictures.front()) < s->skipBefore) {
       av_frame_free(&s->pictures.front());
       s->pictures.pop_front();
     }
     if (!s->pictures.empty()) return s->pictures.front();
+    if (later && SoundHeldFull(s)) {
+      *later = true;
+      return nullptr;
+    }
     if (!ReadPacket(s) && s->pictures.empty()) return nullptr;
   }
 }
@@ -359,7 +452,12 @@ class FfmpegMediaStream : public MediaStreamService {
   // Still pictures are no movie; a file with neither picture nor sound neither.
   int OpenFile(MediaObject* stream, const char* nativePath) override {
     Session* s = stream->session;
-    if (!s || s->format || avformat_open_input(&s->format, nativePath, nullptr, nullptr) < 0) return -1;
+    if (!s || s->format || s->input) return -1;
+    if (!(s->input = OpenInput(nativePath)) || !(s->format = avformat_alloc_context())) return CloseInput(s);
+    s->format->pb = s->input;
+    s->format->io_open = OpenNestedInput;
+    s->format->io_close2 = CloseNestedInput;
+    if (avformat_open_input(&s->format, nativePath, nullptr, nullptr) < 0) return CloseInput(s);
     if (avformat_find_stream_info(s->format, nullptr) < 0 || IsStillImageFormat(s->format->iformat) ||
         !(s->packet = av_packet_alloc()) || !(s->frame = av_frame_alloc())) {
       return CloseInput(s);
@@ -440,8 +538,10 @@ class FfmpegMediaStream : public MediaStreamService {
   MediaUpdateResult UpdateSample(MediaObject* sample, MediaObject* event) override {
     Session* s = sample->session;
     ReadAhead(s);
-    if (!NextPicture(s)) return MediaUpdateResult::EndOfStream;
-    if (event && PictureTime(s, s->pictures.front()) > Clock(s)) {
+    bool later = false;
+    const AVFrame* next = NextPicture(s, event ? &later : nullptr);
+    if (!next && !later) return MediaUpdateResult::EndOfStream;
+    if (event && (later || PictureTime(s, next) > Clock(s))) {
       event->pendingSample = sample;
       event->signalled = false;
       return MediaUpdateResult::Pending;
@@ -457,8 +557,9 @@ class FfmpegMediaStream : public MediaStreamService {
     if (event->signalled || !sample) return event->signalled;
     Session* s = sample->session;
     ReadAhead(s);
-    if (!NextPicture(s)) {
-      event->signalled = true;
+    bool later = false;
+    if (!NextPicture(s, &later)) {
+      event->signalled = !later;
     } else if (PictureTime(s, s->pictures.front()) <= Clock(s)) {
       ShowPicture(s, sample);
       event->signalled = true;
@@ -548,6 +649,7 @@ class FfmpegMediaStream : public MediaStreamService {
     av_frame_free(&s->frame);
     av_packet_free(&s->packet);
     avformat_close_input(&s->format);
+    CloseInputFile(&s->input);
     return -1;
   }
 };

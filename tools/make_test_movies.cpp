@@ -14,6 +14,12 @@
 //                tone (22,050 Hz mono)
 // colors.mp4     the same pictures alone in an MP4 file
 // tone.avi       the tone alone in an AVI file
+// silence.mkv    an hour of FLAC silence (44,100 Hz stereo) and then the
+//                only picture, a red MPEG-4 frame 32 x 24: about 250 KB
+// gap.mkv        a red picture, ten minutes of the same silence, a blue one
+// empty1m.ogv    16 x 16, a key frame and then 999,999 empty frames (each a
+//                repeat of the one before), 255 to a page: about 1 MB
+// empty22m.ogv   the same with 22,000,000 frames: about 22 MB
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -115,6 +121,72 @@ Encoded EncodeVideo(const Picture& p) {
   th_comment_clear(&comment);
   th_encode_free(encoder);
   return out;
+}
+
+// One coded grey frame, then frames - 1 empty packets (the decoder repeats
+// the frame before), as many to a page as a page holds. The granule shift is
+// the largest, so that every frame's offset from the key frame fits.
+void WriteEmptyFrames(const std::string& path, int64_t frames) {
+  th_info info;
+  th_info_init(&info);
+  info.frame_width = info.pic_width = 16;
+  info.frame_height = info.pic_height = 16;
+  info.fps_numerator = 30;
+  info.fps_denominator = 1;
+  info.aspect_numerator = info.aspect_denominator = 1;
+  info.pixel_fmt = TH_PF_420;
+  info.quality = 10;
+  info.keyframe_granule_shift = 31;
+  th_enc_ctx* encoder = th_encode_alloc(&info);
+  if (!encoder) {
+    std::fprintf(stderr, "the Theora encoder refused the picture\n");
+    std::exit(1);
+  }
+  FILE* out = std::fopen(path.c_str(), "wb");
+  if (!out) {
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    std::exit(1);
+  }
+  ogg_stream_state stream;
+  ogg_stream_init(&stream, 0xe3);
+  ogg_page page;
+  auto write = [&](bool flush) {
+    while (flush ? ogg_stream_flush(&stream, &page) : ogg_stream_pageout(&stream, &page)) {
+      std::fwrite(page.header, 1, static_cast<size_t>(page.header_len), out);
+      std::fwrite(page.body, 1, static_cast<size_t>(page.body_len), out);
+    }
+  };
+  th_comment comment;
+  th_comment_init(&comment);
+  ogg_packet packet;
+  while (th_encode_flushheader(encoder, &comment, &packet) > 0) {
+    ogg_stream_packetin(&stream, &packet);
+    write(true);
+  }
+  std::vector<unsigned char> y(256, 100), chroma(64, 128);
+  th_ycbcr_buffer planes = {{16, 16, 16, y.data()}, {8, 8, 8, chroma.data()}, {8, 8, 8, chroma.data()}};
+  th_encode_ycbcr_in(encoder, planes);
+  ogg_int64_t granule = 0;
+  while (th_encode_packetout(encoder, 0, &packet) > 0) {
+    granule = packet.granulepos;
+    ogg_stream_packetin(&stream, &packet);
+  }
+  for (int64_t n = 1; n < frames; n++) {
+    ogg_packet empty{};
+    empty.packetno = packet.packetno + n;
+    empty.granulepos = granule + n;
+    empty.e_o_s = n == frames - 1;
+    ogg_stream_packetin(&stream, &empty);
+    write(false);
+  }
+  write(true);
+  ogg_stream_clear(&stream);
+  th_comment_clear(&comment);
+  th_encode_free(encoder);
+  if (std::fclose(out) != 0) {
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    std::exit(1);
+  }
 }
 
 // Beginning-of-stream pages first, then the other headers, then the data
@@ -293,6 +365,60 @@ void WriteWithFfmpeg(const std::string& path, bool video, bool audio) {
   avformat_free_context(file);
 }
 
+void SetUpFlac(AVCodecContext* c) {
+  c->sample_fmt = AV_SAMPLE_FMT_S16;
+  c->sample_rate = 44100;
+  av_channel_layout_default(&c->ch_layout, 2);
+  c->time_base = {1, 44100};
+  c->compression_level = 0;
+  c->frame_size = 16384;  // silence costs a few bytes a frame
+}
+
+void WritePicture(AVFormatContext* file, Encoder& v, int colour, int64_t tenths) {
+  AVFrame* picture = av_frame_alloc();
+  picture->format = AV_PIX_FMT_YUV420P;
+  picture->width = 32;
+  picture->height = 24;
+  Check(av_frame_get_buffer(picture, 0) >= 0, "make a picture");
+  FillColour(picture, colour);
+  picture->pts = tenths;
+  Encode(file, v, picture);
+  av_frame_free(&picture);
+}
+
+// Seconds of silence, with a red picture before them (or none) and the
+// last picture after them: red when it is the only one, else blue.
+void WriteSilence(const std::string& path, int seconds, bool pictureBefore) {
+  AVFormatContext* file = nullptr;
+  Check(avformat_alloc_output_context2(&file, nullptr, "matroska", path.c_str()) >= 0, "make the container");
+  Encoder v = AddStream(file, AV_CODEC_ID_MPEG4, SetUpVideo);
+  Encoder a = AddStream(file, AV_CODEC_ID_FLAC, SetUpFlac);
+  Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
+  Check(avformat_write_header(file, nullptr) >= 0, "write the header");
+  AVFrame* sound = av_frame_alloc();
+  sound->format = AV_SAMPLE_FMT_S16;
+  sound->sample_rate = 44100;
+  sound->nb_samples = a.context->frame_size;
+  av_channel_layout_default(&sound->ch_layout, 2);
+  Check(av_frame_get_buffer(sound, 0) >= 0, "make a sound frame");
+  av_samples_set_silence(sound->data, 0, sound->nb_samples, 2, AV_SAMPLE_FMT_S16);
+  if (pictureBefore) WritePicture(file, v, 0, 0);
+  for (int64_t start = 0; start < int64_t{44100} * seconds; start += sound->nb_samples) {
+    Check(av_frame_make_writable(sound) >= 0, "reuse a sound frame");
+    sound->pts = start;
+    Encode(file, a, sound);
+  }
+  Encode(file, a, nullptr);
+  WritePicture(file, v, pictureBefore ? 8 : 0, int64_t{seconds} * 10);
+  Encode(file, v, nullptr);
+  Check(av_write_trailer(file) >= 0, "write the trailer");
+  av_frame_free(&sound);
+  avcodec_free_context(&v.context);
+  avcodec_free_context(&a.context);
+  avio_closep(&file->pb);
+  avformat_free_context(file);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -311,6 +437,10 @@ int main(int argc, char** argv) {
   WriteWithFfmpeg(folder + "/colors.avi", true, true);
   WriteWithFfmpeg(folder + "/colors.mp4", true, false);
   WriteWithFfmpeg(folder + "/tone.avi", false, true);
+  WriteSilence(folder + "/silence.mkv", 3600, false);
+  WriteSilence(folder + "/gap.mkv", 600, true);
+  WriteEmptyFrames(folder + "/empty1m.ogv", 1000000);
+  WriteEmptyFrames(folder + "/empty22m.ogv", 22000000);
   WriteOgg(folder + "/bench640.ogv", EncodeVideo({640, 480, 640, 480, TH_PF_420, 30, 48, 30, 48, FillMoving}), nullptr);
   return 0;
 }

@@ -1,4 +1,5 @@
 #include <cstring>
+#include <random>
 
 #include "core/memory.h"
 #include "tests/font/font_test_util.h"
@@ -212,6 +213,79 @@ TEST_F(TextCacheTest, LargeEdgesUseTheWholeSquare) {
   for (int y = 0; y < 11; y++) {
     for (int x = 0; x < 11; x++) {
       EXPECT_EQ(CacheByte(h, PositionOf(h, '.'), x, y), x == 5 && y == 5 ? 1 : 2) << x << "," << y;
+    }
+  }
+}
+
+// The edge as the rules state it, pixel by pixel: every glyph pixel marks
+// its whole neighbourhood. Levels as the scripted glyph rows give them
+// (0..16); the cell's bytes, (width + 2e) x (height + 2e) from its corner.
+std::vector<uint8_t> EdgeCellByNeighbourhood(const Rows& rows, int type, int e) {
+  const int height = static_cast<int>(rows.size()), width = static_cast<int>(rows[0].size());
+  const int pitch = width + 2 * e;
+  std::vector<uint8_t> cell(static_cast<size_t>(pitch * (height + 2 * e)));
+  for (int y = 0; y < height; y++) {
+    for (int x = 0; x < width; x++) {
+      const char c = rows[y][x];
+      const int g = c == '#' ? 16 : c >= 'a' ? c - 'a' + 10 : c >= '1' ? c - '0' : 0;
+      if (g == 0) continue;
+      uint8_t& p = cell[(y + e) * pitch + x + e];
+      if (type == 1) {
+        p = 1;
+      } else {
+        p = static_cast<uint8_t>((p & 0xF0) | (g - 1));
+      }
+      for (int dy = -e; dy <= e; dy++) {
+        for (int dx = -e; dx <= e; dx++) {
+          if (e <= 4 && !kFontEdgeMasks[e - 1][dy + e][dx + e]) continue;
+          uint8_t& q = cell[(y + e + dy) * pitch + x + e + dx];
+          if (type == 1 && q != 1) q = 2;
+          if (type == 3 && (q & 0xF0) < (g - 1) << 4) q = static_cast<uint8_t>((q & 0x0F) | (g - 1) << 4);
+        }
+      }
+    }
+  }
+  return cell;
+}
+
+// Seeded glyphs, sparse and dense, under both edged types and every edge
+// size: the cell holds what marking each neighbourhood whole gives, and
+// nothing outside the edged box.
+TEST_F(TextCacheTest, EdgesOfEverySizeMatchTheNeighbourhoodMarkedWhole) {
+  glyphs.metrics = {24, 20, 4, 12, 24};
+  std::mt19937 rng(0x5EED);
+  static constexpr char kLevels[] = "123456789abcdefg#";
+  for (int edge = 1; edge <= 32; edge++) {
+    for (int type : {1, 3}) {
+      const int h = Create(type, edge);
+      ASSERT_NE(h, -1);
+      const int cell = Font(h).cellSize, room = cell - 2 * edge;
+      for (int n = 0; n < 2; n++) {
+        const int width = 1 + static_cast<int>(rng() % room), height = 1 + static_cast<int>(rng() % room);
+        const unsigned percent = n == 0 ? 6 : 55;
+        Rows rows(height, std::string(width, '.'));
+        for (std::string& row : rows) {
+          for (char& c : row) {
+            if (rng() % 100 < percent) c = kLevels[rng() % (sizeof(kLevels) - 1)];
+          }
+        }
+        const char code = static_cast<char>('a' + n);
+        Glyph(code, rows);
+        CacheStringGlyphs(-1, std::string(1, code).c_str(), h, nullptr, nullptr);
+        const std::vector<uint8_t> want = EdgeCellByNeighbourhood(rows, type, edge);
+        const int pitch = width + 2 * edge;
+        int wrong = 0;
+        for (int y = 0; y < cell; y++) {
+          for (int x = 0; x < cell; x++) {
+            const int expected = x < pitch && y < height + 2 * edge ? want[y * pitch + x] : 0;
+            if (CacheByte(h, PositionOf(h, code), x, y) != expected && wrong++ == 0) {
+              ADD_FAILURE() << "edge " << edge << " type " << type << " glyph " << n << " (" << x << ", " << y
+                            << "): " << int(CacheByte(h, PositionOf(h, code), x, y)) << ", not " << expected;
+            }
+          }
+        }
+      }
+      DeleteFontHandle(h);
     }
   }
 }
