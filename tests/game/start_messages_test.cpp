@@ -47,14 +47,17 @@ GameRun RunGameUntilItSpeaks(bool shouldEnd) {
   // A bound far beyond a start on a loaded machine, so a silent game fails
   // the test rather than hanging it.
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-  bool lineRead = false;
+  bool lineRead = false, closed = false;
   for (char c; started;) {
     pollfd wait{fds[0], POLLIN, 0};
     if (poll(&wait, 1, 100) == 0) {
       if (std::chrono::steady_clock::now() > until) break;
       continue;
     }
-    if (read(fds[0], &c, 1) != 1) break;  // the game has ended
+    if (read(fds[0], &c, 1) != 1) {
+      closed = true;  // the game is ending
+      break;
+    }
     if (c == '\n' && !lineRead && !shouldEnd) break;
     if (c == '\n') lineRead = true;
     if (!lineRead) run.firstLine += c;
@@ -62,13 +65,14 @@ GameRun RunGameUntilItSpeaks(bool shouldEnd) {
   close(fds[0]);
   if (!started) return run;
   int status = 0;
-  if (waitpid(pid, &status, WNOHANG) == 0) {
+  if (!closed && waitpid(pid, &status, WNOHANG) == 0) {
     kill(pid, SIGKILL);
     waitpid(pid, &status, 0);
-  } else {
-    run.exited = WIFEXITED(status);
-    run.status = WEXITSTATUS(status);
+    return run;
   }
+  if (closed) waitpid(pid, &status, 0);
+  run.exited = WIFEXITED(status);
+  run.status = WEXITSTATUS(status);
   return run;
 }
 
