@@ -71,7 +71,7 @@ void Boxes(benchmark::State& state, int w, int h, int mode, int param) {
 }
 
 void RegisterAll() {
-  for (const std::pair<int, int> size : {std::pair{64, 64}, std::pair{256, 256}, std::pair{kDstW, kDstH}}) {
+  for (const std::pair<int, int>& size : {std::pair{64, 64}, std::pair{256, 256}, std::pair{kDstW, kDstH}}) {
     // Named copies: lambdas cannot capture structured bindings before clang 16.
     const int w = size.first, h = size.second;
     const std::string at = "@" + std::to_string(w) + "x" + std::to_string(h);
@@ -82,7 +82,7 @@ void RegisterAll() {
                                  [w, h](benchmark::State& s) { RotatedSprites(s, w, h, 1); })
         ->Unit(benchmark::kMicrosecond);
   }
-  for (const std::pair<int, int> size : {std::pair{64, 64}, std::pair{256, 256}, std::pair{kDstW, kDstH}}) {
+  for (const std::pair<int, int>& size : {std::pair{64, 64}, std::pair{256, 256}, std::pair{kDstW, kDstH}}) {
     const int w = size.first, h = size.second;
     const std::string at = "@" + std::to_string(w) + "x" + std::to_string(h);
     benchmark::RegisterBenchmark(("h.fill_opaque" + at).c_str(),
