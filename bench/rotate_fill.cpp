@@ -71,7 +71,9 @@ void Boxes(benchmark::State& state, int w, int h, int mode, int param) {
 }
 
 void RegisterAll() {
-  for (auto [w, h] : {std::pair{64, 64}, std::pair{256, 256}, std::pair{kDstW, kDstH}}) {
+  for (const std::pair<int, int>& size : {std::pair{64, 64}, std::pair{256, 256}, std::pair{kDstW, kDstH}}) {
+    // Named copies: lambdas cannot capture structured bindings before clang 16.
+    const int w = size.first, h = size.second;
     const std::string at = "@" + std::to_string(w) + "x" + std::to_string(h);
     benchmark::RegisterBenchmark(("g.rotate30_scale1.5_copy" + at).c_str(),
                                  [w, h](benchmark::State& s) { RotatedSprites(s, w, h, 0); })
@@ -80,7 +82,8 @@ void RegisterAll() {
                                  [w, h](benchmark::State& s) { RotatedSprites(s, w, h, 1); })
         ->Unit(benchmark::kMicrosecond);
   }
-  for (auto [w, h] : {std::pair{64, 64}, std::pair{256, 256}, std::pair{kDstW, kDstH}}) {
+  for (const std::pair<int, int>& size : {std::pair{64, 64}, std::pair{256, 256}, std::pair{kDstW, kDstH}}) {
+    const int w = size.first, h = size.second;
     const std::string at = "@" + std::to_string(w) + "x" + std::to_string(h);
     benchmark::RegisterBenchmark(("h.fill_opaque" + at).c_str(),
                                  [w, h](benchmark::State& s) { Boxes(s, w, h, BlendNone, 255); })

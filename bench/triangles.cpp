@@ -95,7 +95,9 @@ void RotatedSprites(benchmark::State& state, int size, int alpha) {
 }
 
 void RegisterAll() {
-  for (auto [w, h] : {std::pair{64, 64}, std::pair{256, 256}, std::pair{kDstW, kDstH}}) {
+  for (const std::pair<int, int>& size : {std::pair{64, 64}, std::pair{256, 256}, std::pair{kDstW, kDstH}}) {
+    // Named copies: lambdas cannot capture structured bindings before clang 16.
+    const int w = size.first, h = size.second;
     const std::string name = "l.tri_solid_quads@" + std::to_string(w) + "x" + std::to_string(h);
     benchmark::RegisterBenchmark(name.c_str(), [w, h](benchmark::State& s) { SolidQuads(s, w, h); })
         ->Unit(benchmark::kMicrosecond);

@@ -73,3 +73,7 @@ void SeedRandom(uint32_t seed);
 // Tests script the values: while a source is set, GetRandomValue returns
 // source(max) instead of drawing; null goes back to the generator.
 void SetRandomSourceForTest(int (*source)(int max));
+// Tests drive the library's clock: while a source is set, GetMicroCount and
+// GetMilliCount (core_api.h) read it, in microseconds; null goes back to the
+// machine's clock.
+void SetClockSourceForTest(int64_t (*microseconds)());

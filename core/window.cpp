@@ -1,5 +1,6 @@
 #include "core/window.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "core/helpers.h"
@@ -161,6 +162,12 @@ int CreateMainWindow() {
   if (g_window.exists) return 0;
   if (!g_window.allowMultipleInstances) {
     if (PlatformAcquireInstanceLock(g_window.title) != 0) {
+      // The log is often off, and a program that ends without a window
+      // would otherwise leave its user guessing.
+      char path[4096];
+      if (PlatformInstanceLockPath(g_window.title, path, sizeof(path))) {
+        std::fprintf(stderr, "Another copy of this program is already running (it holds the lock file %s)\n", path);
+      }
       return LogPrintf("既に起動しているため、二つ目の起動を中止しました");
     }
     g_window.holdsInstanceLock = 1;

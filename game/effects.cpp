@@ -37,14 +37,13 @@ void EaseTowardTarget(Effect& effect) {
 
 // The events common to every effect: the fade step chosen at init, the
 // procedure's own motion then the fade at update, the plain draw.
-template <float kFade, void (*Motion)(Effect&)>
-void StandardEffect(int32_t event, Effect& effect) {
+void StandardEffect(int32_t event, Effect& effect, float fade, void (*motion)(Effect&)) {
   switch (event) {
     case kEffectInit:
-      effect.fadeStep = kFade;
+      effect.fadeStep = fade;
       break;
     case kEffectUpdate:
-      Motion(effect);
+      motion(effect);
       FadeAfterUpdate(effect);
       break;
     case kEffectDraw:
@@ -91,30 +90,30 @@ void DrawEffects() {
 void ClearEffects() { g_effects.clear(); }
 
 void FadeEffectProc(int32_t event, Effect& effect, EffectList&, EffectList::iterator) {
-  StandardEffect<kStillFade, Still>(event, effect);
+  StandardEffect(event, effect, kStillFade, Still);
 }
 
 void MoveEffectProc(int32_t event, Effect& effect, EffectList&, EffectList::iterator) {
-  StandardEffect<kDefaultFade, Move>(event, effect);
+  StandardEffect(event, effect, kDefaultFade, Move);
 }
 
 void EaseEffectProc(int32_t event, Effect& effect, EffectList&, EffectList::iterator) {
-  StandardEffect<kDefaultFade, EaseTowardTarget>(event, effect);
+  StandardEffect(event, effect, kDefaultFade, EaseTowardTarget);
 }
 
 void FlickerEaseEffectProc(int32_t event, Effect& effect, EffectList&, EffectList::iterator) {
   if (event == kEffectDraw)
     DrawEffect(effect, GetRandomValue(effect.alpha));
   else
-    StandardEffect<kDefaultFade, EaseTowardTarget>(event, effect);
+    StandardEffect(event, effect, kDefaultFade, EaseTowardTarget);
 }
 
 void GrowEffectProc(int32_t event, Effect& effect, EffectList&, EffectList::iterator) {
-  StandardEffect<kDefaultFade, Grow>(event, effect);
+  StandardEffect(event, effect, kDefaultFade, Grow);
 }
 
 void ScaleEaseEffectProc(int32_t event, Effect& effect, EffectList&, EffectList::iterator) {
-  StandardEffect<kDefaultFade, ScaleEase>(event, effect);
+  StandardEffect(event, effect, kDefaultFade, ScaleEase);
 }
 
 ItemMessage& AddItemMessage(int32_t graphic, MessageList& list) {

@@ -128,7 +128,8 @@ int GameInit() {
   SetTextureFilterMode(1);
   SelectDrawScreen(-2);
   ShowMouseCursor(0);
-  LoadGraphics();
+  // Without its pictures the title shows no buttons: say why.
+  if (LoadGraphics() == 0) ReportMissingData();
   LoadSharedSounds();
   g_soundSet.volume = &state.config.SEVOL;
   g_soundSet.range = kSoundRange;

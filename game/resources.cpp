@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "core/varnok.h"
 #include "game/maths.h"
@@ -121,16 +123,29 @@ int32_t LoadSe(const char* path) { return LoadSoundFile(path, 3, -1); }
 
 }  // namespace
 
-void LoadGraphics() {
+int LoadGraphics() {
+  int loaded = 0;
   for (const GraphFile& file : kGraphFiles) {
     if (file.total == 0) {
       *file.handles = LoadGraphFile(file.path, 0);
+      loaded += *file.handles != -1;
       continue;
     }
     // A failed load writes no handles: the slots must already say -1.
     for (int i = 0; i < file.total; i++) file.handles[i] = -1;
-    LoadDivGraphFile(file.path, file.total, file.across, file.down, file.cellWidth, file.cellHeight, file.handles, 0);
+    loaded += LoadDivGraphFile(file.path, file.total, file.across, file.down, file.cellWidth, file.cellHeight,
+                               file.handles, 0) == 0;
   }
+  return loaded;
+}
+
+void ReportMissingData() {
+  std::error_code error;
+  const std::filesystem::path folder = std::filesystem::current_path(error) / "data";
+  std::fprintf(stderr,
+               "Tamblor: no game data in %s; start the game from the folder that holds data/ "
+               "(build/ after tools/run-game.sh)\n",
+               folder.c_str());
 }
 
 void LoadSharedSounds() {

@@ -36,8 +36,11 @@ extern int32_t titleLogo_light[4];
 extern int32_t wideButton[2];
 extern int32_t title_difficultyButtonName[4];
 
-// Loads every table above, in order.
-void LoadGraphics();
+// Loads every table above, in order; the number of picture files that loaded.
+int LoadGraphics();
+// Says on the standard error that the data tree was not found in the working
+// folder, and where the game must be started from; the game runs on.
+void ReportMissingData();
 
 // ---- Sound effects -------------------------------------------------------
 

@@ -22,21 +22,20 @@ uint64_t HashName(const char* name) {
   return h;
 }
 
-// False when the path does not fit.
-bool LockPath(const char* name, char* path, size_t size) {
+}  // namespace
+
+bool PlatformInstanceLockPath(const char* name, char* path, size_t size) {
   const char* dir = std::getenv("XDG_RUNTIME_DIR");
   if (!dir || !*dir) dir = "/tmp";
   const int length = std::snprintf(path, size, "%s/varnok-%u-%016llx.lock", dir, static_cast<unsigned>(getuid()),
-                                   static_cast<unsigned long long>(HashName(name)));
+                                   static_cast<unsigned long long>(HashName(name ? name : "")));
   return length > 0 && static_cast<size_t>(length) < size;
 }
-
-}  // namespace
 
 int PlatformAcquireInstanceLock(const char* name) {
   if (g_lockFd >= 0) return 0;
   char path[4096];
-  if (!LockPath(name ? name : "", path, sizeof(path))) return 0;  // nowhere to keep the lock: let the program run
+  if (!PlatformInstanceLockPath(name, path, sizeof(path))) return 0;  // nowhere to keep the lock: let the program run
   int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return 0;
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {

@@ -13,6 +13,7 @@
 #include "platform/text_encoding.h"
 #include "platform/window.h"
 #include "platform/window_message_queue.h"
+#include "platform/x11_window_size.h"
 
 namespace {
 
@@ -171,6 +172,7 @@ class SdlWindow : public PlatformWindow {
     pending_.clear();
     posted_.Clear();
     SDL_StartTextInput();
+    MatchWindowSizeToServer(window_);
     return 0;
   }
 
@@ -198,7 +200,9 @@ class SdlWindow : public PlatformWindow {
 
   int SetWindowed(bool windowed) override {
     if (!window_) return -1;
-    return SDL_SetWindowFullscreen(window_, windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP) == 0 ? 0 : -1;
+    if (SDL_SetWindowFullscreen(window_, windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) return -1;
+    MatchWindowSizeToServer(window_);
+    return 0;
   }
 
   void SetCursorVisible(bool visible) override { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
@@ -285,6 +289,7 @@ class SdlWindow : public PlatformWindow {
         if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) Queue(WM_ACTIVATEAPP, 1);
         else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) Queue(WM_ACTIVATEAPP, 0);
         else if (e.window.event == SDL_WINDOWEVENT_CLOSE) Queue(WM_CLOSE, 0);
+        else if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) MatchWindowSizeToServer(window_);
         break;
       case SDL_DISPLAYEVENT:
         if (window_) Queue(WM_DISPLAYCHANGE, 0);

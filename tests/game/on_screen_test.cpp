@@ -1,7 +1,7 @@
-// The game as a player meets it: a real window on a virtual X display, a
-// click on NORMAL made with the X server's own pointer, the round's music
-// played through SDL, and screenshots of the title and of a round written
-// into the build folder's screenshots for review.
+// The game as a player meets it: a real window on a virtual X display with
+// no window manager, clicks made with the X server's own pointer, the round's
+// music played through SDL, and screenshots of the title and of a round
+// written into the build folder's screenshots for review.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -10,10 +10,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
-#include <thread>
 
 #include "core/helpers.h"
 #include "core/varnok.h"
@@ -23,13 +25,23 @@
 #include "game/effects.h"
 #include "game/food.h"
 #include "game/frame_loop.h"
+#include "game/input_record.h"
 #include "graphics/screen.h"
 #include "platform/audio_device.h"
+#include "platform/frame_viewport.h"
 #include "platform/present.h"
+#include "platform/window.h"
+#include "softrender/memimg.h"
 #include "tests/game/game_harness.h"
 #include "tests/support/environment_value.h"
 #include "tests/support/image_files.h"
 #include "tests/support/scratch_dir.h"
+
+// Last: Xlib's macros would clash with names above.
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 extern char** environ;
 
@@ -74,14 +86,21 @@ void Frames(int count) {
   for (int i = 0; i < count; i++) ASSERT_TRUE(RunFrame());
 }
 
-void Screenshot(const char* name) {
-  std::vector<uint32_t> shown;
-  int width = 0, height = 0;
-  ASSERT_EQ(GetPlatformPresenter()->ReadBack(&shown, &width, &height), 0);
+// Runs frames until the condition holds; the bound is far beyond what the X
+// server and SDL need to hand over an event, however loaded the machine.
+bool FramesUntil(const std::function<bool()>& condition) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > until || !RunFrame()) return false;
+  }
+  return true;
+}
+
+void WritePng(const char* name, const std::vector<uint32_t>& pixels, int width, int height) {
   PngParams png;
   png.width = static_cast<uint32_t>(width);
   png.height = static_cast<uint32_t>(height);
-  for (uint32_t p : shown) png.samples.insert(png.samples.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
+  for (uint32_t p : pixels) png.samples.insert(png.samples.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
   const std::filesystem::path folder = std::filesystem::path(TAMBLOR_BUILD_DIR) / "screenshots";
   std::filesystem::create_directories(folder);
   const std::vector<uint8_t> bytes = EncodePng(png);
@@ -89,38 +108,124 @@ void Screenshot(const char* name) {
                                                        static_cast<std::streamsize>(bytes.size()));
 }
 
-TEST(GameOnScreen, AClickOnNormalStartsARoundWithItsMusic) {
-  if (!HasGameData()) GTEST_SKIP() << "no game data in the build folder";
-  if (!Shell("command -v Xvfb") || !Shell("command -v xdotool")) GTEST_SKIP() << "Xvfb or xdotool is not installed";
-  VirtualDisplay display;
-  ASSERT_FALSE(display.name().empty());
+void Screenshot(const char* name) {
+  std::vector<uint32_t> shown;
+  int width = 0, height = 0;
+  ASSERT_EQ(GetPlatformPresenter()->ReadBack(&shown, &width, &height), 0);
+  WritePng(name, shown, width, height);
+}
+
+// A pixel of the frame drawn last, 0x00RRGGBB.
+uint32_t FramePixel(int x, int y) {
+  const MEMIMG* back = GetBackScreenImage();
+  uint32_t pixel;
+  std::memcpy(&pixel, back->pixels + static_cast<int64_t>(y) * back->base->pitch + x * 4, 4);
+  return pixel & 0xFFFFFF;
+}
+
+// The game's window as the X server holds it: its size and what it shows,
+// 0x00RRGGBB, whatever SDL believes of it.
+struct ServerWindow {
+  unsigned long id = 0;
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+};
+
+ServerWindow ReadGameWindowFromServer(const std::string& displayName) {
+  ServerWindow shown;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(static_cast<SDL_Window*>(GetPlatformWindow()->NativeHandle()), &info)) return shown;
+  Display* display = XOpenDisplay(displayName.c_str());
+  if (!display) return shown;
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(display, info.info.x11.window, &attributes)) {
+    XImage* image = XGetImage(display, info.info.x11.window, 0, 0, static_cast<unsigned>(attributes.width),
+                              static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    if (image) {
+      shown.id = info.info.x11.window;
+      shown.width = attributes.width;
+      shown.height = attributes.height;
+      for (int y = 0; y < shown.height; y++)
+        for (int x = 0; x < shown.width; x++) shown.pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
+      XDestroyImage(image);
+    }
+  }
+  XCloseDisplay(display);
+  return shown;
+}
+
+// The game started on its own virtual X server, from a scratch folder holding
+// the build's data and, when given, a config.ini; the library ends with it.
+class GameOnXServer {
+ public:
+  explicit GameOnXServer(const char* configIni) {
+    if (!display_.name().empty()) {
+      std::filesystem::create_directory_symlink(std::filesystem::path(TAMBLOR_BUILD_DIR) / "data",
+                                                dir_.path() / "data");
+      if (configIni) dir_.Write("config.ini", configIni);
+      SetPresentPacingForTest(0);
+      SetAllowMultipleInstances(1);
+      ChangeWindowMode(0);  // as a fresh program starts
+      initResult = GameInit();
+    }
+  }
+  ~GameOnXServer() {
+    // The round goes with the lib}  // namespace
+    // The round goes with the library it ran on.
+    ClearCharacters();
+    ClearBullets();
+    ResetSpawner();
+    ClearEffects();
+    g_gameState = saved_;
+    LibraryEnd();
+    ChangeWindowMode(windowed_);
+    SetPresentPacingForTest(1);
+  }
+  const std::string& display() const { return display_.name(); }
+  // The pointer goes to the frame pixel through the game's window and clicks
+  // there, through the X server; false when the game never saw it.
+  bool Click(const ServerWindow& window, int frameX, int frameY) {
+    const FrameViewport view = FitFrameInWindow(window.width, window.height, 1024, 768);
+    const std::string xdotool = "DISPLAY=" + display() + " xdotool ";
+    const long x = static_cast<long>(std::floor(view.left + (frameX + 0.5) * view.scale));
+    const long y = static_cast<long>(std::floor(view.top + (frameY + 0.5) * view.scale));
+    const std::string to = std::to_string(x) + " " + std::to_string(y);
+    if (!Shell(xdotool + "mousemove --window " + std::to_string(window.id) + " " + to)) return false;
+    if (!FramesUntil([&] { return g_input.mouseX == frameX && g_input.mouseY == frameY; })) return false;
+    if (!Shell(xdotool + "mousedown 1") || !FramesUntil([] { return g_input.left >= 1; })) return false;
+    return Shell(xdotool + "mouseup 1") && FramesUntil([] { return g_input.left <= 0; });
+  }
+
+  int initResult = -1;
+
+ private:
+  const GameState saved_ = g_gameState;
+  const int windowed_ = GetWindowModeFlag();
+  VirtualDisplay display_;
   // No sound card is assumed: SDL's own silent driver takes the mix. SDL's
   // own renderer presents, as on a machine without a GPU, so no GL driver is
   // loaded: Mesa's, unloaded at the end, leaves blocks the leak checker
   // cannot name.
-  EnvironmentValue video("SDL_VIDEODRIVER", "x11"), server("DISPLAY", display.name().c_str()),
-      audio("SDL_AUDIODRIVER", "dummy"), renderer("SDL_RENDER_DRIVER", "software"),
-      framebuffer("SDL_FRAMEBUFFER_ACCELERATION", "0");
-  ScratchDir dir;
-  std::filesystem::create_directory_symlink(std::filesystem::path(TAMBLOR_BUILD_DIR) / "data", dir.path() / "data");
-  dir.Write("config.ini", "#FULLSCREEN_MODE\r\n0\r\n");
-  SetPresentPacingForTest(0);
-  SetAllowMultipleInstances(1);
-  const GameState saved = g_gameState;
-  ASSERT_EQ(GameInit(), 0);
+  EnvironmentValue video_{"SDL_VIDEODRIVER", "x11"}, server_{"DISPLAY", display_.name().c_str()},
+      audio_{"SDL_AUDIODRIVER", "dummy"}, renderer_{"SDL_RENDER_DRIVER", "software"},
+      framebuffer_{"SDL_FRAMEBUFFER_ACCELERATION", "0"};
+  ScratchDir dir_;
+};
+
+bool CanRunOnXServer() { return HasGameData() && Shell("command -v Xvfb") && Shell("command -v xdotool"); }
+
+TEST(GameOnScreen, AClickOnNormalStartsARoundWithItsMusic) {
+  if (!CanRunOnXServer()) GTEST_SKIP() << "no game data in the build folder, or no Xvfb or xdotool";
+  GameOnXServer game("#FULLSCREEN_MODE\r\n0\r\n");
+  ASSERT_FALSE(game.display().empty());
+  ASSERT_EQ(game.initResult, 0);
   SeedRandom(22);
   Frames(150);  // the title's letters have landed
   Screenshot("title.png");
 
-  // The pointer moves onto the button and clicks it through the X server.
-  const std::string xdotool = "DISPLAY=" + display.name() + " xdotool ";
-  ASSERT_TRUE(Shell(xdotool + "search --sync --name Tamblor mousemove --window %1 694 530"));
-  Frames(5);
-  ASSERT_TRUE(Shell(xdotool + "mousedown 1"));
-  Frames(5);
-  ASSERT_TRUE(Shell(xdotool + "mouseup 1"));
-  for (int frame = 0; frame < 30 && g_gameState.scene != kSceneRound; frame++) Frames(1);
-  ASSERT_EQ(g_gameState.scene, kSceneRound);
+  ASSERT_TRUE(game.Click(ReadGameWindowFromServer(game.display()), 694, 530));
+  ASSERT_TRUE(FramesUntil([] { return g_gameState.scene == kSceneRound; }));
   EXPECT_EQ(g_gameState.settings.difficulty, kDifficultyNormal);
 
   // The music plays through SDL's audio device, and its time moves on.
@@ -128,23 +233,45 @@ TEST(GameOnScreen, AClickOnNormalStartsARoundWithItsMusic) {
   ASSERT_EQ(g_bgm.playing, 1);
   EXPECT_EQ(CheckSoundHandlePlaying(g_bgm.soundHandle), 1);
   const int started = GetSoundCurrentTime(g_bgm.soundHandle);
-  for (const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
-       std::chrono::steady_clock::now() < until;) {
-    Frames(1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  EXPECT_GT(GetSoundCurrentTime(g_bgm.soundHandle), started);
+  EXPECT_TRUE(FramesUntil([&] { return GetSoundCurrentTime(g_bgm.soundHandle) > started; }));
 
   Frames(600);
   Screenshot("round.png");
-  // The round goes with the library it ran on.
-  ClearCharacters();
-  ClearBullets();
-  ResetSpawner();
-  ClearEffects();
-  g_gameState = saved;
-  LibraryEnd();
-  SetPresentPacingForTest(1);
+}
+
+// Full screen is the default. With no window manager to carry it out, the
+// window keeps its size on a larger desktop; the frame must fill the window
+// as it is, and the pointer must land where the player sees it.
+TEST(GameOnScreen, FullScreenWithoutAWindowManagerShowsTheWholeTitleAndTakesAClickOnCarnival) {
+  if (!CanRunOnXServer()) GTEST_SKIP() << "no game data in the build folder, or no Xvfb or xdotool";
+  GameOnXServer game(nullptr);
+  ASSERT_FALSE(game.display().empty());
+  ASSERT_EQ(game.initResult, 0);
+  ASSERT_EQ(GetWindowModeFlag(), 0);
+  SeedRandom(22);
+  Frames(150);
+  // The frame just drawn, shown now, is what the server must hold.
+  PresentScreen();
+  const ServerWindow shown = ReadGameWindowFromServer(game.display());
+  ASSERT_GT(shown.width, 0);
+  WritePng("title-fullscreen.png", shown.pixels, shown.width, shown.height);
+  // The window stays 1024 x 768 on the 1280 x 1024 desktop: the frame fills it
+  // pixel for pixel.
+  ASSERT_EQ(shown.width, 1024);
+  ASSERT_EQ(shown.height, 768);
+  int differing = 0;
+  for (int y = 0; y < 768; y++)
+    for (int x = 0; x < 1024; x++) differing += shown.pixels[static_cast<size_t>(y) * 1024 + x] != FramePixel(x, y);
+  EXPECT_EQ(differing, 0);
+  // Every letter of the title and every difficulty button is drawn in it.
+  const uint32_t background = 0x101010;
+  for (int i = 0; i < 7; i++) EXPECT_NE(FramePixel(224 + 96 * i, 256), background) << "letter " << i;
+  const int buttons[4][2] = {{726, 490}, {694, 530}, {662, 570}, {630, 610}};
+  for (const auto& b : buttons) EXPECT_NE(FramePixel(b[0], b[1]), background) << b[0] << ", " << b[1];
+
+  ASSERT_TRUE(game.Click(shown, 630, 610));
+  ASSERT_TRUE(FramesUntil([] { return g_gameState.scene == kSceneRound; }));
+  EXPECT_EQ(g_gameState.settings.difficulty, kDifficultyCarnival);
 }
 
 }  // namespace

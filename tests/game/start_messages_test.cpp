@@ -1,0 +1,116 @@
+// A start that goes wrong says why on the standard error, in one line: the
+// program itself, started as a player starts it, headless.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+#include "platform/instance_lock.h"
+#include "tests/support/environment_value.h"
+#include "tests/support/scratch_dir.h"
+
+extern char** environ;
+
+namespace {
+
+struct GameRun {
+  std::string firstLine;  // of the standard error, without its line end
+  bool exited = false;    // by itself, before it was stopped
+  int status = -1;        // its exit status when it did
+};
+
+// Starts the game in the working folder and reads the first line it writes
+// on the standard error; a game that should end is then waited for, one
+// still running is stopped.
+GameRun RunGameUntilItSpeaks(bool shouldEnd) {
+  GameRun run;
+  int fds[2];
+  if (pipe(fds) != 0) return run;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+  posix_spawn_file_actions_addclose(&actions, fds[0]);
+  posix_spawn_file_actions_addclose(&actions, fds[1]);
+  const std::string program = std::string(TAMBLOR_BUILD_DIR) + "/tamblor";
+  char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+  pid_t pid = -1;
+  const bool started = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) == 0;
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[1]);
+  // A bound far beyond a start on a loaded machine, so a silent game fails
+  // the test rather than hanging it.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  bool lineRead = false, closed = false;
+  for (char c; started;) {
+    pollfd wait{fds[0], POLLIN, 0};
+    if (poll(&wait, 1, 100) == 0) {
+      if (std::chrono::steady_clock::now() > until) break;
+      continue;
+    }
+    if (read(fds[0], &c, 1) != 1) {
+      closed = true;  // the game is ending
+      break;
+    }
+    if (c == '\n' && !lineRead && !shouldEnd) break;
+    if (c == '\n') lineRead = true;
+    if (!lineRead) run.firstLine += c;
+  }
+  close(fds[0]);
+  if (!started) return run;
+  int status = 0;
+  if (!closed && waitpid(pid, &status, WNOHANG) == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return run;
+  }
+  if (closed) waitpid(pid, &status, 0);
+  run.exited = WIFEXITED(status);
+  run.status = WEXITSTATUS(status);
+  return run;
+}
+
+TEST(StartMessages, ASecondCopyAndAMissingDataFolderEachSayWhatWentWrong) {
+  ScratchDir dir;
+  // The lock lives in the scratch folder, so no other copy on the machine counts.
+  EnvironmentValue runtime("XDG_RUNTIME_DIR", dir.path().c_str()), video("SDL_VIDEODRIVER", "dummy"),
+      audio("SDL_AUDIODRIVER", "dummy");
+  char lockPath[4096];
+  ASSERT_TRUE(PlatformInstanceLockPath("Tamblor  ver0.7", lockPath, sizeof(lockPath)));
+
+  struct Case {
+    const char* what;
+    bool otherCopy;
+    std::string says;  // the whole line
+    bool exits;
+  } cases[] = {
+      {"a second copy", true,
+       std::string("Another copy of this program is already running (it holds the lock file ") + lockPath + ")", true},
+      {"no data folder", false,
+       "Tamblor: no game data in " + (dir.path() / "data").string() +
+           "; start the game from the folder that holds data/ (build/ after tools/run-game.sh)",
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.otherCopy) {
+      ASSERT_EQ(PlatformAcquireInstanceLock("Tamblor  ver0.7"), 0);
+    }
+    const GameRun run = RunGameUntilItSpeaks(c.exits);
+    PlatformReleaseInstanceLock();
+    EXPECT_EQ(run.firstLine, c.says);
+    EXPECT_EQ(run.exited, c.exits);
+    // A failed start ends with -1, as ever; a game without data runs on.
+    if (c.exits) {
+      EXPECT_EQ(run.status, 255);
+    }
+  }
+}
+
+}  // namespace
