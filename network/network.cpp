@@ -131,58 +131,58 @@ void FreeRecord(int handle, NetWorkRecord* record) {
   MemFree(record);
 }
 
-// Receives up to n bytes into the ring at its write index, in two pieces
-// across its end. The bytes received, or -1 when the first piece failed.
-int ReceiveIntoRing(NetWorkRecord* r, int32_t n) {
-  RingBuffer& ring = r->receive;
-  WrapRingBufferIndexes(&ring);
-  if (ring.write + n <= ring.capacity) {
-    int got = SocketRecv(r->socket, ring.data + ring.write, n, 0);
+}  // namespace
+
+int ReceiveIntoRing(RingBuffer* ring, PlatformSocket socket, int32_t n) {
+  WrapRingBufferIndexes(ring);
+  // In 64 bits: a ring near 2 GiB puts write + n past the 32-bit range.
+  if (static_cast<int64_t>(ring->write) + n <= ring->capacity) {
+    int got = SocketRecv(socket, ring->data + ring->write, n, 0);
     if (got < 0) return -1;
-    ring.write += got;
+    ring->write += got;
     return got;
   }
-  int32_t first = ring.capacity - ring.write;
-  int got = SocketRecv(r->socket, ring.data + ring.write, first, 0);
+  int32_t first = ring->capacity - ring->write;
+  int got = SocketRecv(socket, ring->data + ring->write, first, 0);
   if (got < 0) return -1;
   if (got < first) {
-    ring.write += got;
+    ring->write += got;
     return got;
   }
-  int second = SocketRecv(r->socket, ring.data, n - first, 0);
+  int second = SocketRecv(socket, ring->data, n - first, 0);
   if (second < 0) {
-    ring.write = 0;
+    ring->write = 0;
     return got;
   }
-  ring.write = second;
+  ring->write = second;
   return got + second;
 }
 
-// Sends n bytes from the ring's read index, in two pieces across its end.
-// The bytes sent, or -1 when the first piece failed.
-int SendFromRing(NetWorkRecord* r, int32_t n) {
-  RingBuffer& ring = r->send;
-  if (ring.read + n <= ring.capacity) {
-    int sent = SocketSend(r->socket, ring.data + ring.read, n);
+int SendFromRing(RingBuffer* ring, PlatformSocket socket, int32_t n) {
+  WrapRingBufferIndexes(ring);
+  if (static_cast<int64_t>(ring->read) + n <= ring->capacity) {
+    int sent = SocketSend(socket, ring->data + ring->read, n);
     if (sent < 0) return -1;
-    ring.read += sent;
+    ring->read += sent;
     return sent;
   }
-  int32_t first = ring.capacity - ring.read;
-  int sent = SocketSend(r->socket, ring.data + ring.read, first);
+  int32_t first = ring->capacity - ring->read;
+  int sent = SocketSend(socket, ring->data + ring->read, first);
   if (sent < 0) return -1;
   if (sent < first) {
-    ring.read += sent;
+    ring->read += sent;
     return sent;
   }
-  int second = SocketSend(r->socket, ring.data, n - first);
+  int second = SocketSend(socket, ring->data, n - first);
   if (second < 0) {
-    ring.read = 0;
+    ring->read = 0;
     return sent;
   }
-  ring.read = second;
+  ring->read = second;
   return sent + second;
 }
+
+namespace {
 
 // The common start of the public reads: the record of a usable handle.
 NetWorkRecord* RecordForRead(int handle, void* buffer, int length, const char* name) {
@@ -231,7 +231,7 @@ int RecvSocket(int handle) {
       }
     }
     // The reserve has bounded the message by the ring's 32-bit capacity.
-    int received = r->expected ? ReceiveIntoRing(r, static_cast<int32_t>(r->expected)) : 0;
+    int received = r->expected ? ReceiveIntoRing(&r->receive, r->socket, static_cast<int32_t>(r->expected)) : 0;
     if (received < 0) break;
     taken += received;
     r->receive.held += received;
@@ -272,7 +272,7 @@ int SendSocket(int handle) {
         break;
       }
     }
-    int sent = SendFromRing(r, r->blockLeft);
+    int sent = SendFromRing(&r->send, r->socket, r->blockLeft);
     if (sent < 0) break;
     r->send.held -= sent;
     r->blockLeft -= sent;

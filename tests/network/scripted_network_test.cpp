@@ -1,7 +1,10 @@
 // Network handles over the scripted socket table: partial sends, errors,
 // hostile lengths, a full table and line reads, with exact wire bytes.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <cstdint>
 #include <string>
 
 #include "core/log.h"
@@ -186,6 +189,65 @@ TEST_F(ScriptedNetwork, StaleUnknownAndForeignHandlesAreRefused) {
   }
   EXPECT_EQ(GetNetWorkAcceptState(again), 1);
   EXPECT_EQ(Log().back(), "通信エラー No.1");  // refused without a word
+}
+
+// A ring of the largest capacity whose bytes are only reachable at its two
+// ends: 2 GiB of address space with no memory behind it but its first and
+// last page, and an inaccessible page after its end, so that a transfer past
+// the end faults instead of passing unseen.
+class RingAtTheEdge : public ::testing::Test {
+ protected:
+  static constexpr size_t kSpan = size_t{1} << 31;
+  void SetUp() override {
+    page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    base = static_cast<uint8_t*>(
+        mmap(nullptr, kSpan + page, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0));
+    ASSERT_NE(base, MAP_FAILED);
+    ASSERT_EQ(mprotect(base, page, PROT_READ | PROT_WRITE), 0);
+    ASSERT_EQ(mprotect(base + kSpan - page, page, PROT_READ | PROT_WRITE), 0);
+    ring = RingBuffer{base + 1, 0, 0, 0, INT32_MAX};  // its end is the span's end
+    SetSocketBackend(&net);
+    socket = SocketConnect("peer", 1);
+    ASSERT_EQ(socket, 0);
+  }
+  void TearDown() override {
+    SocketClose(socket);
+    SetSocketBackend(nullptr);
+    munmap(base, kSpan + page);
+  }
+
+  size_t page = 0;
+  uint8_t* base = nullptr;
+  RingBuffer ring{};
+  ScriptedSockets net;
+  PlatformSocket socket = kNoSocket;
+};
+
+TEST_F(RingAtTheEdge, TransfersThatCrossTheEndSplitThereBothWays) {
+  std::string bytes(1000, '\0');
+  for (size_t i = 0; i < bytes.size(); i++) bytes[i] = static_cast<char>(i * 7 + 3);
+  const int32_t nearEnd = INT32_MAX - 100;  // 100 bytes to the end, 900 wrap to the start
+  auto* end = reinterpret_cast<char*>(ring.data) + INT32_MAX;
+
+  ring.write = nearEnd;
+  net[0].incoming = bytes;
+  EXPECT_EQ(ReceiveIntoRing(&ring, socket, 1000), 1000);
+  EXPECT_EQ(ring.write, 900);
+  EXPECT_EQ(std::string(end - 100, 100) + std::string(reinterpret_cast<char*>(ring.data), 900), bytes);
+
+  ring.read = nearEnd;
+  EXPECT_EQ(SendFromRing(&ring, socket, 1000), 1000);
+  EXPECT_EQ(ring.read, 900);
+  EXPECT_EQ(net[0].sent, bytes);
+
+  // Pieces that stop short of the end stay in one piece.
+  ring.write = ring.read = INT32_MAX - 1000;
+  net[0].incoming = bytes;
+  net[0].sent.clear();
+  EXPECT_EQ(ReceiveIntoRing(&ring, socket, 1000), 1000);
+  EXPECT_EQ(ring.write, INT32_MAX);
+  EXPECT_EQ(SendFromRing(&ring, socket, 1000), 1000);
+  EXPECT_EQ(net[0].sent, bytes);
 }
 
 TEST(NetworkNotStarted, EveryCallRefusesAndNothingHappens) {
