@@ -3,6 +3,7 @@
 // from message processing and from the public calls.
 #include "network/network.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/handle.h"
@@ -22,6 +23,8 @@ constexpr int kLinePeekBytes = 255;
 // Bytes one receive call takes in before it stops at the end of a message: a
 // peer that never stops sending must not hold the caller (and the frame) forever.
 constexpr int64_t kReceiveBudget = 1 << 20;
+// The least room a receive makes for a message still arriving.
+constexpr uint32_t kReceiveGrowth = 4096;
 
 struct NetWorkRecord {
   int32_t used;
@@ -131,6 +134,13 @@ void FreeRecord(int handle, NetWorkRecord* record) {
   MemFree(record);
 }
 
+// A message whose bytes the ring could not grow for: the handle is in error from now on.
+int RefuseMessage(NetWorkRecord* r) {
+  LogPrintf("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ %u byte)", r->messageLength);
+  r->error = 1;
+  return -1;
+}
+
 }  // namespace
 
 int ReceiveIntoRing(RingBuffer* ring, PlatformSocket socket, int32_t n) {
@@ -224,20 +234,26 @@ int RecvSocket(int handle) {
       r->expected = static_cast<uint32_t>(prefix[0]) | static_cast<uint32_t>(prefix[1]) << 8 |
                     static_cast<uint32_t>(prefix[2]) << 16 | static_cast<uint32_t>(prefix[3]) << 24;
       r->messageLength = r->expected;
-      if (ReserveRingBuffer(&r->receive, r->expected) != 0) {
-        LogPrintf("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ %u byte)", r->expected);
-        r->error = 1;
-        return -1;
+      // A length no ring can hold is refused at once; any other claim takes
+      // memory only as its bytes come, so a bare prefix costs next to nothing.
+      if (!RingBufferCanHold(&r->receive, r->expected)) {
+        ReserveRingBuffer(&r->receive, r->expected);  // fails, and logs the size no ring reaches
+        return RefuseMessage(r);
       }
     }
-    // The reserve has bounded the message by the ring's 32-bit capacity.
-    int received = r->expected ? ReceiveIntoRing(&r->receive, r->socket, static_cast<int32_t>(r->expected)) : 0;
+    // Room for the next piece of the message, doubling the ring as it fills.
+    int32_t asked = static_cast<int32_t>(std::min<uint32_t>(r->expected, kReceiveGrowth));
+    if (ReserveRingBuffer(&r->receive, asked) != 0) return RefuseMessage(r);
+    asked = static_cast<int32_t>(std::min<int64_t>(r->expected, r->receive.capacity - r->receive.held));
+    int received = asked ? ReceiveIntoRing(&r->receive, r->socket, asked) : 0;
     if (received < 0) break;
     taken += received;
     r->receive.held += received;
     r->expected -= static_cast<uint32_t>(received);
     if (r->expected == 0) r->complete += static_cast<int32_t>(r->messageLength);
-    if (PumpNetWorkMessages(0) != 0 || received == 0 || r->expected != 0 || taken >= kReceiveBudget) break;
+    // A message that filled the room may have more waiting; one that did not has taken all there was.
+    bool drained = r->expected != 0 && received < asked;
+    if (PumpNetWorkMessages(0) != 0 || received == 0 || drained || taken >= kReceiveBudget) break;
   }
   return 0;
 }

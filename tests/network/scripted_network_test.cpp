@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <random>
 #include <string>
 
 #include "core/log.h"
+#include "core/memory.h"
 #include "network/network.h"
 #include "network_test_util.h"
 #include "platform/scripted_sockets.h"
@@ -128,6 +130,47 @@ TEST_F(ScriptedNetwork, ALengthNoRingCanHoldPutsTheHandleInErrorAndItCloses) {
     Pass();
     EXPECT_EQ(GetNetWorkHandleOfSlot(0), -1);
   }
+}
+
+TEST_F(ScriptedNetwork, AClaimedLengthTakesMemoryOnlyAsItsBytesArrive) {
+  auto prefix = [](uint32_t length) {
+    std::string bytes;
+    for (int i = 0; i < 4; i++) bytes += static_cast<char>(length >> (8 * i));
+    return bytes;
+  };
+  // Sixteen handles told of messages of 1 GiB and of the longest a ring can
+  // hold (2^31 - 1 - 1000 bytes), with ten bytes of each here.
+  const int64_t before = MemGetTotals().liveBytes;
+  for (int i = 0; i < 16; i++) {
+    int h = Accept();
+    ASSERT_NE(h, -1);
+    net[1 + i].incoming = prefix(i % 2 ? 0x7FFFFC17u : 1u << 30) + "0123456789";
+    EXPECT_EQ(GetNetWorkDataLength(h), 0);
+    EXPECT_EQ(net[1 + i].incoming, "");
+  }
+  EXPECT_LT(MemGetTotals().liveBytes - before, 16 * 65536);
+  for (int i = 0; i < 16; i++) net[1 + i].peerShut = true;  // else each close waits a second for the rest
+
+  // A message of 3 MiB that trickles in: its ring stays within twice what
+  // has come, and the message is whole and in order at its end.
+  int h = Accept();
+  const int socket = 17;
+  std::mt19937 rng(32);
+  std::string message(3 << 20, '\0');
+  for (char& c : message) c = static_cast<char>(rng());
+  const std::string wire = prefix(static_cast<uint32_t>(message.size())) + message;
+  const int64_t start = MemGetTotals().liveBytes;
+  for (size_t fed = 0; fed < wire.size();) {
+    size_t piece = std::min<size_t>(1 + rng() % 200000, wire.size() - fed);
+    net[socket].incoming.append(wire, fed, piece);
+    fed += piece;
+    int expected = fed == wire.size() ? static_cast<int>(message.size()) : 0;
+    ASSERT_EQ(GetNetWorkDataLength(h), expected) << fed;
+    ASSERT_LE(MemGetTotals().liveBytes - start, 2 * static_cast<int64_t>(fed) + 65536) << fed;
+  }
+  std::string got(message.size(), '\0');
+  ASSERT_EQ(NetWorkRecv(h, got.data(), static_cast<int>(got.size())), 0);
+  EXPECT_TRUE(got == message);
 }
 
 TEST_F(ScriptedNetwork, AFullTableRefusesTheNextConnectionAndKeepsListening) {
