@@ -238,6 +238,51 @@ TEST_F(ScriptedHttp, ATransferWhoseConnectionIsGoneEndsAndFreesItsBlock) {
   EXPECT_EQ(net.connectCount, 1);  // refused before connecting
 }
 
+TEST_F(ScriptedHttp, AStepTakesAtMostAMebibyteOfABodyThatKeepsComing) {
+  struct Case {
+    const char* name;
+    int method;
+    bool toFile;
+    const char* length;  // the header's value, or null for none
+  } cases[] = {{"get to a file without a length", HttpMethodGet, true, nullptr},
+               {"get to memory", HttpMethodGet, false, "3145728"},
+               {"post to a file with a length", HttpMethodPost, true, "3145728"}};
+  const std::string body = Pattern(3 << 20);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int slot = CreateHttpTransfer(c.method, "example", 80, "/", c.toFile ? "body.bin" : nullptr,
+                                  c.toFile ? nullptr : &block, "p", 1, 1000);
+    ASSERT_EQ(slot, 0);
+    int socket = GetNetWorkHandleOfSlot(0) & 0xFFFF;  // the only connection: slot and socket 0
+    net[socket].incoming = std::string("HTTP/1.0 200 OK\r\n") +
+                           (c.length ? std::string("Content-Length: ") + c.length + "\r\n" : "") + "\r\n";
+    while (GetHttpTransfer(slot)->step < 3) RunHttpTransferStep(slot);
+    // The server has sent the whole body before the first body step.
+    net[socket].incoming += body;
+    int steps = 0;
+    for (size_t before = body.size(); GetHttpTransfer(slot)->endState == -1 && steps < 10; steps++) {
+      if (before == 0) net[socket].peerShut = true;  // the end of a body without a length
+      RunHttpTransferStep(slot);
+      size_t after = net[socket].incoming.size();
+      EXPECT_LE(before - after, size_t{1} << 20);
+      before = after;
+    }
+    const HttpTransferRecord* t = GetHttpTransfer(slot);
+    EXPECT_EQ(t->endState, 0);
+    EXPECT_EQ(t->received, static_cast<int>(body.size()));
+    EXPECT_GE(steps, 3);
+    if (c.toFile) {
+      EXPECT_TRUE(ReadWholeFile("body.bin") == body);
+    } else {
+      ASSERT_NE(block, nullptr);
+      EXPECT_TRUE(std::string(static_cast<char*>(block), body.size()) == body);
+      MemFree(block);
+      block = nullptr;
+    }
+    DeleteHttpHandle(slot);
+  }
+}
+
 TEST(NetworkInLibrary, MessageProcessingStepsTransfersAndTheEndReleasesEverything) {
   ScratchDir dir;
   ScriptedWindow window;
