@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "core/handle.h"
 #include "core/helpers.h"
@@ -26,6 +27,9 @@ constexpr int64_t kReceiveBudget = 1 << 20;
 // The least room a receive makes for a message still arriving.
 constexpr uint32_t kReceiveGrowth = 4096;
 
+constexpr int32_t kDeferRead = 1;
+constexpr int32_t kDeferWrite = 2;
+
 struct NetWorkRecord {
   int32_t used;
   int32_t error;  // the receive ring could not grow (or queued data was lost): refused from then on
@@ -44,6 +48,7 @@ struct NetWorkRecord {
   int32_t prefixLeft;  // bytes of the block's length prefix not sent
   uint8_t address[4];
   int32_t port;  // network byte order
+  int32_t deferred;  // kDeferRead | kDeferWrite: events that came while a receive or send was under way
   ListNode node;
 };
 
@@ -59,6 +64,11 @@ struct NetWorkState {
   // with the outer one's ring indexes.
   int receiving;
   int sending;
+  // Handles whose events the guards above turned away, each once, in arrival order.
+  int deferred[kNetWorkSlots];
+  int deferredCount;
+  int taking[kNetWorkSlots];  // those being given their turn
+  int takingDeferred;
 };
 
 NetWorkState g_net;
@@ -126,6 +136,10 @@ NetWorkRecord* NewRecord(int slot, int* handle) {
 void KeepRecord() { g_net.table.TakeCheck(); }
 
 void FreeRecord(int handle, NetWorkRecord* record) {
+  if (record->deferred) {
+    int* end = std::remove(g_net.deferred, g_net.deferred + g_net.deferredCount, handle);
+    g_net.deferredCount = static_cast<int>(end - g_net.deferred);
+  }
   if (record->socket != kNoSocket) SocketClose(record->socket);
   FreeRingBuffer(&record->receive);
   FreeRingBuffer(&record->send);
@@ -201,6 +215,32 @@ NetWorkRecord* RecordForRead(int handle, void* buffer, int length, const char* n
   NetWorkRecord* record = UsableRecord(handle, name);
   if (!record || RecvSocket(handle) < 0) return nullptr;
   return record;
+}
+
+// An event for a handle while another one's receive or send is under way
+// (from a pump inside it) waits for the pump's end instead of being lost:
+// its socket would report nothing more until the handle is asked about.
+void Defer(NetWorkRecord* r, int32_t what) {
+  if (!r->deferred) g_net.deferred[g_net.deferredCount++] = r->node.handle;
+  r->deferred |= what;
+}
+
+void RunDeferred() {
+  if (g_net.receiving || g_net.sending || g_net.takingDeferred || g_net.deferredCount == 0) return;
+  ReentryGuard guard(g_net.takingDeferred);
+  // Taken as they stand: what these turn away waits for the next pump.
+  int* handles = g_net.taking;
+  int count = g_net.deferredCount;
+  std::copy(g_net.deferred, g_net.deferred + count, handles);
+  g_net.deferredCount = 0;
+  for (int i = 0; i < count; i++) {
+    NetWorkRecord* r = g_net.table.Get(handles[i]);
+    if (!r) continue;
+    int32_t what = std::exchange(r->deferred, 0);
+    if (r->error) continue;  // takes no more data; the next pass closes it
+    if (what & kDeferRead) RecvSocket(handles[i]);
+    if (what & kDeferWrite) SendSocket(handles[i]);
+  }
 }
 
 int NetWorkWindowProc(const WindowMessage& message) {
@@ -466,10 +506,12 @@ int64_t DispatchSocketEvent(uint64_t wParam, int64_t lParam) {
   int handle = r->node.handle;
   switch (lParam & 0xFFFF) {
     case kSocketEventRead:
-      RecvSocket(handle);
+      if (g_net.receiving) Defer(r, kDeferRead);
+      else RecvSocket(handle);
       break;
     case kSocketEventWrite:
-      SendSocket(handle);
+      if (g_net.sending) Defer(r, kDeferWrite);
+      else SendSocket(handle);
       break;
     case kSocketEventAccept:
       return AcceptNetWork();
@@ -502,6 +544,7 @@ int PumpNetWorkMessages(int closeFinished) {
   NetworkWindowPoll(g_net.window);
   WindowMessage message;
   while (!g_net.windowDestroyed && NetworkWindowPeek(g_net.window, &message)) NetWorkWindowProc(message);
+  RunDeferred();
   return 0;
 }
 

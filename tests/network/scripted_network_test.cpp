@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "core/log.h"
 #include "core/memory.h"
@@ -171,6 +172,27 @@ TEST_F(ScriptedNetwork, AClaimedLengthTakesMemoryOnlyAsItsBytesArrive) {
   std::string got(message.size(), '\0');
   ASSERT_EQ(NetWorkRecv(h, got.data(), static_cast<int>(got.size())), 0);
   EXPECT_TRUE(got == message);
+}
+
+TEST_F(ScriptedNetwork, OnePassTakesInAndSendsOutForEveryHandleThatHasAnEvent) {
+  // Sixteen handles whose peers all sent a message, and whose queued
+  // messages all wait for room to send; socket 1 + i is handle i's.
+  std::vector<int> handles;
+  for (int i = 0; i < 16; i++) {
+    handles.push_back(Accept());
+    net[1 + i].sendRoom = 0;
+    ASSERT_EQ(NetWorkSend(handles.back(), "out", 3), 0);
+  }
+  for (int i = 0; i < 16; i++) {
+    net[1 + i].incoming = Framed("in" + std::to_string(i));
+    net[1 + i].sendRoom = -1;
+  }
+  Pass();
+  for (int i = 0; i < 16; i++) {
+    EXPECT_EQ(net[1 + i].incoming, "") << i;
+    EXPECT_EQ(net[1 + i].sent, Framed("out")) << i;
+  }
+  for (int i = 0; i < 16; i++) EXPECT_EQ(GetNetWorkDataLength(handles[i]), i < 10 ? 3 : 4) << i;
 }
 
 TEST_F(ScriptedNetwork, AFullTableRefusesTheNextConnectionAndKeepsListening) {
