@@ -1,6 +1,7 @@
 #include "platform/socket.h"
 
-#include <map>
+#include <algorithm>
+#include <unordered_map>
 #include <new>
 #include <vector>
 
@@ -19,10 +20,11 @@ struct SocketWatch {
   bool writeArmed = false;
   bool acceptArmed = false;
   bool closePosted = false;
+  int wanted = 0;  // what the backend watches it for, following the above
 };
 
 SocketBackend* g_backend = nullptr;
-std::map<PlatformSocket, SocketWatch> g_watches;  // in socket order, so events come in a steady order
+std::unordered_map<PlatformSocket, SocketWatch> g_watches;
 int g_lastError = 0;
 
 SocketBackend* Backend() { return g_backend ? g_backend : PosixSocketBackend(); }
@@ -53,6 +55,25 @@ SocketWatch* Watch(PlatformSocket socket) {
   return nullptr;
 }
 
+// The conditions that could bring the socket's next event: those of its
+// armed events, and failures until its close has been posted.
+int Wanted(const SocketWatch& w) {
+  if (!w.window || !w.events) return 0;
+  if (w.events & kSocketEventAccept) return w.acceptArmed ? kWatchRead : kWatchFailure;
+  if (w.closePosted) return 0;
+  int wanted = kWatchFailure;
+  if ((w.events & kSocketEventRead) ? w.readArmed : (w.events & kSocketEventClose) != 0) wanted |= kWatchRead;
+  if (w.connecting || ((w.events & kSocketEventWrite) && w.writeArmed)) wanted |= kWatchWrite;
+  return wanted;
+}
+
+void Rewatch(PlatformSocket socket, SocketWatch& w) {
+  int wanted = Wanted(w);
+  if (wanted == w.wanted) return;
+  w.wanted = wanted;
+  Backend()->Watch(socket, wanted);
+}
+
 void DropWaitingMessages(NetworkWindow* window, PlatformSocket socket) {
   // A closed socket's number comes back with the next one opened, so its
   // stale events must not reach the new one.
@@ -65,6 +86,7 @@ void Unregister(PlatformSocket socket, SocketWatch* watch) {
   if (watch->window) DropWaitingMessages(watch->window, socket);
   watch->window = nullptr;
   watch->events = 0;
+  Rewatch(socket, *watch);
 }
 
 void Post(SocketWatch& watch, PlatformSocket socket, int event, int error) {
@@ -138,6 +160,7 @@ PlatformSocket SocketAccept(PlatformSocket listener, uint8_t address[4], int* po
   SocketWatch* watch = Watch(listener);
   if (!watch) return -1;
   watch->acceptArmed = true;
+  Rewatch(listener, *watch);
   uint16_t port = 0;
   int socket = Keep(Result(Backend()->Accept(listener, address, &port)), SocketWatch{});
   if (socket >= 0 && portNetworkOrder) *portNetworkOrder = port;
@@ -148,7 +171,10 @@ int SocketRecv(PlatformSocket socket, void* buffer, int length, int flags) {
   SocketWatch* watch = Watch(socket);
   if (!watch) return -1;
   if (length < 0 || (!buffer && length > 0)) return Result(-kSocketErrInvalid);
-  watch->readArmed = true;
+  if (!watch->readArmed) {
+    watch->readArmed = true;
+    Rewatch(socket, *watch);
+  }
   if (length == 0) return 0;
   return Result(Backend()->Receive(socket, buffer, length, (flags & kSocketPeek) != 0));
 }
@@ -160,14 +186,17 @@ int SocketSend(PlatformSocket socket, const void* buffer, int length) {
   if (length == 0) return 0;
   int sent = Backend()->Send(socket, buffer, length);
   // A send that took only part would have blocked for the rest.
-  if (sent == -kSocketErrWouldBlock || (sent >= 0 && sent < length)) watch->writeArmed = true;
+  if ((sent == -kSocketErrWouldBlock || (sent >= 0 && sent < length)) && !watch->writeArmed) {
+    watch->writeArmed = true;
+    Rewatch(socket, *watch);
+  }
   return Result(sent);
 }
 
 int SocketClose(PlatformSocket socket) {
   SocketWatch* watch = Watch(socket);
   if (!watch) return -1;
-  Unregister(socket, watch);
+  Unregister(socket, watch);  // and no longer watched
   g_watches.erase(socket);
   Backend()->Close(socket);
   return 0;
@@ -200,26 +229,31 @@ int SocketAsyncSelect(PlatformSocket socket, NetworkWindow* window, uint32_t mes
   watch->events = events;
   watch->readArmed = watch->writeArmed = watch->acceptArmed = true;
   watch->closePosted = false;
+  Rewatch(socket, *watch);
   return 0;
 }
 
 void NetworkWindowPoll(NetworkWindow* window) {
-  // Kept between polls: a window may watch thousands of sockets, polled every pass.
+  // Kept between polls, and only ever grown: a window may watch thousands of sockets.
   static std::vector<PlatformSocket> sockets;
-  static std::vector<SocketWatch*> watches;
   static std::vector<SocketStatus> status;
   PlatformNoThrow("ソケットの監視", [&] {
-    sockets.clear();
-    watches.clear();
-    for (auto& [socket, watch] : g_watches) {
-      if (watch.window != window || !watch.events) continue;
-      sockets.push_back(socket);
-      watches.push_back(&watch);
+    if (sockets.size() < g_watches.size()) sockets.resize(g_watches.size());
+    int count = g_watches.empty() ? 0 : Backend()->Ready(sockets.data(), static_cast<int>(g_watches.size()));
+    auto end = std::remove_if(sockets.begin(), sockets.begin() + count, [&](PlatformSocket s) {
+      SocketWatch* watch = Watch(s);
+      return !watch || watch->window != window || !watch->events;
+    });
+    count = static_cast<int>(end - sockets.begin());
+    if (count == 0) return;
+    std::sort(sockets.begin(), end);  // events in socket order, as steady as before
+    if (status.size() < static_cast<size_t>(count)) status.resize(static_cast<size_t>(count));
+    Backend()->Poll(sockets.data(), status.data(), count);
+    for (int i = 0; i < count; i++) {
+      SocketWatch* watch = Watch(sockets[i]);
+      PostEvents(sockets[i], *watch, status[i]);
+      Rewatch(sockets[i], *watch);
     }
-    if (sockets.empty()) return;
-    status.resize(sockets.size());
-    Backend()->Poll(sockets.data(), status.data(), static_cast<int>(sockets.size()));
-    for (size_t i = 0; i < sockets.size(); i++) PostEvents(sockets[i], *watches[i], status[i]);
   });
 }
 

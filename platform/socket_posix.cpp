@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -168,6 +169,37 @@ class PosixSockets : public SocketBackend {
     close(socket);
   }
 
+  // Level-triggered epoll: Ready costs what is ready, not what is open.
+  void Watch(PlatformSocket socket, int wanted) override {
+    if (!Epoll()) return;
+    if (wanted == 0) {
+      epoll_ctl(epoll_, EPOLL_CTL_DEL, socket, nullptr);
+      return;
+    }
+    epoll_event event{};
+    event.data.fd = socket;
+    if (wanted & kWatchRead) event.events |= EPOLLIN | EPOLLRDHUP;
+    if (wanted & kWatchWrite) event.events |= EPOLLOUT;  // errors and hang-ups are always reported
+    if (epoll_ctl(epoll_, EPOLL_CTL_MOD, socket, &event) != 0 && errno == ENOENT) {
+      epoll_ctl(epoll_, EPOLL_CTL_ADD, socket, &event);
+    }
+  }
+
+  int Ready(PlatformSocket* out, int max) override {
+    if (!Epoll() || max <= 0) return 0;
+    bool sized = PlatformNoThrow("ソケットの監視", false, [&] {
+      ready_.resize(static_cast<size_t>(max));
+      return true;
+    });
+    if (!sized) return 0;
+    int n;
+    do {
+      n = epoll_wait(epoll_, ready_.data(), max, 0);
+    } while (n < 0 && errno == EINTR);
+    for (int i = 0; i < n; i++) out[i] = ready_[i].data.fd;
+    return n < 0 ? 0 : n;
+  }
+
   void Poll(const PlatformSocket* sockets, SocketStatus* out, int count) override {
     for (int i = 0; i < count; i++) out[i] = SocketStatus{};
     bool sized = PlatformNoThrow("ソケットの監視", false, [&] {
@@ -207,8 +239,15 @@ class PosixSockets : public SocketBackend {
   }
 
  private:
+  bool Epoll() {
+    if (epoll_ < 0) epoll_ = epoll_create1(EPOLL_CLOEXEC);
+    return epoll_ >= 0;
+  }
+
   std::unordered_set<int> listening_;
   std::vector<pollfd> fds_;
+  std::vector<epoll_event> ready_;
+  int epoll_ = -1;  // kept for the life of the process, as the backend is
 };
 
 }  // namespace

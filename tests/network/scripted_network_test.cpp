@@ -195,6 +195,25 @@ TEST_F(ScriptedNetwork, OnePassTakesInAndSendsOutForEveryHandleThatHasAnEvent) {
   for (int i = 0; i < 16; i++) EXPECT_EQ(GetNetWorkDataLength(handles[i]), i < 10 ? 3 : 4) << i;
 }
 
+TEST_F(ScriptedNetwork, ACallLooksOnlyAtSocketsWithSomethingToReport) {
+  const int busy = Accept();
+  net[0].waitingConnections = 2000;
+  for (int pass = 0; pass < 4000 && net[0].waitingConnections > 0; pass++) Pass();
+  ASSERT_NE(GetNetWorkHandleOfSlot(2000), -1);
+  Pass();  // the new handles' first write events
+  // Two thousand idle handles: calls and passes look at none of them.
+  net.polled = 0;
+  EXPECT_EQ(GetNetWorkDataLength(busy), 0);
+  EXPECT_EQ(NetWorkSend(busy, "x", 1), 0);
+  Pass();
+  EXPECT_EQ(net.polled, 0);
+  // Those that have something are looked at, once each.
+  net[1].incoming = Framed("ab");
+  net[7].peerShut = true;
+  EXPECT_EQ(GetNetWorkDataLength(busy), 2);
+  EXPECT_EQ(net.polled, 2);
+}
+
 TEST_F(ScriptedNetwork, AFullTableRefusesTheNextConnectionAndKeepsListening) {
   net[0].waitingConnections = kNetWorkListenerSlot + 1;
   for (int pass = 0; pass < 2 * kNetWorkListenerSlot && net[0].waitingConnections > 0; pass++) Pass();
