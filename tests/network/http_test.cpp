@@ -65,7 +65,7 @@ class HttpLoopback : public NetworkFixture {
   }
   Peer AcceptClient() {
     pollfd waiting{server_, POLLIN, 0};
-    return Peer(poll(&waiting, 1, 5000) == 1 ? accept(server_, nullptr, nullptr) : -1);
+    return Peer(poll(&waiting, 1, 120000) == 1 ? accept(server_, nullptr, nullptr) : -1);
   }
   static void Step() {
     PumpNetWorkMessages(1);
@@ -117,7 +117,7 @@ TEST_F(HttpLoopback, RepliesEndTransfersAsTheirStatusLengthAndConnectionSay) {
     void* block = &block;  // the creation clears what the caller's pointer held
     bool toMemory = !c.toFile && c.method != HttpMethodHead;
     int slot = CreateHttpTransfer(c.method, "127.0.0.1", port, "/r", c.toFile ? "body.bin" : nullptr,
-                                  toMemory ? &block : nullptr, "a=1&b=2", 7, 5000);
+                                  toMemory ? &block : nullptr, "a=1&b=2", 7, 120000);
     ASSERT_EQ(slot, 0);
     if (toMemory) {
       EXPECT_EQ(block, nullptr);
