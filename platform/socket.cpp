@@ -1,8 +1,8 @@
 #include "platform/socket.h"
 
 #include <algorithm>
-#include <unordered_map>
 #include <new>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/no_throw.h"
@@ -241,8 +241,8 @@ void NetworkWindowPoll(NetworkWindow* window) {
     if (sockets.size() < g_watches.size()) sockets.resize(g_watches.size());
     int count = g_watches.empty() ? 0 : Backend()->Ready(sockets.data(), static_cast<int>(g_watches.size()));
     auto end = std::remove_if(sockets.begin(), sockets.begin() + count, [&](PlatformSocket s) {
-      SocketWatch* watch = Watch(s);
-      return !watch || watch->window != window || !watch->events;
+      auto found = g_watches.find(s);
+      return found == g_watches.end() || found->second.window != window || !found->second.events;
     });
     count = static_cast<int>(end - sockets.begin());
     if (count == 0) return;
