@@ -27,6 +27,10 @@ constexpr int64_t kReceiveBudget = 1 << 20;
 // The least room a receive makes for a message still arriving.
 constexpr uint32_t kReceiveGrowth = 4096;
 
+// Sockets below this number find their record at once when an event comes;
+// others are looked for along the handle list.
+constexpr int kIndexedSockets = 1 << 16;
+
 constexpr int32_t kDeferRead = 1;
 constexpr int32_t kDeferWrite = 2;
 
@@ -69,6 +73,7 @@ struct NetWorkState {
   int deferredCount;
   int taking[kNetWorkSlots];  // those being given their turn
   int takingDeferred;
+  uint16_t slotOfSocket[kIndexedSockets];  // slot + 1 of the record holding the socket; 0 none
 };
 
 NetWorkState g_net;
@@ -135,11 +140,33 @@ NetWorkRecord* NewRecord(int slot, int* handle) {
 
 void KeepRecord() { g_net.table.TakeCheck(); }
 
+bool Indexed(PlatformSocket socket) { return socket >= 0 && socket < kIndexedSockets; }
+
+void SetRecordSocket(NetWorkRecord* record, PlatformSocket socket) {
+  record->socket = socket;
+  if (Indexed(socket)) g_net.slotOfSocket[socket] = static_cast<uint16_t>((record->node.handle & 0xFFFF) + 1);
+}
+
+// The record of a socket, as a walk from the newest handle would find it.
+NetWorkRecord* RecordOfSocket(uint64_t socket) {
+  if (socket < kIndexedSockets) {
+    int slot = g_net.slotOfSocket[socket] - 1;
+    NetWorkRecord* r = slot >= 0 ? g_net.table.records[slot] : nullptr;
+    return r && static_cast<uint64_t>(static_cast<int64_t>(r->socket)) == socket ? r : nullptr;
+  }
+  for (ListNode* node = ListFirst(&g_net.handles); !ListAtEnd(node); node = node->next) {
+    auto* candidate = static_cast<NetWorkRecord*>(node->record);
+    if (static_cast<uint64_t>(static_cast<int64_t>(candidate->socket)) == socket) return candidate;
+  }
+  return nullptr;
+}
+
 void FreeRecord(int handle, NetWorkRecord* record) {
   if (record->deferred) {
     int* end = std::remove(g_net.deferred, g_net.deferred + g_net.deferredCount, handle);
     g_net.deferredCount = static_cast<int>(end - g_net.deferred);
   }
+  if (Indexed(record->socket)) g_net.slotOfSocket[record->socket] = 0;
   if (record->socket != kNoSocket) SocketClose(record->socket);
   FreeRingBuffer(&record->receive);
   FreeRingBuffer(&record->send);
@@ -473,7 +500,7 @@ int AcceptNetWork() {
   r->connected = 1;
   r->framed = g_net.unframedOption == 0;
   r->autoClose = g_net.noAutoCloseOption == 0;
-  r->socket = SocketAccept(listener->socket, r->address, &r->port);
+  SetRecordSocket(r, SocketAccept(listener->socket, r->address, &r->port));
   bool ok = r->socket != kNoSocket;
   if (!ok) {
     NetLogSocketError("acceptに失敗しました");
@@ -491,14 +518,7 @@ int AcceptNetWork() {
 
 int64_t DispatchSocketEvent(uint64_t wParam, int64_t lParam) {
   if (!g_net.initialised) return 0;
-  NetWorkRecord* r = nullptr;
-  for (ListNode* node = ListFirst(&g_net.handles); !ListAtEnd(node); node = node->next) {
-    auto* candidate = static_cast<NetWorkRecord*>(node->record);
-    if (static_cast<uint64_t>(static_cast<int64_t>(candidate->socket)) == wParam) {
-      r = candidate;
-      break;
-    }
-  }
+  NetWorkRecord* r = RecordOfSocket(wParam);
   if (!r) {
     LogWrite("通信エラー No.1\n");
     return 0;
@@ -592,7 +612,7 @@ int AddOwnSocket(int slot, PlatformSocket socket, int events, const char* caller
     SocketClose(socket);
     return LogPrintf("ソケット用のメモリの確保に失敗しました");
   }
-  r->socket = socket;
+  SetRecordSocket(r, socket);
   if (SocketAsyncSelect(socket, g_net.window, WM_SOCKET_EVENT, events) != 0) {
     FreeRecord(handle, r);
     LogSetNetError(SocketLastError());
