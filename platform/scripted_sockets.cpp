@@ -99,7 +99,7 @@ void ScriptedSockets::Poll(const PlatformSocket* list, SocketStatus* out, int co
 
 void ScriptedSockets::Watch(PlatformSocket socket, int wanted) { (*this)[socket].wanted = wanted; }
 
-int ScriptedSockets::Ready(PlatformSocket* out, int max) {
+int ScriptedSockets::Ready(PlatformSocket* out, SocketStatus* status, int max) {
   int n = 0;
   for (size_t i = 0; i < sockets.size() && n < max; i++) {
     const Socket& s = sockets[i];
@@ -109,5 +109,6 @@ int ScriptedSockets::Ready(PlatformSocket* out, int max) {
                  (s.wanted && s.error);
     if (s.open && ready) out[n++] = static_cast<PlatformSocket>(i);
   }
+  Poll(out, status, n);
   return n;
 }

@@ -37,7 +37,7 @@ class ScriptedSockets : public SocketBackend {
   void Poll(const PlatformSocket* sockets, SocketStatus* out, int count) override;
   // Ready names the sockets whose watched conditions hold, as epoll would.
   void Watch(PlatformSocket socket, int wanted) override;
-  int Ready(PlatformSocket* out, int max) override;
+  int Ready(PlatformSocket* out, SocketStatus* status, int max) override;
 
   Socket& operator[](PlatformSocket socket) { return sockets[static_cast<size_t>(socket)]; }
 

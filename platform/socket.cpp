@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <numeric>
 #include <unordered_map>
 #include <vector>
 
@@ -74,6 +75,14 @@ void Rewatch(PlatformSocket socket, SocketWatch& w) {
   Backend()->Watch(socket, wanted);
 }
 
+// Re-arming only adds what the backend does not watch yet. A condition that
+// an event just used stays watched until a poll finds the socket with nothing
+// to post (Rewatch there): a socket read or written message after message
+// then costs no watch change per message.
+void Widen(PlatformSocket socket, SocketWatch& w) {
+  if (Wanted(w) & ~w.wanted) Rewatch(socket, w);
+}
+
 void DropWaitingMessages(NetworkWindow* window, PlatformSocket socket) {
   // A closed socket's number comes back with the next one opened, so its
   // stale events must not reach the new one.
@@ -94,15 +103,17 @@ void Post(SocketWatch& watch, PlatformSocket socket, int event, int error) {
   NetworkWindowPost(watch.window, watch.message, static_cast<uint64_t>(socket), lParam);
 }
 
-void PostEvents(PlatformSocket socket, SocketWatch& w, const SocketStatus& status) {
+// The socket's due events; true when one was posted.
+bool PostEvents(PlatformSocket socket, SocketWatch& w, const SocketStatus& status) {
+  size_t waiting = w.window->queue.size();
   if (w.connecting) {
-    if (!status.error && !status.writable) return;
+    if (!status.error && !status.writable) return false;
     w.connecting = false;
     w.connectError = status.error;
     if (w.events & kSocketEventConnect) Post(w, socket, kSocketEventConnect, status.error);
     if (status.error) {
       w.closePosted = true;  // a connection never made has nothing more to report
-      return;
+      return true;
     }
   }
   if ((w.events & kSocketEventAccept) && w.acceptArmed && status.acceptable) {
@@ -121,6 +132,7 @@ void PostEvents(PlatformSocket socket, SocketWatch& w, const SocketStatus& statu
     w.closePosted = true;
     Post(w, socket, kSocketEventClose, status.error);
   }
+  return w.window->queue.size() != waiting;
 }
 
 }  // namespace
@@ -160,7 +172,7 @@ PlatformSocket SocketAccept(PlatformSocket listener, uint8_t address[4], int* po
   SocketWatch* watch = Watch(listener);
   if (!watch) return -1;
   watch->acceptArmed = true;
-  Rewatch(listener, *watch);
+  Widen(listener, *watch);
   uint16_t port = 0;
   int socket = Keep(Result(Backend()->Accept(listener, address, &port)), SocketWatch{});
   if (socket >= 0 && portNetworkOrder) *portNetworkOrder = port;
@@ -173,7 +185,7 @@ int SocketRecv(PlatformSocket socket, void* buffer, int length, int flags) {
   if (length < 0 || (!buffer && length > 0)) return Result(-kSocketErrInvalid);
   if (!watch->readArmed) {
     watch->readArmed = true;
-    Rewatch(socket, *watch);
+    Widen(socket, *watch);
   }
   if (length == 0) return 0;
   return Result(Backend()->Receive(socket, buffer, length, (flags & kSocketPeek) != 0));
@@ -188,7 +200,7 @@ int SocketSend(PlatformSocket socket, const void* buffer, int length) {
   // A send that took only part would have blocked for the rest.
   if ((sent == -kSocketErrWouldBlock || (sent >= 0 && sent < length)) && !watch->writeArmed) {
     watch->writeArmed = true;
-    Rewatch(socket, *watch);
+    Widen(socket, *watch);
   }
   return Result(sent);
 }
@@ -237,22 +249,28 @@ void NetworkWindowPoll(NetworkWindow* window) {
   // Kept between polls, and only ever grown: a window may watch thousands of sockets.
   static std::vector<PlatformSocket> sockets;
   static std::vector<SocketStatus> status;
+  static std::vector<int> order;
   PlatformNoThrow("ソケットの監視", [&] {
-    if (sockets.size() < g_watches.size()) sockets.resize(g_watches.size());
-    int count = g_watches.empty() ? 0 : Backend()->Ready(sockets.data(), static_cast<int>(g_watches.size()));
-    auto end = std::remove_if(sockets.begin(), sockets.begin() + count, [&](PlatformSocket s) {
-      auto found = g_watches.find(s);
+    if (sockets.size() < g_watches.size()) {
+      sockets.resize(g_watches.size());
+      status.resize(g_watches.size());
+      order.resize(g_watches.size());
+    }
+    int count = g_watches.empty() ? 0 : Backend()->Ready(sockets.data(), status.data(), static_cast<int>(g_watches.size()));
+    std::iota(order.begin(), order.begin() + count, 0);
+    auto end = std::remove_if(order.begin(), order.begin() + count, [&](int i) {
+      auto found = g_watches.find(sockets[i]);
       return found == g_watches.end() || found->second.window != window || !found->second.events;
     });
-    count = static_cast<int>(end - sockets.begin());
-    if (count == 0) return;
-    std::sort(sockets.begin(), end);  // events in socket order, as steady as before
-    if (status.size() < static_cast<size_t>(count)) status.resize(static_cast<size_t>(count));
-    Backend()->Poll(sockets.data(), status.data(), count);
-    for (int i = 0; i < count; i++) {
-      SocketWatch* watch = Watch(sockets[i]);
-      PostEvents(sockets[i], *watch, status[i]);
-      Rewatch(sockets[i], *watch);
+    // Events in socket order, as steady as before.
+    std::sort(order.begin(), end, [&](int a, int b) { return sockets[a] < sockets[b]; });
+    for (auto i = order.begin(); i != end; ++i) {
+      SocketWatch* watch = Watch(sockets[*i]);
+      if (PostEvents(sockets[*i], *watch, status[*i])) {
+        Widen(sockets[*i], *watch);
+      } else {
+        Rewatch(sockets[*i], *watch);
+      }
     }
   });
 }

@@ -76,8 +76,9 @@ class SocketBackend {
   // it, without waiting, while one of them may hold. A socket watched for
   // nothing the front has to report costs Ready nothing.
   virtual void Watch(PlatformSocket socket, int wanted) = 0;
-  // Up to max watched sockets that may be ready; their count.
-  virtual int Ready(PlatformSocket* out, int max) = 0;
+  // Up to max watched sockets that may be ready, each with its status as
+  // Poll would find it for the conditions watched; their count.
+  virtual int Ready(PlatformSocket* out, SocketStatus* status, int max) = 0;
 };
 
 SocketBackend* PosixSocketBackend();

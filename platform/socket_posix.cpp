@@ -185,7 +185,7 @@ class PosixSockets : public SocketBackend {
     }
   }
 
-  int Ready(PlatformSocket* out, int max) override {
+  int Ready(PlatformSocket* out, SocketStatus* status, int max) override {
     if (!Epoll() || max <= 0) return 0;
     bool sized = PlatformNoThrow("ソケットの監視", false, [&] {
       ready_.resize(static_cast<size_t>(max));
@@ -196,7 +196,14 @@ class PosixSockets : public SocketBackend {
     do {
       n = epoll_wait(epoll_, ready_.data(), max, 0);
     } while (n < 0 && errno == EINTR);
-    for (int i = 0; i < n; i++) out[i] = ready_[i].data.fd;
+    for (int i = 0; i < n; i++) {
+      uint32_t e = ready_[i].events;
+      short revents = static_cast<short>(((e & EPOLLIN) ? POLLIN : 0) | ((e & EPOLLOUT) ? POLLOUT : 0) |
+                                         ((e & EPOLLRDHUP) ? POLLRDHUP : 0) | ((e & EPOLLHUP) ? POLLHUP : 0) |
+                                         ((e & EPOLLERR) ? POLLERR : 0));
+      out[i] = ready_[i].data.fd;
+      status[i] = StatusOf(out[i], revents);
+    }
     return n < 0 ? 0 : n;
   }
 
@@ -212,33 +219,34 @@ class PosixSockets : public SocketBackend {
     do {
       ready = poll(fds_.data(), static_cast<nfds_t>(count), 0);
     } while (ready < 0 && errno == EINTR);
-    for (int i = 0; i < count; i++) {
-      out[i] = SocketStatus{};
-      if (ready <= 0) continue;
-      int fd = fds_[i].fd;
-      short revents = fds_[i].revents;
-      if (listening_.count(fd)) {
-        out[i].acceptable = (revents & POLLIN) != 0;
-        continue;
-      }
-      out[i].writable = (revents & POLLOUT) != 0;
-      if (revents & POLLERR) out[i].error = PendingError(fd);
-      bool shut = (revents & (POLLRDHUP | POLLHUP)) != 0;
-      out[i].peerShut = shut;
-      if ((revents & POLLIN) && !shut) {
-        out[i].hasData = true;
-      } else if (revents & (POLLIN | POLLHUP | POLLRDHUP)) {
-        // After the peer's end, only a look tells whether bytes are left.
-        char byte;
-        ssize_t n = recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-        if (n > 0) out[i].hasData = true;
-        else if (n == 0) out[i].ended = true;
-        else if (errno != EAGAIN && errno != EWOULDBLOCK && !out[i].error) out[i].error = MapError(errno);
-      }
-    }
+    for (int i = 0; i < count; i++) out[i] = ready > 0 ? StatusOf(fds_[i].fd, fds_[i].revents) : SocketStatus{};
   }
 
  private:
+  // What poll's events on a socket mean for the front.
+  SocketStatus StatusOf(int fd, short revents) {
+    SocketStatus status;
+    if (listening_.count(fd)) {
+      status.acceptable = (revents & POLLIN) != 0;
+      return status;
+    }
+    status.writable = (revents & POLLOUT) != 0;
+    if (revents & POLLERR) status.error = PendingError(fd);
+    bool shut = (revents & (POLLRDHUP | POLLHUP)) != 0;
+    status.peerShut = shut;
+    if ((revents & POLLIN) && !shut) {
+      status.hasData = true;
+    } else if (revents & (POLLIN | POLLHUP | POLLRDHUP)) {
+      // After the peer's end, only a look tells whether bytes are left.
+      char byte;
+      ssize_t n = recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+      if (n > 0) status.hasData = true;
+      else if (n == 0) status.ended = true;
+      else if (errno != EAGAIN && errno != EWOULDBLOCK && !status.error) status.error = MapError(errno);
+    }
+    return status;
+  }
+
   bool Epoll() {
     if (epoll_ < 0) epoll_ = epoll_create1(EPOLL_CLOEXEC);
     return epoll_ >= 0;
