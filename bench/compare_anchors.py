@@ -52,6 +52,7 @@ SAME_RUN = {
     "net.framed_recv@65536": ("net.plain_recv@65536", "plain blocking send/recv pair"),
     "net.framed_send@64": ("net.plain_send@64", "plain blocking send/recv pair"),
     "net.framed_send@65536": ("net.plain_send@65536", "plain blocking send/recv pair"),
+    "net.idle_call@4000": ("net.idle_call@1", "the same call with one handle"),
 }
 # Programs with a peer thread beside the measured one: pinned to two cores (the next lower one too).
 TWO_CORES = {"bench_network_throughput"}

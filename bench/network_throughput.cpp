@@ -8,13 +8,20 @@
 // length and message with blocking send. A batch is 1,024 messages of 64
 // bytes or 16 of 64 KiB; messages per second are the MB/s times 15,625 (64
 // bytes) or 15.26 (64 KiB). The peer thread runs on a second core.
+//
+// idle_call: one public call (GetNetWorkDataLength on a framed handle with
+// nothing to read) while 1 or 4,000 connections are open and silent: every
+// call pumps the network window, so its cost must not follow the number of
+// handles. Both ends of every connection live in this process.
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -212,6 +219,30 @@ void PlainSend(benchmark::State& state, size_t messageSize, size_t count) {
   close(writer);
 }
 
+void IdleCall(benchmark::State& state, int handles) {
+  rlimit files;
+  getrlimit(RLIMIT_NOFILE, &files);
+  const rlim_t needed = 2 * static_cast<rlim_t>(handles) + 64;
+  files.rlim_cur = std::max(files.rlim_cur, std::min(files.rlim_max, needed));
+  setrlimit(RLIMIT_NOFILE, &files);
+  if (files.rlim_cur < needed) return state.SkipWithError("too few descriptors");
+  int port = 0;
+  StartNetWork();
+  if (OpenNetWorkListener("127.0.0.1", 0, &port) == -1) return state.SkipWithError("no listener");
+  std::vector<int> peers;
+  for (int i = 0; i < handles; i++) {
+    peers.push_back(ConnectBlocking(port));
+    while (peers.back() >= 0 && GetNetWorkHandleOfSlot(i) == -1) PumpNetWorkMessages(1);
+  }
+  int h = GetNetWorkHandleOfSlot(0);
+  if (std::count(peers.begin(), peers.end(), -1) > 0 || h == -1) state.SkipWithError("no connection");
+  for (auto _ : state) benchmark::DoNotOptimize(GetNetWorkDataLength(h));
+  EndNetWork();
+  for (int fd : peers) {
+    if (fd >= 0) close(fd);
+  }
+}
+
 const bool g_registered = [] {
   struct Size {
     const char* name;
@@ -231,6 +262,11 @@ const bool g_registered = [] {
           ->Unit(benchmark::kMicrosecond)
           ->UseRealTime();
     }
+  }
+  for (int handles : {1, 4000}) {
+    benchmark::RegisterBenchmark(("net.idle_call@" + std::to_string(handles)).c_str(),
+                                 [handles](benchmark::State& state) { IdleCall(state, handles); })
+        ->Unit(benchmark::kMicrosecond);
   }
   return true;
 }();

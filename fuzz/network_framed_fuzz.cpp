@@ -1,8 +1,10 @@
 // libFuzzer target: bytes from a peer through a framed handle's receive, in
-// pieces and reads of sizes the input chooses, against a plain reading of
-// the same bytes. Lengths a ring could hold but that would only make a run
-// slow are cut below 1 MiB; those no ring can hold stay and must put the
-// handle in error.
+// pieces and reads of sizes the input chooses (or a trickle of a few bytes
+// at a time), against a plain reading of the same bytes. Any length stays
+// as claimed, however far beyond the bytes there are: memory must follow
+// what arrived, not the claim. Lengths within reach of the ring's limit are
+// cut below 1 MiB, so that what the ring already holds cannot decide
+// whether they fit; those no ring can hold must put the handle in error.
 #include <cstdint>
 #include <cstdlib>
 #include <random>
@@ -29,7 +31,7 @@ Expected ReadPlainly(std::string& wire) {
       out.refused = true;
       break;
     }
-    if (n > (1u << 20)) {
+    if (n > 0x7F000000u) {
       n &= 0xFFFFF;
       for (int i = 0; i < 4; i++) wire[at + i] = static_cast<char>(n >> (8 * i));
     }
@@ -47,7 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string wire(reinterpret_cast<const char*>(data) + 1, size - 1);
   Expected expected = ReadPlainly(wire);
   std::mt19937 rng(data[0]);
+  const size_t maxPiece = data[0] & 0x80 ? 4 : 64;  // a trickle, or pieces
   int64_t blocksBefore = MemGetTotals().liveBlocks;
+  int64_t bytesBefore = MemGetTotals().liveBytes;
 
   ScriptedSockets net;
   SetSocketBackend(&net);
@@ -61,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string got, buffer;
   bool failed = false;
   for (size_t fed = 0; !failed;) {
-    size_t piece = std::min<size_t>(1 + rng() % 64, wire.size() - fed);
+    size_t piece = std::min<size_t>(1 + rng() % maxPiece, wire.size() - fed);
     net[1].incoming.append(wire, fed, piece);
     fed += piece;
     size_t waiting = net[1].incoming.size();
@@ -79,6 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Everything read is the plain reading's start; all of it unless a length was refused.
   if (got != expected.payloads.substr(0, got.size())) std::abort();
   if (failed != expected.refused || (!failed && got != expected.payloads)) std::abort();
+
+  // The rings, the records and the window: twice the bytes that came at most, and a little.
+  if (MemGetTotals().liveBytes - bytesBefore > 2 * static_cast<int64_t>(wire.size()) + 65536) std::abort();
 
   net[1].peerShut = true;  // else the close waits a second for the rest of a message
   EndNetWork();

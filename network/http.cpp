@@ -3,6 +3,7 @@
 // nothing to read returns and the next pass tries again.
 #include "network/http.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -17,6 +18,9 @@ namespace {
 constexpr int kGetRequestBytes = 512;
 constexpr int kOtherRequestBytes = 256;
 constexpr int kBodyPieceBytes = 4096;
+// Body bytes one step takes at most, so that a server that keeps sending
+// cannot hold the pass (the framed receive has the same bound).
+constexpr int kBodyStepBytes = 1 << 20;
 constexpr int kLineBytes = 256;
 constexpr char kContentLength[] = "Content-Length:";
 constexpr size_t kContentLengthBytes = sizeof(kContentLength) - 1;
@@ -126,7 +130,8 @@ void TakeHeader(int slot, HttpTransferRecord* t, const char (&line)[kLineBytes])
   if (!t->block) EndHttpTransfer(slot, 2, 2);
 }
 
-// Reads body bytes until none wait or the body is complete.
+// Reads body bytes until none wait, the body is complete or the step has
+// taken its share; the next step goes on.
 void ReadBody(int slot, HttpTransferRecord* t, bool onePieceWhenUnknown) {
   static char piece[kBodyPieceBytes];
   // Without a length a memory destination has no block to read into.
@@ -134,7 +139,7 @@ void ReadBody(int slot, HttpTransferRecord* t, bool onePieceWhenUnknown) {
     EndHttpTransfer(slot, 2, 3);
     return;
   }
-  for (;;) {
+  for (int taken = 0;;) {
     int n;
     if (t->destination == HttpToFile) {
       int want = kBodyPieceBytes;
@@ -148,10 +153,12 @@ void ReadBody(int slot, HttpTransferRecord* t, bool onePieceWhenUnknown) {
         return;
       }
     } else {
-      n = NetWorkRecv(t->networkHandle, static_cast<char*>(t->block) + t->received, t->contentLength - t->received);
+      int want = std::min(t->contentLength - t->received, kBodyStepBytes - taken);
+      n = NetWorkRecv(t->networkHandle, static_cast<char*>(t->block) + t->received, want);
       if (n < 0) return;
     }
     t->received += n;
+    taken += n;
     int connected = GetNetWorkAcceptState(t->networkHandle);
     int waiting = GetNetWorkDataLength(t->networkHandle);
     bool finished = t->contentLength >= 0 ? t->received >= t->contentLength : connected == 0 && waiting == 0;
@@ -160,7 +167,7 @@ void ReadBody(int slot, HttpTransferRecord* t, bool onePieceWhenUnknown) {
       EndHttpTransfer(slot, 0, -1);
       return;
     }
-    if (n == 0 || (onePieceWhenUnknown && t->contentLength < 0)) return;
+    if (n == 0 || (onePieceWhenUnknown && t->contentLength < 0) || taken >= kBodyStepBytes) return;
   }
 }
 

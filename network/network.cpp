@@ -3,7 +3,9 @@
 // from message processing and from the public calls.
 #include "network/network.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "core/handle.h"
 #include "core/helpers.h"
@@ -22,6 +24,15 @@ constexpr int kLinePeekBytes = 255;
 // Bytes one receive call takes in before it stops at the end of a message: a
 // peer that never stops sending must not hold the caller (and the frame) forever.
 constexpr int64_t kReceiveBudget = 1 << 20;
+// The least room a receive makes for a message still arriving.
+constexpr uint32_t kReceiveGrowth = 4096;
+
+// Sockets below this number find their record at once when an event comes;
+// others are looked for along the handle list.
+constexpr int kIndexedSockets = 1 << 16;
+
+constexpr int32_t kDeferRead = 1;
+constexpr int32_t kDeferWrite = 2;
 
 struct NetWorkRecord {
   int32_t used;
@@ -41,6 +52,7 @@ struct NetWorkRecord {
   int32_t prefixLeft;  // bytes of the block's length prefix not sent
   uint8_t address[4];
   int32_t port;  // network byte order
+  int32_t deferred;  // kDeferRead | kDeferWrite: events that came while a receive or send was under way
   ListNode node;
 };
 
@@ -56,6 +68,12 @@ struct NetWorkState {
   // with the outer one's ring indexes.
   int receiving;
   int sending;
+  // Handles whose events the guards above turned away, each once, in arrival order.
+  int deferred[kNetWorkSlots];
+  int deferredCount;
+  int taking[kNetWorkSlots];  // those being given their turn
+  int takingDeferred;
+  uint16_t slotOfSocket[kIndexedSockets];  // slot + 1 of the record holding the socket; 0 none
 };
 
 NetWorkState g_net;
@@ -122,7 +140,33 @@ NetWorkRecord* NewRecord(int slot, int* handle) {
 
 void KeepRecord() { g_net.table.TakeCheck(); }
 
+bool Indexed(PlatformSocket socket) { return socket >= 0 && socket < kIndexedSockets; }
+
+void SetRecordSocket(NetWorkRecord* record, PlatformSocket socket) {
+  record->socket = socket;
+  if (Indexed(socket)) g_net.slotOfSocket[socket] = static_cast<uint16_t>((record->node.handle & 0xFFFF) + 1);
+}
+
+// The record of a socket, as a walk from the newest handle would find it.
+NetWorkRecord* RecordOfSocket(uint64_t socket) {
+  if (socket < kIndexedSockets) {
+    int slot = g_net.slotOfSocket[socket] - 1;
+    NetWorkRecord* r = slot >= 0 ? g_net.table.records[slot] : nullptr;
+    return r && static_cast<uint64_t>(static_cast<int64_t>(r->socket)) == socket ? r : nullptr;
+  }
+  for (ListNode* node = ListFirst(&g_net.handles); !ListAtEnd(node); node = node->next) {
+    auto* candidate = static_cast<NetWorkRecord*>(node->record);
+    if (static_cast<uint64_t>(static_cast<int64_t>(candidate->socket)) == socket) return candidate;
+  }
+  return nullptr;
+}
+
 void FreeRecord(int handle, NetWorkRecord* record) {
+  if (record->deferred) {
+    int* end = std::remove(g_net.deferred, g_net.deferred + g_net.deferredCount, handle);
+    g_net.deferredCount = static_cast<int>(end - g_net.deferred);
+  }
+  if (Indexed(record->socket)) g_net.slotOfSocket[record->socket] = 0;
   if (record->socket != kNoSocket) SocketClose(record->socket);
   FreeRingBuffer(&record->receive);
   FreeRingBuffer(&record->send);
@@ -131,58 +175,65 @@ void FreeRecord(int handle, NetWorkRecord* record) {
   MemFree(record);
 }
 
-// Receives up to n bytes into the ring at its write index, in two pieces
-// across its end. The bytes received, or -1 when the first piece failed.
-int ReceiveIntoRing(NetWorkRecord* r, int32_t n) {
-  RingBuffer& ring = r->receive;
-  WrapRingBufferIndexes(&ring);
-  if (ring.write + n <= ring.capacity) {
-    int got = SocketRecv(r->socket, ring.data + ring.write, n, 0);
+// A message whose bytes the ring could not grow for: the handle is in error from now on.
+int RefuseMessage(NetWorkRecord* r) {
+  LogPrintf("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ %u byte)", r->messageLength);
+  r->error = 1;
+  return -1;
+}
+
+}  // namespace
+
+int ReceiveIntoRing(RingBuffer* ring, PlatformSocket socket, int32_t n) {
+  WrapRingBufferIndexes(ring);
+  // In 64 bits: a ring near 2 GiB puts write + n past the 32-bit range.
+  if (static_cast<int64_t>(ring->write) + n <= ring->capacity) {
+    int got = SocketRecv(socket, ring->data + ring->write, n, 0);
     if (got < 0) return -1;
-    ring.write += got;
+    ring->write += got;
     return got;
   }
-  int32_t first = ring.capacity - ring.write;
-  int got = SocketRecv(r->socket, ring.data + ring.write, first, 0);
+  int32_t first = ring->capacity - ring->write;
+  int got = SocketRecv(socket, ring->data + ring->write, first, 0);
   if (got < 0) return -1;
   if (got < first) {
-    ring.write += got;
+    ring->write += got;
     return got;
   }
-  int second = SocketRecv(r->socket, ring.data, n - first, 0);
+  int second = SocketRecv(socket, ring->data, n - first, 0);
   if (second < 0) {
-    ring.write = 0;
+    ring->write = 0;
     return got;
   }
-  ring.write = second;
+  ring->write = second;
   return got + second;
 }
 
-// Sends n bytes from the ring's read index, in two pieces across its end.
-// The bytes sent, or -1 when the first piece failed.
-int SendFromRing(NetWorkRecord* r, int32_t n) {
-  RingBuffer& ring = r->send;
-  if (ring.read + n <= ring.capacity) {
-    int sent = SocketSend(r->socket, ring.data + ring.read, n);
+int SendFromRing(RingBuffer* ring, PlatformSocket socket, int32_t n) {
+  WrapRingBufferIndexes(ring);
+  if (static_cast<int64_t>(ring->read) + n <= ring->capacity) {
+    int sent = SocketSend(socket, ring->data + ring->read, n);
     if (sent < 0) return -1;
-    ring.read += sent;
+    ring->read += sent;
     return sent;
   }
-  int32_t first = ring.capacity - ring.read;
-  int sent = SocketSend(r->socket, ring.data + ring.read, first);
+  int32_t first = ring->capacity - ring->read;
+  int sent = SocketSend(socket, ring->data + ring->read, first);
   if (sent < 0) return -1;
   if (sent < first) {
-    ring.read += sent;
+    ring->read += sent;
     return sent;
   }
-  int second = SocketSend(r->socket, ring.data, n - first);
+  int second = SocketSend(socket, ring->data, n - first);
   if (second < 0) {
-    ring.read = 0;
+    ring->read = 0;
     return sent;
   }
-  ring.read = second;
+  ring->read = second;
   return sent + second;
 }
+
+namespace {
 
 // The common start of the public reads: the record of a usable handle.
 NetWorkRecord* RecordForRead(int handle, void* buffer, int length, const char* name) {
@@ -191,6 +242,32 @@ NetWorkRecord* RecordForRead(int handle, void* buffer, int length, const char* n
   NetWorkRecord* record = UsableRecord(handle, name);
   if (!record || RecvSocket(handle) < 0) return nullptr;
   return record;
+}
+
+// An event for a handle while another one's receive or send is under way
+// (from a pump inside it) waits for the pump's end instead of being lost:
+// its socket would report nothing more until the handle is asked about.
+void Defer(NetWorkRecord* r, int32_t what) {
+  if (!r->deferred) g_net.deferred[g_net.deferredCount++] = r->node.handle;
+  r->deferred |= what;
+}
+
+void RunDeferred() {
+  if (g_net.receiving || g_net.sending || g_net.takingDeferred || g_net.deferredCount == 0) return;
+  ReentryGuard guard(g_net.takingDeferred);
+  // Taken as they stand: what these turn away waits for the next pump.
+  int* handles = g_net.taking;
+  int count = g_net.deferredCount;
+  std::copy(g_net.deferred, g_net.deferred + count, handles);
+  g_net.deferredCount = 0;
+  for (int i = 0; i < count; i++) {
+    NetWorkRecord* r = g_net.table.Get(handles[i]);
+    if (!r) continue;
+    int32_t what = std::exchange(r->deferred, 0);
+    if (r->error) continue;  // takes no more data; the next pass closes it
+    if (what & kDeferRead) RecvSocket(handles[i]);
+    if (what & kDeferWrite) SendSocket(handles[i]);
+  }
 }
 
 int NetWorkWindowProc(const WindowMessage& message) {
@@ -224,20 +301,26 @@ int RecvSocket(int handle) {
       r->expected = static_cast<uint32_t>(prefix[0]) | static_cast<uint32_t>(prefix[1]) << 8 |
                     static_cast<uint32_t>(prefix[2]) << 16 | static_cast<uint32_t>(prefix[3]) << 24;
       r->messageLength = r->expected;
-      if (ReserveRingBuffer(&r->receive, r->expected) != 0) {
-        LogPrintf("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ %u byte)", r->expected);
-        r->error = 1;
-        return -1;
+      // A length no ring can hold is refused at once; any other claim takes
+      // memory only as its bytes come, so a bare prefix costs next to nothing.
+      if (!RingBufferCanHold(&r->receive, r->expected)) {
+        ReserveRingBuffer(&r->receive, r->expected);  // fails, and logs the size no ring reaches
+        return RefuseMessage(r);
       }
     }
-    // The reserve has bounded the message by the ring's 32-bit capacity.
-    int received = r->expected ? ReceiveIntoRing(r, static_cast<int32_t>(r->expected)) : 0;
+    // Room for the next piece of the message, doubling the ring as it fills.
+    int32_t asked = static_cast<int32_t>(std::min<uint32_t>(r->expected, kReceiveGrowth));
+    if (ReserveRingBuffer(&r->receive, asked) != 0) return RefuseMessage(r);
+    asked = static_cast<int32_t>(std::min<int64_t>(r->expected, r->receive.capacity - r->receive.held));
+    int received = asked ? ReceiveIntoRing(&r->receive, r->socket, asked) : 0;
     if (received < 0) break;
     taken += received;
     r->receive.held += received;
     r->expected -= static_cast<uint32_t>(received);
     if (r->expected == 0) r->complete += static_cast<int32_t>(r->messageLength);
-    if (PumpNetWorkMessages(0) != 0 || received == 0 || r->expected != 0 || taken >= kReceiveBudget) break;
+    // A message that filled the room may have more waiting; one that did not has taken all there was.
+    bool drained = r->expected != 0 && received < asked;
+    if (PumpNetWorkMessages(0) != 0 || received == 0 || drained || taken >= kReceiveBudget) break;
   }
   return 0;
 }
@@ -272,7 +355,7 @@ int SendSocket(int handle) {
         break;
       }
     }
-    int sent = SendFromRing(r, r->blockLeft);
+    int sent = SendFromRing(&r->send, r->socket, r->blockLeft);
     if (sent < 0) break;
     r->send.held -= sent;
     r->blockLeft -= sent;
@@ -417,7 +500,7 @@ int AcceptNetWork() {
   r->connected = 1;
   r->framed = g_net.unframedOption == 0;
   r->autoClose = g_net.noAutoCloseOption == 0;
-  r->socket = SocketAccept(listener->socket, r->address, &r->port);
+  SetRecordSocket(r, SocketAccept(listener->socket, r->address, &r->port));
   bool ok = r->socket != kNoSocket;
   if (!ok) {
     NetLogSocketError("acceptに失敗しました");
@@ -435,14 +518,7 @@ int AcceptNetWork() {
 
 int64_t DispatchSocketEvent(uint64_t wParam, int64_t lParam) {
   if (!g_net.initialised) return 0;
-  NetWorkRecord* r = nullptr;
-  for (ListNode* node = ListFirst(&g_net.handles); !ListAtEnd(node); node = node->next) {
-    auto* candidate = static_cast<NetWorkRecord*>(node->record);
-    if (static_cast<uint64_t>(static_cast<int64_t>(candidate->socket)) == wParam) {
-      r = candidate;
-      break;
-    }
-  }
+  NetWorkRecord* r = RecordOfSocket(wParam);
   if (!r) {
     LogWrite("通信エラー No.1\n");
     return 0;
@@ -450,10 +526,12 @@ int64_t DispatchSocketEvent(uint64_t wParam, int64_t lParam) {
   int handle = r->node.handle;
   switch (lParam & 0xFFFF) {
     case kSocketEventRead:
-      RecvSocket(handle);
+      if (g_net.receiving) Defer(r, kDeferRead);
+      else RecvSocket(handle);
       break;
     case kSocketEventWrite:
-      SendSocket(handle);
+      if (g_net.sending) Defer(r, kDeferWrite);
+      else SendSocket(handle);
       break;
     case kSocketEventAccept:
       return AcceptNetWork();
@@ -486,6 +564,7 @@ int PumpNetWorkMessages(int closeFinished) {
   NetworkWindowPoll(g_net.window);
   WindowMessage message;
   while (!g_net.windowDestroyed && NetworkWindowPeek(g_net.window, &message)) NetWorkWindowProc(message);
+  RunDeferred();
   return 0;
 }
 
@@ -533,7 +612,7 @@ int AddOwnSocket(int slot, PlatformSocket socket, int events, const char* caller
     SocketClose(socket);
     return LogPrintf("ソケット用のメモリの確保に失敗しました");
   }
-  r->socket = socket;
+  SetRecordSocket(r, socket);
   if (SocketAsyncSelect(socket, g_net.window, WM_SOCKET_EVENT, events) != 0) {
     FreeRecord(handle, r);
     LogSetNetError(SocketLastError());

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "network/network_api.h"
+#include "network/ring_buffer.h"
 #include "platform/socket.h"
 
 constexpr int kNetWorkSlots = 4097;
@@ -21,6 +22,11 @@ int AcceptNetWork();
 // Move data between a framed handle's socket and its rings; 0, or -1.
 int RecvSocket(int handle);
 int SendSocket(int handle);
+// Move up to n bytes between a socket and a ring (received at its write
+// index, sent from its read index), in two pieces across the ring's end.
+// The bytes moved, or -1 when the first piece failed.
+int ReceiveIntoRing(RingBuffer* ring, PlatformSocket socket, int32_t n);
+int SendFromRing(RingBuffer* ring, PlatformSocket socket, int32_t n);
 // NetWorkRecvLine that also tells, when it finds no line, whether a line
 // feed can still come: *stuck is 1 when the 255 bytes a line may take are
 // there without one, or a zero byte hides it.

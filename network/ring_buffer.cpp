@@ -65,6 +65,10 @@ int ReserveRingBuffer(RingBuffer* ring, int64_t n) {
   return 0;
 }
 
+bool RingBufferCanHold(const RingBuffer* ring, int64_t n) {
+  return n >= 0 && ring->held + n + kGrowthSlack <= INT32_MAX;
+}
+
 int AppendRingBuffer(RingBuffer* ring, const void* bytes, int32_t n) {
   if (n < 0 || ReserveRingBuffer(ring, n) != 0) {
     return LogPrintf("リングバッファへのデータの追加に失敗しました(追加する長さ %d byte)", n);

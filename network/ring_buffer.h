@@ -21,5 +21,7 @@ int AppendRingBuffer(RingBuffer* ring, const void* bytes, int32_t n);
 // twice the old one when that is more. A failure frees the ring's data and
 // clears it (logged); -1. n is 64-bit so that any length a peer sends is measured.
 int ReserveRingBuffer(RingBuffer* ring, int64_t n);
+// Whether a ring could ever grow to hold n bytes more than it holds.
+bool RingBufferCanHold(const RingBuffer* ring, int64_t n);
 int FreeRingBuffer(RingBuffer* ring);
 void WrapRingBufferIndexes(RingBuffer* ring);

@@ -80,6 +80,7 @@ int ScriptedSockets::Send(PlatformSocket socket, const void* buffer, int length)
 void ScriptedSockets::Close(PlatformSocket socket) { (*this)[socket].open = false; }
 
 void ScriptedSockets::Poll(const PlatformSocket* list, SocketStatus* out, int count) {
+  polled += count;
   for (int i = 0; i < count; i++) {
     Socket& s = (*this)[list[i]];
     out[i] = SocketStatus{};
@@ -94,4 +95,20 @@ void ScriptedSockets::Poll(const PlatformSocket* list, SocketStatus* out, int co
     out[i].writable = !s.listening && s.sendRoom != 0 && !s.error;
     out[i].error = s.error;
   }
+}
+
+void ScriptedSockets::Watch(PlatformSocket socket, int wanted) { (*this)[socket].wanted = wanted; }
+
+int ScriptedSockets::Ready(PlatformSocket* out, SocketStatus* status, int max) {
+  int n = 0;
+  for (size_t i = 0; i < sockets.size() && n < max; i++) {
+    const Socket& s = sockets[i];
+    bool readable = !s.incoming.empty() || s.peerShut || (s.listening && s.waitingConnections > 0);
+    bool writable = s.connecting || (!s.listening && s.sendRoom != 0);
+    bool ready = ((s.wanted & kWatchRead) && readable) || ((s.wanted & kWatchWrite) && writable) ||
+                 (s.wanted && s.error);
+    if (s.open && ready) out[n++] = static_cast<PlatformSocket>(i);
+  }
+  Poll(out, status, n);
+  return n;
 }

@@ -24,6 +24,7 @@ class ScriptedSockets : public SocketBackend {
     int failNextReceive = 0;     // the next receive fails once with this error
     int failNextSend = 0;        // the next send fails once with this error
     bool connecting = false;     // a connection started and not made yet
+    int wanted = 0;              // what the front watches it for
   };
 
   int Listen(const char* address, int port) override;
@@ -34,6 +35,9 @@ class ScriptedSockets : public SocketBackend {
   int Send(PlatformSocket socket, const void* buffer, int length) override;
   void Close(PlatformSocket socket) override;
   void Poll(const PlatformSocket* sockets, SocketStatus* out, int count) override;
+  // Ready names the sockets whose watched conditions hold, as epoll would.
+  void Watch(PlatformSocket socket, int wanted) override;
+  int Ready(PlatformSocket* out, SocketStatus* status, int max) override;
 
   Socket& operator[](PlatformSocket socket) { return sockets[static_cast<size_t>(socket)]; }
 
@@ -45,6 +49,7 @@ class ScriptedSockets : public SocketBackend {
 
   std::vector<Socket> sockets;
   int connectCount = 0;
+  int64_t polled = 0;  // sockets the front has asked the status of
 
  private:
   int Open();

@@ -1,7 +1,9 @@
 #include "platform/socket.h"
 
-#include <map>
+#include <algorithm>
 #include <new>
+#include <numeric>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/no_throw.h"
@@ -19,10 +21,11 @@ struct SocketWatch {
   bool writeArmed = false;
   bool acceptArmed = false;
   bool closePosted = false;
+  int wanted = 0;  // what the backend watches it for, following the above
 };
 
 SocketBackend* g_backend = nullptr;
-std::map<PlatformSocket, SocketWatch> g_watches;  // in socket order, so events come in a steady order
+std::unordered_map<PlatformSocket, SocketWatch> g_watches;
 int g_lastError = 0;
 
 SocketBackend* Backend() { return g_backend ? g_backend : PosixSocketBackend(); }
@@ -53,6 +56,33 @@ SocketWatch* Watch(PlatformSocket socket) {
   return nullptr;
 }
 
+// The conditions that could bring the socket's next event: those of its
+// armed events, and failures until its close has been posted.
+int Wanted(const SocketWatch& w) {
+  if (!w.window || !w.events) return 0;
+  if (w.events & kSocketEventAccept) return w.acceptArmed ? kWatchRead : kWatchFailure;
+  if (w.closePosted) return 0;
+  int wanted = kWatchFailure;
+  if ((w.events & kSocketEventRead) ? w.readArmed : (w.events & kSocketEventClose) != 0) wanted |= kWatchRead;
+  if (w.connecting || ((w.events & kSocketEventWrite) && w.writeArmed)) wanted |= kWatchWrite;
+  return wanted;
+}
+
+void Rewatch(PlatformSocket socket, SocketWatch& w) {
+  int wanted = Wanted(w);
+  if (wanted == w.wanted) return;
+  w.wanted = wanted;
+  Backend()->Watch(socket, wanted);
+}
+
+// Re-arming only adds what the backend does not watch yet. A condition that
+// an event just used stays watched until a poll finds the socket with nothing
+// to post (Rewatch there): a socket read or written message after message
+// then costs no watch change per message.
+void Widen(PlatformSocket socket, SocketWatch& w) {
+  if (Wanted(w) & ~w.wanted) Rewatch(socket, w);
+}
+
 void DropWaitingMessages(NetworkWindow* window, PlatformSocket socket) {
   // A closed socket's number comes back with the next one opened, so its
   // stale events must not reach the new one.
@@ -65,6 +95,7 @@ void Unregister(PlatformSocket socket, SocketWatch* watch) {
   if (watch->window) DropWaitingMessages(watch->window, socket);
   watch->window = nullptr;
   watch->events = 0;
+  Rewatch(socket, *watch);
 }
 
 void Post(SocketWatch& watch, PlatformSocket socket, int event, int error) {
@@ -72,15 +103,17 @@ void Post(SocketWatch& watch, PlatformSocket socket, int event, int error) {
   NetworkWindowPost(watch.window, watch.message, static_cast<uint64_t>(socket), lParam);
 }
 
-void PostEvents(PlatformSocket socket, SocketWatch& w, const SocketStatus& status) {
+// The socket's due events; true when one was posted.
+bool PostEvents(PlatformSocket socket, SocketWatch& w, const SocketStatus& status) {
+  size_t waiting = w.window->queue.size();
   if (w.connecting) {
-    if (!status.error && !status.writable) return;
+    if (!status.error && !status.writable) return false;
     w.connecting = false;
     w.connectError = status.error;
     if (w.events & kSocketEventConnect) Post(w, socket, kSocketEventConnect, status.error);
     if (status.error) {
       w.closePosted = true;  // a connection never made has nothing more to report
-      return;
+      return true;
     }
   }
   if ((w.events & kSocketEventAccept) && w.acceptArmed && status.acceptable) {
@@ -99,6 +132,7 @@ void PostEvents(PlatformSocket socket, SocketWatch& w, const SocketStatus& statu
     w.closePosted = true;
     Post(w, socket, kSocketEventClose, status.error);
   }
+  return w.window->queue.size() != waiting;
 }
 
 }  // namespace
@@ -138,6 +172,7 @@ PlatformSocket SocketAccept(PlatformSocket listener, uint8_t address[4], int* po
   SocketWatch* watch = Watch(listener);
   if (!watch) return -1;
   watch->acceptArmed = true;
+  Widen(listener, *watch);
   uint16_t port = 0;
   int socket = Keep(Result(Backend()->Accept(listener, address, &port)), SocketWatch{});
   if (socket >= 0 && portNetworkOrder) *portNetworkOrder = port;
@@ -148,7 +183,10 @@ int SocketRecv(PlatformSocket socket, void* buffer, int length, int flags) {
   SocketWatch* watch = Watch(socket);
   if (!watch) return -1;
   if (length < 0 || (!buffer && length > 0)) return Result(-kSocketErrInvalid);
-  watch->readArmed = true;
+  if (!watch->readArmed) {
+    watch->readArmed = true;
+    Widen(socket, *watch);
+  }
   if (length == 0) return 0;
   return Result(Backend()->Receive(socket, buffer, length, (flags & kSocketPeek) != 0));
 }
@@ -160,14 +198,17 @@ int SocketSend(PlatformSocket socket, const void* buffer, int length) {
   if (length == 0) return 0;
   int sent = Backend()->Send(socket, buffer, length);
   // A send that took only part would have blocked for the rest.
-  if (sent == -kSocketErrWouldBlock || (sent >= 0 && sent < length)) watch->writeArmed = true;
+  if ((sent == -kSocketErrWouldBlock || (sent >= 0 && sent < length)) && !watch->writeArmed) {
+    watch->writeArmed = true;
+    Widen(socket, *watch);
+  }
   return Result(sent);
 }
 
 int SocketClose(PlatformSocket socket) {
   SocketWatch* watch = Watch(socket);
   if (!watch) return -1;
-  Unregister(socket, watch);
+  Unregister(socket, watch);  // and no longer watched
   g_watches.erase(socket);
   Backend()->Close(socket);
   return 0;
@@ -200,26 +241,37 @@ int SocketAsyncSelect(PlatformSocket socket, NetworkWindow* window, uint32_t mes
   watch->events = events;
   watch->readArmed = watch->writeArmed = watch->acceptArmed = true;
   watch->closePosted = false;
+  Rewatch(socket, *watch);
   return 0;
 }
 
 void NetworkWindowPoll(NetworkWindow* window) {
-  // Kept between polls: a window may watch thousands of sockets, polled every pass.
+  // Kept between polls, and only ever grown: a window may watch thousands of sockets.
   static std::vector<PlatformSocket> sockets;
-  static std::vector<SocketWatch*> watches;
   static std::vector<SocketStatus> status;
+  static std::vector<int> order;
   PlatformNoThrow("ソケットの監視", [&] {
-    sockets.clear();
-    watches.clear();
-    for (auto& [socket, watch] : g_watches) {
-      if (watch.window != window || !watch.events) continue;
-      sockets.push_back(socket);
-      watches.push_back(&watch);
+    if (sockets.size() < g_watches.size()) {
+      sockets.resize(g_watches.size());
+      status.resize(g_watches.size());
+      order.resize(g_watches.size());
     }
-    if (sockets.empty()) return;
-    status.resize(sockets.size());
-    Backend()->Poll(sockets.data(), status.data(), static_cast<int>(sockets.size()));
-    for (size_t i = 0; i < sockets.size(); i++) PostEvents(sockets[i], *watches[i], status[i]);
+    int count = g_watches.empty() ? 0 : Backend()->Ready(sockets.data(), status.data(), static_cast<int>(g_watches.size()));
+    std::iota(order.begin(), order.begin() + count, 0);
+    auto end = std::remove_if(order.begin(), order.begin() + count, [&](int i) {
+      auto found = g_watches.find(sockets[i]);
+      return found == g_watches.end() || found->second.window != window || !found->second.events;
+    });
+    // Events in socket order, as steady as before.
+    std::sort(order.begin(), end, [&](int a, int b) { return sockets[a] < sockets[b]; });
+    for (auto i = order.begin(); i != end; ++i) {
+      SocketWatch* watch = Watch(sockets[*i]);
+      if (PostEvents(sockets[*i], *watch, status[*i])) {
+        Widen(sockets[*i], *watch);
+      } else {
+        Rewatch(sockets[*i], *watch);
+      }
+    }
   });
 }
 

@@ -52,6 +52,11 @@ struct SocketStatus {
   int error = 0;            // a pending error (a reset, a failed connection)
 };
 
+// What a backend watches a socket for (Watch); 0 is nothing at all.
+constexpr int kWatchRead = 1;     // bytes, an end, a waiting connection
+constexpr int kWatchWrite = 2;    // room to send, a connection made
+constexpr int kWatchFailure = 4;  // errors and hang-ups only
+
 // Raw socket operations. Results are a socket, a count or 0; a failure is
 // minus one of the error numbers above.
 class SocketBackend {
@@ -67,6 +72,13 @@ class SocketBackend {
   virtual int Send(PlatformSocket socket, const void* buffer, int length) = 0;
   virtual void Close(PlatformSocket socket) = 0;
   virtual void Poll(const PlatformSocket* sockets, SocketStatus* out, int count) = 0;
+  // Sets the conditions a socket is watched for (kWatch*); Ready then names
+  // it, without waiting, while one of them may hold. A socket watched for
+  // nothing the front has to report costs Ready nothing.
+  virtual void Watch(PlatformSocket socket, int wanted) = 0;
+  // Up to max watched sockets that may be ready, each with its status as
+  // Poll would find it for the conditions watched; their count.
+  virtual int Ready(PlatformSocket* out, SocketStatus* status, int max) = 0;
 };
 
 SocketBackend* PosixSocketBackend();
@@ -102,7 +114,8 @@ void NetworkWindowDestroy(NetworkWindow* window);
 // Posts the socket's chosen events to the window as the message; events 0
 // ends the registration and drops the socket's messages still waiting.
 int SocketAsyncSelect(PlatformSocket socket, NetworkWindow* window, uint32_t message, int events);
-// Polls every socket registered with the window and posts their events.
+// Posts the events of the window's sockets; its cost follows the sockets
+// that have something to report, not those registered.
 void NetworkWindowPoll(NetworkWindow* window);
 // Takes the oldest waiting message; false when none waits.
 bool NetworkWindowPeek(NetworkWindow* window, WindowMessage* out);

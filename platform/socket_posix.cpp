@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -168,6 +169,44 @@ class PosixSockets : public SocketBackend {
     close(socket);
   }
 
+  // Level-triggered epoll: Ready costs what is ready, not what is open.
+  void Watch(PlatformSocket socket, int wanted) override {
+    if (!Epoll()) return;
+    if (wanted == 0) {
+      epoll_ctl(epoll_, EPOLL_CTL_DEL, socket, nullptr);
+      return;
+    }
+    epoll_event event{};
+    event.data.fd = socket;
+    if (wanted & kWatchRead) event.events |= EPOLLIN | EPOLLRDHUP;
+    if (wanted & kWatchWrite) event.events |= EPOLLOUT;  // errors and hang-ups are always reported
+    if (epoll_ctl(epoll_, EPOLL_CTL_MOD, socket, &event) != 0 && errno == ENOENT) {
+      epoll_ctl(epoll_, EPOLL_CTL_ADD, socket, &event);
+    }
+  }
+
+  int Ready(PlatformSocket* out, SocketStatus* status, int max) override {
+    if (!Epoll() || max <= 0) return 0;
+    bool sized = PlatformNoThrow("ソケットの監視", false, [&] {
+      ready_.resize(static_cast<size_t>(max));
+      return true;
+    });
+    if (!sized) return 0;
+    int n;
+    do {
+      n = epoll_wait(epoll_, ready_.data(), max, 0);
+    } while (n < 0 && errno == EINTR);
+    for (int i = 0; i < n; i++) {
+      uint32_t e = ready_[i].events;
+      short revents = static_cast<short>(((e & EPOLLIN) ? POLLIN : 0) | ((e & EPOLLOUT) ? POLLOUT : 0) |
+                                         ((e & EPOLLRDHUP) ? POLLRDHUP : 0) | ((e & EPOLLHUP) ? POLLHUP : 0) |
+                                         ((e & EPOLLERR) ? POLLERR : 0));
+      out[i] = ready_[i].data.fd;
+      status[i] = StatusOf(out[i], revents);
+    }
+    return n < 0 ? 0 : n;
+  }
+
   void Poll(const PlatformSocket* sockets, SocketStatus* out, int count) override {
     for (int i = 0; i < count; i++) out[i] = SocketStatus{};
     bool sized = PlatformNoThrow("ソケットの監視", false, [&] {
@@ -180,35 +219,43 @@ class PosixSockets : public SocketBackend {
     do {
       ready = poll(fds_.data(), static_cast<nfds_t>(count), 0);
     } while (ready < 0 && errno == EINTR);
-    for (int i = 0; i < count; i++) {
-      out[i] = SocketStatus{};
-      if (ready <= 0) continue;
-      int fd = fds_[i].fd;
-      short revents = fds_[i].revents;
-      if (listening_.count(fd)) {
-        out[i].acceptable = (revents & POLLIN) != 0;
-        continue;
-      }
-      out[i].writable = (revents & POLLOUT) != 0;
-      if (revents & POLLERR) out[i].error = PendingError(fd);
-      bool shut = (revents & (POLLRDHUP | POLLHUP)) != 0;
-      out[i].peerShut = shut;
-      if ((revents & POLLIN) && !shut) {
-        out[i].hasData = true;
-      } else if (revents & (POLLIN | POLLHUP | POLLRDHUP)) {
-        // After the peer's end, only a look tells whether bytes are left.
-        char byte;
-        ssize_t n = recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-        if (n > 0) out[i].hasData = true;
-        else if (n == 0) out[i].ended = true;
-        else if (errno != EAGAIN && errno != EWOULDBLOCK && !out[i].error) out[i].error = MapError(errno);
-      }
-    }
+    for (int i = 0; i < count; i++) out[i] = ready > 0 ? StatusOf(fds_[i].fd, fds_[i].revents) : SocketStatus{};
   }
 
  private:
+  // What poll's events on a socket mean for the front.
+  SocketStatus StatusOf(int fd, short revents) {
+    SocketStatus status;
+    if (listening_.count(fd)) {
+      status.acceptable = (revents & POLLIN) != 0;
+      return status;
+    }
+    status.writable = (revents & POLLOUT) != 0;
+    if (revents & POLLERR) status.error = PendingError(fd);
+    bool shut = (revents & (POLLRDHUP | POLLHUP)) != 0;
+    status.peerShut = shut;
+    if ((revents & POLLIN) && !shut) {
+      status.hasData = true;
+    } else if (revents & (POLLIN | POLLHUP | POLLRDHUP)) {
+      // After the peer's end, only a look tells whether bytes are left.
+      char byte;
+      ssize_t n = recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+      if (n > 0) status.hasData = true;
+      else if (n == 0) status.ended = true;
+      else if (errno != EAGAIN && errno != EWOULDBLOCK && !status.error) status.error = MapError(errno);
+    }
+    return status;
+  }
+
+  bool Epoll() {
+    if (epoll_ < 0) epoll_ = epoll_create1(EPOLL_CLOEXEC);
+    return epoll_ >= 0;
+  }
+
   std::unordered_set<int> listening_;
   std::vector<pollfd> fds_;
+  std::vector<epoll_event> ready_;
+  int epoll_ = -1;  // kept for the life of the process, as the backend is
 };
 
 }  // namespace

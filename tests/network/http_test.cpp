@@ -65,7 +65,7 @@ class HttpLoopback : public NetworkFixture {
   }
   Peer AcceptClient() {
     pollfd waiting{server_, POLLIN, 0};
-    return Peer(poll(&waiting, 1, 5000) == 1 ? accept(server_, nullptr, nullptr) : -1);
+    return Peer(poll(&waiting, 1, 120000) == 1 ? accept(server_, nullptr, nullptr) : -1);
   }
   static void Step() {
     PumpNetWorkMessages(1);
@@ -117,7 +117,7 @@ TEST_F(HttpLoopback, RepliesEndTransfersAsTheirStatusLengthAndConnectionSay) {
     void* block = &block;  // the creation clears what the caller's pointer held
     bool toMemory = !c.toFile && c.method != HttpMethodHead;
     int slot = CreateHttpTransfer(c.method, "127.0.0.1", port, "/r", c.toFile ? "body.bin" : nullptr,
-                                  toMemory ? &block : nullptr, "a=1&b=2", 7, 5000);
+                                  toMemory ? &block : nullptr, "a=1&b=2", 7, 120000);
     ASSERT_EQ(slot, 0);
     if (toMemory) {
       EXPECT_EQ(block, nullptr);
@@ -236,6 +236,51 @@ TEST_F(ScriptedHttp, ATransferWhoseConnectionIsGoneEndsAndFreesItsBlock) {
                                1000),
             -1);
   EXPECT_EQ(net.connectCount, 1);  // refused before connecting
+}
+
+TEST_F(ScriptedHttp, AStepTakesAtMostAMebibyteOfABodyThatKeepsComing) {
+  struct Case {
+    const char* name;
+    int method;
+    bool toFile;
+    const char* length;  // the header's value, or null for none
+  } cases[] = {{"get to a file without a length", HttpMethodGet, true, nullptr},
+               {"get to memory", HttpMethodGet, false, "3145728"},
+               {"post to a file with a length", HttpMethodPost, true, "3145728"}};
+  const std::string body = Pattern(3 << 20);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int slot = CreateHttpTransfer(c.method, "example", 80, "/", c.toFile ? "body.bin" : nullptr,
+                                  c.toFile ? nullptr : &block, "p", 1, 1000);
+    ASSERT_EQ(slot, 0);
+    int socket = GetNetWorkHandleOfSlot(0) & 0xFFFF;  // the only connection: slot and socket 0
+    net[socket].incoming = std::string("HTTP/1.0 200 OK\r\n") +
+                           (c.length ? std::string("Content-Length: ") + c.length + "\r\n" : "") + "\r\n";
+    while (GetHttpTransfer(slot)->step < 3) RunHttpTransferStep(slot);
+    // The server has sent the whole body before the first body step.
+    net[socket].incoming += body;
+    int steps = 0;
+    for (size_t before = body.size(); GetHttpTransfer(slot)->endState == -1 && steps < 10; steps++) {
+      if (before == 0) net[socket].peerShut = true;  // the end of a body without a length
+      RunHttpTransferStep(slot);
+      size_t after = net[socket].incoming.size();
+      EXPECT_LE(before - after, size_t{1} << 20);
+      before = after;
+    }
+    const HttpTransferRecord* t = GetHttpTransfer(slot);
+    EXPECT_EQ(t->endState, 0);
+    EXPECT_EQ(t->received, static_cast<int>(body.size()));
+    EXPECT_GE(steps, 3);
+    if (c.toFile) {
+      EXPECT_TRUE(ReadWholeFile("body.bin") == body);
+    } else {
+      ASSERT_NE(block, nullptr);
+      EXPECT_TRUE(std::string(static_cast<char*>(block), body.size()) == body);
+      MemFree(block);
+      block = nullptr;
+    }
+    DeleteHttpHandle(slot);
+  }
 }
 
 TEST(NetworkInLibrary, MessageProcessingStepsTransfersAndTheEndReleasesEverything) {

@@ -1,10 +1,16 @@
 // Network handles over the scripted socket table: partial sends, errors,
 // hostile lengths, a full table and line reads, with exact wire bytes.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <cstdint>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "core/log.h"
+#include "core/memory.h"
 #include "network/network.h"
 #include "network_test_util.h"
 #include "platform/scripted_sockets.h"
@@ -127,6 +133,92 @@ TEST_F(ScriptedNetwork, ALengthNoRingCanHoldPutsTheHandleInErrorAndItCloses) {
   }
 }
 
+TEST_F(ScriptedNetwork, AClaimedLengthTakesMemoryOnlyAsItsBytesArrive) {
+  auto prefix = [](uint32_t length) {
+    std::string bytes;
+    for (int i = 0; i < 4; i++) bytes += static_cast<char>(length >> (8 * i));
+    return bytes;
+  };
+  // Sixteen handles told of messages of 1 GiB and of the longest a ring can
+  // hold (2^31 - 1 - 1000 bytes), with ten bytes of each here.
+  const int64_t before = MemGetTotals().liveBytes;
+  for (int i = 0; i < 16; i++) {
+    int h = Accept();
+    ASSERT_NE(h, -1);
+    net[1 + i].incoming = prefix(i % 2 ? 0x7FFFFC17u : 1u << 30) + "0123456789";
+    EXPECT_EQ(GetNetWorkDataLength(h), 0);
+    EXPECT_EQ(net[1 + i].incoming, "");
+  }
+  EXPECT_LT(MemGetTotals().liveBytes - before, 16 * 65536);
+  for (int i = 0; i < 16; i++) net[1 + i].peerShut = true;  // else each close waits a second for the rest
+
+  // A message of 3 MiB that trickles in: its ring stays within twice what
+  // has come, and the message is whole and in order at its end.
+  int h = Accept();
+  const int socket = 17;
+  std::mt19937 rng(32);
+  std::string message(3 << 20, '\0');
+  for (char& c : message) c = static_cast<char>(rng());
+  const std::string wire = prefix(static_cast<uint32_t>(message.size())) + message;
+  const int64_t start = MemGetTotals().liveBytes;
+  for (size_t fed = 0; fed < wire.size();) {
+    size_t piece = std::min<size_t>(1 + rng() % 200000, wire.size() - fed);
+    net[socket].incoming.append(wire, fed, piece);
+    fed += piece;
+    int expected = fed == wire.size() ? static_cast<int>(message.size()) : 0;
+    ASSERT_EQ(GetNetWorkDataLength(h), expected) << fed;
+    ASSERT_LE(MemGetTotals().liveBytes - start, 2 * static_cast<int64_t>(fed) + 65536) << fed;
+  }
+  std::string got(message.size(), '\0');
+  ASSERT_EQ(NetWorkRecv(h, got.data(), static_cast<int>(got.size())), 0);
+  EXPECT_TRUE(got == message);
+}
+
+TEST_F(ScriptedNetwork, OnePassTakesInAndSendsOutForEveryHandleThatHasAnEvent) {
+  // Sixteen handles whose peers all sent a message, and whose queued
+  // messages all wait for room to send; socket 1 + i is handle i's.
+  std::vector<int> handles;
+  for (int i = 0; i < 16; i++) {
+    handles.push_back(Accept());
+    net[1 + i].sendRoom = 0;
+    ASSERT_EQ(NetWorkSend(handles.back(), "out", 3), 0);
+  }
+  for (int i = 0; i < 16; i++) {
+    net[1 + i].incoming = Framed("in" + std::to_string(i));
+    net[1 + i].sendRoom = -1;
+  }
+  Pass();
+  for (int i = 0; i < 16; i++) {
+    EXPECT_EQ(net[1 + i].incoming, "") << i;
+    EXPECT_EQ(net[1 + i].sent, Framed("out")) << i;
+  }
+  for (int i = 0; i < 16; i++) EXPECT_EQ(GetNetWorkDataLength(handles[i]), i < 10 ? 3 : 4) << i;
+}
+
+TEST_F(ScriptedNetwork, ACallLooksOnlyAtSocketsWithSomethingToReport) {
+  const int busy = Accept();
+  net[0].waitingConnections = 2000;
+  for (int pass = 0; pass < 4000 && net[0].waitingConnections > 0; pass++) Pass();
+  ASSERT_NE(GetNetWorkHandleOfSlot(2000), -1);
+  Pass();  // the new handles' first write events
+  Pass();  // and a look that finds nothing more to report
+  // Two thousand idle handles: calls and passes look at none of them.
+  net.polled = 0;
+  EXPECT_EQ(GetNetWorkDataLength(busy), 0);
+  EXPECT_EQ(NetWorkSend(busy, "x", 1), 0);
+  Pass();
+  EXPECT_EQ(net.polled, 0);
+  // Those that have something are looked at: when their event comes, and
+  // once more when they have nothing left to report.
+  net[1].incoming = Framed("ab");
+  net[7].peerShut = true;
+  EXPECT_EQ(GetNetWorkDataLength(busy), 2);
+  Pass();
+  EXPECT_EQ(net.polled, 4);
+  Pass();
+  EXPECT_EQ(net.polled, 4);
+}
+
 TEST_F(ScriptedNetwork, AFullTableRefusesTheNextConnectionAndKeepsListening) {
   net[0].waitingConnections = kNetWorkListenerSlot + 1;
   for (int pass = 0; pass < 2 * kNetWorkListenerSlot && net[0].waitingConnections > 0; pass++) Pass();
@@ -186,6 +278,65 @@ TEST_F(ScriptedNetwork, StaleUnknownAndForeignHandlesAreRefused) {
   }
   EXPECT_EQ(GetNetWorkAcceptState(again), 1);
   EXPECT_EQ(Log().back(), "通信エラー No.1");  // refused without a word
+}
+
+// A ring of the largest capacity whose bytes are only reachable at its two
+// ends: 2 GiB of address space with no memory behind it but its first and
+// last page, and an inaccessible page after its end, so that a transfer past
+// the end faults instead of passing unseen.
+class RingAtTheEdge : public ::testing::Test {
+ protected:
+  static constexpr size_t kSpan = size_t{1} << 31;
+  void SetUp() override {
+    page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    base = static_cast<uint8_t*>(
+        mmap(nullptr, kSpan + page, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0));
+    ASSERT_NE(base, MAP_FAILED);
+    ASSERT_EQ(mprotect(base, page, PROT_READ | PROT_WRITE), 0);
+    ASSERT_EQ(mprotect(base + kSpan - page, page, PROT_READ | PROT_WRITE), 0);
+    ring = RingBuffer{base + 1, 0, 0, 0, INT32_MAX};  // its end is the span's end
+    SetSocketBackend(&net);
+    socket = SocketConnect("peer", 1);
+    ASSERT_EQ(socket, 0);
+  }
+  void TearDown() override {
+    SocketClose(socket);
+    SetSocketBackend(nullptr);
+    munmap(base, kSpan + page);
+  }
+
+  size_t page = 0;
+  uint8_t* base = nullptr;
+  RingBuffer ring{};
+  ScriptedSockets net;
+  PlatformSocket socket = kNoSocket;
+};
+
+TEST_F(RingAtTheEdge, TransfersThatCrossTheEndSplitThereBothWays) {
+  std::string bytes(1000, '\0');
+  for (size_t i = 0; i < bytes.size(); i++) bytes[i] = static_cast<char>(i * 7 + 3);
+  const int32_t nearEnd = INT32_MAX - 100;  // 100 bytes to the end, 900 wrap to the start
+  auto* end = reinterpret_cast<char*>(ring.data) + INT32_MAX;
+
+  ring.write = nearEnd;
+  net[0].incoming = bytes;
+  EXPECT_EQ(ReceiveIntoRing(&ring, socket, 1000), 1000);
+  EXPECT_EQ(ring.write, 900);
+  EXPECT_EQ(std::string(end - 100, 100) + std::string(reinterpret_cast<char*>(ring.data), 900), bytes);
+
+  ring.read = nearEnd;
+  EXPECT_EQ(SendFromRing(&ring, socket, 1000), 1000);
+  EXPECT_EQ(ring.read, 900);
+  EXPECT_EQ(net[0].sent, bytes);
+
+  // Pieces that stop short of the end stay in one piece.
+  ring.write = ring.read = INT32_MAX - 1000;
+  net[0].incoming = bytes;
+  net[0].sent.clear();
+  EXPECT_EQ(ReceiveIntoRing(&ring, socket, 1000), 1000);
+  EXPECT_EQ(ring.write, INT32_MAX);
+  EXPECT_EQ(SendFromRing(&ring, socket, 1000), 1000);
+  EXPECT_EQ(net[0].sent, bytes);
 }
 
 TEST(NetworkNotStarted, EveryCallRefusesAndNothingHappens) {
