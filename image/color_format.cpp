@@ -160,8 +160,8 @@ bool HasEightBitChannels(PixelLayout layout) {
 }
 
 // The baseline kernels run anywhere; the widest table is AVX2's.
-const int g_detectedKernelLevel = ProcessorVectorLevel() >= 2 ? 2 : 1;
-int g_kernelLevel = g_detectedKernelLevel;
+const int g_startKernelLevel = VectorLevel() >= 2 ? 2 : 1;
+int g_kernelLevel = g_startKernelLevel;
 
 struct KernelChoice {
   PixelRowKernel kernel;  // null: the general conversion
@@ -197,7 +197,7 @@ KernelChoice ChooseKernel(const ColorFormat* destFormat, const ColorFormat* srcF
 }  // namespace
 
 void SetPixelConvertLevelForTest(int level) {
-  g_kernelLevel = level < 0 || level > g_detectedKernelLevel ? g_detectedKernelLevel : level;
+  g_kernelLevel = level < 0 || level > g_startKernelLevel ? g_startKernelLevel : level;
 }
 
 void SetupColorFormat(ColorFormat* format, int bitsPerPixel, uint32_t redMask, uint32_t greenMask,

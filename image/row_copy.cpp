@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/system_info.h"
+
 #if defined(__x86_64__)
 #include <cpuid.h>
 #include <emmintrin.h>
@@ -9,13 +11,14 @@
 
 namespace {
 
-// A copy this large cannot stay in the core's own caches, so its stores go
-// around them (and skip reading the destination lines first).
-constexpr size_t kStreamingBytes = size_t{1} << 20;
-// Rows shorter than this are moved by the processor's string copy where it
-// is fast for short lengths; from here on the plain vector loop measured
-// faster (a 64 x 64 tile of 32-bit pixels is the first such row).
-constexpr size_t kShortRowBytes = 256;
+// What the system does not report: an ordinary desktop processor's share.
+constexpr int64_t kFallbackCacheBytes = int64_t{8} << 20;
+// The last-level cache, read once from the system; tests may shrink it.
+const int64_t g_systemCacheBytes = PlatformLastLevelCacheBytes(kFallbackCacheBytes);
+int64_t g_cacheBytes = g_systemCacheBytes;
+// The processor's fast short string copy is made for moves of up to 128
+// bytes; longer rows go to the vector loop.
+constexpr size_t kShortRowBytes = 128;
 
 bool DetectFastShortStrings() {
 #if defined(__x86_64__)
@@ -29,6 +32,21 @@ bool DetectFastShortStrings() {
 
 const bool g_fastShortStrings = DetectFastShortStrings();
 
+bool DetectLongStrings() {
+#if defined(__x86_64__)
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+  return (b >> 9) & 1;  // enhanced rep movsb and stosb
+#else
+  return false;
+#endif
+}
+
+// The string stores write whole lines without reading them first, which
+// pays once a fill cannot stay in the core's own caches: past the
+// mid-level cache (never where the processor does not offer fast strings).
+const int64_t g_stringFillBytes = DetectLongStrings() ? PlatformCacheBytes(2) : 0;
+
 inline void StringCopy(uint8_t* d, const uint8_t* s, size_t bytes) {
 #if defined(__x86_64__)
   asm volatile("rep movsb" : "+D"(d), "+S"(s), "+c"(bytes) : : "memory");
@@ -37,8 +55,12 @@ inline void StringCopy(uint8_t* d, const uint8_t* s, size_t bytes) {
 #endif
 }
 
+// Streaming stores only pay when the destination could not stay in the
+// last-level cache anyway: source and destination together overflow it.
+// Below that they would push a frame out to memory that the next draw
+// reads back.
 bool RowsWorthStreaming(size_t bytes, int rows) {
-  return bytes >= 32 && rows > 0 && bytes * static_cast<size_t>(rows) >= kStreamingBytes;
+  return bytes >= 32 && rows > 0 && 2 * bytes * static_cast<size_t>(rows) > static_cast<size_t>(g_cacheBytes);
 }
 
 #if defined(__x86_64__)
@@ -100,12 +122,16 @@ inline void VectorRow(uint8_t* d, const uint8_t* s, size_t bytes) {
 
 void CopyImageRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch, size_t bytes, int rows) {
   if (bytes == 0 || rows <= 0) return;
+  if (rows > 1 && dPitch == sPitch && sPitch == static_cast<intptr_t>(bytes)) {
+    bytes *= static_cast<size_t>(rows);  // one area without gaps: one long row
+    rows = 1;
+  }
   if (RowsWorthStreaming(bytes, rows)) {
     for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) StreamImageRow(d, s, bytes);
     StreamedRowsDone();
     return;
   }
-  if (bytes < kShortRowBytes && g_fastShortStrings) {
+  if (bytes <= kShortRowBytes && g_fastShortStrings) {
     for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) {
       if (y + 1 < rows) PrefetchRowForWrite(d + dPitch, bytes);
       StringCopy(d, s, bytes);
@@ -117,3 +143,9 @@ void CopyImageRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitc
     VectorRow(d, s, bytes);
   }
 }
+
+bool StringFillPays(size_t bytes) {
+  return g_stringFillBytes > 0 && bytes >= static_cast<size_t>(g_stringFillBytes);
+}
+
+void SetRowCopyCacheBytesForTest(int64_t bytes) { g_cacheBytes = bytes > 0 ? bytes : g_systemCacheBytes; }
