@@ -277,6 +277,18 @@ int ConvertPixelRect(void* destPixels, int32_t destPitch, const ColorFormat* des
       CopyImageRows(first, destPitch, from, srcPitch, rowBytes, height);
       return 0;
     }
+    const bool gapless = static_cast<size_t>(destPitch) == rowBytes &&
+                         srcPitch == static_cast<int64_t>(width) * srcBytes &&
+                         (!alphaImage || alphaPitch == static_cast<int64_t>(width) * alphaBytes);
+    if (gapless && static_cast<int64_t>(width) * height <= INT32_MAX) {
+      // Whole images: one long row keeps the kernel's vector loop going.
+      kernel(first, from,
+             alphaImage ? alphaImage + static_cast<int64_t>(rect.top) * alphaPitch +
+                              static_cast<int64_t>(rect.left) * alphaBytes
+                        : nullptr,
+             width * height);
+      return 0;
+    }
     for (int32_t row = 0; row < height; row++) {
       kernel(first + static_cast<int64_t>(row) * destPitch, from + static_cast<int64_t>(row) * srcPitch,
              alphaImage ? alphaImage + static_cast<int64_t>(rect.top + row) * alphaPitch +

@@ -5,6 +5,7 @@
 // and weighed. Every decision fixed for a call is a template argument, so a
 // loop tests only what changes per pixel.
 #pragma once
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -228,6 +229,13 @@ inline void BuildStretchColumns(int32_t* columns, int32_t count, int64_t acc, in
   }
 }
 
+// Variants whose pixels are the source's words as they are: whole rows of
+// them are plain copies.
+template <class Family, class Source, BlendOp Op, unsigned Mods>
+constexpr bool CopiesWholeWords() {
+  return Op == BlendOp::Copy && Mods == 0 && !Source::kPalette && Source::kBytes == sizeof(typename Family::Dst);
+}
+
 // The stretched walk: destination driven. Columns come from the table built
 // at set-up; rows advance by the 16.16 row counter.
 template <class Family, class Source, BlendOp Op, unsigned Mods>
@@ -255,6 +263,18 @@ void StretchBlitLoop(const BlitJob<Family>& job) {
     if (++y == g.height) break;
     dstRow += g.dstPitch;
     accY -= 0x10000;
+    if constexpr (CopiesWholeWords<Family, Source, Op, Mods>()) {
+      if (accY > 0) {
+        // The rows that show the same source row again hold the row just
+        // drawn: copied whole rather than gathered again.
+        const int32_t repeats = static_cast<int32_t>(std::min<int64_t>((accY + 0xFFFF) >> 16, g.height - y));
+        CopyImageRows(dstRow, g.dstPitch, dstRow - g.dstPitch, 0, static_cast<size_t>(g.width) * sizeof(Dst),
+                      repeats);
+        if ((y += repeats) == g.height) break;
+        dstRow += static_cast<intptr_t>(repeats) * g.dstPitch;
+        accY -= static_cast<int64_t>(repeats) << 16;
+      }
+    }
     if (accY <= 0) {
       do {
         srcRow += g.srcRowStep;
@@ -284,9 +304,7 @@ inline void BlitRows(uint8_t* dstRow, const uint8_t* srcRow, const uint8_t* blen
   using Dst = typename Family::Dst;
   const BlitGeometry& g = job.g;
   int done = 0;
-  constexpr bool kRowCopy = Op == BlendOp::Copy && Mods == 0 && !Source::kPalette &&
-                            Source::kBytes == sizeof(Dst);
-  if constexpr (kRowCopy) {
+  if constexpr (CopiesWholeWords<Family, Source, Op, Mods>()) {
     CopyImageRows(dstRow, g.dstPitch, srcRow, g.srcRowStep, static_cast<size_t>(n) * sizeof(Dst), rows);
     return;
   }
