@@ -16,21 +16,6 @@ constexpr int64_t kFallbackCacheBytes = int64_t{8} << 20;
 // The last-level cache, read once from the system; tests may shrink it.
 const int64_t g_systemCacheBytes = PlatformLastLevelCacheBytes(kFallbackCacheBytes);
 int64_t g_cacheBytes = g_systemCacheBytes;
-// The processor's fast short string copy is made for moves of up to 128
-// bytes; longer rows go to the vector loop.
-constexpr size_t kShortRowBytes = 128;
-
-bool DetectFastShortStrings() {
-#if defined(__x86_64__)
-  unsigned a = 0, b = 0, c = 0, d = 0;
-  if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
-  return (d >> 4) & 1;  // fast short rep movsb
-#else
-  return false;
-#endif
-}
-
-const bool g_fastShortStrings = DetectFastShortStrings();
 
 bool DetectLongStrings() {
 #if defined(__x86_64__)
@@ -46,14 +31,6 @@ bool DetectLongStrings() {
 // pays once a fill cannot stay in the core's own caches: past the
 // mid-level cache (never where the processor does not offer fast strings).
 const int64_t g_stringFillBytes = DetectLongStrings() ? PlatformCacheBytes(2) : 0;
-
-inline void StringCopy(uint8_t* d, const uint8_t* s, size_t bytes) {
-#if defined(__x86_64__)
-  asm volatile("rep movsb" : "+D"(d), "+S"(s), "+c"(bytes) : : "memory");
-#else
-  std::memcpy(d, s, bytes);
-#endif
-}
 
 // Streaming stores only pay when the destination could not stay in the
 // last-level cache anyway: source and destination together overflow it.
@@ -111,11 +88,27 @@ inline void StreamedRowsDone() {
 #endif
 }
 
-// Rows past the string copy's best lengths: a plain vector loop keeps the
-// compiler's and the library's length dispatch out of every row.
+// Every row by the same vector loop, its tail by one more register that
+// overlaps the last one: no length dispatch of a library call per row, and
+// no string copy, whose start-up cost differs from one processor to the
+// next.
 inline void VectorRow(uint8_t* d, const uint8_t* s, size_t bytes) {
-  const size_t b = CopyBlocks<false>(d, s, 0, bytes);
-  std::memcpy(d + b, s + b, bytes - b);
+#if defined(__x86_64__)
+  if (bytes < 16) {
+    std::memcpy(d, s, bytes);
+    return;
+  }
+  size_t b = CopyBlocks<false>(d, s, 0, bytes);
+  for (; b + 16 <= bytes; b += 16) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + b), _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b)));
+  }
+  if (b < bytes) {
+    b = bytes - 16;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + b), _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b)));
+  }
+#else
+  std::memcpy(d, s, bytes);
+#endif
 }
 
 }  // namespace
@@ -129,13 +122,6 @@ void CopyImageRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitc
   if (RowsWorthStreaming(bytes, rows)) {
     for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) StreamImageRow(d, s, bytes);
     StreamedRowsDone();
-    return;
-  }
-  if (bytes <= kShortRowBytes && g_fastShortStrings) {
-    for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) {
-      if (y + 1 < rows) PrefetchRowForWrite(d + dPitch, bytes);
-      StringCopy(d, s, bytes);
-    }
     return;
   }
   for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) {
