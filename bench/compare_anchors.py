@@ -4,14 +4,17 @@ SDL2, ../shared/anchors) and every benchmark program of the build, run in
 alternating rounds pinned to one core, side by side with their ratios.
 
   python3 bench/compare_anchors.py                  # build/, 5 rounds, writes bench/README.md
+  python3 bench/compare_anchors.py --simd avx2      # and every program again with the AVX2 kernels forced
   python3 bench/compare_anchors.py --rounds 5 --cpu 3 --build build --out -   # print instead
   python3 bench/compare_anchors.py --only blit32,font_draw                   # a quick look, printed
 
 Every build/bench_* program gets a section: its description is the leading
 comment of bench/<name>.cpp, its figures what it reports (Mpix/s, Mchar/s,
-fps, items/s, else time per run). A case whose name is an anchor case (or is
-listed in ANCHOR_OF) is set against the best anchor on the same work; a case
-listed in SAME_RUN is set against another case of its own program instead.
+fps, items/s, else time per run), all on the wall clock as the anchors time
+theirs. A case whose name is an anchor case (or is listed in ANCHOR_OF) is
+set against the best anchor on the same work; a case listed in SAME_RUN is
+set against another case of its own program instead. A ratio is the median
+of the rounds' own ratios, with their range.
 """
 import argparse
 import datetime
@@ -46,7 +49,7 @@ ANCHOR_OF = {
 # Project case -> (case of the same program that is its yardstick, the yardstick's name): for work
 # that no anchor does, measured against an established library in the same run.
 SAME_RUN = {
-    "movie.decode_convert@640x480": ("movie.swscale_convert@640x480", "libswscale conversion"),
+    "movie.decode_convert@640x480": ("movie.theora_swscale@640x480", "libtheora decode + libswscale conversion"),
     "movie.convert@640x480": ("movie.swscale_convert@640x480", "libswscale conversion"),
     "net.framed_recv@64": ("net.plain_recv@64", "plain blocking send/recv pair"),
     "net.framed_recv@65536": ("net.plain_recv@65536", "plain blocking send/recv pair"),
@@ -58,9 +61,12 @@ SAME_RUN = {
 TWO_CORES = {"bench_network_throughput"}
 ANCHOR_LIBS = ("pixman", "sdl", "best")
 LIB_NAMES = {"pixman": "pixman", "sdl": "SDL2", "best": "pixman + SDL2"}
-# Counters a benchmark may report, in order of preference: counter, unit, scale.
+# Counters a benchmark may report, in order of preference: counter, unit, scale. All are rates.
 COUNTERS = [("Mpix/s", "Mpix/s", 1.0), ("Mchar/s", "Mchar/s", 1.0), ("fps", "frames/s", 1.0), ("MB/s", "MB/s", 1.0),
             ("items_per_second", "M items/s", 1e-6)]
+# The library's vector levels by the names VARNOK_SIMD takes, and the processor flags each needs.
+SIMD_LEVELS = {"baseline": ["sse2"], "avx2": ["avx2"], "avx512": ["avx512f", "avx512bw", "avx512dq"]}
+NATIVE = "native"
 
 
 def sh(cmd):
@@ -109,31 +115,34 @@ def leading_comment(path):
 
 
 class Sitting:
+    """Every figure of the sitting, by round, so that ratios can be taken round by round."""
+
     def __init__(self, pin):
         self.pin = pin
-        self.anchor = {}   # (case, lib) -> [values]
+        self.anchor = {}   # (case, lib) -> {round: value}
         self.anchor_unit = {}
         self.anchor_note = {}
-        self.project = {}  # (program, case) -> [values]
+        self.project = {}  # (level, program, case) -> {round: value}; level NATIVE or a forced one
         self.unit = {}     # (program, case) -> unit
         self.order = {}    # program -> [cases]
 
-    def run(self, args, pin=None):
-        return subprocess.run((self.pin if pin is None else pin) + args, capture_output=True, text=True).stdout
+    def run(self, args, pin=None, env=None):
+        return subprocess.run((self.pin if pin is None else pin) + args, capture_output=True, text=True,
+                              env=env).stdout
 
-    def read_anchor_lines(self, text):
+    def read_anchor_lines(self, text, rnd):
         for line in text.splitlines():
             p = line.split("\t")
             if p[0] != "R" or len(p) < 4:
                 continue
             case, lib, value = p[1], p[2], float(p[3])
             unit = p[4] if len(p) > 4 and not p[4].isdigit() else "Mpix/s"
-            self.anchor.setdefault((case, lib), []).append(value)
+            self.anchor.setdefault((case, lib), {})[rnd] = value
             self.anchor_unit[case] = unit
             if len(p) > 5 and p[5]:
                 self.anchor_note.setdefault((case, lib), p[5])
 
-    def read_benchmark_json(self, program, text):
+    def read_benchmark_json(self, program, text, rnd, level=NATIVE):
         try:
             data = json.loads(text)
         except json.JSONDecodeError:
@@ -146,13 +155,17 @@ class Sitting:
             for counter, unit, scale in COUNTERS:
                 if counter in bm:
                     value = bm[counter] * scale
+                    # Google Benchmark's rates are per CPU second unless the case asked for real time;
+                    # the anchors count wall seconds, so the rate goes onto the wall clock too.
+                    if not bm["name"].endswith("/real_time") and bm.get("real_time") and bm.get("cpu_time"):
+                        value *= bm["cpu_time"] / bm["real_time"]
                     break
             else:
                 unit, value = "runs/s", 0.0
                 seconds = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}.get(bm.get("time_unit", "ns"), 1e-9)
                 if bm.get("real_time"):
                     value = 1.0 / (bm["real_time"] * seconds)
-            self.project.setdefault((program, name), []).append(value)
+            self.project.setdefault((level, program, name), {})[rnd] = value
             self.unit[(program, name)] = unit
             self.order.setdefault(program, [])
             if name not in self.order[program]:
@@ -160,12 +173,29 @@ class Sitting:
 
 
 def median(values):
+    values = list(values.values()) if isinstance(values, dict) else values
     return statistics.median(values) if values else None
 
 
 def spread(values):
+    values = list(values.values()) if isinstance(values, dict) else values
     return (max(values) - min(values)) / statistics.median(values) if values and len(values) > 1 and \
         statistics.median(values) else 0.0
+
+
+def round_ratios(mine, theirs):
+    """The ratio of each round that has both figures: {round: value} over {round: value}."""
+    return [mine[r] / theirs[r] for r in mine if theirs.get(r)]
+
+
+def fmt_ratio(ratios, digits=2):
+    """The median of the rounds' ratios, with their range when there are several."""
+    if not ratios:
+        return "—"
+    text = f"{statistics.median(ratios):.{digits}f}"
+    if len(ratios) > 1:
+        text += f" ({min(ratios):.{digits}f}–{max(ratios):.{digits}f})"
+    return text
 
 
 def fmt(value):
@@ -180,6 +210,52 @@ def anchor_cases(case):
     return [n + at + size for n in names]
 
 
+def best_anchor(s, case, unit):
+    """The best anchor on the case's work: each library's median, the library with the best median, and the
+    best figure of each round."""
+    per_lib, per_round = {}, {}
+    for a in anchor_cases(case):
+        if s.anchor_unit.get(a, "Mpix/s") != unit:
+            continue
+        for lib in ANCHOR_LIBS:
+            values = s.anchor.get((a, lib), {})
+            if not values:
+                continue
+            per_lib[lib] = max(per_lib.get(lib, 0.0), median(values))
+            for r, v in values.items():
+                per_round[r] = max(per_round.get(r, 0.0), v)
+    best_lib = max(per_lib, key=per_lib.get) if per_lib else None
+    return per_lib, best_lib, per_round
+
+
+def read_caches():
+    """The first processor's caches as the kernel lists them: 'L1d 48 KiB, L2 2 MiB, L3 480 MiB'."""
+    base = "/sys/devices/system/cpu/cpu0/cache"
+    found = []
+    for index in sorted(os.listdir(base)) if os.path.isdir(base) else []:
+        try:
+            read = lambda f: open(os.path.join(base, index, f)).read().strip()
+            level, kind, size = read("level"), read("type"), read("size")
+        except OSError:
+            continue
+        if kind == "Instruction":
+            continue
+        kib = int(re.sub(r"\D", "", size) or 0) * {"K": 1, "M": 1024}.get(size[-1:], 1)
+        shown = f"{kib // 1024} MiB" if kib >= 1024 and kib % 1024 == 0 else f"{kib} KiB"
+        found.append(f"L{level}{'d' if kind == 'Data' else ''} {shown}")
+    return ", ".join(found) or sh("lscpu | grep -E '^(L1d|L2|L3) cache' | sed 's/  */ /g' | paste -sd ';'")
+
+
+def level_in_effect(wanted, flags):
+    """The level a VARNOK_SIMD value gives on this processor: the library never goes above what it has."""
+    names = list(SIMD_LEVELS)
+    have = [n for n in names if all(f in flags for f in SIMD_LEVELS[n])]
+    top = have[-1] if have else names[0]
+    if wanted == NATIVE or wanted not in names:
+        return top
+    return names[min(names.index(wanted), names.index(top))]
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--build", default=os.path.join(ROOT, "build"), help="build folder with the bench_* programs")
@@ -188,6 +264,8 @@ def main():
     ap.add_argument("--cpu", type=int, default=(os.cpu_count() or 1) - 1)
     ap.add_argument("--min-time", default="0.15", help="--benchmark_min_time of every program")
     ap.add_argument("--only", help="comma-separated program names (blit32,...): a partial sitting, printed")
+    ap.add_argument("--simd", action="append", default=[], choices=list(SIMD_LEVELS),
+                    help="also run every program with this vector level forced (VARNOK_SIMD); repeatable")
     ap.add_argument("--out", help="where the report goes ('-' prints it); default bench/README.md")
     args = ap.parse_args()
     if args.out is None:
@@ -205,48 +283,65 @@ def main():
     work = tempfile.mkdtemp(prefix="anchors_")
     exe = build_anchors(anchors_dir, work)
 
+    flags = sh("grep -m1 '^flags' /proc/cpuinfo").split()
+    # The project's own level unless VARNOK_SIMD is set around the script, then each forced one.
+    levels = [NATIVE] + [lv for lv in dict.fromkeys(args.simd)]
+    native_env = dict(os.environ)
+    forced_env = {lv: dict(os.environ, VARNOK_SIMD=lv) for lv in levels[1:]}
+
     pin = []
     if shutil.which("taskset") and subprocess.run(["taskset", "-c", str(args.cpu), "true"]).returncode == 0:
         pin = ["taskset", "-c", str(args.cpu)]
     s = Sitting(pin)
     load_before = os.getloadavg()
     started = datetime.datetime.now()
-    env_note = ""
     for r in range(args.rounds):
         print(f"round {r + 1}/{args.rounds}", file=sys.stderr)
         for lib in ("pixman", "sdl", "base"):
-            s.read_anchor_lines(s.run([exe["bench"], "--only", lib]))
-        s.read_anchor_lines(s.run([exe["extra"]]))
-        for p in programs:
-            print(f"  {p}", file=sys.stderr)
-            wide = ["taskset", "-c", f"{max(args.cpu - 1, 0)},{args.cpu}"] if pin and p in TWO_CORES else None
-            s.read_benchmark_json(p, s.run([os.path.join(args.build, p), "--benchmark_format=json",
-                                            f"--benchmark_min_time={args.min_time}"], wide))
+            s.read_anchor_lines(s.run([exe["bench"], "--only", lib]), r)
+        s.read_anchor_lines(s.run([exe["extra"]]), r)
+        for level in levels:
+            for p in programs:
+                print(f"  {p}" + ("" if level == NATIVE else f" (VARNOK_SIMD={level})"), file=sys.stderr)
+                wide = ["taskset", "-c", f"{max(args.cpu - 1, 0)},{args.cpu}"] if pin and p in TWO_CORES else None
+                env = native_env if level == NATIVE else forced_env[level]
+                s.read_benchmark_json(p, s.run([os.path.join(args.build, p), "--benchmark_format=json",
+                                                f"--benchmark_min_time={args.min_time}"], wide, env), r, level)
     load_after = os.getloadavg()
     shutil.rmtree(work, ignore_errors=True)
 
-    memcpy = median(s.anchor.get(("j.memcpy", "base"), []))
+    memcpy_rounds = s.anchor.get(("j.memcpy", "base"), {})
+    memcpy = median(memcpy_rounds)
     out = []
     w = out.append
     cpu = sh("lscpu | sed -n 's/^Model name: *//p'") or platform.processor()
-    caches = sh("lscpu | grep -E '^(L1d|L2|L3) cache' | sed 's/  */ /g' | paste -sd ';'")
-    flags = sh("grep -m1 '^flags' /proc/cpuinfo")
-    simd = " ".join(f for f in ["sse2", "avx2", "avx512f", "avx512bw", "avx512dq", "avx512vl"] if f" {f}" in flags)
+    simd = " ".join(f for f in ["sse2", "avx2", "avx512f", "avx512bw", "avx512dq", "avx512vl"] if f in flags)
     spreads = [spread(v) for v in list(s.anchor.values()) + list(s.project.values())]
+    native_level = level_in_effect(os.environ.get("VARNOK_SIMD", NATIVE), flags)
+    forced = levels[1:]
+
+    def level_label(level):
+        if level == NATIVE:
+            return f"own level ({native_level}" + (", set by VARNOK_SIMD)" if "VARNOK_SIMD" in os.environ else ")")
+        shown = level_in_effect(level, flags)
+        return f"VARNOK_SIMD={level}" + ("" if shown == level else f" (capped at {shown}: the processor has no more)")
 
     w("# Benchmarks\n")
     w("Written whole by `bench/compare_anchors.py` from one sitting; no figure here is typed by hand. "
       "Each `bench/*.cpp` is a Google Benchmark program `build/bench_<name>`; the performance anchors "
       "(pixman and SDL2's software renderer on the same cases, `../shared/anchors/`) ran in the same "
-      "sitting, in alternating rounds with the project's programs, pinned to the same core. "
-      "The machines are shared and noisy, so read the ratios, not the absolute figures.\n")
-    w("    python3 bench/compare_anchors.py        # after building build/; about ten minutes\n")
+      "sitting, in alternating rounds with the project's programs, pinned to the same core, and both are "
+      "timed on the wall clock. The machines are shared and noisy, so read the ratios, not the absolute figures.\n")
+    w("    python3 bench/compare_anchors.py --simd avx2     # after building build/; about twenty minutes\n")
     w("## The sitting\n")
     w(f"- Date: {started.strftime('%Y-%m-%d %H:%M')} to {datetime.datetime.now().strftime('%H:%M')}; "
       f"{args.rounds} round(s), each: the anchors (pixman, SDL2, memcpy, the extra cases), then every "
-      f"program below with `--benchmark_min_time={args.min_time}`. Figures are medians over the rounds.")
-    w(f"- Machine: {cpu}; {os.cpu_count()} CPUs; {caches}; SIMD: {simd}; "
+      f"program below with `--benchmark_min_time={args.min_time}`"
+      + ("" if not forced else ", at the library's own vector level and again at " +
+         ", ".join(level_label(lv) for lv in forced)) + ".")
+    w(f"- Machine: {cpu}; {os.cpu_count()} CPUs; caches (first core) {read_caches()}; SIMD: {simd}; "
       f"kernel {platform.release()}; {sh('g++ --version | head -1')}.")
+    w(f"- Library level: {level_label(NATIVE)}" + "".join(f"; forced: {level_label(lv)}" for lv in forced) + ".")
     w(f"- Anchors: pixman {sh('pkg-config --modversion pixman-1')}, SDL2 {sh('pkg-config --modversion sdl2')}, "
       "built with `g++ -O2` from `../shared/anchors/`; see its RESULTS.md for what each case means.")
     w(f"- Pinned with `{' '.join(pin) or 'nothing (taskset missing)'}`; load average "
@@ -255,75 +350,83 @@ def main():
       "whose rounds differ by more than 10%.")
     if memcpy:
         w(f"- memcpy ceiling: {memcpy:,.0f} Mpix/s (3 MiB to 3 MiB of 32-bit pixels, "
-          f"{memcpy * 4 / 1000:.1f} GB/s each way). \"× memcpy\" is a figure in Mpix/s over it.")
+          f"{memcpy * 4 / 1000:.1f} GB/s each way). \"× memcpy\" is a figure in Mpix/s over the same round's memcpy.")
     w("- \"Best anchor\" is the faster of pixman and SDL2 on the same work (for the busy frame also the "
-      "mix of both libraries' best parts); the ratio is the project's figure over it.\n")
+      "mix of both libraries' best parts). A ratio is the median of the rounds' own ratios (the project's "
+      "figure over the best anchor of the same round), with their range in brackets.\n")
 
     behind = []
     sections = []
     for p in programs:
         name = p[len("bench_"):]
         cases = s.order.get(p, [])
-        rows = []
-        any_anchor = False
-        for case in cases:
-            values = s.project[(p, case)]
-            mine = median(values)
-            unit = s.unit[(p, case)]
-            best, best_lib, per_lib = None, None, {}
-            for a in anchor_cases(case):
-                for lib in ANCHOR_LIBS:
-                    v = median(s.anchor.get((a, lib), []))
-                    if v is None or s.anchor_unit.get(a, "Mpix/s") != unit:
-                        continue
-                    per_lib[lib] = max(per_lib.get(lib, 0.0), v)
-                    if best is None or v > best:
-                        best, best_lib = v, lib
-            any_anchor |= best is not None
-            ratio = mine / best if best and mine else None
-            if ratio is not None and ratio < 1.0:
-                behind.append((name, case, ratio, best_lib))
-            dagger = " †" if spread(values) > 0.10 else ""
-            ceiling = f"{mine / memcpy:.3f}" if memcpy and mine and unit == "Mpix/s" else "—"
-            shown_unit = unit
-            if unit == "frames/s" and mine:
-                # Against the 60 Hz frame's budget of 16.7 ms.
-                shown_unit = f"frames/s ({1000 / mine:.2f} ms a frame, {mine / 60:.1f}× the 60 Hz budget)"
-            rows.append((case, f"{fmt(mine)}{dagger}", shown_unit, fmt(per_lib.get("pixman")), fmt(per_lib.get("sdl")),
-                         f"{ratio:.2f}" if ratio is not None else "—", LIB_NAMES.get(best_lib, "—"), ceiling))
+        any_anchor = any(best_anchor(s, case, s.unit[(p, case)])[1] for case in cases)
+        same_run = any(case in SAME_RUN for case in cases)
         text = [f"## {name} (`bench_{name}`)\n"]
         desc = leading_comment(os.path.join(HERE, name + ".cpp"))
         if desc:
             text.append(desc + "\n")
+        head = ["case", "project", "unit"]
+        align = ["---", "---:", "---"]
         if any_anchor:
-            text.append("| case | project | unit | pixman | SDL2 | project ÷ best anchor | best anchor | × memcpy |")
-            text.append("|---|---:|---|---:|---:|---:|---|---:|")
-            for r in rows:
-                text.append("| " + " | ".join(r) + " |")
-        elif any(case in SAME_RUN for case in cases):
-            text.append("| case | project | unit | project ÷ yardstick | yardstick (same run) |")
-            text.append("|---|---:|---|---:|---|")
-            for case, r in zip(cases, rows):
-                other, label = SAME_RUN.get(case, (None, "—"))
-                mine, theirs = median(s.project[(p, case)]), median(s.project.get((p, other), []))
-                ratio = f"{mine / theirs:.2f}" if mine and theirs else "—"
-                text.append(f"| {r[0]} | {r[1]} | {r[2]} | {ratio} | {label} |")
-        else:
-            text.append("| case | project | unit |")
-            text.append("|---|---:|---|")
-            for r in rows:
-                text.append(f"| {r[0]} | {r[1]} | {r[2]} |")
+            head += ["pixman", "SDL2", "project ÷ best anchor", "best anchor", "× memcpy"]
+            align += ["---:", "---:", "---:", "---", "---:"]
+        elif same_run:
+            head += ["project ÷ yardstick", "yardstick (same run)"]
+            align += ["---:", "---"]
+        for lv in forced:
+            head += [f"{lv}: project"] + ([f"{lv}: ÷ best anchor", f"{lv}: × memcpy"] if any_anchor else
+                                         [f"{lv}: ÷ yardstick"] if same_run else [])
+            align += ["---:"] + (["---:", "---:"] if any_anchor else ["---:"] if same_run else [])
+        text.append("| " + " | ".join(head) + " |")
+        text.append("|" + "|".join(align) + "|")
+        for case in cases:
+            unit = s.unit[(p, case)]
+            per_lib, best_lib, best_rounds = best_anchor(s, case, unit)
+            row = []
+            for level in levels:
+                values = s.project.get((level, p, case), {})
+                mine = median(values)
+                dagger = " †" if spread(values) > 0.10 else ""
+                shown = f"{fmt(mine)}{dagger}"
+                if level == NATIVE:
+                    shown_unit = unit
+                    if unit == "frames/s" and mine:
+                        # Against the 60 Hz frame's budget of 16.7 ms.
+                        shown_unit = f"frames/s ({1000 / mine:.2f} ms a frame, {mine / 60:.1f}× the 60 Hz budget)"
+                    row += [case, shown, shown_unit]
+                    if any_anchor:
+                        row += [fmt(per_lib.get("pixman")), fmt(per_lib.get("sdl"))]
+                else:
+                    row.append(shown)
+                if any_anchor:
+                    ratios = round_ratios(values, best_rounds) if best_lib else []
+                    ceiling = round_ratios(values, memcpy_rounds) if unit == "Mpix/s" else []
+                    row.append(fmt_ratio(ratios))
+                    if level == NATIVE:
+                        row.append(LIB_NAMES.get(best_lib, "—"))
+                    row.append(fmt_ratio(ceiling, 3))
+                    if ratios and statistics.median(ratios) < 1.0:
+                        behind.append((name, case, level, ratios, best_lib))
+                elif same_run:
+                    other, label = SAME_RUN.get(case, (None, "—"))
+                    ratios = round_ratios(values, s.project.get((level, p, other), {})) if other else []
+                    row.append(fmt_ratio(ratios))
+                    if level == NATIVE:
+                        row.append(label)
+            text.append("| " + " | ".join(row) + " |")
         text.append("")
         sections.append("\n".join(text))
 
     w("## Below the best anchor\n")
     if behind:
-        w("| program | case | project ÷ best anchor | best anchor |")
-        w("|---|---|---:|---|")
-        for name, case, ratio, lib in sorted(behind, key=lambda b: b[2]):
-            w(f"| {name} | {case} | {ratio:.2f} | {LIB_NAMES.get(lib, lib)} |")
+        w("| program | case | level | project ÷ best anchor | best anchor |")
+        w("|---|---|---|---:|---|")
+        for name, case, level, ratios, lib in sorted(behind, key=lambda b: statistics.median(b[3])):
+            shown = native_level if level == NATIVE else f"{level} (forced)"
+            w(f"| {name} | {case} | {shown} | {fmt_ratio(ratios)} | {LIB_NAMES.get(lib, lib)} |")
     else:
-        w("Nothing: every case with an anchor is at 1.0 or above.")
+        w("Nothing: every case with an anchor is at 1.0 or above" + (" at every level." if forced else "."))
     w("")
     out.extend(sections)
     report = "\n".join(out).rstrip() + "\n"

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -132,6 +133,24 @@ int ProcessorVectorLevel() {
 #else
   return 0;
 #endif
+}
+
+int VectorLevelFromName(const char* name, int processorLevel) {
+  if (!name) return processorLevel;
+  struct Named {
+    const char* name;
+    int level;
+  };
+  static constexpr Named kNames[] = {{"baseline", 1}, {"avx2", 2}, {"avx512", 3}};
+  for (const Named& n : kNames) {
+    if (std::strcmp(name, n.name) == 0) return n.level < processorLevel ? n.level : processorLevel;
+  }
+  return processorLevel;
+}
+
+int VectorLevel() {
+  static const int level = VectorLevelFromName(std::getenv("VARNOK_SIMD"), ProcessorVectorLevel());
+  return level;
 }
 
 void SeedRandom(uint32_t seed) { Generator().seed(seed); }

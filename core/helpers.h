@@ -65,6 +65,14 @@ int IsMmxUsable();
 // The widest vector instructions this processor has: 0 none known, 1 SSE2,
 // 2 AVX2, 3 AVX-512 (F, BW and DQ).
 int ProcessorVectorLevel();
+// The level every run-time choice of kernels follows (blit spans, pixel
+// conversions, row copies, the movie's conversion): the processor's, or a
+// lower one that VARNOK_SIMD (baseline, avx2 or avx512) asks for, read once
+// at start, so that any machine can run and measure the narrower kernels.
+int VectorLevel();
+// The level a VARNOK_SIMD value names, never above processorLevel; the
+// processor's level for null or a name it does not know.
+int VectorLevelFromName(const char* name, int processorLevel);
 void SetMmxUsableForTest(int flag);  // -1 restores the detected value
 
 // GetRandomValue (core_api.h) draws from the library's MT19937; the library

@@ -160,8 +160,8 @@ bool HasEightBitChannels(PixelLayout layout) {
 }
 
 // The baseline kernels run anywhere; the widest table is AVX2's.
-const int g_detectedKernelLevel = ProcessorVectorLevel() >= 2 ? 2 : 1;
-int g_kernelLevel = g_detectedKernelLevel;
+const int g_startKernelLevel = VectorLevel() >= 2 ? 2 : 1;
+int g_kernelLevel = g_startKernelLevel;
 
 struct KernelChoice {
   PixelRowKernel kernel;  // null: the general conversion
@@ -197,7 +197,7 @@ KernelChoice ChooseKernel(const ColorFormat* destFormat, const ColorFormat* srcF
 }  // namespace
 
 void SetPixelConvertLevelForTest(int level) {
-  g_kernelLevel = level < 0 || level > g_detectedKernelLevel ? g_detectedKernelLevel : level;
+  g_kernelLevel = level < 0 || level > g_startKernelLevel ? g_startKernelLevel : level;
 }
 
 void SetupColorFormat(ColorFormat* format, int bitsPerPixel, uint32_t redMask, uint32_t greenMask,
@@ -275,6 +275,18 @@ int ConvertPixelRect(void* destPixels, int32_t destPitch, const ColorFormat* des
     const size_t rowBytes = static_cast<size_t>(width) * static_cast<size_t>(destBytes);
     if (choice.identity) {
       CopyImageRows(first, destPitch, from, srcPitch, rowBytes, height);
+      return 0;
+    }
+    const bool gapless = static_cast<size_t>(destPitch) == rowBytes &&
+                         srcPitch == static_cast<int64_t>(width) * srcBytes &&
+                         (!alphaImage || alphaPitch == static_cast<int64_t>(width) * alphaBytes);
+    if (gapless && static_cast<int64_t>(width) * height <= INT32_MAX) {
+      // Whole images: one long row keeps the kernel's vector loop going.
+      kernel(first, from,
+             alphaImage ? alphaImage + static_cast<int64_t>(rect.top) * alphaPitch +
+                              static_cast<int64_t>(rect.left) * alphaBytes
+                        : nullptr,
+             width * height);
       return 0;
     }
     for (int32_t row = 0; row < height; row++) {

@@ -67,5 +67,5 @@ int ConvertPixelRect(void* destPixels, int32_t destPitch, const ColorFormat* des
 
 // Tests compare the generated kernels with the general conversion: 0 the
 // general conversion alone, 1 the baseline kernels, 2 the AVX2 ones where
-// the processor has them; -1 the best there is.
+// the run's VectorLevel() allows them; -1 the run's own choice.
 void SetPixelConvertLevelForTest(int level);

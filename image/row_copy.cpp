@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/system_info.h"
+
 #if defined(__x86_64__)
 #include <cpuid.h>
 #include <emmintrin.h>
@@ -9,36 +11,33 @@
 
 namespace {
 
-// A copy this large cannot stay in the core's own caches, so its stores go
-// around them (and skip reading the destination lines first).
-constexpr size_t kStreamingBytes = size_t{1} << 20;
-// Rows shorter than this are moved by the processor's string copy where it
-// is fast for short lengths; from here on the plain vector loop measured
-// faster (a 64 x 64 tile of 32-bit pixels is the first such row).
-constexpr size_t kShortRowBytes = 256;
+// What the system does not report: an ordinary desktop processor's share.
+constexpr int64_t kFallbackCacheBytes = int64_t{8} << 20;
+// The last-level cache, read once from the system; tests may shrink it.
+const int64_t g_systemCacheBytes = PlatformLastLevelCacheBytes(kFallbackCacheBytes);
+int64_t g_cacheBytes = g_systemCacheBytes;
 
-bool DetectFastShortStrings() {
+bool DetectLongStrings() {
 #if defined(__x86_64__)
   unsigned a = 0, b = 0, c = 0, d = 0;
   if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
-  return (d >> 4) & 1;  // fast short rep movsb
+  return (b >> 9) & 1;  // enhanced rep movsb and stosb
 #else
   return false;
 #endif
 }
 
-const bool g_fastShortStrings = DetectFastShortStrings();
+// The string stores write whole lines without reading them first, which
+// pays once a fill cannot stay in the core's own caches: past the
+// mid-level cache (never where the processor does not offer fast strings).
+const int64_t g_stringFillBytes = DetectLongStrings() ? PlatformCacheBytes(2) : 0;
 
-inline void StringCopy(uint8_t* d, const uint8_t* s, size_t bytes) {
-#if defined(__x86_64__)
-  asm volatile("rep movsb" : "+D"(d), "+S"(s), "+c"(bytes) : : "memory");
-#else
-  std::memcpy(d, s, bytes);
-#endif
-}
-
+// Streaming stores only pay when the destination could not stay in the
+// last-level cache anyway: source and destination together overflow it.
+// Below that they would push a frame out to memory that the next draw
+// reads back.
 bool RowsWorthStreaming(size_t bytes, int rows) {
-  return bytes >= 32 && rows > 0 && bytes * static_cast<size_t>(rows) >= kStreamingBytes;
+  return bytes >= 32 && rows > 0 && 2 * bytes * static_cast<size_t>(rows) > static_cast<size_t>(g_cacheBytes);
 }
 
 #if defined(__x86_64__)
@@ -89,27 +88,40 @@ inline void StreamedRowsDone() {
 #endif
 }
 
-// Rows past the string copy's best lengths: a plain vector loop keeps the
-// compiler's and the library's length dispatch out of every row.
+// Every row by the same vector loop, its tail by one more register that
+// overlaps the last one: no length dispatch of a library call per row, and
+// no string copy, whose start-up cost differs from one processor to the
+// next.
 inline void VectorRow(uint8_t* d, const uint8_t* s, size_t bytes) {
-  const size_t b = CopyBlocks<false>(d, s, 0, bytes);
-  std::memcpy(d + b, s + b, bytes - b);
+#if defined(__x86_64__)
+  if (bytes < 16) {
+    std::memcpy(d, s, bytes);
+    return;
+  }
+  size_t b = CopyBlocks<false>(d, s, 0, bytes);
+  for (; b + 16 <= bytes; b += 16) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + b), _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b)));
+  }
+  if (b < bytes) {
+    b = bytes - 16;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + b), _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + b)));
+  }
+#else
+  std::memcpy(d, s, bytes);
+#endif
 }
 
 }  // namespace
 
 void CopyImageRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch, size_t bytes, int rows) {
   if (bytes == 0 || rows <= 0) return;
+  if (rows > 1 && dPitch == sPitch && sPitch == static_cast<intptr_t>(bytes)) {
+    bytes *= static_cast<size_t>(rows);  // one area without gaps: one long row
+    rows = 1;
+  }
   if (RowsWorthStreaming(bytes, rows)) {
     for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) StreamImageRow(d, s, bytes);
     StreamedRowsDone();
-    return;
-  }
-  if (bytes < kShortRowBytes && g_fastShortStrings) {
-    for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) {
-      if (y + 1 < rows) PrefetchRowForWrite(d + dPitch, bytes);
-      StringCopy(d, s, bytes);
-    }
     return;
   }
   for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) {
@@ -117,3 +129,9 @@ void CopyImageRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitc
     VectorRow(d, s, bytes);
   }
 }
+
+bool StringFillPays(size_t bytes) {
+  return g_stringFillBytes > 0 && bytes >= static_cast<size_t>(g_stringFillBytes);
+}
+
+void SetRowCopyCacheBytesForTest(int64_t bytes) { g_cacheBytes = bytes > 0 ? bytes : g_systemCacheBytes; }

@@ -1,10 +1,14 @@
-// Whole-row copies between images, the one move every plain copy makes.
+// Whole-row copies between images, the one move every plain copy makes, and
+// the string stores of long fills.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
-// Copies rows rows of bytes bytes each; the areas must not overlap.
+// Copies rows rows of bytes bytes each; the areas must not overlap. Copies
+// that overflow the last-level cache the system reports store around it.
 void CopyImageRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch, size_t bytes, int rows);
+// Tests: the cache size the copies assume; 0 or less restores the system's.
+void SetRowCopyCacheBytesForTest(int64_t bytes);
 
 // Asks for the next row of a destination ahead of its stores. Rows of tiles
 // and sprites start on a new page each, where the hardware fetches nothing
@@ -15,4 +19,23 @@ void CopyImageRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitc
   if (bytes == 0 || bytes >= 4096) return;
   for (size_t b = 0; b < bytes; b += 64) __builtin_prefetch(row + b, 1);
   __builtin_prefetch(row + bytes - 1, 1);
+}
+
+// True when a fill of this many gapless bytes should go to StringFill.
+bool StringFillPays(size_t bytes);
+
+// Stores count copies of a 16- or 32-bit value from d on, by the
+// processor's string stores.
+template <class Pixel>
+inline void StringFill(Pixel* d, size_t count, Pixel value) {
+  static_assert(sizeof(Pixel) == 2 || sizeof(Pixel) == 4);
+#if defined(__x86_64__)
+  if constexpr (sizeof(Pixel) == 4) {
+    asm volatile("rep stosl" : "+D"(d), "+c"(count) : "a"(value) : "memory");
+  } else {
+    asm volatile("rep stosw" : "+D"(d), "+c"(count) : "a"(value) : "memory");
+  }
+#else
+  for (size_t i = 0; i < count; i++) d[i] = value;
+#endif
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/helpers.h"
 #include "graphics/graph_handle.h"
 #include "image/graph_image.h"
 #include "movie/movie.h"
@@ -53,9 +54,9 @@ __attribute__((target("avx2"))) void ConvertRowAvx2(const uint8_t* luma, const i
   ConvertRowBody<1>(luma, red, green, blue, out, count);
 }
 
-// Chosen once by the processor (not through an ifunc, which the sanitizers
-// cannot run before they start).
-const ConvertRowFunction ConvertRow = __builtin_cpu_supports("avx2") ? ConvertRowAvx2 : ConvertRowPlain;
+// Chosen once by the vector level (not through an ifunc, which the
+// sanitizers cannot run before they start).
+const ConvertRowFunction ConvertRow = VectorLevel() >= 2 ? ConvertRowAvx2 : ConvertRowPlain;
 
 // Two rows at a time: the chroma terms of each 2 x 2 block come from the
 // tables once and serve its four pixels.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 PlatformSystemInfo GetPlatformSystemInfo() {
@@ -33,4 +34,66 @@ PlatformSystemInfo GetPlatformSystemInfo() {
     info.freeMemoryBytes = static_cast<int64_t>(mem.freeram) * mem.mem_unit;
   }
   return info;
+}
+
+namespace {
+
+// A number from a kernel cache file, such as "3" or "32768K", with its
+// unit applied; 0 when unreadable.
+int64_t ReadCacheNumber(const char* path) {
+  FILE* f = std::fopen(path, "r");
+  if (!f) return 0;
+  char text[64] = "";
+  const bool read = std::fgets(text, sizeof(text), f) != nullptr;
+  std::fclose(f);
+  if (!read) return 0;
+  char* unit = nullptr;
+  const long long value = std::strtoll(text, &unit, 10);
+  if (value <= 0) return 0;
+  switch (*unit) {
+    case 'K': return value << 10;
+    case 'M': return value << 20;
+    case 'G': return value << 30;
+    default: return value;
+  }
+}
+
+// The data or unified cache of a level that the kernel lists for the first
+// processor.
+int64_t KernelCacheBytes(int level) {
+  for (int index = 0; index < 16; index++) {
+    char path[96];
+    std::snprintf(path, sizeof(path), "/sys/devices/system/cpu/cpu0/cache/index%d/type", index);
+    char type[32] = "";
+    FILE* f = std::fopen(path, "r");
+    if (!f) break;
+    const bool read = std::fgets(type, sizeof(type), f) != nullptr;
+    std::fclose(f);
+    if (!read || std::strncmp(type, "Instruction", 11) == 0) continue;
+    std::snprintf(path, sizeof(path), "/sys/devices/system/cpu/cpu0/cache/index%d/level", index);
+    if (ReadCacheNumber(path) != level) continue;
+    std::snprintf(path, sizeof(path), "/sys/devices/system/cpu/cpu0/cache/index%d/size", index);
+    return ReadCacheNumber(path);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int64_t PlatformCacheBytes(int level) {
+  long bytes = 0;
+  switch (level) {
+    case 1: bytes = sysconf(_SC_LEVEL1_DCACHE_SIZE); break;
+    case 2: bytes = sysconf(_SC_LEVEL2_CACHE_SIZE); break;
+    case 3: bytes = sysconf(_SC_LEVEL3_CACHE_SIZE); break;
+    default: return 0;
+  }
+  return bytes > 0 ? bytes : KernelCacheBytes(level);
+}
+
+int64_t PlatformLastLevelCacheBytes(int64_t fallback) {
+  for (int level = 3; level >= 1; level--) {
+    if (const int64_t bytes = PlatformCacheBytes(level); bytes > 0) return bytes;
+  }
+  return fallback;
 }

@@ -1,4 +1,5 @@
-// What the machine is, for the library's start-up report.
+// What the machine is, for the library's start-up report and for the
+// thresholds the renderer takes from it.
 #pragma once
 #include <cstdint>
 
@@ -11,3 +12,10 @@ struct PlatformSystemInfo {
 };
 
 PlatformSystemInfo GetPlatformSystemInfo();
+
+// The size in bytes of the processor's data or unified cache of a level (1
+// to 3) as the system reports it (the C library, else the kernel's cache
+// description); 0 when it reports none.
+int64_t PlatformCacheBytes(int level);
+// The largest of them, or fallback when the system reports none.
+int64_t PlatformLastLevelCacheBytes(int64_t fallback);

@@ -18,9 +18,10 @@ constexpr auto kStretchPalette32 = MakeBlitVariantTable<Pixel32, PaletteSource32
 // The plain blit's own palette copy, read by its full-strength subtracts.
 uint32_t g_plainPaletteCopy[256];
 
-// The spans' baseline is SSE2, which every x86-64 processor has.
-const int g_detectedSpanLevel = ProcessorVectorLevel() > 1 ? ProcessorVectorLevel() : 1;
-int g_spanLevel = g_detectedSpanLevel;
+// The spans' baseline is SSE2, which every x86-64 processor has; tests go
+// lower, to the scalar loops, but never above the level the run started at.
+const int g_startSpanLevel = VectorLevel() > 1 ? VectorLevel() : 1;
+int g_spanLevel = g_startSpanLevel;
 
 void DrawBlitJob32(BlitLoopKind kind, const BlitGeometry& g, const BlitChoice& choice,
                    const MEMIMG* source) {
@@ -43,7 +44,7 @@ void DrawBlitJob32(BlitLoopKind kind, const BlitGeometry& g, const BlitChoice& c
 int BlitSpanLevel() { return g_spanLevel; }
 
 void SetBlitSpanLevelForTest(int level) {
-  g_spanLevel = level < 0 || level > g_detectedSpanLevel ? g_detectedSpanLevel : level;
+  g_spanLevel = level < 0 || level > g_startSpanLevel ? g_startSpanLevel : level;
 }
 
 int BlitImagesMatch(const MEMIMG* destination, const MEMIMG* source) {

@@ -5,6 +5,7 @@
 // and weighed. Every decision fixed for a call is a template argument, so a
 // loop tests only what changes per pixel.
 #pragma once
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -17,6 +18,10 @@
 #include "softrender/pixel_spans16.h"
 #include "softrender/pixel_spans32.h"
 #include "image/row_copy.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // Direct-colour 32-bit source: the key compared with the transparent colour
 // is the whole pixel, top byte included.
@@ -228,6 +233,38 @@ inline void BuildStretchColumns(int32_t* columns, int32_t count, int64_t acc, in
   }
 }
 
+// Variants whose pixels are the source's words as they are: whole rows of
+// them are plain copies.
+template <class Family, class Source, BlendOp Op, unsigned Mods>
+constexpr bool CopiesWholeWords() {
+  return Op == BlendOp::Copy && Mods == 0 && !Source::kPalette && Source::kBytes == sizeof(typename Family::Dst);
+}
+
+// Where the columns' last run of steps of exactly one pixel over, to the
+// right, begins; n when there is no such run of 8 columns or more.
+inline int32_t EveryOtherColumnFrom(const int32_t* columns, int32_t n) {
+  int32_t j = n - 1;
+  while (j > 0 && columns[j] - columns[j - 1] == 2) j--;
+  return n - j >= 8 ? j : n;
+}
+
+// d[k] = the 32-bit word at column first + 2k of row s, for k < n: pairs of
+// registers picked apart instead of a gather per word. The last group is
+// left to the caller so that no load reaches past the last column read.
+// Returns how many it copied.
+inline int32_t CopyEveryOtherWord(uint32_t* d, const uint8_t* s, int32_t first, int32_t n) {
+  int32_t k = 0;
+#if defined(__SSE2__)
+  const uint8_t* from = s + 4 * static_cast<intptr_t>(first);
+  for (; k + 4 < n; k += 4) {
+    const __m128 a = _mm_loadu_ps(reinterpret_cast<const float*>(from + 8 * static_cast<intptr_t>(k)));
+    const __m128 b = _mm_loadu_ps(reinterpret_cast<const float*>(from + 8 * static_cast<intptr_t>(k) + 16));
+    _mm_storeu_ps(reinterpret_cast<float*>(d + k), _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+  }
+#endif
+  return k;
+}
+
 // The stretched walk: destination driven. Columns come from the table built
 // at set-up; rows advance by the 16.16 row counter.
 template <class Family, class Source, BlendOp Op, unsigned Mods>
@@ -241,10 +278,22 @@ void StretchBlitLoop(const BlitJob<Family>& job) {
   const uint8_t* srcRow = g.src;
   const uint8_t* blendRow = g.blend;
   int64_t accY = g.accY;
+  // Halving whole-word copies read every other source word (after the first
+  // one or two): picked, not gathered.
+  int32_t picked = g.width;
+  if constexpr (CopiesWholeWords<Family, Source, Op, Mods>() && sizeof(Dst) == 4) {
+    picked = EveryOtherColumnFrom(columns, g.width);
+  }
   for (int32_t y = 0;;) {
     Dst* dp = reinterpret_cast<Dst*>(dstRow);
     int32_t j = 0;
-    if (job.spanLevel) {
+    if constexpr (CopiesWholeWords<Family, Source, Op, Mods>() && sizeof(Dst) == 4) {
+      if (picked < g.width) {
+        for (; j < picked; j++) std::memcpy(dp + j, srcRow + 4 * static_cast<intptr_t>(columns[j]), 4);
+        j += CopyEveryOtherWord(reinterpret_cast<uint32_t*>(dp + j), srcRow, columns[j], g.width - j);
+      }
+    }
+    if (job.spanLevel && j == 0) {
       j = Family::template FastRows<Source, Op, Mods>(dstRow, 0, srcRow, 0, columns, g.width, 1, job);
     }
     for (; j < g.width; j++) {
@@ -255,6 +304,18 @@ void StretchBlitLoop(const BlitJob<Family>& job) {
     if (++y == g.height) break;
     dstRow += g.dstPitch;
     accY -= 0x10000;
+    if constexpr (CopiesWholeWords<Family, Source, Op, Mods>()) {
+      if (accY > 0) {
+        // The rows that show the same source row again hold the row just
+        // drawn: copied whole rather than gathered again.
+        const int32_t repeats = static_cast<int32_t>(std::min<int64_t>((accY + 0xFFFF) >> 16, g.height - y));
+        CopyImageRows(dstRow, g.dstPitch, dstRow - g.dstPitch, 0, static_cast<size_t>(g.width) * sizeof(Dst),
+                      repeats);
+        if ((y += repeats) == g.height) break;
+        dstRow += static_cast<intptr_t>(repeats) * g.dstPitch;
+        accY -= static_cast<int64_t>(repeats) << 16;
+      }
+    }
     if (accY <= 0) {
       do {
         srcRow += g.srcRowStep;
@@ -284,9 +345,7 @@ inline void BlitRows(uint8_t* dstRow, const uint8_t* srcRow, const uint8_t* blen
   using Dst = typename Family::Dst;
   const BlitGeometry& g = job.g;
   int done = 0;
-  constexpr bool kRowCopy = Op == BlendOp::Copy && Mods == 0 && !Source::kPalette &&
-                            Source::kBytes == sizeof(Dst);
-  if constexpr (kRowCopy) {
+  if constexpr (CopiesWholeWords<Family, Source, Op, Mods>()) {
     CopyImageRows(dstRow, g.dstPitch, srcRow, g.srcRowStep, static_cast<size_t>(n) * sizeof(Dst), rows);
     return;
   }

@@ -36,10 +36,10 @@ constexpr bool HasBlendSpan32Fast() {
 #endif
 }
 
-// Vector spans in use: 0 none, 1 SSE2, 2 AVX2, 3 AVX-512 where the
-// processor has them.
+// Vector spans in use: 0 none, 1 SSE2, 2 AVX2, 3 AVX-512; the run's
+// VectorLevel() (at least SSE2) unless a test chose another.
 int BlitSpanLevel();
-// Tests: the level to use (capped at what the processor has); -1 the best.
+// Tests: the level to use (capped at the run's level); -1 the run's level.
 void SetBlitSpanLevelForTest(int level);
 
 // Draws the leading columns of rows rows (pitches in bytes); returns how

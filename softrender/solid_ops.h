@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "image/row_copy.h"
 #include "softrender/blend_tables.h"
 #include "softrender/blit.h"
 #include "softrender/blit_loops.h"
@@ -67,6 +68,12 @@ struct SolidOp {
   void FillRows(uint8_t* first, intptr_t pitch, int32_t n, int32_t rows) const {
     if constexpr (Op == BlendOp::Copy) {
       const size_t rowBytes = static_cast<size_t>(n) * sizeof(DestPixel);
+      if (rows > 0 && (rows == 1 || pitch == static_cast<intptr_t>(rowBytes)) &&
+          StringFillPays(rowBytes * static_cast<size_t>(rows))) {
+        StringFill(reinterpret_cast<DestPixel*>(first), static_cast<size_t>(n) * static_cast<size_t>(rows),
+                   static_cast<DestPixel>(color));
+        return;
+      }
       for (int32_t y = 0; y < rows; y++, first += pitch) {
         if (y + 1 < rows) PrefetchRowForWrite(first + pitch, rowBytes);
         FillRun(reinterpret_cast<DestPixel*>(first), n, static_cast<DestPixel>(color));

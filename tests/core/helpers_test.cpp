@@ -99,4 +99,22 @@ TEST(StringHelpers, NeverSplitTwoByteCharacters) {
   EXPECT_STREQ(out, "");
 }
 
+// A forced level only ever lowers the processor's; anything but the three
+// names leaves it as it is.
+TEST(VectorLevel, ANamedLevelNeverRisesAboveTheProcessors) {
+  struct Case {
+    const char* name;
+    int processor, expect;
+  };
+  const Case cases[] = {
+      {"baseline", 3, 1}, {"avx2", 3, 2}, {"avx512", 3, 3}, {"avx512", 2, 2}, {"avx2", 1, 1},
+      {"baseline", 1, 1}, {nullptr, 3, 3}, {"", 2, 2},      {"AVX2", 3, 3},   {"avx", 3, 3},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(VectorLevelFromName(c.name, c.processor), c.expect)
+        << (c.name ? c.name : "(none)") << " on a level-" << c.processor << " processor";
+  }
+  EXPECT_LE(VectorLevel(), ProcessorVectorLevel());
+}
+
 }  // namespace

@@ -246,7 +246,8 @@ TEST(ConvertPixelRect, SixteenBitsWithAnAlphaByteByHand) {
 // general conversion writes: every pair of layouts they cover, with the
 // alpha from the source, from an alpha image, or from red into a single
 // channel; rows long enough for the vector loops and their tails, at
-// offsets in source and destination.
+// offsets in source and destination, and whole images without gaps between
+// their rows.
 TEST(ConvertPixelRect, KernelsMatchTheGeneralConversion) {
   const ColorFormat* formats[] = {&kRgb565, &kXrgb, &kArgb, &kRgb565A8, &kSingle8};
   uint32_t seed = 2024;
@@ -255,7 +256,8 @@ TEST(ConvertPixelRect, KernelsMatchTheGeneralConversion) {
   for (auto& b : alphaImage) b = static_cast<uint8_t>(next() >> 24);
   for (const ColorFormat* from : formats) {
     for (const ColorFormat* to : formats) {
-      for (int variant = 0; variant < 8; variant++) {
+      for (int variant = 0; variant < 16; variant++) {
+        const bool gapless = variant >= 8;
         const int level = 1 + variant % 2, alphaKind = variant / 2 % 4;  // none, Xrgb, Argb image, red
         Options o;
         if (alphaKind == 1 || alphaKind == 2) {
@@ -265,13 +267,13 @@ TEST(ConvertPixelRect, KernelsMatchTheGeneralConversion) {
         }
         o.colorZero = o.alphaFromRed = alphaKind == 3;
         o.dither = variant == 5;  // lossless pairs keep their kernel under a dither
-        const int w = 37 + static_cast<int>(next() % 8), h = 5;
+        const int w = gapless ? 64 : 37 + static_cast<int>(next() % 8), h = 5;
         std::vector<uint8_t> src(64 * 8 * 4);
         for (auto& b : src) b = static_cast<uint8_t>(next() >> 24);
-        IntRect rect{static_cast<int32_t>(next() % 5), static_cast<int32_t>(next() % 3), 0, 0};
+        IntRect rect{gapless ? 0 : static_cast<int32_t>(next() % 5), static_cast<int32_t>(next() % 3), 0, 0};
         rect.right = rect.left + w;
         rect.bottom = rect.top + h;
-        const int32_t dx = next() % 3, dy = next() % 2;
+        const int32_t dx = gapless ? 0 : next() % 3, dy = next() % 2;
         const int32_t srcPitch = 64 * from->bytesPerPixel, destPitch = 64 * to->bytesPerPixel;
         std::vector<uint8_t> fast(destPitch * (h + 1), 0x5A), general = fast;
         auto convert = [&](std::vector<uint8_t>& out) {

@@ -17,7 +17,7 @@ struct Depth32 {
   static constexpr int kDstW = 23, kDstH = 17;
   static constexpr int kModes[] = {0, 1, 1, 2, 3, 3, 4, 10, 11, 5, 9, 12, -3};
   static constexpr int kParams[] = {0, 1, 127, 128, 254, 255, 255};
-  static constexpr bool kWideSources = false;
+  static constexpr bool kWideSources = true;  // they reach the halving copy that picks every other word
 
   static Image MakeImage(int w, int h, int palette, int alpha, int extra) {
     return Image(w, h, MemImgType32, palette, alpha, 0, extra);

@@ -30,7 +30,7 @@ struct Case {
   IntRect area;
   bool stretch;
   bool runTable;
-  int spanLevel;  // 0 scalar, 1 SSE2, 2 AVX2, 3 AVX-512 (capped at what the processor has)
+  int spanLevel;  // 0 scalar, 1 SSE2, 2 AVX2, 3 AVX-512 (capped at the run's level)
   IntRect rect;  // stretch rectangle, or (x, y) of the plain blit
 };
 

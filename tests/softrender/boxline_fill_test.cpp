@@ -133,6 +133,28 @@ TEST_F(BoxFill, LongRowsMatchTheirScalarPixels) {
   }
 }
 
+// Fills past the core's caches go to the processor's string stores where it
+// has fast ones: a whole 4 MiB image of either depth, then a full-width band
+// of it (gapless rows too), must hold exactly the colours and nothing more.
+TEST_F(BoxFill, WholeLargeImagesAndFullWidthBands) {
+  for (const int32_t type : {MemImgType32, MemImgType16}) {
+    const int w = type == MemImgType32 ? 1024 : 2048, h = 1024;
+    const uint32_t whole = type == MemImgType32 ? 0x00123456u : 0x89ABu;
+    const uint32_t band = type == MemImgType32 ? 0x00FEDCBAu : 0x1357u;
+    ResetTriDrawState(w, h);
+    TriImage img(w, h, type);
+    img.Fill(0);
+    FillBoxMemImg(&img.img, nullptr, static_cast<int32_t>(whole));
+    const IntRect rows{0, 5, w, 700};
+    FillBoxMemImg(&img.img, &rows, static_cast<int32_t>(band));
+    size_t wrong = 0;
+    for (int y = 0; y < h; y++) {
+      for (int x = 0; x < w; x++) wrong += img.Pixel(x, y) != (y >= 5 && y < 700 ? band : whole);
+    }
+    EXPECT_EQ(wrong, 0u) << "type " << type;
+  }
+}
+
 TEST_F(BoxFill, PaletteAlphaAndSingleChannelImagesAreRefused) {
   ResetTriDrawState(2, 2);
   TriImage palette(2, 2, MemImgType32, 0, 1), alpha(2, 2, MemImgType32, 1), single(2, 2, MemImgTypeBlend8);
