@@ -116,6 +116,9 @@ struct Pixel32 {
   template <class Source, BlendOp Op, unsigned Mods>
   static int FastRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch,
                       const int32_t* columns, int n, int rows, const BlitJob<Pixel32>& job);
+  // The whole run-table draw in vector form; false where there is none.
+  template <class Source, BlendOp Op, unsigned Mods>
+  static bool RunTableDraw(const BlitJob<Pixel32>& job);
 };
 
 // The 16-bit family.
@@ -130,6 +133,8 @@ struct Pixel16 {
   template <class Source, BlendOp Op, unsigned Mods>
   static int FastRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch,
                       const int32_t* columns, int n, int rows, const BlitJob<Pixel16>& job);
+  template <class Source, BlendOp Op, unsigned Mods>
+  static bool RunTableDraw(const BlitJob<Pixel16>&) { return false; }
 };
 
 // The copy variants (no blend image, brightness or alpha) and the
@@ -314,34 +319,33 @@ void PlainBlitLoop(const BlitJob<Family>& job) {
 
 // The plain blit through the source's transparency run table (whole, unclipped
 // draws with the transparent flag): transparent runs are skipped whole, opaque
-// runs drawn without per-pixel tests, partial runs weighed by each alpha. The
-// table is read defensively: a run never reaches past its row, and reading
-// stops at the table's end.
+// runs drawn without per-pixel tests, partial runs weighed by each alpha;
+// neighbouring runs of one class (a run of more than 64 pixels comes as
+// several) are drawn as one. The table is read defensively: a run never
+// reaches past its row, and reading stops at the table's end.
 template <class Family, class Source, BlendOp Op, unsigned Mods>
 void RunTableBlitLoop(const BlitJob<Family>& job) {
   using Dst = typename Family::Dst;
-  constexpr unsigned kOpaque = Mods & ~(ModTransparent | ModAlpha);
-  constexpr unsigned kPartial = (Mods & ~ModTransparent) | ModAlpha;
+  constexpr unsigned kOpaque = OpaqueRunMods(Mods);
+  constexpr unsigned kPartial = PartialRunMods(Mods);
   const BlitGeometry& g = job.g;
+  if (job.spanLevel && Family::template RunTableDraw<Source, Op, Mods>(job)) return;
   const uint8_t* table = g.runTable;
   uint8_t* dstRow = g.dst;
   const uint8_t* srcRow = g.src;
   const uint8_t* blendRow = g.blend;
-  // Runs touch the destination sparsely and branch unpredictably, so the
-  // next row is fetched ahead by hand (long rows stream well by themselves).
-  const intptr_t rowBytes = static_cast<intptr_t>(g.width) * sizeof(Dst);
-  const intptr_t prefetchBytes = rowBytes <= 1024 ? rowBytes : 0;
+  const size_t rowBytes = static_cast<size_t>(g.width) * sizeof(Dst);
   for (int32_t y = 0; y < g.height; y++) {
-    if (y + 1 < g.height) {
-      for (intptr_t b = 0; b < prefetchBytes; b += 64) __builtin_prefetch(dstRow + g.dstPitch + b, 1);
-    }
+    if (y + 1 < g.height) PrefetchRowForWrite(dstRow + g.dstPitch, rowBytes);
     int32_t x = 0;
     while (table < g.runTableEnd) {
       const uint8_t code = *table++;
       const unsigned runClass = code >> 6;
       if (runClass == 3) break;  // row end
-      const int32_t length = (code & 0x3F) + 1;
-      const int32_t n = length < g.width - x ? length : g.width - x;
+      const int32_t left = g.width - x;
+      int32_t length = (code & 0x3F) + 1;
+      while (length < left && table < g.runTableEnd && (*table >> 6) == runClass) length += (*table++ & 0x3F) + 1;
+      const int32_t n = length < left ? length : left;
       if (n > 0) {
         uint8_t* dp = dstRow + static_cast<intptr_t>(x) * sizeof(Dst);
         const uint8_t* sp = srcRow + static_cast<intptr_t>(x) * Source::kBytes;
@@ -438,5 +442,19 @@ int Pixel16::FastRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sP
   } else {
     return BlendSpan16Fast<kAlphaSource, Op, Mods, false>(job.spanLevel, d, dPitch, s, sPitch, nullptr,
                                                           n, rows, job.g.transparent, job.state);
+  }
+}
+
+// Vector run-table draws exist for direct-colour 32-bit sources without a
+// blend image.
+template <class Source, BlendOp Op, unsigned Mods>
+bool Pixel32::RunTableDraw(const BlitJob<Pixel32>& job) {
+  if constexpr (Source::kPalette || (Mods & ModBlendImage) != 0) {
+    return false;
+  } else {
+    const BlitGeometry& g = job.g;
+    const RunTableRows rows{g.dst,    g.dstPitch, g.src,      g.srcRowStep, g.width,
+                              g.height, g.runTable, g.runTableEnd, g.transparent};
+    return RunTableSpan32<Op, Mods>(job.spanLevel, rows, job.state);
   }
 }

@@ -7,10 +7,12 @@
 
 extern const BlendSpan32Table kBlendSpans32Avx2 = wide_spans::MakeTable32<VecAvx2, wide_spans::Always>();
 extern const BlendSpan16Table kBlendSpans16Avx2 = wide_spans::MakeTable16<VecAvx2, wide_spans::Always>();
+extern const RunTableSpan32Table kRunTableSpans32Avx2 = wide_spans::MakeRunTable32<VecAvx2, wide_spans::Always>();
 
 #else
 
 extern const BlendSpan32Table kBlendSpans32Avx2 = {};
 extern const BlendSpan16Table kBlendSpans16Avx2 = {};
+extern const RunTableSpan32Table kRunTableSpans32Avx2 = {};
 
 #endif
