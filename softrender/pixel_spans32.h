@@ -498,6 +498,11 @@ struct VecSse2 {
   static Reg CmpEq32(Reg a, Reg b) { return _mm_cmpeq_epi32(a, b); }
   static Reg CmpGt32(Reg a, Reg b) { return _mm_cmpgt_epi32(a, b); }
   static Reg Iota32() { return _mm_setr_epi32(0, 1, 2, 3); }
+  // The low four bytes of v, the lowest first, one to a lane.
+  static Reg ByteLanes32(uint64_t v) {
+    const Reg zero = _mm_setzero_si128();
+    return _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(v)), zero), zero);
+  }
   static Reg SubsU8(Reg a, Reg b) { return _mm_subs_epu8(a, b); }
   static Reg AddsU8(Reg a, Reg b) { return _mm_adds_epu8(a, b); }
   static Reg UnpackLo8(Reg a, Reg b) { return _mm_unpacklo_epi8(a, b); }
