@@ -114,18 +114,20 @@ void CoverageRowsKernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* coverageR
   }
 }
 
-// The kernels of the span level; no bit-mask kernel at level 0.
-inline BitMaskRowsFn BitMaskRowsFor(int level) {
-  if (level >= 2 && kBitMaskRowsAvx2) return kBitMaskRowsAvx2;
+// The kernel of the span level among the AVX2 one (null where it was not
+// built), the SSE2 one and the plain one.
+template <class Fn>
+inline Fn MaskKernelFor(int level, Fn avx2, Fn sse2, Fn plain) {
+  if (level >= 2 && avx2) return avx2;
 #if defined(__SSE2__)
-  if (level >= 1) return BitMaskRowsKernel<VecSse2>;
+  if (level >= 1) return sse2;
 #endif
-  return nullptr;
+  return plain;
+}
+// No bit-mask kernel at level 0 (null).
+inline BitMaskRowsFn BitMaskRowsFor(int level) {
+  return MaskKernelFor<BitMaskRowsFn>(level, kBitMaskRowsAvx2, BitMaskRowsKernel<VecSse2>, nullptr);
 }
 inline CoverageRowsFn CoverageRowsFor(int level) {
-  if (level >= 2 && kCoverageRowsAvx2) return kCoverageRowsAvx2;
-#if defined(__SSE2__)
-  if (level >= 1) return CoverageRowsKernel<VecSse2>;
-#endif
-  return CoverageRowsPlain;
+  return MaskKernelFor<CoverageRowsFn>(level, kCoverageRowsAvx2, CoverageRowsKernel<VecSse2>, CoverageRowsPlain);
 }
