@@ -326,8 +326,6 @@ void PlainBlitLoop(const BlitJob<Family>& job) {
 template <class Family, class Source, BlendOp Op, unsigned Mods>
 void RunTableBlitLoop(const BlitJob<Family>& job) {
   using Dst = typename Family::Dst;
-  constexpr unsigned kOpaque = OpaqueRunMods(Mods);
-  constexpr unsigned kPartial = PartialRunMods(Mods);
   const BlitGeometry& g = job.g;
   if (job.spanLevel && Family::template RunTableDraw<Source, Op, Mods>(job)) return;
   const uint8_t* table = g.runTable;
@@ -337,29 +335,16 @@ void RunTableBlitLoop(const BlitJob<Family>& job) {
   const size_t rowBytes = static_cast<size_t>(g.width) * sizeof(Dst);
   for (int32_t y = 0; y < g.height; y++) {
     if (y + 1 < g.height) PrefetchRowForWrite(dstRow + g.dstPitch, rowBytes);
-    int32_t x = 0;
-    while (table < g.runTableEnd) {
-      const uint8_t code = *table++;
-      const unsigned runClass = code >> 6;
-      if (runClass == 3) break;  // row end
-      const int32_t left = g.width - x;
-      int32_t length = (code & 0x3F) + 1;
-      while (length < left && table < g.runTableEnd && (*table >> 6) == runClass) length += (*table++ & 0x3F) + 1;
-      const int32_t n = length < left ? length : left;
-      if (n > 0) {
-        uint8_t* dp = dstRow + static_cast<intptr_t>(x) * sizeof(Dst);
-        const uint8_t* sp = srcRow + static_cast<intptr_t>(x) * Source::kBytes;
-        const uint8_t* bp = blendRow ? blendRow + x : nullptr;
-        if (runClass == RunOpaque) {
-          BlitRows<Family, Source, Op, kOpaque>(dp, sp, bp, n, 1, job);
-        } else if (runClass == RunPartial) {
-          if constexpr (Source::kAlpha != SourceAlpha::Never) {
-            BlitRows<Family, Source, Op, kPartial>(dp, sp, bp, n, 1, job);
-          }
-        }
-        x += n;
+    table = ForEachDrawnRun(table, g.runTableEnd, g.width, [&](unsigned runClass, int32_t x, int32_t n) {
+      uint8_t* dp = dstRow + static_cast<intptr_t>(x) * sizeof(Dst);
+      const uint8_t* sp = srcRow + static_cast<intptr_t>(x) * Source::kBytes;
+      const uint8_t* bp = blendRow ? blendRow + x : nullptr;
+      if (runClass == RunOpaque) {
+        BlitRows<Family, Source, Op, OpaqueRunMods(Mods)>(dp, sp, bp, n, 1, job);
+      } else if constexpr (Source::kAlpha != SourceAlpha::Never) {
+        BlitRows<Family, Source, Op, PartialRunMods(Mods)>(dp, sp, bp, n, 1, job);
       }
-    }
+    });
     dstRow += g.dstPitch;
     srcRow += g.srcRowStep;
     if (blendRow) blendRow += g.blendRowStep;

@@ -422,7 +422,10 @@ template <class Draw>
     if (runClass == 3) break;  // row end
     const int left = width - x;
     int length = static_cast<int>(code & 0x3F) + 1;
-    while (length < left && table < tableEnd && (*table >> 6) == runClass) length += (*table++ & 0x3F) + 1;
+    // Only a run of the longest length can go on in the next code.
+    if (length == kRunMaxLength) {
+      while (length < left && table < tableEnd && (*table >> 6) == runClass) length += (*table++ & 0x3F) + 1;
+    }
     const int n = length < left ? length : left;
     if (n <= 0) continue;
     if (runClass != RunTransparent) draw(runClass, x, n);
