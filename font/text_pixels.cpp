@@ -7,6 +7,7 @@
 #include "font/text_cache.h"
 #include "softrender/memimg.h"
 #include "softrender/pixel_ops32.h"
+#include "softrender/mask_spans.h"
 #include "softrender/pixel_spans32.h"
 
 namespace {
@@ -140,58 +141,24 @@ void WriteBitRuns(const GlyphWriteJob& j) {
   }
 }
 
-#if defined(__SSE2__)
 // The same into 32-bit pixels, a byte of bits at a time: its eight pixels
-// chosen between text and background by masks made from the byte.
+// chosen between text and background by masks made from the byte, at the
+// span level in use.
 void WriteBitMasks32(const GlyphWriteJob& j) {
-  const __m128i color = _mm_set1_epi32(static_cast<int32_t>(j.text));
-  const __m128i high = _mm_set_epi32(0x10, 0x20, 0x40, 0x80), low = _mm_set_epi32(1, 2, 4, 8);
-  const int shift = j.u0 & 7;
-  for (int32_t v = 0; v < j.nv; v++) {
-    const uint8_t* row = j.cell + static_cast<intptr_t>(j.v0 + v) * j.cachePitch;
-    const uint8_t* bits = row + (j.u0 >> 3);
-    auto* d = reinterpret_cast<uint32_t*>(j.dst + v * j.vStep);
-    int32_t u = 0;
-    // The last byte may be partial: its bits past the box are cleared, and
-    // where the row has room, its pixels outside the box are stored back as
-    // they were.
-    for (; u < j.nu && (u + 8 <= j.nu || u + 8 <= j.room); u += 8, bits++) {
-      // A byte not on a byte boundary of the row reaches into the next one,
-      // which the cache row still holds when the character goes on.
-      uint32_t byte = bits[0];
-      if (shift) byte = ((byte << 8 | (u + 8 - shift < j.nu ? bits[1] : 0)) >> (8 - shift)) & 0xFF;
-      if (j.nu - u < 8) byte &= 0xFF00u >> (j.nu - u);
-      if (byte == 0) continue;
-      auto* p = reinterpret_cast<__m128i*>(d + u);
-      if (byte == 0xFF) {
-        _mm_storeu_si128(p, color);
-        _mm_storeu_si128(p + 1, color);
-        continue;
-      }
-      const __m128i b = _mm_set1_epi32(static_cast<int32_t>(byte));
-      const __m128i m0 = _mm_cmpeq_epi32(_mm_and_si128(b, high), high);
-      const __m128i m1 = _mm_cmpeq_epi32(_mm_and_si128(b, low), low);
-      _mm_storeu_si128(p, SpanOps<VecSse2>::Select(m0, color, _mm_loadu_si128(p)));
-      _mm_storeu_si128(p + 1, SpanOps<VecSse2>::Select(m1, color, _mm_loadu_si128(p + 1)));
-    }
-    for (; u < j.nu; u++) {
-      const int32_t su = j.u0 + u;
-      if ((row[su >> 3] >> (7 - (su & 7))) & 1) d[u] = j.text;
-    }
+  const BitMaskRowsFn rows = BitMaskRowsFor(BlitSpanLevel());
+  if (!rows) {
+    WriteBitRuns<Form32>(j);
+    return;
   }
+  rows(j.dst, j.vStep, j.cell + static_cast<intptr_t>(j.v0) * j.cachePitch + (j.u0 >> 3), j.cachePitch, j.u0 & 7,
+       j.nu, j.nv, j.room, j.text);
 }
-#endif
 
 enum PixelForm { kForm32, kForm16, kForm16Alpha, kForm8, kFormCount };
 
 // The writers of type 0 across over the background by form, where the form has one.
-constexpr std::array<GlyphWriter, kFormCount> kBitRunWriters = {
-#if defined(__SSE2__)
-    WriteBitMasks32,
-#else
-    WriteBitRuns<Form32>,
-#endif
-    WriteBitRuns<Form16>, nullptr, WriteBitRuns<Form8>};
+constexpr std::array<GlyphWriter, kFormCount> kBitRunWriters = {WriteBitMasks32, WriteBitRuns<Form16>, nullptr,
+                                                                WriteBitRuns<Form8>};
 
 // Writers by form and font type; null where the pixels have no place for the type.
 constexpr std::array<std::array<GlyphWriter, 4>, kFormCount> kWriters = {{
@@ -289,45 +256,6 @@ void BlendCachedGlyph(MEMIMG* target, const FontHandleRecord& font, int32_t posi
   const intptr_t pitch = target->base->pitch;
   uint8_t* dRow = target->pixels + r.top * pitch + static_cast<intptr_t>(r.left) * 4;
   const int32_t n = r.right - r.left, room = target->width - r.left;
-  const BlendState32 state = MakeBlendState32(255, kNoBrightness);
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i text = _mm_set1_epi32(static_cast<int32_t>(colors.text));
-  const __m128i textLo = _mm_unpacklo_epi8(text, zero);
-  using Ops = SpanOps<VecSse2>;
-  // The weight of the top byte stays 0, which keeps it.
-  const __m128i colorBytes = _mm_set1_epi32(0x00FFFFFF);
-#endif
-  for (int32_t y = r.top; y < r.bottom; y++, dRow += pitch) {
-    const uint8_t* coverage = cell + static_cast<intptr_t>(y - box.top) * font.softPitch;
-    auto* d = reinterpret_cast<uint32_t*>(dRow);
-    int32_t i = 0;
-#if defined(__SSE2__)
-    // Four pixels at a time; coverage 0 weighs 0 and leaves a pixel as it
-    // is, so a last group past the box (where the row has room) stores
-    // those pixels back unchanged.
-    for (; i < n && (i + 4 <= n || i + 4 <= room); i += 4) {
-      uint32_t four = 0;
-      if (i + 4 <= n) {
-        std::memcpy(&four, coverage + i, 4);
-      } else {
-        for (int32_t k = n - i - 1; k >= 0; k--) four = four << 8 | coverage[i + k];
-      }
-      if (four == 0) continue;
-      // Each pixel's coverage in its four bytes, times 16 (it stays below
-      // 256), as the weights of its colour channels.
-      __m128i weight = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(four)), _mm_cvtsi32_si128(static_cast<int>(four)));
-      weight = _mm_and_si128(_mm_slli_epi16(_mm_unpacklo_epi16(weight, weight), 4), colorBytes);
-      const __m128i D = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-      const __m128i dLo = _mm_unpacklo_epi8(D, zero), dHi = _mm_unpackhi_epi8(D, zero);
-      const __m128i out = _mm_packus_epi16(Ops::Move8(dLo, textLo, _mm_unpacklo_epi8(weight, zero)),
-                                           Ops::Move8(dHi, textLo, _mm_unpackhi_epi8(weight, zero)));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), out);
-    }
-#endif
-    for (; i < n; i++) {
-      if (coverage[i] == 0) continue;
-      d[i] = BlendPixel32<BlendOp::Copy, false, true, false>(d[i], colors.text, 0, coverage[i] * 16u, state);
-    }
-  }
+  CoverageRowsFor(BlitSpanLevel())(dRow, pitch, cell + static_cast<intptr_t>(r.top - box.top) * font.softPitch,
+                                    font.softPitch, n, r.bottom - r.top, room, colors.text);
 }

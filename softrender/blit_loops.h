@@ -121,6 +121,9 @@ struct Pixel32 {
   template <class Source, BlendOp Op, unsigned Mods>
   static int FastRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch,
                       const int32_t* columns, int n, int rows, const BlitJob<Pixel32>& job);
+  // The whole run-table draw in vector form; false where there is none.
+  template <class Source, BlendOp Op, unsigned Mods>
+  static bool RunTableDraw(const BlitJob<Pixel32>& job);
 };
 
 // The 16-bit family.
@@ -135,6 +138,8 @@ struct Pixel16 {
   template <class Source, BlendOp Op, unsigned Mods>
   static int FastRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch,
                       const int32_t* columns, int n, int rows, const BlitJob<Pixel16>& job);
+  template <class Source, BlendOp Op, unsigned Mods>
+  static bool RunTableDraw(const BlitJob<Pixel16>&) { return false; }
 };
 
 // The copy variants (no blend image, brightness or alpha) and the
@@ -373,48 +378,32 @@ void PlainBlitLoop(const BlitJob<Family>& job) {
 
 // The plain blit through the source's transparency run table (whole, unclipped
 // draws with the transparent flag): transparent runs are skipped whole, opaque
-// runs drawn without per-pixel tests, partial runs weighed by each alpha. The
-// table is read defensively: a run never reaches past its row, and reading
-// stops at the table's end.
+// runs drawn without per-pixel tests, partial runs weighed by each alpha;
+// neighbouring runs of one class (a run of more than 64 pixels comes as
+// several) are drawn as one. The table is read defensively: a run never
+// reaches past its row, and reading stops at the table's end.
 template <class Family, class Source, BlendOp Op, unsigned Mods>
 void RunTableBlitLoop(const BlitJob<Family>& job) {
   using Dst = typename Family::Dst;
-  constexpr unsigned kOpaque = Mods & ~(ModTransparent | ModAlpha);
-  constexpr unsigned kPartial = (Mods & ~ModTransparent) | ModAlpha;
   const BlitGeometry& g = job.g;
+  if (job.spanLevel && Family::template RunTableDraw<Source, Op, Mods>(job)) return;
   const uint8_t* table = g.runTable;
   uint8_t* dstRow = g.dst;
   const uint8_t* srcRow = g.src;
   const uint8_t* blendRow = g.blend;
-  // Runs touch the destination sparsely and branch unpredictably, so the
-  // next row is fetched ahead by hand (long rows stream well by themselves).
-  const intptr_t rowBytes = static_cast<intptr_t>(g.width) * sizeof(Dst);
-  const intptr_t prefetchBytes = rowBytes <= 1024 ? rowBytes : 0;
+  const size_t rowBytes = static_cast<size_t>(g.width) * sizeof(Dst);
   for (int32_t y = 0; y < g.height; y++) {
-    if (y + 1 < g.height) {
-      for (intptr_t b = 0; b < prefetchBytes; b += 64) __builtin_prefetch(dstRow + g.dstPitch + b, 1);
-    }
-    int32_t x = 0;
-    while (table < g.runTableEnd) {
-      const uint8_t code = *table++;
-      const unsigned runClass = code >> 6;
-      if (runClass == 3) break;  // row end
-      const int32_t length = (code & 0x3F) + 1;
-      const int32_t n = length < g.width - x ? length : g.width - x;
-      if (n > 0) {
-        uint8_t* dp = dstRow + static_cast<intptr_t>(x) * sizeof(Dst);
-        const uint8_t* sp = srcRow + static_cast<intptr_t>(x) * Source::kBytes;
-        const uint8_t* bp = blendRow ? blendRow + x : nullptr;
-        if (runClass == RunOpaque) {
-          BlitRows<Family, Source, Op, kOpaque>(dp, sp, bp, n, 1, job);
-        } else if (runClass == RunPartial) {
-          if constexpr (Source::kAlpha != SourceAlpha::Never) {
-            BlitRows<Family, Source, Op, kPartial>(dp, sp, bp, n, 1, job);
-          }
-        }
-        x += n;
+    if (y + 1 < g.height) PrefetchRowForWrite(dstRow + g.dstPitch, rowBytes);
+    table = ForEachDrawnRun(table, g.runTableEnd, g.width, [&](unsigned runClass, int32_t x, int32_t n) {
+      uint8_t* dp = dstRow + static_cast<intptr_t>(x) * sizeof(Dst);
+      const uint8_t* sp = srcRow + static_cast<intptr_t>(x) * Source::kBytes;
+      const uint8_t* bp = blendRow ? blendRow + x : nullptr;
+      if (runClass == RunOpaque) {
+        BlitRows<Family, Source, Op, OpaqueRunMods(Mods)>(dp, sp, bp, n, 1, job);
+      } else if constexpr (Source::kAlpha != SourceAlpha::Never) {
+        BlitRows<Family, Source, Op, PartialRunMods(Mods)>(dp, sp, bp, n, 1, job);
       }
-    }
+    });
     dstRow += g.dstPitch;
     srcRow += g.srcRowStep;
     if (blendRow) blendRow += g.blendRowStep;
@@ -497,5 +486,19 @@ int Pixel16::FastRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sP
   } else {
     return BlendSpan16Fast<kAlphaSource, Op, Mods, false>(job.spanLevel, d, dPitch, s, sPitch, nullptr,
                                                           n, rows, job.g.transparent, job.state);
+  }
+}
+
+// Vector run-table draws exist for direct-colour 32-bit sources without a
+// blend image.
+template <class Source, BlendOp Op, unsigned Mods>
+bool Pixel32::RunTableDraw(const BlitJob<Pixel32>& job) {
+  if constexpr (Source::kPalette || (Mods & ModBlendImage) != 0) {
+    return false;
+  } else {
+    const BlitGeometry& g = job.g;
+    const RunTableRows rows{g.dst,    g.dstPitch, g.src,      g.srcRowStep, g.width,
+                              g.height, g.runTable, g.runTableEnd, g.transparent};
+    return RunTableSpan32<Op, Mods>(job.spanLevel, rows, job.state);
   }
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "softrender/memimg.h"
 #include "softrender/pixel_ops32.h"
 #include "image/row_copy.h"
 
@@ -141,6 +142,118 @@ struct SpanOps {
   static R SpreadAlpha(R unpacked) { return V::template ShuffleLanes<0xFF>(unpacked); }
 };
 
+// What the kernels read that stays fixed for a draw, in registers.
+template <class V>
+struct SpanConsts32 {
+  using R = typename V::Reg;
+  R zero, topByte, key, param, bright;
+  SpanConsts32(uint32_t transparent, const BlendState32& st)
+      : zero(V::Zero()),
+        topByte(V::Set32(static_cast<int32_t>(0xFF000000u))),
+        key(V::Set32(static_cast<int32_t>(transparent))),
+        param(V::Set16(static_cast<int16_t>(st.param))),
+        // The brightness rows are i * m / 255: row entry 255 is m itself.
+        bright(V::Set64(static_cast<int64_t>(st.brightRow[0][255]) |
+                        static_cast<int64_t>(st.brightRow[1][255]) << 16 |
+                        static_cast<int64_t>(st.brightRow[2][255]) << 32)) {}
+};
+
+// The new pixels of a register of source pixels S over destination pixels D,
+// before any pixel is left out. whole marks the pixels of alpha 255 (read
+// only by the copy from an alpha source under the transparent flag).
+template <class V, BlendOp Op, unsigned Mods>
+inline typename V::Reg BlendRegister32(typename V::Reg S, typename V::Reg D, typename V::Reg whole,
+                                       const SpanConsts32<V>& c) {
+  using R = typename V::Reg;
+  using O = SpanOps<V>;
+  constexpr bool kBright = (Mods & ModBrightness) != 0, kAlpha = (Mods & ModAlpha) != 0;
+  constexpr bool kTransparent = (Mods & ModTransparent) != 0;
+  constexpr bool kParam = BlendOpUsesParam(Op);
+  const R zero = c.zero, param = c.param;
+  if constexpr (Op == BlendOp::Copy && !kAlpha && !kBright) {
+    return S;
+  } else if constexpr (Op == BlendOp::SubtractFull) {
+    return O::PackedSubtract(S, D);
+  } else if constexpr (Op == BlendOp::SubtractExact) {
+    return V::SubsU8(D, S);
+  } else {
+    R sLo = V::UnpackLo8(S, zero), sHi = V::UnpackHi8(S, zero);
+    const R dLo = V::UnpackLo8(D, zero), dHi = V::UnpackHi8(D, zero);
+    R fLo = param, fHi = param;
+    constexpr bool kWeighsSource = Op == BlendOp::Add || Op == BlendOp::Subtract;
+    // Alpha 255 under the flag: an add's or subtract's source weighed by
+    // the parameter alone.
+    R paramOnlyLo = zero, paramOnlyHi = zero;
+    if constexpr (kAlpha) {
+      fLo = O::SpreadAlpha(sLo);
+      fHi = O::SpreadAlpha(sHi);
+      if constexpr (kWeighsSource && kTransparent) {
+        paramOnlyLo = V::CmpEq16(fLo, V::Set16(255));
+        paramOnlyHi = V::CmpEq16(fHi, V::Set16(255));
+      } else if constexpr (kTransparent) {
+        // Alpha 255 weighs 256: the move without the alpha factor.
+        fLo = V::Sub16(fLo, V::CmpEq16(fLo, V::Set16(255)));
+        fHi = V::Sub16(fHi, V::CmpEq16(fHi, V::Set16(255)));
+      }
+      if constexpr (kParam) {
+        fLo = V::Mullo16(fLo, param);
+        fHi = V::Mullo16(fHi, param);
+      }
+    }
+    if constexpr (Op == BlendOp::InvertedSource) {
+      sLo = V::Xor(sLo, V::Set16(0xFF));
+      sHi = V::Xor(sHi, V::Set16(0xFF));
+    }
+    if constexpr (kBright) {
+      sLo = O::Div255(V::Mullo16(sLo, c.bright));
+      sHi = O::Div255(V::Mullo16(sHi, c.bright));
+    }
+    R rLo, rHi;
+    if constexpr (Op == BlendOp::Copy && !kAlpha) {
+      rLo = sLo;
+      rHi = sHi;
+    } else if constexpr (kWeighsSource) {
+      rLo = O::Div255(V::Mullo16(sLo, param));
+      rHi = O::Div255(V::Mullo16(sHi, param));
+      if constexpr (kAlpha) {
+        // s * a * param >> 16: a * param fits 16 bits, and the product's
+        // high half is the shift.
+        rLo = O::Select(paramOnlyLo, rLo, V::MulhiU16(sLo, fLo));
+        rHi = O::Select(paramOnlyHi, rHi, V::MulhiU16(sHi, fHi));
+      }
+    } else if constexpr (Op == BlendOp::Multiply) {
+      rLo = V::template Srli16<8>(V::Mullo16(sLo, dLo));
+      rHi = V::template Srli16<8>(V::Mullo16(sHi, dHi));
+    } else {
+      if constexpr (Op == BlendOp::MultiplyAlpha) {
+        sLo = V::template Srli16<8>(V::Mullo16(sLo, dLo));
+        sHi = V::template Srli16<8>(V::Mullo16(sHi, dHi));
+      }
+      if constexpr (kAlpha && kParam) {
+        rLo = O::Move16(dLo, sLo, fLo);
+        rHi = O::Move16(dHi, sHi, fHi);
+      } else {
+        rLo = O::Move8(dLo, sLo, fLo);
+        rHi = O::Move8(dHi, sHi, fHi);
+      }
+    }
+    R out = V::PackUs16(rLo, rHi);
+    if constexpr (Op == BlendOp::Add) {
+      return O::PackedAdd(out, D);
+    } else if constexpr (Op == BlendOp::Subtract) {
+      return O::PackedSubtract(out, D);
+    } else {
+      // Weighted and modulated results keep the destination's top byte; a
+      // whole copy (alpha 255 under the flag, no brightness) takes the source's.
+      R top = D;
+      if constexpr (Op == BlendOp::Copy && kAlpha && kTransparent && !kBright) {
+        top = O::Select(whole, S, D);
+      }
+      return V::Or(V::AndNot(c.topByte, out), V::And(c.topByte, top));
+    }
+  }
+}
+
 template <class V, BlendOp Op, unsigned Mods, bool Gather>
 inline int BlendSpanKernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow, intptr_t sPitch,
                            const int32_t* columns, int n, int rows, uint32_t transparent,
@@ -150,15 +263,8 @@ inline int BlendSpanKernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow, 
   constexpr int kStep = V::kPixels;
   constexpr bool kBright = (Mods & ModBrightness) != 0, kAlpha = (Mods & ModAlpha) != 0;
   constexpr bool kTransparent = (Mods & ModTransparent) != 0;
-  constexpr bool kParam = BlendOpUsesParam(Op);
-  const R zero = V::Zero();
-  const R topByte = V::Set32(static_cast<int32_t>(0xFF000000u));
-  const R key = V::Set32(static_cast<int32_t>(transparent));
-  const R param = V::Set16(static_cast<int16_t>(st.param));
-  // The brightness rows are i * m / 255: row entry 255 is m itself.
-  const R bright = V::Set64(static_cast<int64_t>(st.brightRow[0][255]) |
-                            static_cast<int64_t>(st.brightRow[1][255]) << 16 |
-                            static_cast<int64_t>(st.brightRow[2][255]) << 32);
+  const SpanConsts32<V> c(transparent, st);
+  const R zero = c.zero;
   const int end = n / kStep * kStep;
   if constexpr ((Op == BlendOp::Add || Op == BlendOp::Subtract) && !kBright && !kAlpha) {
     // prod(255, s) = s: the source goes into the packed operation as it is.
@@ -169,7 +275,7 @@ inline int BlendSpanKernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow, 
         for (int i = 0; i < end; i += kStep) {
           const R S = V::template LoadSource<Gather>(sRow, columns, i), D = V::Load(d + i);
           R out = Op == BlendOp::Add ? O::PackedAdd(S, D) : O::PackedSubtract(S, D);
-          if constexpr (kTransparent) out = O::Select(V::CmpEq32(S, key), D, out);
+          if constexpr (kTransparent) out = O::Select(V::CmpEq32(S, c.key), D, out);
           V::Store(d + i, out);
         }
       }
@@ -196,96 +302,160 @@ inline int BlendSpanKernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow, 
           }
         }
       } else if constexpr (kTransparent) {
-        skip = V::CmpEq32(S, key);
+        skip = V::CmpEq32(S, c.key);
       }
-      R out;
-      if constexpr (Op == BlendOp::Copy && !kAlpha && !kBright) {
-        out = S;
-      } else if constexpr (Op == BlendOp::SubtractFull) {
-        out = O::PackedSubtract(S, D);
-      } else if constexpr (Op == BlendOp::SubtractExact) {
-        out = V::SubsU8(D, S);
-      } else {
-        R sLo = V::UnpackLo8(S, zero), sHi = V::UnpackHi8(S, zero);
-        const R dLo = V::UnpackLo8(D, zero), dHi = V::UnpackHi8(D, zero);
-        R fLo = param, fHi = param;
-        constexpr bool kWeighsSource = Op == BlendOp::Add || Op == BlendOp::Subtract;
-        // Alpha 255 under the flag: an add's or subtract's source weighed by
-        // the parameter alone.
-        R paramOnlyLo = zero, paramOnlyHi = zero;
-        if constexpr (kAlpha) {
-          fLo = O::SpreadAlpha(sLo);
-          fHi = O::SpreadAlpha(sHi);
-          if constexpr (kWeighsSource && kTransparent) {
-            paramOnlyLo = V::CmpEq16(fLo, V::Set16(255));
-            paramOnlyHi = V::CmpEq16(fHi, V::Set16(255));
-          } else if constexpr (kTransparent) {
-            // Alpha 255 weighs 256: the move without the alpha factor.
-            fLo = V::Sub16(fLo, V::CmpEq16(fLo, V::Set16(255)));
-            fHi = V::Sub16(fHi, V::CmpEq16(fHi, V::Set16(255)));
-          }
-          if constexpr (kParam) {
-            fLo = V::Mullo16(fLo, param);
-            fHi = V::Mullo16(fHi, param);
-          }
-        }
-        if constexpr (Op == BlendOp::InvertedSource) {
-          sLo = V::Xor(sLo, V::Set16(0xFF));
-          sHi = V::Xor(sHi, V::Set16(0xFF));
-        }
-        if constexpr (kBright) {
-          sLo = O::Div255(V::Mullo16(sLo, bright));
-          sHi = O::Div255(V::Mullo16(sHi, bright));
-        }
-        R rLo, rHi;
-        if constexpr (Op == BlendOp::Copy && !kAlpha) {
-          rLo = sLo;
-          rHi = sHi;
-        } else if constexpr (kWeighsSource) {
-          rLo = O::Div255(V::Mullo16(sLo, param));
-          rHi = O::Div255(V::Mullo16(sHi, param));
-          if constexpr (kAlpha) {
-            // s * a * param >> 16: a * param fits 16 bits, and the product's
-            // high half is the shift.
-            rLo = O::Select(paramOnlyLo, rLo, V::MulhiU16(sLo, fLo));
-            rHi = O::Select(paramOnlyHi, rHi, V::MulhiU16(sHi, fHi));
-          }
-        } else if constexpr (Op == BlendOp::Multiply) {
-          rLo = V::template Srli16<8>(V::Mullo16(sLo, dLo));
-          rHi = V::template Srli16<8>(V::Mullo16(sHi, dHi));
-        } else {
-          if constexpr (Op == BlendOp::MultiplyAlpha) {
-            sLo = V::template Srli16<8>(V::Mullo16(sLo, dLo));
-            sHi = V::template Srli16<8>(V::Mullo16(sHi, dHi));
-          }
-          if constexpr (kAlpha && kParam) {
-            rLo = O::Move16(dLo, sLo, fLo);
-            rHi = O::Move16(dHi, sHi, fHi);
-          } else {
-            rLo = O::Move8(dLo, sLo, fLo);
-            rHi = O::Move8(dHi, sHi, fHi);
-          }
-        }
-        out = V::PackUs16(rLo, rHi);
-        if constexpr (Op == BlendOp::Add) {
-          out = O::PackedAdd(out, D);
-        } else if constexpr (Op == BlendOp::Subtract) {
-          out = O::PackedSubtract(out, D);
-        } else {
-          // Weighted and modulated results keep the destination's top byte; a
-          // whole copy (alpha 255 under the flag, no brightness) takes the source's.
-          R top = D;
-          if constexpr (Op == BlendOp::Copy && kAlpha && kTransparent && !kBright) {
-            top = O::Select(whole, S, D);
-          }
-          out = V::Or(V::AndNot(topByte, out), V::And(topByte, top));
-        }
-      }
+      R out = BlendRegister32<V, Op, Mods>(S, D, whole, c);
       if constexpr (kAlpha || kTransparent) out = O::Select(skip, D, out);
       V::Store(d + i, out);
     }
   }
   return end;
+}
+
+// A plain blit through its source's transparency run table, a whole
+// unclipped draw: the rows, and the table read from its start.
+struct RunTableRows {
+  uint8_t* dst;
+  intptr_t dPitch;
+  const uint8_t* src;
+  intptr_t sPitch;
+  int width, height;
+  const uint8_t* table;
+  const uint8_t* tableEnd;
+  uint32_t transparent;
+};
+using RunTableSpan32Fn = void (*)(const RunTableRows& rows, const BlendState32& st);
+constexpr int kRunTableSpan32Count = kBlendOpCount * kBlendModifierCount;
+using RunTableSpan32Table = std::array<RunTableSpan32Fn, kRunTableSpan32Count>;
+// AVX2 only: measured, sixteen-pixel registers lose on the short partial
+// runs and the loads they place over their neighbours.
+extern const RunTableSpan32Table kRunTableSpans32Avx2;
+
+// The two modifier sets of a run-table draw: opaque runs drawn without
+// per-pixel tests, partial runs weighed by each pixel's alpha.
+constexpr unsigned OpaqueRunMods(unsigned mods) { return mods & ~(ModTransparent | ModAlpha); }
+constexpr unsigned PartialRunMods(unsigned mods) { return (mods & ~ModTransparent) | ModAlpha; }
+
+template <BlendOp Op, unsigned Mods>
+constexpr bool HasRunTableSpan32() {
+  return (Mods & ModTransparent) != 0 && HasBlendSpan32Fast<Op, OpaqueRunMods(Mods)>() &&
+         HasBlendSpan32Fast<Op, PartialRunMods(Mods)>();
+}
+
+// Copies bytes (4 to 64) as two overlapping moves of the largest size that
+// fits twice: no destination pixel is read, and no byte outside is written.
+inline void CopyShortRun(uint8_t* d, const uint8_t* s, size_t bytes) {
+  if (bytes >= 32) {
+    std::memcpy(d, s, 32);
+    std::memcpy(d + bytes - 32, s + bytes - 32, 32);
+  } else if (bytes >= 16) {
+    std::memcpy(d, s, 16);
+    std::memcpy(d + bytes - 16, s + bytes - 16, 16);
+  } else if (bytes >= 8) {
+    std::memcpy(d, s, 8);
+    std::memcpy(d + bytes - 8, s + bytes - 8, 8);
+  } else {
+    std::memcpy(d, s, 4);
+  }
+}
+
+// Pixels x .. x + n - 1 of a row (of width pixels) under modifiers M. Whole
+// registers first; what is left, and a run shorter than a register, goes
+// through one register placed inside the row (forward over pixels the row
+// has not drawn yet where it can), its pixels outside the run stored back
+// as they were. The plain copy moves what is left without a load of the
+// destination. A row narrower than a register is drawn a pixel at a time.
+template <class V, BlendOp Op, unsigned M>
+[[gnu::always_inline]] inline void DrawRunPixels32(uint32_t* d, const uint8_t* s, int x, int n, int width,
+                            typename V::Reg iota, const SpanConsts32<V>& c, const BlendState32& st) {
+  using R = typename V::Reg;
+  constexpr int kStep = V::kPixels;
+  constexpr bool kCopy = Op == BlendOp::Copy && M == 0;  // the source as it is
+  const int end = x + n;
+  int i = x;
+  for (; i + kStep <= end; i += kStep) {
+    const R S = V::Load(s + 4 * static_cast<intptr_t>(i));
+    if constexpr (kCopy) {
+      V::Store(d + i, S);
+    } else {
+      V::Store(d + i, BlendRegister32<V, Op, M>(S, V::Load(d + i), c.zero, c));
+    }
+  }
+  if (i == end) return;
+  if constexpr (kCopy) {
+    if (i > x) {  // its own pixels stored twice, without a load
+      V::Store(d + end - kStep, V::Load(s + 4 * static_cast<intptr_t>(end - kStep)));
+    } else {
+      CopyShortRun(reinterpret_cast<uint8_t*>(d + x), s + 4 * static_cast<intptr_t>(x), 4 * static_cast<size_t>(n));
+    }
+    return;
+  }
+  int at;
+  if (i + kStep <= width) {
+    at = i;
+  } else if (end - kStep >= 0) {
+    at = end - kStep;
+  } else {
+    for (; i < end; i++) {
+      uint32_t sv;
+      std::memcpy(&sv, s + 4 * static_cast<intptr_t>(i), 4);
+      d[i] = BlendPixel32<Op, false, (M & ModAlpha) != 0, (M & ModBrightness) != 0>(d[i], sv, 0, sv >> 24, st);
+    }
+    return;
+  }
+  const R pos = V::Add32(iota, V::Set32(at));
+  const R inside = V::AndNot(V::CmpGt32(V::Set32(i), pos), V::CmpGt32(V::Set32(end), pos));
+  const R S = V::Load(s + 4 * static_cast<intptr_t>(at)), D = V::Load(d + at);
+  V::Store(d + at, SpanOps<V>::Select(inside, BlendRegister32<V, Op, M>(S, D, c.zero, c), D));
+}
+
+// Calls draw(class, x, n) for the runs of one row of the table that are not
+// transparent, neighbouring runs of one class as one; returns where the next
+// row's codes start. A run never reaches past the row, and reading stops at
+// the table's end.
+template <class Draw>
+[[gnu::always_inline]] inline const uint8_t* ForEachDrawnRun(const uint8_t* table, const uint8_t* tableEnd, int width, Draw draw) {
+  int x = 0;
+  while (table < tableEnd) {
+    const unsigned code = *table++;
+    const unsigned runClass = code >> 6;
+    if (runClass == 3) break;  // row end
+    const int left = width - x;
+    int length = static_cast<int>(code & 0x3F) + 1;
+    // Only a run of the longest length can go on in the next code.
+    if (length == kRunMaxLength) {
+      while (length < left && table < tableEnd && (*table >> 6) == runClass) length += (*table++ & 0x3F) + 1;
+    }
+    const int n = length < left ? length : left;
+    if (n <= 0) continue;
+    if (runClass != RunTransparent) draw(runClass, x, n);
+    x += n;
+  }
+  return table;
+}
+
+// The whole run-table draw: transparent runs skipped without a look at
+// their pixels.
+template <class V, BlendOp Op, unsigned Mods>
+void RunTableKernel32(const RunTableRows& r, const BlendState32& st) {
+  const SpanConsts32<V> c(r.transparent, st);
+  const typename V::Reg iota = V::Iota32();
+  const size_t rowBytes = 4 * static_cast<size_t>(r.width);
+  const uint8_t* table = r.table;
+  uint8_t* dRow = r.dst;
+  const uint8_t* sRow = r.src;
+  for (int y = 0; y < r.height && table < r.tableEnd; y++, dRow += r.dPitch, sRow += r.sPitch) {
+    // Runs touch the destination sparsely, so the next row is asked for ahead.
+    if (y + 1 < r.height) PrefetchRowForWrite(dRow + r.dPitch, rowBytes);
+    auto* d = reinterpret_cast<uint32_t*>(dRow);
+    table = ForEachDrawnRun(table, r.tableEnd, r.width, [&](unsigned runClass, int x, int n) {
+      if (runClass == RunOpaque) {
+        DrawRunPixels32<V, Op, OpaqueRunMods(Mods)>(d, sRow, x, n, r.width, iota, c, st);
+      } else {
+        DrawRunPixels32<V, Op, PartialRunMods(Mods)>(d, sRow, x, n, r.width, iota, c, st);
+      }
+    });
+  }
 }
 
 #if defined(__SSE2__)
@@ -329,6 +499,13 @@ struct VecSse2 {
   static Reg CmpEq16(Reg a, Reg b) { return _mm_cmpeq_epi16(a, b); }
   static Reg CmpGt16(Reg a, Reg b) { return _mm_cmpgt_epi16(a, b); }
   static Reg CmpEq32(Reg a, Reg b) { return _mm_cmpeq_epi32(a, b); }
+  static Reg CmpGt32(Reg a, Reg b) { return _mm_cmpgt_epi32(a, b); }
+  static Reg Iota32() { return _mm_setr_epi32(0, 1, 2, 3); }
+  // The low four bytes of v, the lowest first, one to a lane.
+  static Reg ByteLanes32(uint64_t v) {
+    const Reg zero = _mm_setzero_si128();
+    return _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(v)), zero), zero);
+  }
   static Reg SubsU8(Reg a, Reg b) { return _mm_subs_epu8(a, b); }
   static Reg AddsU8(Reg a, Reg b) { return _mm_adds_epu8(a, b); }
   static Reg UnpackLo8(Reg a, Reg b) { return _mm_unpacklo_epi8(a, b); }
@@ -382,5 +559,27 @@ inline int BlendSpan32Fast(int level, uint8_t* d, intptr_t dPitch, const uint8_t
     }
 #endif
     return done;
+  }
+}
+
+// The run-table draw at the given level, where a kernel exists for it;
+// false leaves it to the generic loop.
+template <BlendOp Op, unsigned Mods>
+inline bool RunTableSpan32(int level, const RunTableRows& rows, const BlendState32& st) {
+  if constexpr (!HasRunTableSpan32<Op, Mods>()) {
+    return false;
+  } else {
+    const int index = static_cast<int>(Op) * static_cast<int>(kBlendModifierCount) + static_cast<int>(Mods);
+    if (level >= 2 && kRunTableSpans32Avx2[index]) {
+      kRunTableSpans32Avx2[index](rows, st);
+      return true;
+    }
+#if defined(__SSE2__)
+    if (level >= 1) {
+      RunTableKernel32<VecSse2, Op, Mods>(rows, st);
+      return true;
+    }
+#endif
+    return false;
   }
 }

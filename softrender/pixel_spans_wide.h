@@ -24,6 +24,22 @@ int Span16(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch, const
                                                               transparent, st);
 }
 
+template <class V, BlendOp Op, unsigned Mods>
+void RunTable32(const RunTableRows& rows, const BlendState32& st) {
+  RunTableKernel32<V, Op, Mods>(rows, st);
+}
+
+template <class V, template <BlendOp, unsigned> class Pays, size_t I>
+constexpr RunTableSpan32Fn RunTableEntry32() {
+  constexpr auto op = static_cast<BlendOp>(I / kBlendModifierCount);
+  constexpr unsigned mods = I % kBlendModifierCount;
+  if constexpr (HasRunTableSpan32<op, mods>() && Pays<op, mods>::value) {
+    return &RunTable32<V, op, mods>;
+  } else {
+    return nullptr;
+  }
+}
+
 template <class V, template <BlendOp, unsigned> class Pays, size_t I>
 constexpr BlendSpan32Fn Entry32() {
   constexpr auto op = static_cast<BlendOp>(I / 2 / kBlendModifierCount);
@@ -54,6 +70,13 @@ constexpr BlendSpan32Table MakeTable32() {
   return []<size_t... I>(std::index_sequence<I...>) {
     return BlendSpan32Table{Entry32<V, Pays, I>()...};
   }(std::make_index_sequence<kBlendSpan32Count>{});
+}
+
+template <class V, template <BlendOp, unsigned> class Pays>
+constexpr RunTableSpan32Table MakeRunTable32() {
+  return []<size_t... I>(std::index_sequence<I...>) {
+    return RunTableSpan32Table{RunTableEntry32<V, Pays, I>()...};
+  }(std::make_index_sequence<kRunTableSpan32Count>{});
 }
 
 template <class V, template <BlendOp, unsigned> class Pays>

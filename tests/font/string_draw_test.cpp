@@ -1,6 +1,7 @@
 #include <random>
 
 #include "font/text_pixels.h"
+#include "softrender/pixel_spans32.h"
 #include "tests/font/font_test_util.h"
 
 namespace {
@@ -288,6 +289,16 @@ void CheckFastTextAgainstReference(FontTest& t, uint32_t seed) {
 }
 
 TEST_F(StringDrawTest, FastPathsDrawWhatTheirReferencesDraw) { CheckFastTextAgainstReference(*this, 20261207); }
+
+// The same with every span level's kernels (capped at what the processor has).
+TEST_F(StringDrawTest, FastPathsDrawWhatTheirReferencesDrawAtEverySpanLevel) {
+  for (int level = 0; level <= 3; level++) {
+    SCOPED_TRACE(testing::Message() << "span level " << level);
+    SetBlitSpanLevelForTest(level);
+    CheckFastTextAgainstReference(*this, 34 + static_cast<uint32_t>(level));
+  }
+  SetBlitSpanLevelForTest(-1);
+}
 
 // Bits that start three into a byte (the box cut at the left edge) and a
 // last byte reaching past the screen's right edge: every other pixel of an

@@ -264,6 +264,71 @@ TEST_F(Blit32Stretch, RunTableDrawsAlphaSpritesByClass) {
   EXPECT_EQ(d.Pixels(), (V{0x07646464, 0xFF102030, 0x07969696, 0xFF405060, 0x07646464}));
 }
 
+// The run-table draw at every span level against the reference: rows wider
+// than one run code (several codes of a class), a row narrower than a
+// register, and a table older than some of the pixels, whose classes still
+// decide: opaque runs drawn as if alpha were not there, partial runs weighed
+// by the alpha the pixel holds now, transparent runs left alone.
+TEST_F(Blit32Stretch, RunTableDrawsByItsClassesAtEveryLevel) {
+  struct Draw {
+    int32_t mode, param;
+    uint8_t bright;
+  };
+  const Draw draws[] = {{0, 255, 255}, {1, 128, 255}, {2, 200, 255}, {0, 255, 180}, {11, 77, 255}};
+  std::mt19937 rng(34);
+  for (int width : {5, 150}) {
+    constexpr int kRows = 6;
+    Image s(width, kRows, MemImgType32, 0, 1, 0, 1);
+    std::vector<int> classes;  // per pixel, as the table was built
+    for (int y = 0; y < kRows; y++) {
+      for (int x = 0; x < width;) {
+        const int cls = static_cast<int>(rng() % 3), length = 1 + static_cast<int>(rng() % 90);
+        for (int k = 0; k < length && x < width; k++, x++) {
+          const uint32_t alpha = cls == 0 ? 0 : (cls == 1 ? 255 : 1 + rng() % 254);
+          s.Set(x, y, alpha << 24 | (EdgePixel(rng) & 0xFFFFFF));
+          classes.push_back(cls);
+        }
+      }
+    }
+    BuildTransparencyRunTable(&s.img);
+    s.img.base->runTableValid = 1;
+    for (int i = 0; i < 40; i++) {
+      const int x = static_cast<int>(rng() % width), y = static_cast<int>(rng() % kRows);
+      s.Set(x, y, EdgePixel(rng));
+    }
+    std::vector<uint32_t> back;
+    for (int i = 0; i < width * kRows; i++) back.push_back(EdgePixel(rng));
+    for (const Draw& draw : draws) {
+      RefDraw opaque;
+      opaque.mode = draw.mode;
+      opaque.param = draw.param;
+      opaque.bright[0] = opaque.bright[1] = opaque.bright[2] = draw.bright;
+      RefDraw partial = opaque;
+      partial.alphaFlag = true;
+      std::vector<uint32_t> expected;
+      for (int y = 0, i = 0; y < kRows; y++) {
+        for (int x = 0; x < width; x++, i++) {
+          const uint32_t key = s.Get(x, y);
+          std::optional<uint32_t> p;
+          if (classes[i] != 0) p = RefPixel(classes[i] == 1 ? opaque : partial, key, key, 0, back[i]);
+          expected.push_back(p ? *p : back[i]);
+        }
+      }
+      for (int level = 0; level <= 3; level++) {
+        SCOPED_TRACE(testing::Message() << "width " << width << " mode " << draw.mode << " level " << level);
+        Image d(width, kRows);
+        for (int y = 0, i = 0; y < kRows; y++)
+          for (int x = 0; x < width; x++, i++) d.Set(x, y, back[i]);
+        SetState(draw.mode, draw.param);
+        SetBright(draw.bright, draw.bright, draw.bright);
+        SetBlitSpanLevelForTest(level);
+        BlitMemImg(&d.img, &s.img, 0, 0, 1, nullptr);
+        EXPECT_EQ(d.Pixels(), expected);
+      }
+    }
+  }
+}
+
 TEST_F(Blit32Stretch, MalformedRunTableStaysInsideItsRow) {
   Image s(3, 2, MemImgType32, 0, 0, 0, 1), d(4, 2);
   s.Fill(0x00ABCDEF);
