@@ -192,6 +192,14 @@ void ClearPictures(Session* s) {
   s->pictures.clear();
 }
 
+// The file and what reads it, as an open that failed half way leaves them.
+void CloseSessionFile(Session* s) {
+  av_frame_free(&s->frame);
+  av_packet_free(&s->packet);
+  avformat_close_input(&s->format);
+  CloseInputFile(&s->input);
+}
+
 void CloseSession(Session* s) {
   ClearPictures(s);
   if (s->ring) AudioBufferRelease(s->ring);
@@ -199,10 +207,7 @@ void CloseSession(Session* s) {
   swr_free(&s->resampler);
   avcodec_free_context(&s->video);
   avcodec_free_context(&s->audio);
-  av_frame_free(&s->frame);
-  av_packet_free(&s->packet);
-  avformat_close_input(&s->format);
-  CloseInputFile(&s->input);
+  CloseSessionFile(s);
   delete s;
 }
 
@@ -646,10 +651,7 @@ class FfmpegMediaStream : public MediaStreamService {
     return Make(Kind::Surface, nullptr, surface->surface);
   }
   static int CloseInput(Session* s) {
-    av_frame_free(&s->frame);
-    av_packet_free(&s->packet);
-    avformat_close_input(&s->format);
-    CloseInputFile(&s->input);
+    CloseSessionFile(s);
     return -1;
   }
 };

@@ -38,15 +38,20 @@ PlatformSystemInfo GetPlatformSystemInfo() {
 
 namespace {
 
+// The first line of a small kernel file; false when unreadable.
+bool ReadFirstLine(const char* path, char* text, int size) {
+  FILE* f = std::fopen(path, "r");
+  if (!f) return false;
+  const bool read = std::fgets(text, size, f) != nullptr;
+  std::fclose(f);
+  return read;
+}
+
 // A number from a kernel cache file, such as "3" or "32768K", with its
 // unit applied; 0 when unreadable.
 int64_t ReadCacheNumber(const char* path) {
-  FILE* f = std::fopen(path, "r");
-  if (!f) return 0;
   char text[64] = "";
-  const bool read = std::fgets(text, sizeof(text), f) != nullptr;
-  std::fclose(f);
-  if (!read) return 0;
+  if (!ReadFirstLine(path, text, sizeof(text))) return 0;
   char* unit = nullptr;
   const long long value = std::strtoll(text, &unit, 10);
   if (value <= 0) return 0;
@@ -65,11 +70,8 @@ int64_t KernelCacheBytes(int level) {
     char path[96];
     std::snprintf(path, sizeof(path), "/sys/devices/system/cpu/cpu0/cache/index%d/type", index);
     char type[32] = "";
-    FILE* f = std::fopen(path, "r");
-    if (!f) break;
-    const bool read = std::fgets(type, sizeof(type), f) != nullptr;
-    std::fclose(f);
-    if (!read || std::strncmp(type, "Instruction", 11) == 0) continue;
+    if (!ReadFirstLine(path, type, sizeof(type))) break;
+    if (std::strncmp(type, "Instruction", 11) == 0) continue;
     std::snprintf(path, sizeof(path), "/sys/devices/system/cpu/cpu0/cache/index%d/level", index);
     if (ReadCacheNumber(path) != level) continue;
     std::snprintf(path, sizeof(path), "/sys/devices/system/cpu/cpu0/cache/index%d/size", index);
