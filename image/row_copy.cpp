@@ -1,8 +1,12 @@
 #include "image/row_copy.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
+#include <memory>
 
 #include "platform/system_info.h"
+#include "platform/timer.h"
 
 #if defined(__x86_64__)
 #include <cpuid.h>
@@ -31,14 +35,6 @@ bool DetectLongStrings() {
 // pays once a fill cannot stay in the core's own caches: past the
 // mid-level cache (never where the processor does not offer fast strings).
 const int64_t g_stringFillBytes = DetectLongStrings() ? PlatformCacheBytes(2) : 0;
-
-// Streaming stores only pay when the destination could not stay in the
-// last-level cache anyway: source and destination together overflow it.
-// Below that they would push a frame out to memory that the next draw
-// reads back.
-bool RowsWorthStreaming(size_t bytes, int rows) {
-  return bytes >= 32 && rows > 0 && 2 * bytes * static_cast<size_t>(rows) > static_cast<size_t>(g_cacheBytes);
-}
 
 #if defined(__x86_64__)
 template <bool Streaming>
@@ -111,6 +107,67 @@ inline void VectorRow(uint8_t* d, const uint8_t* s, size_t bytes) {
 #endif
 }
 
+// The core's own cache, where a copied source can stay between copies
+// while the stores go around it; tests may shrink it.
+const int64_t g_systemCoreCacheBytes = PlatformCacheBytes(2);
+int64_t g_coreCacheBytes = g_systemCoreCacheBytes;
+int g_keepSourceForTest = -1;
+
+// Times ordinary and streaming copies of a source three quarters the size
+// of the core's cache, in turns, and says whether streaming was clearly the
+// faster. Where the outer cache is slow to take lines back, keeping the
+// source in the core beats writing the destination into the cache; where it
+// is quick, streaming only sends the destination out to memory.
+bool MeasureStreamingKeepsSource(int64_t coreCacheBytes) {
+  const size_t bytes = static_cast<size_t>(std::min<int64_t>(coreCacheBytes / 4 * 3, int64_t{16} << 20)) & ~size_t{63};
+  if (bytes < (size_t{64} << 10)) return false;
+  const std::unique_ptr<uint8_t[]> buffers(new (std::nothrow) uint8_t[2 * bytes + 64]);
+  if (!buffers) return false;
+  uint8_t* s = buffers.get() + ((64 - (reinterpret_cast<uintptr_t>(buffers.get()) & 63)) & 63);
+  uint8_t* d = s + bytes;
+  std::memset(s, 0x5A, bytes);
+  std::memset(d, 0, bytes);
+  // The first copy of a turn only brings the caches to that kind's steady
+  // state: the destination the other kind left, or the source it pushed out.
+  auto copiesTime = [&](bool streaming) {
+    uint64_t start = 0;
+    for (int i = 0; i < 4; i++) {
+      if (i == 1) start = PlatformMicroseconds();
+      if (streaming) {
+        StreamImageRow(d, s, bytes);
+        StreamedRowsDone();
+      } else {
+        VectorRow(d, s, bytes);
+      }
+    }
+    return PlatformMicroseconds() - start;
+  };
+  uint64_t best[2] = {std::numeric_limits<uint64_t>::max(), std::numeric_limits<uint64_t>::max()};
+  for (int turn = 0; turn < 6; turn++) best[turn & 1] = std::min(best[turn & 1], copiesTime(turn & 1));
+  return best[1] * 10 < best[0] * 9;
+}
+
+bool StreamingKeepsSource() {
+  if (g_keepSourceForTest >= 0) return g_keepSourceForTest != 0;
+  static const bool pays = MeasureStreamingKeepsSource(g_systemCoreCacheBytes);
+  return pays;
+}
+
+// Streaming stores pay when the destination could not stay in the
+// last-level cache anyway: source and destination together overflow it.
+// They also pay, where the machine shows it, when the source alone fits the
+// core's cache but not with the destination beside it. Elsewhere they would
+// push a frame out to memory that the next draw reads back.
+bool RowsWorthStreaming(size_t bytes, int rows, bool sourceRepeats) {
+  if (bytes < 32 || rows <= 0) return false;
+  const size_t destBytes = bytes * static_cast<size_t>(rows);
+  const size_t sourceBytes = sourceRepeats ? bytes : destBytes;
+  const size_t both = sourceBytes + destBytes;
+  if (both > static_cast<size_t>(g_cacheBytes)) return true;
+  const size_t core = static_cast<size_t>(std::max<int64_t>(g_coreCacheBytes, 0));
+  return core > 0 && sourceBytes <= core && both > core && StreamingKeepsSource();
+}
+
 }  // namespace
 
 void CopyImageRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch, size_t bytes, int rows) {
@@ -119,7 +176,7 @@ void CopyImageRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitc
     bytes *= static_cast<size_t>(rows);  // one area without gaps: one long row
     rows = 1;
   }
-  if (RowsWorthStreaming(bytes, rows)) {
+  if (RowsWorthStreaming(bytes, rows, sPitch == 0)) {
     for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) StreamImageRow(d, s, bytes);
     StreamedRowsDone();
     return;
@@ -134,4 +191,8 @@ bool StringFillPays(size_t bytes) {
   return g_stringFillBytes > 0 && bytes >= static_cast<size_t>(g_stringFillBytes);
 }
 
-void SetRowCopyCacheBytesForTest(int64_t bytes) { g_cacheBytes = bytes > 0 ? bytes : g_systemCacheBytes; }
+void SetRowCopyCacheBytesForTest(int64_t lastLevel, int64_t core, int keepSource) {
+  g_cacheBytes = lastLevel > 0 ? lastLevel : g_systemCacheBytes;
+  g_coreCacheBytes = core > 0 ? core : g_systemCoreCacheBytes;
+  g_keepSourceForTest = keepSource;
+}

@@ -5,10 +5,14 @@
 #include <cstdint>
 
 // Copies rows rows of bytes bytes each; the areas must not overlap. Copies
-// that overflow the last-level cache the system reports store around it.
+// that overflow the last-level cache the system reports store around it, as
+// do those whose source fits the core's cache only alone, where that is
+// measured to pay; sPitch 0 copies one source row into every row.
 void CopyImageRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch, size_t bytes, int rows);
-// Tests: the cache size the copies assume; 0 or less restores the system's.
-void SetRowCopyCacheBytesForTest(int64_t bytes);
+// Tests: the last-level and core cache sizes the copies assume (0 or less:
+// the system's), and whether streaming keeps a source in the core (1 or 0;
+// -1: as measured).
+void SetRowCopyCacheBytesForTest(int64_t lastLevel, int64_t core = 0, int keepSource = -1);
 
 // Asks for the next row of a destination ahead of its stores. Rows of tiles
 // and sprites start on a new page each, where the hardware fetches nothing
