@@ -48,6 +48,12 @@ ANCHOR_OF = {
 }
 # Project case -> (case of the same program that is its yardstick, the yardstick's name): for work
 # that no anchor does, measured against an established library in the same run.
+# Cases that must also keep up with another path of the project on the same work: base name -> that path's.
+OWN_PATH_OF = {
+    "b.alpha_pp_sprite_runtable": "b.alpha_pp_sprite",
+    "i.alpha_pp_sprite_runtable_565": "i.alpha_pp_sprite_565",
+}
+
 SAME_RUN = {
     "movie.decode_convert@640x480": ("movie.theora_swscale@640x480", "libtheora decode + libswscale conversion"),
     "movie.convert@640x480": ("movie.swscale_convert@640x480", "libswscale conversion"),
@@ -428,6 +434,27 @@ def main():
     else:
         w("Nothing: every case with an anchor is at 1.0 or above" + (" at every level." if forced else "."))
     w("")
+    own = []
+    for p in programs:
+        for case in s.order.get(p, []):
+            base, at, size = case.partition("@")
+            if base not in OWN_PATH_OF:
+                continue
+            other = OWN_PATH_OF[base] + at + size
+            for level in levels:
+                ratios = round_ratios(s.project.get((level, p, case), {}), s.project.get((level, p, other), {}))
+                if ratios:
+                    own.append((p[len("bench_"):], case, level, ratios, other))
+    if own:
+        w("## Against the project's own plain path\n")
+        w("The sprite drawn through its transparency run table, set against the same sprite drawn through "
+          "the plain per-pixel path in the same run.\n")
+        w("| program | case | level | run table ÷ plain path | plain path |")
+        w("|---|---|---|---:|---|")
+        for name, case, level, ratios, other in own:
+            shown = native_level if level == NATIVE else f"{level} (forced)"
+            w(f"| {name} | {case} | {shown} | {fmt_ratio(ratios)} | {other} |")
+        w("")
     out.extend(sections)
     report = "\n".join(out).rstrip() + "\n"
     if args.out == "-":

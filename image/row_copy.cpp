@@ -153,19 +153,30 @@ bool StreamingKeepsSource() {
   return pays;
 }
 
-// Streaming stores pay when the destination could not stay in the
-// last-level cache anyway: source and destination together overflow it.
-// They also pay, where the machine shows it, when the source alone fits the
-// core's cache but not with the destination beside it. Elsewhere they would
-// push a frame out to memory that the next draw reads back.
-bool RowsWorthStreaming(size_t bytes, int rows, bool sourceRepeats) {
-  if (bytes < 32 || rows <= 0) return false;
+// How many of a copy's destination bytes, from its start, go around the
+// caches. All of them when source and destination together overflow the
+// last-level cache, as they could not stay there anyway. Where the machine
+// shows it pays, those that do not fit the core's cache beside a source
+// that fits there alone: the end of the destination keeps half the room
+// left (the cache holds more than this copy) for whatever reads it next.
+// Elsewhere streaming would push a frame out to memory that the next draw
+// reads back.
+size_t BytesToStream(size_t bytes, int rows, bool sourceRepeats) {
+  if (bytes < 32 || rows <= 0) return 0;
   const size_t destBytes = bytes * static_cast<size_t>(rows);
   const size_t sourceBytes = sourceRepeats ? bytes : destBytes;
   const size_t both = sourceBytes + destBytes;
-  if (both > static_cast<size_t>(g_cacheBytes)) return true;
+  if (both > static_cast<size_t>(g_cacheBytes)) return destBytes;
   const size_t core = static_cast<size_t>(std::max<int64_t>(g_coreCacheBytes, 0));
-  return core > 0 && sourceBytes <= core && both > core && StreamingKeepsSource();
+  if (core == 0 || sourceBytes > core || both <= core || !StreamingKeepsSource()) return 0;
+  return destBytes - std::min(destBytes, (core - sourceBytes) / 2);
+}
+
+void CopyRowsInCache(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch, size_t bytes, int rows) {
+  for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) {
+    if (y + 1 < rows) PrefetchRowForWrite(d + dPitch, bytes);
+    VectorRow(d, s, bytes);
+  }
 }
 
 }  // namespace
@@ -176,15 +187,24 @@ void CopyImageRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitc
     bytes *= static_cast<size_t>(rows);  // one area without gaps: one long row
     rows = 1;
   }
-  if (RowsWorthStreaming(bytes, rows, sPitch == 0)) {
-    for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) StreamImageRow(d, s, bytes);
-    StreamedRowsDone();
+  const size_t streamed = BytesToStream(bytes, rows, sPitch == 0);
+  if (streamed == 0) {
+    CopyRowsInCache(d, dPitch, s, sPitch, bytes, rows);
     return;
   }
-  for (int y = 0; y < rows; y++, d += dPitch, s += sPitch) {
-    if (y + 1 < rows) PrefetchRowForWrite(d + dPitch, bytes);
-    VectorRow(d, s, bytes);
+  if (rows == 1) {
+    // One long row parts at the line where the cached stores take over.
+    const uintptr_t from = reinterpret_cast<uintptr_t>(d);
+    const size_t head = std::max(from, (from + streamed) & ~uintptr_t{63}) - from;
+    StreamImageRow(d, s, head);
+    StreamedRowsDone();
+    VectorRow(d + head, s + head, bytes - head);
+    return;
   }
+  const int streamedRows = static_cast<int>(std::min<size_t>((streamed + bytes - 1) / bytes, static_cast<size_t>(rows)));
+  for (int y = 0; y < streamedRows; y++, d += dPitch, s += sPitch) StreamImageRow(d, s, bytes);
+  StreamedRowsDone();
+  CopyRowsInCache(d, dPitch, s, sPitch, bytes, rows - streamedRows);
 }
 
 bool StringFillPays(size_t bytes) {

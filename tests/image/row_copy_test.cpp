@@ -42,20 +42,20 @@ size_t WrongBytesAfterCopy(const Case& c, Pitches pitches) {
 // Every way of moving a row: short rows, long ones, areas without gaps, one
 // row repeated, and copies large enough to stream past a small last-level
 // cache, or past a small core cache whether or not streaming keeps the
-// source there (and the same under the machine's own), at destination
+// source there, in part or whole (and the same under the machine's own), at destination
 // offsets that leave the rows off any alignment. Each row must arrive whole
 // and nothing between rows or around the area may change.
 TEST(RowCopy, EveryRowArrivesAndNothingAroundChanges) {
   const Case cases[] = {
       {2, 3, 1},      {4, 5, 0},       {20, 7, 3},      {64, 4, 0},       {256, 9, 6},
       {258, 9, 2},    {1024, 5, 8},    {4096, 3, 12},   {2050, 520, 2},   {4096, 260, 0},
-      {31, 40000, 5}, {33, 33000, 13}, {4100, 300, 7},  {128, 50, 0},     {129, 9, 1},
+      {31, 40000, 5}, {33, 33000, 13}, {4100, 300, 7},  {128, 50, 0},     {129, 9, 1},     {1000, 40, 3},
   };
   struct Caches {
     int64_t lastLevel, core;
     int keepSource;
   };
-  const Caches caches[] = {{256 << 10, 0, 0}, {int64_t{1} << 40, 64 << 10, 1}, {int64_t{1} << 40, 64 << 10, 0}, {0, 0, -1}};
+  const Caches caches[] = {{256 << 10, 0, 0}, {int64_t{1} << 40, 48 << 10, 1}, {int64_t{1} << 40, 48 << 10, 0}, {0, 0, -1}};
   for (const Caches& cache : caches) {
     SetRowCopyCacheBytesForTest(cache.lastLevel, cache.core, cache.keepSource);
     for (const Pitches pitches : {Pitches::Wider, Pitches::Gapless, Pitches::OneSourceRow}) {
