@@ -15,7 +15,9 @@
 #include "softrender/pixel_spans32.h"
 
 // Runs of one raw value, stored 16 bytes at a time (-O2 leaves a plain
-// loop unvectorised).
+// loop unvectorised). The four stores of a turn are written out: -O2 rolls
+// an inner loop of them back into one store a turn, whose speed then
+// depends on where the loop happens to sit in the code.
 template <class Pixel>
 inline void FillRun(Pixel* d, int32_t n, Pixel value) {
   int32_t i = 0;
@@ -24,7 +26,11 @@ inline void FillRun(Pixel* d, int32_t n, Pixel value) {
   const __m128i v = sizeof(Pixel) == 4 ? _mm_set1_epi32(static_cast<int32_t>(value))
                                        : _mm_set1_epi16(static_cast<int16_t>(value));
   for (; i + 4 * kPerStore <= n; i += 4 * kPerStore) {
-    for (int k = 0; k < 4; k++) _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + k * kPerStore), v);
+    __m128i* const at = reinterpret_cast<__m128i*>(d + i);
+    _mm_storeu_si128(at, v);
+    _mm_storeu_si128(at + 1, v);
+    _mm_storeu_si128(at + 2, v);
+    _mm_storeu_si128(at + 3, v);
   }
   for (; i + kPerStore <= n; i += kPerStore) _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), v);
 #endif
