@@ -49,20 +49,41 @@ void FillBoxRows(const SolidJob& job) {
   op.FillRows(job.first, job.pitch, job.width, job.height);
 }
 
-// The error term steps the shorter axis once it reaches the pixel count.
+// One pixel along a line: the error term steps the shorter axis once it
+// reaches the pixel count.
+inline void NextLinePixel(const SolidJob& job, uint8_t*& p, int32_t& e) {
+  p += job.majorStep;
+  e += job.minorCount;
+  if (e >= job.majorCount) {
+    p += job.minorStep;
+    e -= job.majorCount;
+  }
+}
+
+// A second walker runs ahead asking for the pixels' lines: a steep line
+// meets a new row, and a new cache line, every pixel, which the hardware
+// cannot foresee; waiting for each in turn would cost a trip to memory a
+// pixel.
 template <class Op>
 void StepLine(const SolidJob& job) {
+  constexpr int32_t kAhead = 24;
   const Op op(job.color, job.param);
   uint8_t* p = job.first;
   int32_t e = 0;
+  uint8_t* ahead = p;
+  int32_t aheadError = 0;
+  const int32_t lead = std::min(kAhead, job.majorCount);
+  for (int32_t i = 0; i < lead; i++) {
+    __builtin_prefetch(ahead, 1);
+    NextLinePixel(job, ahead, aheadError);
+  }
   for (int32_t i = 0; i < job.majorCount; i++) {
-    op.Plot(reinterpret_cast<typename Op::DestPixel*>(p));
-    p += job.majorStep;
-    e += job.minorCount;
-    if (e >= job.majorCount) {
-      p += job.minorStep;
-      e -= job.majorCount;
+    if (i + kAhead < job.majorCount) {
+      __builtin_prefetch(ahead, 1);
+      NextLinePixel(job, ahead, aheadError);
     }
+    op.Plot(reinterpret_cast<typename Op::DestPixel*>(p));
+    NextLinePixel(job, p, e);
   }
 }
 
