@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "softrender/memimg.h"
 #include "softrender/pixel_ops32.h"
@@ -254,6 +255,45 @@ inline typename V::Reg BlendRegister32(typename V::Reg S, typename V::Reg D, typ
   }
 }
 
+// Asks for a draw's destination lines for writing `lead` bytes ahead of its
+// loop, one line for each line the loop draws, in the order it draws them.
+// The distance is in bytes, not rows: a narrow draw looks more rows ahead
+// than a wide one, as a miss takes as long whatever the width. One line at a
+// time never holds up the loop's own misses as a whole row asked for at once
+// does. Rows of a page or longer are left to the hardware (as
+// PrefetchRowForWrite leaves them).
+struct WriteAhead {
+  uint8_t* row;
+  intptr_t pitch;
+  size_t rowBytes, at = 0;
+  int rowsAfter;  // rows below the one asked for
+  bool on;
+  WriteAhead(uint8_t* first, intptr_t dPitch, size_t bytes, int rows, size_t lead)
+      : row(first), pitch(dPitch), rowBytes(bytes), rowsAfter(rows - 1), on(bytes > 0 && bytes < 4096) {
+    const size_t line = bytes < 64 ? bytes : 64;
+    if (on) {
+      for (size_t b = 0; b < lead; b += line) Step(line);
+    }
+  }
+  // Asks for the line at the stream's place and moves it on by bytes (at
+  // most a row); past the last row it stays there, on lines it has.
+  [[gnu::always_inline]] void Step(size_t bytes) {
+    __builtin_prefetch(row + at, 1);
+    at += bytes;
+    if (at >= rowBytes) {
+      at -= rowBytes;
+      if (rowsAfter > 0) {
+        row += pitch;
+        rowsAfter--;
+      }
+    }
+  }
+  // The rest of a row whose first `drawn` bytes stepped the stream.
+  [[gnu::always_inline]] void RowDone(size_t drawn) {
+    for (; drawn < rowBytes; drawn += 64) Step(rowBytes - drawn < 64 ? rowBytes - drawn : 64);
+  }
+};
+
 template <class V, BlendOp Op, unsigned Mods, bool Gather>
 inline int BlendSpanKernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow, intptr_t sPitch,
                            const int32_t* columns, int n, int rows, uint32_t transparent,
@@ -269,26 +309,34 @@ inline int BlendSpanKernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow, 
   if constexpr ((Op == BlendOp::Add || Op == BlendOp::Subtract) && !kBright && !kAlpha) {
     // prod(255, s) = s: the source goes into the packed operation as it is.
     if (st.param == 255) {
+      // At least two registers and two lines a turn: the loop's counting and
+      // its requests ahead cost the same ports as the few operations per
+      // register.
+      constexpr int kTurn = 4 * kStep >= 64 ? 2 : 128 / (4 * kStep);
+      constexpr int kTurnLines = kTurn * kStep * 4 / 64;
+      const size_t rowBytes = 4 * static_cast<size_t>(n);
+      WriteAhead ahead(dRow, dPitch, rowBytes, rows, V::kWriteLead);
       for (int y = 0; y < rows; y++, dRow += dPitch, sRow += sPitch) {
-        // A row of this loop takes less time than a miss to the last-level
-        // cache does, so the destination is asked for two rows ahead.
-        if (y == 0 && rows > 1) PrefetchRowForWrite(dRow + dPitch, 4 * static_cast<size_t>(n));
-        if (y + 2 < rows) PrefetchRowForWrite(dRow + 2 * dPitch, 4 * static_cast<size_t>(n));
         auto* d = reinterpret_cast<uint32_t*>(dRow);
         const auto draw = [&](int i) {
-          const R S = V::template LoadSource<Gather>(sRow, columns, i), D = V::Load(d + i);
+          const R S = V::InRegister(V::template LoadSource<Gather>(sRow, columns, i));
+          const R D = V::InRegister(V::Load(d + i));
           R out = Op == BlendOp::Add ? O::PackedAdd(S, D) : O::PackedSubtract(S, D);
           if constexpr (kTransparent) out = O::Select(V::CmpEq32(S, c.key), D, out);
           V::Store(d + i, out);
         };
-        // Two registers a turn: the loop's own counting costs the same ports
-        // as the few operations per register.
         int i = 0;
-        for (; i + 2 * kStep <= end; i += 2 * kStep) {
-          draw(i);
-          draw(i + kStep);
+        for (; i + kTurn * kStep <= end; i += kTurn * kStep) {
+          if (ahead.on) {
+            for (int q = 0; q < kTurnLines; q++) ahead.Step(64);
+          }
+          // Written out: the optimiser leaves a loop of two such bodies rolled.
+          [&]<int... T>(std::integer_sequence<int, T...>) {
+            (draw(i + T * kStep), ...);
+          }(std::make_integer_sequence<int, kTurn>{});
         }
-        if (i < end) draw(i);
+        if (ahead.on) ahead.RowDone(4 * static_cast<size_t>(i));
+        for (; i < end; i += kStep) draw(i);
       }
       return end;
     }
@@ -474,6 +522,9 @@ struct VecSse2 {
   using Reg = __m128i;
   static constexpr int kPixels = 4;
   static constexpr bool kTernary = false;
+  // How far ahead a loop that reads and writes its destination asks for it
+  // (WriteAhead): far enough for a miss to the last-level cache.
+  static constexpr size_t kWriteLead = 1024;
   static Reg Load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
   static void Store(void* p, Reg v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
   static int32_t Load32(const uint8_t* p) {
@@ -493,6 +544,8 @@ struct VecSse2 {
       return Load(s + 4 * static_cast<intptr_t>(i));
     }
   }
+  // Unaligned loads never fold into an operation without VEX encoding.
+  static Reg InRegister(Reg v) { return v; }
   static Reg Zero() { return _mm_setzero_si128(); }
   static Reg Set16(int16_t v) { return _mm_set1_epi16(v); }
   static Reg Set32(int32_t v) { return _mm_set1_epi32(v); }

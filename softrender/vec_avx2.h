@@ -3,12 +3,14 @@
 #pragma once
 #include <immintrin.h>
 
+#include <cstddef>
 #include <cstdint>
 
 struct VecAvx2 {
   using Reg = __m256i;
   static constexpr int kPixels = 8;
   static constexpr bool kTernary = false;
+  static constexpr size_t kWriteLead = 1024;  // as VecSse2's
   static Reg Load(const void* p) { return _mm256_loadu_si256(static_cast<const __m256i*>(p)); }
   static void Store(void* p, Reg v) { _mm256_storeu_si256(static_cast<__m256i*>(p), v); }
   template <bool Gather>
@@ -19,6 +21,12 @@ struct VecAvx2 {
     } else {
       return Load(s + 4 * static_cast<intptr_t>(i));
     }
+  }
+  // The value in a register from here on: a loaded value that two
+  // operations take is otherwise read from memory twice.
+  static Reg InRegister(Reg v) {
+    asm("" : "+x"(v));
+    return v;
   }
   static Reg Zero() { return _mm256_setzero_si256(); }
   static Reg Set16(int16_t v) { return _mm256_set1_epi16(v); }

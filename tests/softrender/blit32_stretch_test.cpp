@@ -329,6 +329,47 @@ TEST_F(Blit32Stretch, RunTableDrawsByItsClassesAtEveryLevel) {
   }
 }
 
+// The add at full strength at every span level against the reference, on
+// rows wide enough for several turns of every kernel's loop and a ragged
+// end, placed off the destination's line boundaries, with the transparent
+// flag off and on.
+TEST_F(Blit32Stretch, FullStrengthAddOverWideRowsAtEveryLevel) {
+  std::mt19937 rng(35);
+  constexpr uint32_t kKey = 0x00102030;
+  for (int width : {37, 64, 101, 150}) {
+    constexpr int kRows = 9, kX = 3, kY = 1;
+    const int dw = width + 7, dh = kRows + 2;
+    Image s(width, kRows, MemImgType32, 0, 0, kKey);
+    for (int y = 0; y < kRows; y++)
+      for (int x = 0; x < width; x++) s.Set(x, y, rng() % 5 == 0 ? kKey : EdgePixel(rng));
+    std::vector<uint32_t> back;
+    for (int i = 0; i < dw * dh; i++) back.push_back(EdgePixel(rng));
+    for (bool flag : {false, true}) {
+      RefDraw r;
+      r.mode = BlendAdd;
+      r.transparentFlag = flag;
+      r.transparent = kKey;
+      std::vector<uint32_t> expected = back;
+      for (int y = 0; y < kRows; y++) {
+        for (int x = 0; x < width; x++) {
+          uint32_t& out = expected[(y + kY) * dw + x + kX];
+          out = RefPixel(r, s.Get(x, y), s.Get(x, y), 0, out).value_or(out);
+        }
+      }
+      for (int level = 0; level <= 3; level++) {
+        SCOPED_TRACE(testing::Message() << "width " << width << " flag " << flag << " level " << level);
+        Image d(dw, dh);
+        for (int y = 0, i = 0; y < dh; y++)
+          for (int x = 0; x < dw; x++, i++) d.Set(x, y, back[i]);
+        SetState(BlendAdd, 255);
+        SetBlitSpanLevelForTest(level);
+        BlitMemImg(&d.img, &s.img, kX, kY, flag ? 1 : 0, nullptr);
+        EXPECT_EQ(d.Pixels(), expected);
+      }
+    }
+  }
+}
+
 TEST_F(Blit32Stretch, MalformedRunTableStaysInsideItsRow) {
   Image s(3, 2, MemImgType32, 0, 0, 0, 1), d(4, 2);
   s.Fill(0x00ABCDEF);
