@@ -252,31 +252,25 @@ inline int BlendSpan16Kernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow
 // The 16-bit family's part in the run-table draw (see RunPixels32), from a
 // source with alpha (4-byte pixels) or a key-colour one (2-byte words).
 template <class Vec, bool AlphaSource>
-struct RunPixels16 {
-  using V = Vec;
-  using R = typename V::Reg;
-  using Dst = uint16_t;
-  using State = BlendState16;
-  using Consts = SpanConsts16<V>;
-  static constexpr int kStep = 2 * V::kPixels;
-  static constexpr int kSourceBytes = AlphaSource ? 4 : 2;
-  static constexpr bool kPartialRuns = AlphaSource;
+struct RunPixels16 : RunPixelsTraits<Vec, uint16_t, BlendState16, SpanConsts16<Vec>, 2 * Vec::kPixels,
+                                     AlphaSource ? 4 : 2, AlphaSource> {
   template <BlendOp Op, unsigned M>
-  [[gnu::always_inline]] static R Step(const uint8_t* s, int at, R D, const Consts& c) {
-    R color, alpha = c.zero;
-    LoadSource16<V, AlphaSource, false>(s, nullptr, at, &color, &alpha);
+  [[gnu::always_inline]] static typename Vec::Reg Step(const uint8_t* s, int at, typename Vec::Reg D,
+                                                       const SpanConsts16<Vec>& c) {
+    typename Vec::Reg color, alpha = c.zero;
+    LoadSource16<Vec, AlphaSource, false>(s, nullptr, at, &color, &alpha);
     if constexpr (Op == BlendOp::Copy && M == 0) {
       return color;
     } else {
-      return BlendRegister16<V, Op, M>(color, alpha, D, c.zero, c);
+      return BlendRegister16<Vec, Op, M>(color, alpha, D, c.zero, c);
     }
   }
-  [[gnu::always_inline]] static R Lanes(int lo, int hi) { return LaneRange<V, int16_t>(lo, hi); }
   template <BlendOp Op, unsigned M>
-  static void Pixel(Dst* d, const uint8_t* s, int i, const State& st) {
+  static void Pixel(uint16_t* d, const uint8_t* s, int i, const BlendState16& st) {
+    constexpr int kBytes = AlphaSource ? 4 : 2;
     uint32_t key = 0;
-    std::memcpy(&key, s + kSourceBytes * static_cast<intptr_t>(i), kSourceBytes);
-    d[i] = static_cast<Dst>(BlendPixel16<Op, false, (M & ModAlpha) != 0, (M & ModBrightness) != 0>(
+    std::memcpy(&key, s + kBytes * static_cast<intptr_t>(i), kBytes);
+    d[i] = static_cast<uint16_t>(BlendPixel16<Op, false, (M & ModAlpha) != 0, (M & ModBrightness) != 0>(
         d[i], key & 0xFFFFu, 0, (key >> 16) & 0xFFu, st));
   }
 };

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "softrender/memimg.h"
 #include "softrender/pixel_ops32.h"
@@ -379,52 +380,71 @@ inline void CopyShortRun(uint8_t* d, const uint8_t* s, size_t bytes) {
 }
 
 // Lanes lo .. hi - 1 of a register of 16- or 32-bit lanes set; the bounds
-// may lie anywhere.
+// may lie anywhere. A bound at or past the register's end costs nothing:
+// in a row drawn in steps, most are.
 template <class V, class Lane>
 [[gnu::always_inline]] inline typename V::Reg LaneRange(int lo, int hi) {
-  constexpr int kLanes = static_cast<int>(sizeof(typename V::Reg) / sizeof(Lane));
+  using R = typename V::Reg;
+  constexpr int kLanes = static_cast<int>(sizeof(R) / sizeof(Lane));
   alignas(64) static constexpr std::array<Lane, kLanes> kIndex = [] {
     std::array<Lane, kLanes> lanes{};
     for (int i = 0; i < kLanes; i++) lanes[i] = static_cast<Lane>(i);
     return lanes;
   }();
-  lo = lo < -1 ? -1 : (lo > kLanes ? kLanes : lo);
-  hi = hi < -1 ? -1 : (hi > kLanes ? kLanes : hi);
-  const typename V::Reg index = V::Load(kIndex.data());
-  if constexpr (sizeof(Lane) == 2) {
-    return V::AndNot(V::CmpGt16(V::Set16(static_cast<int16_t>(lo)), index),
-                     V::CmpGt16(V::Set16(static_cast<int16_t>(hi)), index));
-  } else {
-    return V::AndNot(V::CmpGt32(V::Set32(lo), index), V::CmpGt32(V::Set32(hi), index));
-  }
+  // The lanes below n, for n in 1 .. kLanes - 1.
+  const auto below = [](int n) {
+    const R index = V::Load(kIndex.data());
+    if constexpr (sizeof(Lane) == 2) {
+      return V::CmpGt16(V::Set16(static_cast<int16_t>(n)), index);
+    } else {
+      return V::CmpGt32(V::Set32(n), index);
+    }
+  };
+  if (hi <= lo || hi <= 0 || lo >= kLanes) return V::Zero();
+  R lanes = hi >= kLanes ? V::CmpEq32(V::Zero(), V::Zero()) : below(hi);
+  if (lo > 0) lanes = V::AndNot(below(lo), lanes);
+  return lanes;
 }
 
-// The 32-bit family's part in the run-table draw (the 16-bit one's is in
-// pixel_spans16.h): a step of kStep pixels, a short plain copy, the mask of
-// a step's lanes, one pixel alone.
-template <class Vec>
-struct RunPixels32 {
+// What a pixel family's part in the run-table draw states about itself:
+// its vector type and steps (kStep destination pixels of type Dst from as
+// many source pixels of kSourceBytes), its draw state and the registers
+// made from it, and whether its tables have partial runs.
+template <class Vec, class DstPixel, class DrawState, class StepConsts, int StepPixels, int SourceBytes,
+          bool PartialRuns>
+struct RunPixelsTraits {
   using V = Vec;
   using R = typename V::Reg;
-  using Dst = uint32_t;
-  using State = BlendState32;
-  using Consts = SpanConsts32<V>;
-  static constexpr int kStep = V::kPixels;
-  static constexpr int kSourceBytes = 4;
-  static constexpr bool kPartialRuns = true;  // the key-colour sources' tables have none
+  using Dst = DstPixel;
+  using State = DrawState;
+  using Consts = StepConsts;
+  static constexpr int kStep = StepPixels;
+  static constexpr int kSourceBytes = SourceBytes;
+  static constexpr bool kPartialRuns = PartialRuns;
+  // The mask of a step's lanes lo .. hi - 1, one lane a pixel.
+  [[gnu::always_inline]] static R Lanes(int lo, int hi) {
+    return LaneRange<V, std::make_signed_t<DstPixel>>(lo, hi);
+  }
+};
+
+// The 32-bit family's part in the run-table draw (the 16-bit one's is in
+// pixel_spans16.h): a step of kStep pixels, one pixel alone. Key-colour
+// sources' tables have no partial runs, and need none drawn.
+template <class Vec>
+struct RunPixels32 : RunPixelsTraits<Vec, uint32_t, BlendState32, SpanConsts32<Vec>, Vec::kPixels, 4, true> {
   // The new pixels of the step at column at over D (ignored by the plain copy).
   template <BlendOp Op, unsigned M>
-  [[gnu::always_inline]] static R Step(const uint8_t* s, int at, R D, const Consts& c) {
-    const R S = V::Load(s + 4 * static_cast<intptr_t>(at));
+  [[gnu::always_inline]] static typename Vec::Reg Step(const uint8_t* s, int at, typename Vec::Reg D,
+                                                       const SpanConsts32<Vec>& c) {
+    const typename Vec::Reg S = Vec::Load(s + 4 * static_cast<intptr_t>(at));
     if constexpr (Op == BlendOp::Copy && M == 0) {
       return S;
     } else {
-      return BlendRegister32<V, Op, M>(S, D, c.zero, c);
+      return BlendRegister32<Vec, Op, M>(S, D, c.zero, c);
     }
   }
-  [[gnu::always_inline]] static R Lanes(int lo, int hi) { return LaneRange<V, int32_t>(lo, hi); }
   template <BlendOp Op, unsigned M>
-  static void Pixel(Dst* d, const uint8_t* s, int i, const State& st) {
+  static void Pixel(uint32_t* d, const uint8_t* s, int i, const BlendState32& st) {
     uint32_t sv;
     std::memcpy(&sv, s + 4 * static_cast<intptr_t>(i), 4);
     d[i] = BlendPixel32<Op, false, (M & ModAlpha) != 0, (M & ModBrightness) != 0>(d[i], sv, 0, sv >> 24, st);
