@@ -40,7 +40,7 @@ struct MemImgBase {
   uint8_t* pixels;           // top-left pixel of the whole image
   uint8_t* premulPixels;     // same geometry as pixels, or null
   uint8_t* runTable;         // TransparencyRunTable, (width + 5) x height bytes, or null
-  RunRow* runRows;      // one per row, in the run table's block after its codes
+  RunRow* runRows;           // one per row, in the run table's block after its codes
   // The view the run table was built from; another view of the same base
   // (even one of equal size) must not use it.
   const uint8_t* runTablePixels;
