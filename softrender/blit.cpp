@@ -161,6 +161,7 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int32_t x, int32_t y,
   if (runTable) {
     g.runTable = sb->runTable;
     g.runTableEnd = sb->runTable + (static_cast<intptr_t>(sb->width) + 5) * sb->height;
+    g.runRows = sb->runRows;
   }
 
   DrawBlitJob(runTable ? BlitLoopKind::RunTable : BlitLoopKind::Plain, g, choice, source);

@@ -99,6 +99,7 @@ struct BlitGeometry {
   const uint8_t* border;  // blend value -> weight
   const uint8_t* runTable;  // the plain blit's run-table loops only
   const uint8_t* runTableEnd;
+  const RunRow* runRows;
 };
 
 template <class Family>
@@ -139,7 +140,7 @@ struct Pixel16 {
   static int FastRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch,
                       const int32_t* columns, int n, int rows, const BlitJob<Pixel16>& job);
   template <class Source, BlendOp Op, unsigned Mods>
-  static bool RunTableDraw(const BlitJob<Pixel16>&) { return false; }
+  static bool RunTableDraw(const BlitJob<Pixel16>& job);
 };
 
 // The copy variants (no blend image, brightness or alpha) and the
@@ -489,6 +490,11 @@ int Pixel16::FastRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sP
   }
 }
 
+inline RunTableRows RunTableRowsOf(const BlitGeometry& g) {
+  return RunTableRows{g.dst,      g.dstPitch,    g.src,     g.srcRowStep, g.width,
+                      g.height,   g.runTable,    g.runTableEnd, g.runRows, g.transparent};
+}
+
 // Vector run-table draws exist for direct-colour 32-bit sources without a
 // blend image.
 template <class Source, BlendOp Op, unsigned Mods>
@@ -496,9 +502,17 @@ bool Pixel32::RunTableDraw(const BlitJob<Pixel32>& job) {
   if constexpr (Source::kPalette || (Mods & ModBlendImage) != 0) {
     return false;
   } else {
-    const BlitGeometry& g = job.g;
-    const RunTableRows rows{g.dst,    g.dstPitch, g.src,      g.srcRowStep, g.width,
-                              g.height, g.runTable, g.runTableEnd, g.transparent};
-    return RunTableSpan32<Op, Mods>(job.spanLevel, rows, job.state);
+    return RunTableSpan32<Op, Mods>(job.spanLevel, RunTableRowsOf(job.g), job.state);
+  }
+}
+
+// And for direct-colour 16-bit sources without a blend image.
+template <class Source, BlendOp Op, unsigned Mods>
+bool Pixel16::RunTableDraw(const BlitJob<Pixel16>& job) {
+  if constexpr (Source::kPalette || (Mods & ModBlendImage) != 0) {
+    return false;
+  } else {
+    return RunTableSpan16<Source::kAlpha == SourceAlpha::Always, Op, Mods>(job.spanLevel, RunTableRowsOf(job.g),
+                                                                           job.state);
   }
 }

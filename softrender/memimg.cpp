@@ -24,6 +24,7 @@ void FreeBase(MemImgBase* base) {
   base->pixels = nullptr;
   base->premulPixels = nullptr;
   base->runTable = nullptr;
+  base->runRows = nullptr;
   base->palette = nullptr;
   base->paletteCopy = nullptr;
   MemFree(base);
@@ -74,7 +75,8 @@ int CreateMemImg(MEMIMG* image, int32_t width, int32_t height, int32_t pitch,
   }
   if (storedPitch > INT32_MAX) return -1;
   const int64_t bufferBytes = storedPitch * height;
-  const int64_t runTableBytes = (int64_t{width} + 5) * height;
+  int64_t runRowsOffset = 0;
+  const int64_t runTableBytes = RunTableBytes(width, height, &runRowsOffset);
   if (bufferBytes > INT32_MAX || runTableBytes > INT32_MAX) return -1;
 
   auto* base = static_cast<MemImgBase*>(MemAllocZeroed(sizeof(MemImgBase), "", 0));
@@ -114,6 +116,7 @@ int CreateMemImg(MEMIMG* image, int32_t width, int32_t height, int32_t pitch,
   if (ok && colorType != MemImgTypeBlend8 && extraBuffers) {
     base->runTable = static_cast<uint8_t*>(MemAlloc(static_cast<size_t>(runTableBytes), "", 0));
     ok = base->runTable != nullptr;
+    if (ok) base->runRows = reinterpret_cast<RunRow*>(base->runTable + runRowsOffset);
   }
   if (!ok) {
     FreeBase(base);

@@ -9,6 +9,7 @@
 struct ColorFormat;
 struct GraphImage;
 struct DirectDrawPixelFormat;
+struct RunRow;
 
 enum MemImgColorType : int32_t {
   MemImgType16 = 0,        // R5G6B5; with alpha 4 bytes: colour in bytes 0-1, alpha in byte 2
@@ -39,6 +40,7 @@ struct MemImgBase {
   uint8_t* pixels;           // top-left pixel of the whole image
   uint8_t* premulPixels;     // same geometry as pixels, or null
   uint8_t* runTable;         // TransparencyRunTable, (width + 5) x height bytes, or null
+  RunRow* runRows;           // one per row, in the run table's block after its codes
   // The view the run table was built from; another view of the same base
   // (even one of equal size) must not use it.
   const uint8_t* runTablePixels;
@@ -64,6 +66,23 @@ enum TransparencyRunClass : uint8_t {
 };
 constexpr uint8_t kRunRowEnd = 0xC0;
 constexpr int kRunMaxLength = 64;
+
+// What a row's codes say in a few numbers, built with them, so that a draw
+// neither walks a row's codes to find what it touches nor dispatches the
+// runs of the usual sprite row one by one. Its drawn pixels lie in
+// [first, end) (first == end: none). A row whose drawn runs are a partial
+// run, an opaque run and a partial run in that order (any of them empty, no
+// transparent pixel between) is shaped: [first, opaqueFirst) and
+// [opaqueEnd, end) are partial, [opaqueFirst, opaqueEnd) opaque. Any other
+// row has opaqueFirst -1, and its codes start at byte codes of the table.
+struct RunRow {
+  int32_t codes;
+  int32_t first, end;
+  int32_t opaqueFirst, opaqueEnd;
+};
+// The bytes of a run table and its row records for an image of the size;
+// rowsOffset: where the records start.
+int64_t RunTableBytes(int32_t width, int32_t height, int64_t* rowsOffset);
 
 // 0 on success; -1 when the record already holds an image, for bad sizes, or
 // when an allocation fails (nothing is left allocated then).

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 
 #include "softrender/memimg.h"
@@ -31,7 +32,46 @@ int AlphaClass(uint8_t alpha) {
   return alpha == 0 ? RunTransparent : (alpha == 255 ? RunOpaque : RunPartial);
 }
 
+// The record of the row whose codes start at byte offset of table.
+RunRow DescribeRow(const uint8_t* table, int32_t offset) {
+  // The shape's parts in order; a run moves to the first part from the
+  // current one on that holds its class, and a row that runs out of parts
+  // is not shaped.
+  constexpr uint8_t kParts[] = {RunTransparent, RunPartial, RunOpaque, RunPartial, RunTransparent};
+  RunRow row{offset, 0, 0, 0, 0};
+  int part = 0;
+  int32_t x = 0;
+  bool shaped = true, drawn = false;
+  for (const uint8_t* p = table + offset; *p != kRunRowEnd; p++) {
+    const unsigned runClass = *p >> 6;
+    const int32_t length = (*p & 0x3F) + 1;
+    while (part < 5 && kParts[part] != runClass) part++;
+    shaped = shaped && part < 5;
+    if (runClass != RunTransparent) {
+      if (!drawn) row.first = x;
+      drawn = true;
+      row.end = x + length;
+    }
+    // The opaque part starts where the left partial one ends, and the
+    // right partial part where the opaque one does.
+    if (part <= 1) row.opaqueFirst = x + length;
+    if (part <= 2) row.opaqueEnd = x + length;
+    x += length;
+  }
+  if (!drawn) row.first = row.end = 0;
+  row.opaqueFirst = shaped ? std::clamp(row.opaqueFirst, row.first, row.end) : -1;
+  row.opaqueEnd = shaped ? std::clamp(row.opaqueEnd, row.opaqueFirst, row.end) : -1;
+  return row;
+}
+
 }  // namespace
+
+int64_t RunTableBytes(int32_t width, int32_t height, int64_t* rowsOffset) {
+  // A row's codes take at most width + 1 bytes.
+  const int64_t codes = (int64_t{width} + 5) * height;
+  *rowsOffset = (codes + alignof(RunRow) - 1) / alignof(RunRow) * alignof(RunRow);
+  return *rowsOffset + int64_t{height} * static_cast<int64_t>(sizeof(RunRow));
+}
 
 void BuildTransparencyRunTable(MEMIMG* image) {
   MemImgBase* base = image->base;
@@ -40,6 +80,7 @@ void BuildTransparencyRunTable(MEMIMG* image) {
   uint8_t* out = base->runTable;
   const uint8_t* row = image->pixels;
   for (int32_t y = 0; y < image->height; y++, row += base->pitch) {
+    uint8_t* const rowCodes = out;
     if (base->paletteFlag) {
       out = WriteRowRuns(out, image->width, [&](int32_t x) {
         return uint32_t{row[x]} == key ? RunTransparent : RunOpaque;
@@ -58,6 +99,7 @@ void BuildTransparencyRunTable(MEMIMG* image) {
         return LoadPixel<uint32_t>(row + x * 4) == key ? RunTransparent : RunOpaque;
       });
     }
+    base->runRows[y] = DescribeRow(base->runTable, static_cast<int32_t>(rowCodes - base->runTable));
   }
   base->runTablePixels = image->pixels;
   base->runTableWidth = image->width;

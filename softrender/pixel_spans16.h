@@ -78,7 +78,133 @@ inline typename V::Reg SubtractFields16(const typename V::Reg x[3], const typena
                V::template Slli16<11>(red));
 }
 
-// AlphaSource: 4-byte pixels (colour word, alpha byte); else 2-byte words.
+// What the kernels read that stays fixed for a draw, in registers.
+template <class V>
+struct SpanConsts16 {
+  using R = typename V::Reg;
+  R zero, param, key;
+  R bright[3];
+  bool keyFits;
+  SpanConsts16(uint32_t transparent, const BlendState16& st)
+      : zero(V::Zero()),
+        param(V::Set16(static_cast<int16_t>(st.param))),
+        key(V::Set16(static_cast<int16_t>(transparent & 0xFFFFu))),
+        // The brightness rows are i * m / 255: row entry 255 is m itself.
+        bright{V::Set16(static_cast<int16_t>(st.brightRow[0][255])),
+               V::Set16(static_cast<int16_t>(st.brightRow[1][255])),
+               V::Set16(static_cast<int16_t>(st.brightRow[2][255]))},
+        // A colour key above 16 bits matches no word.
+        keyFits(transparent <= 0xFFFFu) {}
+};
+
+// A register of source colour words (and of their alphas, from a source
+// with alpha) from column i on: contiguous from s, or at the given columns
+// of row s. AlphaSource: 4-byte pixels (colour word, alpha byte); else
+// 2-byte words.
+template <class V, bool AlphaSource, bool Gather>
+[[gnu::always_inline]] inline void LoadSource16(const uint8_t* s, const int32_t* columns, int i, typename V::Reg* color,
+                         typename V::Reg* alpha) {
+  using R = typename V::Reg;
+  if constexpr (AlphaSource) {
+    const R lo = V::template LoadSource<Gather>(s, columns, i);
+    const R hi = V::template LoadSource<Gather>(s, columns, i + V::kPixels);
+    // Colour words sign-extended, so that the signed pack keeps them.
+    *color = V::PackS32(V::template Srai32<16>(V::template Slli32<16>(lo)),
+                        V::template Srai32<16>(V::template Slli32<16>(hi)));
+    *alpha = V::PackS32(V::And(V::template Srli32<16>(lo), V::Set32(0xFF)),
+                        V::And(V::template Srli32<16>(hi), V::Set32(0xFF)));
+  } else if constexpr (Gather) {
+    uint16_t words[2 * V::kPixels];
+    for (int j = 0; j < 2 * V::kPixels; j++) std::memcpy(&words[j], s + 2 * static_cast<intptr_t>(columns[i + j]), 2);
+    *color = V::Load(words);
+  } else {
+    *color = V::Load(s + 2 * static_cast<intptr_t>(i));
+  }
+}
+
+// The new pixels of a register of source colours (with their alphas) over
+// destination pixels D, before any pixel is left out; whole marks the
+// pixels of alpha 255 (read under the transparent flag only).
+template <class V, BlendOp Op, unsigned Mods>
+[[gnu::always_inline]] inline typename V::Reg BlendRegister16(typename V::Reg color, typename V::Reg alpha, typename V::Reg D,
+                                       typename V::Reg whole, const SpanConsts16<V>& c) {
+  using R = typename V::Reg;
+  using O = SpanOps<V>;
+  constexpr bool kBright = (Mods & ModBrightness) != 0, kTransparent = (Mods & ModTransparent) != 0;
+  constexpr bool kAlpha = (Mods & ModAlpha) != 0;
+  const R param = c.param;
+  const R* const bright = c.bright;
+  const R fieldsS[3] = {V::And(color, V::Set16(31)), V::And(V::template Srli16<5>(color), V::Set16(63)),
+                        V::template Srli16<11>(color)};
+  const R fieldsD[3] = {V::And(D, V::Set16(31)), V::And(V::template Srli16<5>(D), V::Set16(63)),
+                        V::template Srli16<11>(D)};
+  // The fields of the result, or of the weighted source x of the add and subtract.
+  R res[3];
+  // Unrolled, so that the fields stay in registers.
+#pragma GCC unroll 3
+  for (int f = 0; f < 3; f++) {
+    R s = fieldsS[f];
+    const R df = fieldsD[f];
+    if constexpr (Op == BlendOp::SubtractFull) {
+      res[f] = s;
+      continue;
+    }
+    if constexpr (Op == BlendOp::InvertedSource) s = V::Xor(s, V::Set16(f == 1 ? 63 : 31));
+    const R plain = kBright ? O::Div255(V::Mullo16(s, bright[f])) : s;  // s' with no weight
+    if constexpr (Op == BlendOp::Add || Op == BlendOp::Subtract) {
+      const R x = O::Div255(V::Mullo16(plain, param));
+      if constexpr (!kAlpha) {
+        res[f] = x;
+      } else {
+        // The alpha comes before the brightness here.
+        R weighted = V::template Srli16<8>(V::Mullo16(s, alpha));
+        if constexpr (kBright) weighted = O::Div255(V::Mullo16(weighted, bright[f]));
+        const R xa = O::Div255(V::Mullo16(weighted, param));
+        res[f] = kTransparent ? O::Select(whole, x, xa) : xa;
+      }
+    } else if constexpr (Op == BlendOp::Copy) {
+      // Under the transparent flag alpha 255 is no weight: a weight of 256.
+      res[f] = !kAlpha ? plain
+                       : O::Move8(df, plain, kTransparent ? V::Sub16(alpha, whole) : alpha);
+    } else if constexpr (Op == BlendOp::Multiply) {
+      const R product = V::Mullo16(plain, df);  // below 2^12
+      const R r = f == 1 ? V::template Srli16<6>(product) : V::template Srli16<5>(product);
+      if constexpr (!kAlpha) {
+        res[f] = r;
+      } else {
+        // (product * a) >> (n + 8) as the high half of (product << 4) * a, shifted n - 4.
+        const R high = V::MulhiU16(V::template Slli16<4>(product), alpha);
+        const R ra = f == 1 ? V::template Srli16<2>(high) : V::template Srli16<1>(high);
+        res[f] = kTransparent ? O::Select(whole, r, ra) : ra;
+      }
+    } else {
+      R t = plain;
+      if constexpr (Op == BlendOp::MultiplyAlpha) {
+        const R product = V::Mullo16(plain, df);
+        t = f == 1 ? V::template Srli16<6>(product) : V::template Srli16<5>(product);
+      }
+      // d + (p * (t - d)) / 255, the quotient of the magnitude negated back.
+      const R diff = V::Sub16(t, df);
+      const R sign = V::template Srai16<15>(diff);
+      const R q = O::Div255(V::Mullo16(V::Sub16(V::Xor(diff, sign), sign), param));
+      const R lerp = V::Add16(df, V::Sub16(V::Xor(q, sign), sign));
+      if constexpr (!kAlpha) {
+        res[f] = lerp;
+      } else {
+        const R moved = O::Move16(df, t, V::Mullo16(alpha, param));  // a * p < 65536
+        res[f] = kTransparent ? O::Select(whole, lerp, moved) : moved;
+      }
+    }
+  }
+  if constexpr (Op == BlendOp::Add) {
+    return AddFields16<V>(res, fieldsD);
+  } else if constexpr (Op == BlendOp::Subtract || Op == BlendOp::SubtractFull) {
+    return SubtractFields16<V>(res, fieldsD);
+  } else {
+    return V::Or(V::Or(res[0], V::template Slli16<5>(res[1])), V::template Slli16<11>(res[2]));
+  }
+}
+
 template <class V, bool AlphaSource, BlendOp Op, unsigned Mods, bool Gather>
 inline int BlendSpan16Kernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow,
                              intptr_t sPitch, const int32_t* columns, int n, int rows,
@@ -89,37 +215,16 @@ inline int BlendSpan16Kernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow
   constexpr bool kBright = (Mods & ModBrightness) != 0, kTransparent = (Mods & ModTransparent) != 0;
   constexpr bool kAlpha = (Mods & ModAlpha) != 0;
   static_assert(kAlpha == AlphaSource);
-  const R zero = V::Zero();
-  const R param = V::Set16(static_cast<int16_t>(st.param));
+  const SpanConsts16<V> c(transparent, st);
+  const R zero = c.zero;
   const R alphaFull = V::Set16(255);
-  // A colour key above 16 bits matches no word.
-  const bool keyFits = transparent <= 0xFFFFu;
-  const R key = V::Set16(static_cast<int16_t>(transparent & 0xFFFFu));
-  // The brightness rows are i * m / 255: row entry 255 is m itself.
-  const R bright[3] = {V::Set16(static_cast<int16_t>(st.brightRow[0][255])),
-                       V::Set16(static_cast<int16_t>(st.brightRow[1][255])),
-                       V::Set16(static_cast<int16_t>(st.brightRow[2][255]))};
   const int end = n / kStep * kStep;
   for (int y = 0; y < rows; y++, dRow += dPitch, sRow += sPitch) {
     if (y + 1 < rows) PrefetchRowForWrite(dRow + dPitch, 2 * static_cast<size_t>(n));
     auto* d = reinterpret_cast<uint16_t*>(dRow);
     for (int i = 0; i < end; i += kStep) {
       R color, alpha = zero;
-      if constexpr (AlphaSource) {
-        const R lo = V::template LoadSource<Gather>(sRow, columns, i);
-        const R hi = V::template LoadSource<Gather>(sRow, columns, i + V::kPixels);
-        // Colour words sign-extended, so that the signed pack keeps them.
-        color = V::PackS32(V::template Srai32<16>(V::template Slli32<16>(lo)),
-                           V::template Srai32<16>(V::template Slli32<16>(hi)));
-        alpha = V::PackS32(V::And(V::template Srli32<16>(lo), V::Set32(0xFF)),
-                           V::And(V::template Srli32<16>(hi), V::Set32(0xFF)));
-      } else if constexpr (Gather) {
-        uint16_t words[kStep];
-        for (int j = 0; j < kStep; j++) std::memcpy(&words[j], sRow + 2 * static_cast<intptr_t>(columns[i + j]), 2);
-        color = V::Load(words);
-      } else {
-        color = V::Load(sRow + 2 * static_cast<intptr_t>(i));
-      }
+      LoadSource16<V, AlphaSource, Gather>(sRow, columns, i, &color, &alpha);
       const R D = V::Load(d + i);
       R skip = zero, whole = zero;
       if constexpr (kAlpha && kTransparent) {
@@ -134,82 +239,57 @@ inline int BlendSpan16Kernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow
           }
         }
       } else if constexpr (kTransparent) {
-        if (keyFits) skip = V::CmpEq16(color, key);
+        if (c.keyFits) skip = V::CmpEq16(color, c.key);
       }
-      const R fieldsS[3] = {V::And(color, V::Set16(31)), V::And(V::template Srli16<5>(color), V::Set16(63)),
-                            V::template Srli16<11>(color)};
-      const R fieldsD[3] = {V::And(D, V::Set16(31)), V::And(V::template Srli16<5>(D), V::Set16(63)),
-                            V::template Srli16<11>(D)};
-      // The fields of the result, or of the weighted source x of the add and subtract.
-      R res[3];
-      for (int f = 0; f < 3; f++) {
-        R s = fieldsS[f];
-        const R df = fieldsD[f];
-        if constexpr (Op == BlendOp::SubtractFull) {
-          res[f] = s;
-          continue;
-        }
-        if constexpr (Op == BlendOp::InvertedSource) s = V::Xor(s, V::Set16(f == 1 ? 63 : 31));
-        const R plain = kBright ? O::Div255(V::Mullo16(s, bright[f])) : s;  // s' with no weight
-        if constexpr (Op == BlendOp::Add || Op == BlendOp::Subtract) {
-          const R x = O::Div255(V::Mullo16(plain, param));
-          if constexpr (!kAlpha) {
-            res[f] = x;
-          } else {
-            // The alpha comes before the brightness here.
-            R weighted = V::template Srli16<8>(V::Mullo16(s, alpha));
-            if constexpr (kBright) weighted = O::Div255(V::Mullo16(weighted, bright[f]));
-            const R xa = O::Div255(V::Mullo16(weighted, param));
-            res[f] = kTransparent ? O::Select(whole, x, xa) : xa;
-          }
-        } else if constexpr (Op == BlendOp::Copy) {
-          // Under the transparent flag alpha 255 is no weight: a weight of 256.
-          res[f] = !kAlpha ? plain
-                           : O::Move8(df, plain, kTransparent ? V::Sub16(alpha, whole) : alpha);
-        } else if constexpr (Op == BlendOp::Multiply) {
-          const R product = V::Mullo16(plain, df);  // below 2^12
-          const R r = f == 1 ? V::template Srli16<6>(product) : V::template Srli16<5>(product);
-          if constexpr (!kAlpha) {
-            res[f] = r;
-          } else {
-            // (product * a) >> (n + 8) as the high half of (product << 4) * a, shifted n - 4.
-            const R high = V::MulhiU16(V::template Slli16<4>(product), alpha);
-            const R ra = f == 1 ? V::template Srli16<2>(high) : V::template Srli16<1>(high);
-            res[f] = kTransparent ? O::Select(whole, r, ra) : ra;
-          }
-        } else {
-          R t = plain;
-          if constexpr (Op == BlendOp::MultiplyAlpha) {
-            const R product = V::Mullo16(plain, df);
-            t = f == 1 ? V::template Srli16<6>(product) : V::template Srli16<5>(product);
-          }
-          // d + (p * (t - d)) / 255, the quotient of the magnitude negated back.
-          const R diff = V::Sub16(t, df);
-          const R sign = V::template Srai16<15>(diff);
-          const R q = O::Div255(V::Mullo16(V::Sub16(V::Xor(diff, sign), sign), param));
-          const R lerp = V::Add16(df, V::Sub16(V::Xor(q, sign), sign));
-          if constexpr (!kAlpha) {
-            res[f] = lerp;
-          } else {
-            const R moved = O::Move16(df, t, V::Mullo16(alpha, param));  // a * p < 65536
-            res[f] = kTransparent ? O::Select(whole, lerp, moved) : moved;
-          }
-        }
-      }
-      R out;
-      if constexpr (Op == BlendOp::Add) {
-        out = AddFields16<V>(res, fieldsD);
-      } else if constexpr (Op == BlendOp::Subtract || Op == BlendOp::SubtractFull) {
-        out = SubtractFields16<V>(res, fieldsD);
-      } else {
-        out = V::Or(V::Or(res[0], V::template Slli16<5>(res[1])), V::template Slli16<11>(res[2]));
-      }
+      R out = BlendRegister16<V, Op, Mods>(color, alpha, D, whole, c);
       if constexpr (kAlpha || kTransparent) out = O::Select(skip, D, out);
       V::Store(d + i, out);
     }
   }
   return end;
 }
+
+// The 16-bit family's part in the run-table draw (see RunPixels32), from a
+// source with alpha (4-byte pixels) or a key-colour one (2-byte words).
+template <class Vec, bool AlphaSource>
+struct RunPixels16 : RunPixelsTraits<Vec, uint16_t, BlendState16, SpanConsts16<Vec>, 2 * Vec::kPixels,
+                                     AlphaSource ? 4 : 2, AlphaSource> {
+  template <BlendOp Op, unsigned M>
+  [[gnu::always_inline]] static typename Vec::Reg Step(const uint8_t* s, int at, typename Vec::Reg D,
+                                                       const SpanConsts16<Vec>& c) {
+    typename Vec::Reg color, alpha = c.zero;
+    LoadSource16<Vec, AlphaSource, false>(s, nullptr, at, &color, &alpha);
+    if constexpr (Op == BlendOp::Copy && M == 0) {
+      return color;
+    } else {
+      return BlendRegister16<Vec, Op, M>(color, alpha, D, c.zero, c);
+    }
+  }
+  template <BlendOp Op, unsigned M>
+  static void Pixel(uint16_t* d, const uint8_t* s, int i, const BlendState16& st) {
+    constexpr int kBytes = AlphaSource ? 4 : 2;
+    uint32_t key = 0;
+    std::memcpy(&key, s + kBytes * static_cast<intptr_t>(i), kBytes);
+    d[i] = static_cast<uint16_t>(BlendPixel16<Op, false, (M & ModAlpha) != 0, (M & ModBrightness) != 0>(
+        d[i], key & 0xFFFFu, 0, (key >> 16) & 0xFFu, st));
+  }
+};
+
+// Variants with a vector run-table draw: both run kinds have a span, or
+// the opaque runs are plain copies of the colour words.
+template <bool AlphaSource, BlendOp Op, unsigned Mods>
+constexpr bool HasRunTableSpan16() {
+  constexpr unsigned kOpaque = OpaqueRunMods(Mods);
+  return (Mods & ModTransparent) != 0 && (Mods & ModBlendImage) == 0 &&
+         (HasBlendSpan16Fast<Op, kOpaque>() || (Op == BlendOp::Copy && kOpaque == 0)) &&
+         (!AlphaSource || HasBlendSpan16Fast<Op, PartialRunMods(Mods)>());
+}
+
+using RunTableSpan16Fn = void (*)(const RunTableRows& rows, const BlendState16& st);
+// Sources with alpha in the upper half.
+constexpr int kRunTableSpan16Count = 2 * kRunTableSpan32Count;
+using RunTableSpan16Table = std::array<RunTableSpan16Fn, kRunTableSpan16Count>;
+extern const RunTableSpan16Table kRunTableSpans16Avx2;
 
 // The vector part of rows rows at the given level; returns the columns of
 // each row it drew.
@@ -238,5 +318,27 @@ inline int BlendSpan16Fast(int level, uint8_t* d, intptr_t dPitch, const uint8_t
     }
 #endif
     return done;
+  }
+}
+
+// The run-table draw at the given level, where a kernel exists for it;
+// false leaves it to the generic loop.
+template <bool AlphaSource, BlendOp Op, unsigned Mods>
+inline bool RunTableSpan16(int level, const RunTableRows& rows, const BlendState16& st) {
+  if constexpr (!HasRunTableSpan16<AlphaSource, Op, Mods>()) {
+    return false;
+  } else {
+    const int index = RunTableSpanIndex(Op, Mods) + (AlphaSource ? kRunTableSpan32Count : 0);
+    if (level >= 2 && kRunTableSpans16Avx2[index]) {
+      kRunTableSpans16Avx2[index](rows, st);
+      return true;
+    }
+#if defined(__SSE2__)
+    if (level >= 1) {
+      RunTableKernel<RunPixels16<VecSse2, AlphaSource>, Op, Mods>(rows, st);
+      return true;
+    }
+#endif
+    return false;
   }
 }

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
 #include "softrender/memimg.h"
@@ -163,7 +164,7 @@ struct SpanConsts32 {
 // before any pixel is left out. whole marks the pixels of alpha 255 (read
 // only by the copy from an alpha source under the transparent flag).
 template <class V, BlendOp Op, unsigned Mods>
-inline typename V::Reg BlendRegister32(typename V::Reg S, typename V::Reg D, typename V::Reg whole,
+[[gnu::always_inline]] inline typename V::Reg BlendRegister32(typename V::Reg S, typename V::Reg D, typename V::Reg whole,
                                        const SpanConsts32<V>& c) {
   using R = typename V::Reg;
   using O = SpanOps<V>;
@@ -372,7 +373,7 @@ inline int BlendSpanKernel(uint8_t* dRow, intptr_t dPitch, const uint8_t* sRow, 
 }
 
 // A plain blit through its source's transparency run table, a whole
-// unclipped draw: the rows, and the table read from its start.
+// unclipped draw: the rows, the table's codes and its row records.
 struct RunTableRows {
   uint8_t* dst;
   intptr_t dPitch;
@@ -381,10 +382,14 @@ struct RunTableRows {
   int width, height;
   const uint8_t* table;
   const uint8_t* tableEnd;
+  const RunRow* rows;
   uint32_t transparent;
 };
 using RunTableSpan32Fn = void (*)(const RunTableRows& rows, const BlendState32& st);
 constexpr int kRunTableSpan32Count = kBlendOpCount * kBlendModifierCount;
+constexpr int RunTableSpanIndex(BlendOp op, unsigned mods) {
+  return static_cast<int>(op) * static_cast<int>(kBlendModifierCount) + static_cast<int>(mods);
+}
 using RunTableSpan32Table = std::array<RunTableSpan32Fn, kRunTableSpan32Count>;
 // AVX2 only: measured, sixteen-pixel registers lose on the short partial
 // runs and the loads they place over their neighbours.
@@ -401,8 +406,9 @@ constexpr bool HasRunTableSpan32() {
          HasBlendSpan32Fast<Op, PartialRunMods(Mods)>();
 }
 
-// Copies bytes (4 to 64) as two overlapping moves of the largest size that
-// fits twice: no destination pixel is read, and no byte outside is written.
+// Copies bytes (2 to 64, whole pixels) as two overlapping moves of the
+// largest size that fits twice: no destination pixel is read, and no byte
+// outside is written.
 inline void CopyShortRun(uint8_t* d, const uint8_t* s, size_t bytes) {
   if (bytes >= 32) {
     std::memcpy(d, s, 32);
@@ -413,59 +419,147 @@ inline void CopyShortRun(uint8_t* d, const uint8_t* s, size_t bytes) {
   } else if (bytes >= 8) {
     std::memcpy(d, s, 8);
     std::memcpy(d + bytes - 8, s + bytes - 8, 8);
-  } else {
+  } else if (bytes >= 4) {
     std::memcpy(d, s, 4);
+    std::memcpy(d + bytes - 4, s + bytes - 4, 4);
+  } else {
+    std::memcpy(d, s, 2);
   }
 }
 
-// Pixels x .. x + n - 1 of a row (of width pixels) under modifiers M. Whole
-// registers first; what is left, and a run shorter than a register, goes
-// through one register placed inside the row (forward over pixels the row
-// has not drawn yet where it can), its pixels outside the run stored back
-// as they were. The plain copy moves what is left without a load of the
-// destination. A row narrower than a register is drawn a pixel at a time.
-template <class V, BlendOp Op, unsigned M>
-[[gnu::always_inline]] inline void DrawRunPixels32(uint32_t* d, const uint8_t* s, int x, int n, int width,
-                            typename V::Reg iota, const SpanConsts32<V>& c, const BlendState32& st) {
+// Lanes lo .. hi - 1 of a register of 16- or 32-bit lanes set; the bounds
+// may lie anywhere. A bound at or past the register's end costs nothing:
+// in a row drawn in steps, most are.
+template <class V, class Lane>
+[[gnu::always_inline]] inline typename V::Reg LaneRange(int lo, int hi) {
   using R = typename V::Reg;
-  constexpr int kStep = V::kPixels;
-  constexpr bool kCopy = Op == BlendOp::Copy && M == 0;  // the source as it is
-  const int end = x + n;
-  int i = x;
-  for (; i + kStep <= end; i += kStep) {
-    const R S = V::Load(s + 4 * static_cast<intptr_t>(i));
-    if constexpr (kCopy) {
-      V::Store(d + i, S);
+  constexpr int kLanes = static_cast<int>(sizeof(R) / sizeof(Lane));
+  alignas(64) static constexpr std::array<Lane, kLanes> kIndex = [] {
+    std::array<Lane, kLanes> lanes{};
+    for (int i = 0; i < kLanes; i++) lanes[i] = static_cast<Lane>(i);
+    return lanes;
+  }();
+  // The lanes below n, for n in 1 .. kLanes - 1.
+  const auto below = [](int n) {
+    const R index = V::Load(kIndex.data());
+    if constexpr (sizeof(Lane) == 2) {
+      return V::CmpGt16(V::Set16(static_cast<int16_t>(n)), index);
     } else {
-      V::Store(d + i, BlendRegister32<V, Op, M>(S, V::Load(d + i), c.zero, c));
+      return V::CmpGt32(V::Set32(n), index);
+    }
+  };
+  if (hi <= lo || hi <= 0 || lo >= kLanes) return V::Zero();
+  R lanes = hi >= kLanes ? V::CmpEq32(V::Zero(), V::Zero()) : below(hi);
+  if (lo > 0) lanes = V::AndNot(below(lo), lanes);
+  return lanes;
+}
+
+// What a pixel family's part in the run-table draw states about itself:
+// its vector type and steps (kStep destination pixels of type Dst from as
+// many source pixels of kSourceBytes), its draw state and the registers
+// made from it, and whether its tables have partial runs.
+template <class Vec, class DstPixel, class DrawState, class StepConsts, int StepPixels, int SourceBytes,
+          bool PartialRuns>
+struct RunPixelsTraits {
+  using V = Vec;
+  using R = typename V::Reg;
+  using Dst = DstPixel;
+  using State = DrawState;
+  using Consts = StepConsts;
+  static constexpr int kStep = StepPixels;
+  static constexpr int kSourceBytes = SourceBytes;
+  static constexpr bool kPartialRuns = PartialRuns;
+  // The mask of a step's lanes lo .. hi - 1, one lane a pixel.
+  [[gnu::always_inline]] static R Lanes(int lo, int hi) {
+    return LaneRange<V, std::make_signed_t<DstPixel>>(lo, hi);
+  }
+};
+
+// The 32-bit family's part in the run-table draw (the 16-bit one's is in
+// pixel_spans16.h): a step of kStep pixels, one pixel alone. Key-colour
+// sources' tables have no partial runs, and need none drawn.
+template <class Vec>
+struct RunPixels32 : RunPixelsTraits<Vec, uint32_t, BlendState32, SpanConsts32<Vec>, Vec::kPixels, 4, true> {
+  // The new pixels of the step at column at over D (ignored by the plain copy).
+  template <BlendOp Op, unsigned M>
+  [[gnu::always_inline]] static typename Vec::Reg Step(const uint8_t* s, int at, typename Vec::Reg D,
+                                                       const SpanConsts32<Vec>& c) {
+    const typename Vec::Reg S = Vec::Load(s + 4 * static_cast<intptr_t>(at));
+    if constexpr (Op == BlendOp::Copy && M == 0) {
+      return S;
+    } else {
+      return BlendRegister32<Vec, Op, M>(S, D, c.zero, c);
     }
   }
-  if (i == end) return;
-  if constexpr (kCopy) {
-    if (i > x) {  // its own pixels stored twice, without a load
-      V::Store(d + end - kStep, V::Load(s + 4 * static_cast<intptr_t>(end - kStep)));
-    } else {
-      CopyShortRun(reinterpret_cast<uint8_t*>(d + x), s + 4 * static_cast<intptr_t>(x), 4 * static_cast<size_t>(n));
-    }
-    return;
+  template <BlendOp Op, unsigned M>
+  static void Pixel(uint32_t* d, const uint8_t* s, int i, const BlendState32& st) {
+    uint32_t sv;
+    std::memcpy(&sv, s + 4 * static_cast<intptr_t>(i), 4);
+    d[i] = BlendPixel32<Op, false, (M & ModAlpha) != 0, (M & ModBrightness) != 0>(d[i], sv, 0, sv >> 24, st);
   }
+};
+
+// The rest of DrawRunPixels: pixels i .. end - 1, fewer than a step.
+template <class F, BlendOp Op, unsigned M>
+[[gnu::always_inline]] inline void DrawRunTail(typename F::Dst* d, const uint8_t* s, int i, int end, int width,
+                                               const typename F::Consts& c, const typename F::State& st) {
+  using V = typename F::V;
+  using R = typename V::Reg;
+  using Dst = typename F::Dst;
+  constexpr int kStep = F::kStep;
+  constexpr bool kCopy = Op == BlendOp::Copy && M == 0;
   int at;
   if (i + kStep <= width) {
     at = i;
   } else if (end - kStep >= 0) {
     at = end - kStep;
   } else {
-    for (; i < end; i++) {
-      uint32_t sv;
-      std::memcpy(&sv, s + 4 * static_cast<intptr_t>(i), 4);
-      d[i] = BlendPixel32<Op, false, (M & ModAlpha) != 0, (M & ModBrightness) != 0>(d[i], sv, 0, sv >> 24, st);
-    }
+    for (; i < end; i++) F::template Pixel<Op, M>(d, s, i, st);
     return;
   }
-  const R pos = V::Add32(iota, V::Set32(at));
-  const R inside = V::AndNot(V::CmpGt32(V::Set32(i), pos), V::CmpGt32(V::Set32(end), pos));
-  const R S = V::Load(s + 4 * static_cast<intptr_t>(at)), D = V::Load(d + at);
-  V::Store(d + at, SpanOps<V>::Select(inside, BlendRegister32<V, Op, M>(S, D, c.zero, c), D));
+  if constexpr (kCopy) {
+    // Converted colours: the step's words go through the stack.
+    alignas(64) Dst words[64 / sizeof(Dst)];  // as much as a short copy may read
+    V::Store(words, F::template Step<Op, M>(s, at, c.zero, c));
+    CopyShortRun(reinterpret_cast<uint8_t*>(d + i), reinterpret_cast<const uint8_t*>(words + (i - at)),
+                 sizeof(Dst) * static_cast<size_t>(end - i));
+  } else {
+    const R D = V::Load(d + at);
+    V::Store(d + at, SpanOps<V>::Select(F::Lanes(i - at, end - at), F::template Step<Op, M>(s, at, D, c), D));
+  }
+}
+
+// Pixels x .. x + n - 1 of a row (of width pixels) under modifiers M, in the
+// family F's steps. Whole steps first; what is left, and a run shorter than
+// a step, goes through one step placed inside the row (forward over pixels
+// the row has not drawn yet where it can), its pixels outside the run
+// stored back as they were. A plain copy moves what is left without a load
+// of the destination. A row narrower than a step is drawn a pixel at a time.
+template <class F, BlendOp Op, unsigned M>
+[[gnu::always_inline]] inline void DrawRunPixels(typename F::Dst* d, const uint8_t* s, int x, int n, int width,
+                                                 const typename F::Consts& c, const typename F::State& st) {
+  using V = typename F::V;
+  using Dst = typename F::Dst;
+  constexpr int kStep = F::kStep;
+  constexpr bool kCopy = Op == BlendOp::Copy && M == 0;  // the source's colour as it is
+  const int end = x + n;
+  int i = x;
+  for (; i + kStep <= end; i += kStep) {
+    V::Store(d + i, F::template Step<Op, M>(s, i, kCopy ? c.zero : V::Load(d + i), c));
+  }
+  if (i == end) return;
+  if constexpr (kCopy) {
+    if (i > x) {  // its own pixels stored twice, without a load
+      V::Store(d + end - kStep, F::template Step<Op, M>(s, end - kStep, c.zero, c));
+      return;
+    }
+    if constexpr (F::kSourceBytes == sizeof(Dst)) {
+      CopyShortRun(reinterpret_cast<uint8_t*>(d + x), s + sizeof(Dst) * static_cast<intptr_t>(x),
+                   sizeof(Dst) * static_cast<size_t>(n));
+      return;
+    }
+  }
+  if constexpr (!kCopy || F::kSourceBytes != sizeof(Dst)) DrawRunTail<F, Op, M>(d, s, i, end, width, c, st);
 }
 
 // Calls draw(class, x, n) for the runs of one row of the table that are not
@@ -493,25 +587,92 @@ template <class Draw>
   return table;
 }
 
-// The whole run-table draw: transparent runs skipped without a look at
-// their pixels.
-template <class V, BlendOp Op, unsigned Mods>
-void RunTableKernel32(const RunTableRows& r, const BlendState32& st) {
-  const SpanConsts32<V> c(r.transparent, st);
-  const typename V::Reg iota = V::Iota32();
-  const size_t rowBytes = 4 * static_cast<size_t>(r.width);
-  const uint8_t* table = r.table;
+// The step at column p of a shaped row: its partial and opaque pixels by
+// their lanes, the others stored back as they were.
+template <class F, BlendOp Op, unsigned Mods>
+[[gnu::always_inline]] inline void DrawEdgeStep(typename F::Dst* d, const uint8_t* s, const RunRow& row, int p,
+                                                const typename F::Consts& c) {
+  using V = typename F::V;
+  using R = typename V::Reg;
+  const R D = V::Load(d + p);
+  R out = D;
+  if constexpr (F::kPartialRuns) {
+    out = SpanOps<V>::Select(F::Lanes(row.first - p, row.end - p),
+                             F::template Step<Op, PartialRunMods(Mods)>(s, p, D, c), D);
+  }
+  V::Store(d + p, SpanOps<V>::Select(F::Lanes(row.opaqueFirst - p, row.opaqueEnd - p),
+                                     F::template Step<Op, OpaqueRunMods(Mods)>(s, p, D, c), out));
+}
+
+// A shaped row whose partial parts each lie within the first or the last
+// of the steps laid edge to edge over its drawn pixels (inside the row):
+// those two draw their partial and opaque pixels by their lanes, the steps
+// between are wholly opaque. As many steps as the drawn pixels take, no
+// step loads what another stored, and only the count of steps varies from
+// row to row. false (nothing drawn) for any other row.
+template <class F, BlendOp Op, unsigned Mods>
+[[gnu::always_inline]] inline bool DrawShapedRow(typename F::Dst* d, const uint8_t* s, const RunRow& row, int width,
+                                                 const typename F::Consts& c) {
+  using V = typename F::V;
+  constexpr int kStep = F::kStep;
+  constexpr unsigned kOpaque = OpaqueRunMods(Mods);
+  constexpr bool kCopy = Op == BlendOp::Copy && kOpaque == 0;
+  const int span = (row.end - row.first + kStep - 1) / kStep * kStep;
+  if (span == 0) return true;
+  const int first = row.first + span <= width ? row.first : width - span;
+  const int last = first + span - kStep;
+  if (first < 0 || row.opaqueFirst > first + kStep || row.opaqueEnd < last) return false;
+  DrawEdgeStep<F, Op, Mods>(d, s, row, first, c);
+  if (last == first) return true;
+  for (int p = first + kStep; p < last; p += kStep) {
+    V::Store(d + p, F::template Step<Op, kOpaque>(s, p, kCopy ? c.zero : V::Load(d + p), c));
+  }
+  DrawEdgeStep<F, Op, Mods>(d, s, row, last, c);
+  return true;
+}
+
+// The whole run-table draw in the family F's steps: transparent runs
+// skipped without a look at their pixels. A shaped row is drawn from its
+// record; where its steps do not fit, run by run, its partial parts before
+// its opaque part, so that their loads of the destination never wait on
+// the opaque part's stores. Any other row walks its codes.
+template <class F, BlendOp Op, unsigned Mods>
+void RunTableKernel(const RunTableRows& r, const typename F::State& st) {
+  using Dst = typename F::Dst;
+  constexpr unsigned kOpaque = OpaqueRunMods(Mods), kPartial = PartialRunMods(Mods);
+  const typename F::Consts c(r.transparent, st);
   uint8_t* dRow = r.dst;
   const uint8_t* sRow = r.src;
-  for (int y = 0; y < r.height && table < r.tableEnd; y++, dRow += r.dPitch, sRow += r.sPitch) {
-    // Runs touch the destination sparsely, so the next row is asked for ahead.
-    if (y + 1 < r.height) PrefetchRowForWrite(dRow + r.dPitch, rowBytes);
-    auto* d = reinterpret_cast<uint32_t*>(dRow);
-    table = ForEachDrawnRun(table, r.tableEnd, r.width, [&](unsigned runClass, int x, int n) {
+  for (int y = 0; y < r.height; y++, dRow += r.dPitch, sRow += r.sPitch) {
+    // Runs touch the destination sparsely, so the next row's drawn pixels
+    // are asked for ahead.
+    if (y + 1 < r.height) {
+      const RunRow& next = r.rows[y + 1];
+      PrefetchRowForWrite(dRow + r.dPitch + sizeof(Dst) * static_cast<intptr_t>(next.first),
+                          sizeof(Dst) * static_cast<size_t>(next.end - next.first));
+    }
+    auto* d = reinterpret_cast<Dst*>(dRow);
+    const RunRow& row = r.rows[y];
+    if (row.opaqueFirst >= 0) {
+      if (DrawShapedRow<F, Op, Mods>(d, sRow, row, r.width, c)) continue;
+      if constexpr (F::kPartialRuns) {
+        if (row.first < row.opaqueFirst) {
+          DrawRunPixels<F, Op, kPartial>(d, sRow, row.first, row.opaqueFirst - row.first, r.width, c, st);
+        }
+        if (row.opaqueEnd < row.end) {
+          DrawRunPixels<F, Op, kPartial>(d, sRow, row.opaqueEnd, row.end - row.opaqueEnd, r.width, c, st);
+        }
+      }
+      if (row.opaqueFirst < row.opaqueEnd) {
+        DrawRunPixels<F, Op, kOpaque>(d, sRow, row.opaqueFirst, row.opaqueEnd - row.opaqueFirst, r.width, c, st);
+      }
+      continue;
+    }
+    ForEachDrawnRun(r.table + row.codes, r.tableEnd, r.width, [&](unsigned runClass, int x, int n) {
       if (runClass == RunOpaque) {
-        DrawRunPixels32<V, Op, OpaqueRunMods(Mods)>(d, sRow, x, n, r.width, iota, c, st);
-      } else {
-        DrawRunPixels32<V, Op, PartialRunMods(Mods)>(d, sRow, x, n, r.width, iota, c, st);
+        DrawRunPixels<F, Op, kOpaque>(d, sRow, x, n, r.width, c, st);
+      } else if constexpr (F::kPartialRuns) {
+        DrawRunPixels<F, Op, kPartial>(d, sRow, x, n, r.width, c, st);
       }
     });
   }
@@ -633,14 +794,14 @@ inline bool RunTableSpan32(int level, const RunTableRows& rows, const BlendState
   if constexpr (!HasRunTableSpan32<Op, Mods>()) {
     return false;
   } else {
-    const int index = static_cast<int>(Op) * static_cast<int>(kBlendModifierCount) + static_cast<int>(Mods);
+    const int index = RunTableSpanIndex(Op, Mods);
     if (level >= 2 && kRunTableSpans32Avx2[index]) {
       kRunTableSpans32Avx2[index](rows, st);
       return true;
     }
 #if defined(__SSE2__)
     if (level >= 1) {
-      RunTableKernel32<VecSse2, Op, Mods>(rows, st);
+      RunTableKernel<RunPixels32<VecSse2>, Op, Mods>(rows, st);
       return true;
     }
 #endif

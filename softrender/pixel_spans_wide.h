@@ -26,7 +26,7 @@ int Span16(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitch, const
 
 template <class V, BlendOp Op, unsigned Mods>
 void RunTable32(const RunTableRows& rows, const BlendState32& st) {
-  RunTableKernel32<V, Op, Mods>(rows, st);
+  RunTableKernel<RunPixels32<V>, Op, Mods>(rows, st);
 }
 
 template <class V, template <BlendOp, unsigned> class Pays, size_t I>
@@ -35,6 +35,23 @@ constexpr RunTableSpan32Fn RunTableEntry32() {
   constexpr unsigned mods = I % kBlendModifierCount;
   if constexpr (HasRunTableSpan32<op, mods>() && Pays<op, mods>::value) {
     return &RunTable32<V, op, mods>;
+  } else {
+    return nullptr;
+  }
+}
+
+template <class V, bool AlphaSource, BlendOp Op, unsigned Mods>
+void RunTable16(const RunTableRows& rows, const BlendState16& st) {
+  RunTableKernel<RunPixels16<V, AlphaSource>, Op, Mods>(rows, st);
+}
+
+template <class V, size_t I>
+constexpr RunTableSpan16Fn RunTableEntry16() {
+  constexpr bool alphaSource = I >= kRunTableSpan32Count;
+  constexpr auto op = static_cast<BlendOp>(I % kRunTableSpan32Count / kBlendModifierCount);
+  constexpr unsigned mods = I % kBlendModifierCount;
+  if constexpr (HasRunTableSpan16<alphaSource, op, mods>() && alphaSource == ((mods & ModAlpha) != 0)) {
+    return &RunTable16<V, alphaSource, op, mods>;
   } else {
     return nullptr;
   }
@@ -77,6 +94,13 @@ constexpr RunTableSpan32Table MakeRunTable32() {
   return []<size_t... I>(std::index_sequence<I...>) {
     return RunTableSpan32Table{RunTableEntry32<V, Pays, I>()...};
   }(std::make_index_sequence<kRunTableSpan32Count>{});
+}
+
+template <class V>
+constexpr RunTableSpan16Table MakeRunTable16() {
+  return []<size_t... I>(std::index_sequence<I...>) {
+    return RunTableSpan16Table{RunTableEntry16<V, I>()...};
+  }(std::make_index_sequence<kRunTableSpan16Count>{});
 }
 
 template <class V, template <BlendOp, unsigned> class Pays>
