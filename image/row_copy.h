@@ -14,13 +14,17 @@ void CopyImageRows(uint8_t* d, intptr_t dPitch, const uint8_t* s, intptr_t sPitc
 // -1: as measured).
 void SetRowCopyCacheBytesForTest(int64_t lastLevel, int64_t core = 0, int keepSource = -1);
 
+// Rows this long or longer stream on their own: the hardware fetches ahead
+// within a page.
+constexpr size_t kRowFetchedByHardware = 4096;
+
 // Asks for the next row of a destination ahead of its stores. Rows of tiles
 // and sprites start on a new page each, where the hardware fetches nothing
 // ahead by itself; a row as long as a page or longer streams on its own.
 // Always inlined: the optimiser takes a called prefetch for a call without
 // effects and drops it.
 [[gnu::always_inline]] inline void PrefetchRowForWrite(const uint8_t* row, size_t bytes) {
-  if (bytes == 0 || bytes >= 4096) return;
+  if (bytes == 0 || bytes >= kRowFetchedByHardware) return;
   for (size_t b = 0; b < bytes; b += 64) __builtin_prefetch(row + b, 1);
   __builtin_prefetch(row + bytes - 1, 1);
 }

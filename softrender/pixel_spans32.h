@@ -270,7 +270,7 @@ struct WriteAhead {
   int rowsAfter;  // rows below the one asked for
   bool on;
   WriteAhead(uint8_t* first, intptr_t dPitch, size_t bytes, int rows, size_t lead)
-      : row(first), pitch(dPitch), rowBytes(bytes), rowsAfter(rows - 1), on(bytes > 0 && bytes < 4096) {
+      : row(first), pitch(dPitch), rowBytes(bytes), rowsAfter(rows - 1), on(bytes > 0 && bytes < kRowFetchedByHardware) {
     const size_t line = bytes < 64 ? bytes : 64;
     if (on) {
       for (size_t b = 0; b < lead; b += line) Step(line);
