@@ -25,6 +25,12 @@ constexpr size_t kRowFetchedByHardware = 4096;
 // effects and drops it.
 [[gnu::always_inline]] inline void PrefetchRowForWrite(const uint8_t* row, size_t bytes) {
   if (bytes == 0 || bytes >= kRowFetchedByHardware) return;
+  if (bytes <= 128) {
+    __builtin_prefetch(row, 1);
+    __builtin_prefetch(row + bytes / 2, 1);
+    __builtin_prefetch(row + bytes - 1, 1);
+    return;
+  }
   for (size_t b = 0; b < bytes; b += 64) __builtin_prefetch(row + b, 1);
   __builtin_prefetch(row + bytes - 1, 1);
 }

@@ -75,10 +75,25 @@ constexpr int kRunMaxLength = 64;
 // transparent pixel between) is shaped: [first, opaqueFirst) and
 // [opaqueEnd, end) are partial, [opaqueFirst, opaqueEnd) opaque. Any other
 // row has opaqueFirst -1, and its codes start at byte codes of the table.
+//
+// A shaped row is also laid out for the vector draws, in steps of 4, 8 and
+// 16 pixels (steps[0 .. 2]) laid edge to edge over its drawn pixels, inside
+// the row: count steps from column first (0: nothing drawn; -1: not drawn
+// so, where a partial part reaches past the first or last step, or the row
+// is narrower than the steps). The steps between the first and the last
+// are wholly opaque; in the first, the drawn lanes start at lane drawnFrom
+// and the opaque ones at opaqueFrom, in the last they end before lanes
+// drawnBelow and opaqueBelow.
+struct RunRowSteps {
+  int32_t first, count;
+  uint8_t drawnFrom, opaqueFrom, drawnBelow, opaqueBelow;
+};
+constexpr int kRunRowStepSizes = 3;
 struct RunRow {
   int32_t codes;
   int32_t first, end;
   int32_t opaqueFirst, opaqueEnd;
+  RunRowSteps steps[kRunRowStepSizes];
 };
 // The bytes of a run table and its row records for an image of the size;
 // rowsOffset: where the records start.

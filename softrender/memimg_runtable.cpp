@@ -32,13 +32,33 @@ int AlphaClass(uint8_t alpha) {
   return alpha == 0 ? RunTransparent : (alpha == 255 ? RunOpaque : RunPartial);
 }
 
-// The record of the row whose codes start at byte offset of table.
-RunRow DescribeRow(const uint8_t* table, int32_t offset) {
+// A shaped row of a width-pixel image laid out in steps of step pixels.
+RunRowSteps LayOutInSteps(const RunRow& row, int32_t width, int32_t step) {
+  RunRowSteps out{0, -1, 0, 0, 0, 0};
+  if (row.opaqueFirst < 0) return out;
+  const int32_t span = (row.end - row.first + step - 1) / step * step;
+  if (span == 0) return RunRowSteps{0, 0, 0, 0, 0, 0};
+  const int32_t first = std::min(row.first, width - span);
+  const int32_t last = first + span - step;
+  // A row without an opaque part (a sprite's top and bottom rows) fits in
+  // two steps at most: its empty part goes where the second one starts.
+  const bool noOpaque = row.opaqueFirst == row.opaqueEnd;
+  const int32_t opaqueFirst = noOpaque ? last : row.opaqueFirst, opaqueEnd = noOpaque ? last : row.opaqueEnd;
+  if (first < 0 || opaqueFirst > first + step || opaqueEnd < last) return out;
+  // Each lies within its step or on its end.
+  return RunRowSteps{first, span / step, static_cast<uint8_t>(row.first - first),
+                     static_cast<uint8_t>(opaqueFirst - first), static_cast<uint8_t>(row.end - last),
+                     static_cast<uint8_t>(opaqueEnd - last)};
+}
+
+// The record of the row whose codes start at byte offset of table, in an
+// image width pixels wide.
+RunRow DescribeRow(const uint8_t* table, int32_t offset, int32_t width) {
   // The shape's parts in order; a run moves to the first part from the
   // current one on that holds its class, and a row that runs out of parts
   // is not shaped.
   constexpr uint8_t kParts[] = {RunTransparent, RunPartial, RunOpaque, RunPartial, RunTransparent};
-  RunRow row{offset, 0, 0, 0, 0};
+  RunRow row{offset, 0, 0, 0, 0, {}};
   int part = 0;
   int32_t x = 0;
   bool shaped = true, drawn = false;
@@ -61,6 +81,7 @@ RunRow DescribeRow(const uint8_t* table, int32_t offset) {
   if (!drawn) row.first = row.end = 0;
   row.opaqueFirst = shaped ? std::clamp(row.opaqueFirst, row.first, row.end) : -1;
   row.opaqueEnd = shaped ? std::clamp(row.opaqueEnd, row.opaqueFirst, row.end) : -1;
+  for (int i = 0; i < kRunRowStepSizes; i++) row.steps[i] = LayOutInSteps(row, width, 4 << i);
   return row;
 }
 
@@ -99,7 +120,7 @@ void BuildTransparencyRunTable(MEMIMG* image) {
         return LoadPixel<uint32_t>(row + x * 4) == key ? RunTransparent : RunOpaque;
       });
     }
-    base->runRows[y] = DescribeRow(base->runTable, static_cast<int32_t>(rowCodes - base->runTable));
+    base->runRows[y] = DescribeRow(base->runTable, static_cast<int32_t>(rowCodes - base->runTable), image->width);
   }
   base->runTablePixels = image->pixels;
   base->runTableWidth = image->width;

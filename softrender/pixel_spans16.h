@@ -83,12 +83,17 @@ template <class V>
 struct SpanConsts16 {
   using R = typename V::Reg;
   R zero, param, key;
+  // The blue and green field masks: kept here, a loop with many paths
+  // rebuilds constants it has no register for at each use.
+  R blue, green;
   R bright[3];
   bool keyFits;
   SpanConsts16(uint32_t transparent, const BlendState16& st)
       : zero(V::Zero()),
         param(V::Set16(static_cast<int16_t>(st.param))),
         key(V::Set16(static_cast<int16_t>(transparent & 0xFFFFu))),
+        blue(V::Set16(31)),
+        green(V::Set16(63)),
         // The brightness rows are i * m / 255: row entry 255 is m itself.
         bright{V::Set16(static_cast<int16_t>(st.brightRow[0][255])),
                V::Set16(static_cast<int16_t>(st.brightRow[1][255])),
@@ -134,9 +139,9 @@ template <class V, BlendOp Op, unsigned Mods>
   constexpr bool kAlpha = (Mods & ModAlpha) != 0;
   const R param = c.param;
   const R* const bright = c.bright;
-  const R fieldsS[3] = {V::And(color, V::Set16(31)), V::And(V::template Srli16<5>(color), V::Set16(63)),
+  const R fieldsS[3] = {V::And(color, c.blue), V::And(V::template Srli16<5>(color), c.green),
                         V::template Srli16<11>(color)};
-  const R fieldsD[3] = {V::And(D, V::Set16(31)), V::And(V::template Srli16<5>(D), V::Set16(63)),
+  const R fieldsD[3] = {V::And(D, c.blue), V::And(V::template Srli16<5>(D), c.green),
                         V::template Srli16<11>(D)};
   // The fields of the result, or of the weighted source x of the add and subtract.
   R res[3];

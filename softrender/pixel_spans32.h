@@ -7,6 +7,7 @@
 // 0..65535). One kernel, written over a vector type: SSE2 (the x86-64
 // baseline) here, AVX2 and AVX-512 in their own files, chosen at run time.
 #pragma once
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -587,59 +588,106 @@ template <class Draw>
   return table;
 }
 
+// The lanes of a step below n (Below) or from n on (From), n in 0 .. the
+// lanes a register holds: one load, where a shaped row's edge steps would
+// otherwise spend a compare and a branch a bound.
+template <class V, class Lane, bool From>
+[[gnu::always_inline]] inline typename V::Reg LaneSide(int n) {
+  static constexpr int kLanes = static_cast<int>(sizeof(typename V::Reg) / sizeof(Lane));
+  alignas(2 * sizeof(typename V::Reg)) static constexpr std::array<Lane, 2 * kLanes> kHalves = [] {
+    std::array<Lane, 2 * kLanes> lanes{};
+    for (int i = 0; i < kLanes; i++) lanes[From ? kLanes + i : i] = static_cast<Lane>(-1);
+    return lanes;
+  }();
+  return V::Load(kHalves.data() + (kLanes - n));
+}
+
 // The step at column p of a shaped row: its partial and opaque pixels by
-// their lanes, the others stored back as they were.
+// their lanes (drawn: both), the others stored back as they were.
 template <class F, BlendOp Op, unsigned Mods>
-[[gnu::always_inline]] inline void DrawEdgeStep(typename F::Dst* d, const uint8_t* s, const RunRow& row, int p,
-                                                const typename F::Consts& c) {
+[[gnu::always_inline]] inline void DrawEdgeStep(typename F::Dst* d, const uint8_t* s, int p, typename F::V::Reg drawn,
+                                                typename F::V::Reg opaque, const typename F::Consts& c) {
   using V = typename F::V;
   using R = typename V::Reg;
   const R D = V::Load(d + p);
   R out = D;
   if constexpr (F::kPartialRuns) {
-    out = SpanOps<V>::Select(F::Lanes(row.first - p, row.end - p),
-                             F::template Step<Op, PartialRunMods(Mods)>(s, p, D, c), D);
+    out = SpanOps<V>::Select(drawn, F::template Step<Op, PartialRunMods(Mods)>(s, p, D, c), D);
   }
-  V::Store(d + p, SpanOps<V>::Select(F::Lanes(row.opaqueFirst - p, row.opaqueEnd - p),
-                                     F::template Step<Op, OpaqueRunMods(Mods)>(s, p, D, c), out));
+  V::Store(d + p, SpanOps<V>::Select(opaque, F::template Step<Op, OpaqueRunMods(Mods)>(s, p, D, c), out));
 }
 
-// A shaped row whose partial parts each lie within the first or the last
-// of the steps laid edge to edge over its drawn pixels (inside the row):
-// those two draw their partial and opaque pixels by their lanes, the steps
-// between are wholly opaque. As many steps as the drawn pixels take, no
-// step loads what another stored, and only the count of steps varies from
-// row to row. false (nothing drawn) for any other row.
+// A shaped row in its steps laid edge to edge (see RunRowSteps): the first
+// and last draw their partial and opaque pixels by their lanes, the steps
+// between are wholly opaque. No step loads what another stored, and only
+// the count of steps varies from row to row. false (nothing drawn) for a
+// row not laid out so.
 template <class F, BlendOp Op, unsigned Mods>
-[[gnu::always_inline]] inline bool DrawShapedRow(typename F::Dst* d, const uint8_t* s, const RunRow& row, int width,
-                                                 const typename F::Consts& c) {
+[[gnu::always_inline]] inline bool DrawRowInSteps(typename F::Dst* d, const uint8_t* s, const RunRow& row,
+                                                  const typename F::Consts& c) {
   using V = typename F::V;
+  using Lane = std::make_signed_t<typename F::Dst>;
   constexpr int kStep = F::kStep;
+  static_assert(kStep == 4 || kStep == 8 || kStep == 16);
   constexpr unsigned kOpaque = OpaqueRunMods(Mods);
   constexpr bool kCopy = Op == BlendOp::Copy && kOpaque == 0;
-  const int span = (row.end - row.first + kStep - 1) / kStep * kStep;
-  if (span == 0) return true;
-  const int first = row.first + span <= width ? row.first : width - span;
-  const int last = first + span - kStep;
-  if (first < 0 || row.opaqueFirst > first + kStep || row.opaqueEnd < last) return false;
-  DrawEdgeStep<F, Op, Mods>(d, s, row, first, c);
-  if (last == first) return true;
-  for (int p = first + kStep; p < last; p += kStep) {
+  const auto below = [](int n) { return LaneSide<V, Lane, false>(n); };
+  const auto from = [](int n) { return LaneSide<V, Lane, true>(n); };
+  const RunRowSteps& g = row.steps[kStep == 4 ? 0 : kStep == 8 ? 1 : 2];
+  if (g.count <= 1) {
+    if (g.count == 1) {
+      DrawEdgeStep<F, Op, Mods>(d, s, g.first, V::And(from(g.drawnFrom), below(g.drawnBelow)),
+                                V::And(from(g.opaqueFrom), below(g.opaqueBelow)), c);
+    }
+    return g.count >= 0;
+  }
+  const int last = g.first + (g.count - 1) * kStep;
+  DrawEdgeStep<F, Op, Mods>(d, s, g.first, from(g.drawnFrom), from(g.opaqueFrom), c);
+  for (int p = g.first + kStep; p < last; p += kStep) {
     V::Store(d + p, F::template Step<Op, kOpaque>(s, p, kCopy ? c.zero : V::Load(d + p), c));
   }
-  DrawEdgeStep<F, Op, Mods>(d, s, row, last, c);
+  DrawEdgeStep<F, Op, Mods>(d, s, last, below(g.drawnBelow), below(g.opaqueBelow), c);
   return true;
 }
 
+// A row of the run-table draw not drawn in steps laid edge to edge: a
+// shaped row run by run, its partial parts before its opaque part, so that
+// their loads of the destination never wait on the opaque part's stores;
+// any other row by its codes. Out of line, so that the usual row's loop
+// keeps its values in registers.
+template <class F, BlendOp Op, unsigned Mods>
+[[gnu::noinline]] void DrawRowByRuns(typename F::Dst* d, const uint8_t* sRow, const RunRow& row, const RunTableRows& r,
+                                     const typename F::Consts& c, const typename F::State& st) {
+  constexpr unsigned kOpaque = OpaqueRunMods(Mods), kPartial = PartialRunMods(Mods);
+  if (row.opaqueFirst >= 0) {
+    if constexpr (F::kPartialRuns) {
+      if (row.first < row.opaqueFirst) {
+        DrawRunPixels<F, Op, kPartial>(d, sRow, row.first, row.opaqueFirst - row.first, r.width, c, st);
+      }
+      if (row.opaqueEnd < row.end) {
+        DrawRunPixels<F, Op, kPartial>(d, sRow, row.opaqueEnd, row.end - row.opaqueEnd, r.width, c, st);
+      }
+    }
+    if (row.opaqueFirst < row.opaqueEnd) {
+      DrawRunPixels<F, Op, kOpaque>(d, sRow, row.opaqueFirst, row.opaqueEnd - row.opaqueFirst, r.width, c, st);
+    }
+    return;
+  }
+  ForEachDrawnRun(r.table + row.codes, r.tableEnd, r.width, [&](unsigned runClass, int x, int n) {
+    if (runClass == RunOpaque) {
+      DrawRunPixels<F, Op, kOpaque>(d, sRow, x, n, r.width, c, st);
+    } else if constexpr (F::kPartialRuns) {
+      DrawRunPixels<F, Op, kPartial>(d, sRow, x, n, r.width, c, st);
+    }
+  });
+}
+
 // The whole run-table draw in the family F's steps: transparent runs
-// skipped without a look at their pixels. A shaped row is drawn from its
-// record; where its steps do not fit, run by run, its partial parts before
-// its opaque part, so that their loads of the destination never wait on
-// the opaque part's stores. Any other row walks its codes.
+// skipped without a look at their pixels, a shaped row drawn from its
+// record where its steps fit.
 template <class F, BlendOp Op, unsigned Mods>
 void RunTableKernel(const RunTableRows& r, const typename F::State& st) {
   using Dst = typename F::Dst;
-  constexpr unsigned kOpaque = OpaqueRunMods(Mods), kPartial = PartialRunMods(Mods);
   const typename F::Consts c(r.transparent, st);
   uint8_t* dRow = r.dst;
   const uint8_t* sRow = r.src;
@@ -653,28 +701,8 @@ void RunTableKernel(const RunTableRows& r, const typename F::State& st) {
     }
     auto* d = reinterpret_cast<Dst*>(dRow);
     const RunRow& row = r.rows[y];
-    if (row.opaqueFirst >= 0) {
-      if (DrawShapedRow<F, Op, Mods>(d, sRow, row, r.width, c)) continue;
-      if constexpr (F::kPartialRuns) {
-        if (row.first < row.opaqueFirst) {
-          DrawRunPixels<F, Op, kPartial>(d, sRow, row.first, row.opaqueFirst - row.first, r.width, c, st);
-        }
-        if (row.opaqueEnd < row.end) {
-          DrawRunPixels<F, Op, kPartial>(d, sRow, row.opaqueEnd, row.end - row.opaqueEnd, r.width, c, st);
-        }
-      }
-      if (row.opaqueFirst < row.opaqueEnd) {
-        DrawRunPixels<F, Op, kOpaque>(d, sRow, row.opaqueFirst, row.opaqueEnd - row.opaqueFirst, r.width, c, st);
-      }
-      continue;
-    }
-    ForEachDrawnRun(r.table + row.codes, r.tableEnd, r.width, [&](unsigned runClass, int x, int n) {
-      if (runClass == RunOpaque) {
-        DrawRunPixels<F, Op, kOpaque>(d, sRow, x, n, r.width, c, st);
-      } else if constexpr (F::kPartialRuns) {
-        DrawRunPixels<F, Op, kPartial>(d, sRow, x, n, r.width, c, st);
-      }
-    });
+    if (DrawRowInSteps<F, Op, Mods>(d, sRow, row, c)) continue;
+    DrawRowByRuns<F, Op, Mods>(d, sRow, row, r, c, st);
   }
 }
 
