@@ -428,31 +428,19 @@ inline void CopyShortRun(uint8_t* d, const uint8_t* s, size_t bytes) {
   }
 }
 
-// Lanes lo .. hi - 1 of a register of 16- or 32-bit lanes set; the bounds
-// may lie anywhere. A bound at or past the register's end costs nothing:
-// in a row drawn in steps, most are.
-template <class V, class Lane>
-[[gnu::always_inline]] inline typename V::Reg LaneRange(int lo, int hi) {
-  using R = typename V::Reg;
-  constexpr int kLanes = static_cast<int>(sizeof(R) / sizeof(Lane));
-  alignas(64) static constexpr std::array<Lane, kLanes> kIndex = [] {
-    std::array<Lane, kLanes> lanes{};
-    for (int i = 0; i < kLanes; i++) lanes[i] = static_cast<Lane>(i);
+// The lanes of a register of 16- or 32-bit lanes below n (From false) or
+// from n on (From true), n in 0 .. the lanes it holds: one load, where the
+// edge steps of a sprite's rows would otherwise spend a compare and a
+// branch a bound that changes from row to row.
+template <class V, class Lane, bool From>
+[[gnu::always_inline]] inline typename V::Reg LaneSide(int n) {
+  static constexpr int kLanes = static_cast<int>(sizeof(typename V::Reg) / sizeof(Lane));
+  alignas(2 * sizeof(typename V::Reg)) static constexpr std::array<Lane, 2 * kLanes> kHalves = [] {
+    std::array<Lane, 2 * kLanes> lanes{};
+    for (int i = 0; i < kLanes; i++) lanes[From ? kLanes + i : i] = static_cast<Lane>(-1);
     return lanes;
   }();
-  // The lanes below n, for n in 1 .. kLanes - 1.
-  const auto below = [](int n) {
-    const R index = V::Load(kIndex.data());
-    if constexpr (sizeof(Lane) == 2) {
-      return V::CmpGt16(V::Set16(static_cast<int16_t>(n)), index);
-    } else {
-      return V::CmpGt32(V::Set32(n), index);
-    }
-  };
-  if (hi <= lo || hi <= 0 || lo >= kLanes) return V::Zero();
-  R lanes = hi >= kLanes ? V::CmpEq32(V::Zero(), V::Zero()) : below(hi);
-  if (lo > 0) lanes = V::AndNot(below(lo), lanes);
-  return lanes;
+  return V::Load(kHalves.data() + (kLanes - n));
 }
 
 // What a pixel family's part in the run-table draw states about itself:
@@ -470,10 +458,11 @@ struct RunPixelsTraits {
   static constexpr int kStep = StepPixels;
   static constexpr int kSourceBytes = SourceBytes;
   static constexpr bool kPartialRuns = PartialRuns;
-  // The mask of a step's lanes lo .. hi - 1, one lane a pixel.
-  [[gnu::always_inline]] static R Lanes(int lo, int hi) {
-    return LaneRange<V, std::make_signed_t<DstPixel>>(lo, hi);
-  }
+  // The masks of a step's lanes (one lane a pixel) below n, from n on, and
+  // lo .. hi - 1; every bound in 0 .. kStep.
+  [[gnu::always_inline]] static R Below(int n) { return LaneSide<V, std::make_signed_t<DstPixel>, false>(n); }
+  [[gnu::always_inline]] static R From(int n) { return LaneSide<V, std::make_signed_t<DstPixel>, true>(n); }
+  [[gnu::always_inline]] static R Lanes(int lo, int hi) { return V::And(From(lo), Below(hi)); }
 };
 
 // The 32-bit family's part in the run-table draw (the 16-bit one's is in
@@ -588,20 +577,6 @@ template <class Draw>
   return table;
 }
 
-// The lanes of a step below n (Below) or from n on (From), n in 0 .. the
-// lanes a register holds: one load, where a shaped row's edge steps would
-// otherwise spend a compare and a branch a bound.
-template <class V, class Lane, bool From>
-[[gnu::always_inline]] inline typename V::Reg LaneSide(int n) {
-  static constexpr int kLanes = static_cast<int>(sizeof(typename V::Reg) / sizeof(Lane));
-  alignas(2 * sizeof(typename V::Reg)) static constexpr std::array<Lane, 2 * kLanes> kHalves = [] {
-    std::array<Lane, 2 * kLanes> lanes{};
-    for (int i = 0; i < kLanes; i++) lanes[From ? kLanes + i : i] = static_cast<Lane>(-1);
-    return lanes;
-  }();
-  return V::Load(kHalves.data() + (kLanes - n));
-}
-
 // The step at column p of a shaped row: its partial and opaque pixels by
 // their lanes (drawn: both), the others stored back as they were.
 template <class F, BlendOp Op, unsigned Mods>
@@ -626,27 +601,24 @@ template <class F, BlendOp Op, unsigned Mods>
 [[gnu::always_inline]] inline bool DrawRowInSteps(typename F::Dst* d, const uint8_t* s, const RunRow& row,
                                                   const typename F::Consts& c) {
   using V = typename F::V;
-  using Lane = std::make_signed_t<typename F::Dst>;
   constexpr int kStep = F::kStep;
   static_assert(kStep == 4 || kStep == 8 || kStep == 16);
   constexpr unsigned kOpaque = OpaqueRunMods(Mods);
   constexpr bool kCopy = Op == BlendOp::Copy && kOpaque == 0;
-  const auto below = [](int n) { return LaneSide<V, Lane, false>(n); };
-  const auto from = [](int n) { return LaneSide<V, Lane, true>(n); };
   const RunRowSteps& g = row.steps[kStep == 4 ? 0 : kStep == 8 ? 1 : 2];
   if (g.count <= 1) {
     if (g.count == 1) {
-      DrawEdgeStep<F, Op, Mods>(d, s, g.first, V::And(from(g.drawnFrom), below(g.drawnBelow)),
-                                V::And(from(g.opaqueFrom), below(g.opaqueBelow)), c);
+      DrawEdgeStep<F, Op, Mods>(d, s, g.first, F::Lanes(g.drawnFrom, g.drawnBelow),
+                                F::Lanes(g.opaqueFrom, g.opaqueBelow), c);
     }
     return g.count >= 0;
   }
   const int last = g.first + (g.count - 1) * kStep;
-  DrawEdgeStep<F, Op, Mods>(d, s, g.first, from(g.drawnFrom), from(g.opaqueFrom), c);
+  DrawEdgeStep<F, Op, Mods>(d, s, g.first, F::From(g.drawnFrom), F::From(g.opaqueFrom), c);
   for (int p = g.first + kStep; p < last; p += kStep) {
     V::Store(d + p, F::template Step<Op, kOpaque>(s, p, kCopy ? c.zero : V::Load(d + p), c));
   }
-  DrawEdgeStep<F, Op, Mods>(d, s, last, below(g.drawnBelow), below(g.opaqueBelow), c);
+  DrawEdgeStep<F, Op, Mods>(d, s, last, F::Below(g.drawnBelow), F::Below(g.opaqueBelow), c);
   return true;
 }
 
