@@ -89,6 +89,14 @@ struct RunRowSteps {
   uint8_t drawnFrom, opaqueFrom, drawnBelow, opaqueBelow;
 };
 constexpr int kRunRowStepSizes = 3;
+constexpr int RunRowStepPixels(int index) { return 4 << index; }
+// The index of a step size in steps, -1 for a size not laid out.
+constexpr int RunRowStepIndex(int pixels) {
+  for (int i = 0; i < kRunRowStepSizes; i++) {
+    if (RunRowStepPixels(i) == pixels) return i;
+  }
+  return -1;
+}
 struct RunRow {
   int32_t codes;
   int32_t first, end;

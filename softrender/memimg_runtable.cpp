@@ -81,7 +81,7 @@ RunRow DescribeRow(const uint8_t* table, int32_t offset, int32_t width) {
   if (!drawn) row.first = row.end = 0;
   row.opaqueFirst = shaped ? std::clamp(row.opaqueFirst, row.first, row.end) : -1;
   row.opaqueEnd = shaped ? std::clamp(row.opaqueEnd, row.opaqueFirst, row.end) : -1;
-  for (int i = 0; i < kRunRowStepSizes; i++) row.steps[i] = LayOutInSteps(row, width, 4 << i);
+  for (int i = 0; i < kRunRowStepSizes; i++) row.steps[i] = LayOutInSteps(row, width, RunRowStepPixels(i));
   return row;
 }
 

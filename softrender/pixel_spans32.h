@@ -602,10 +602,11 @@ template <class F, BlendOp Op, unsigned Mods>
                                                   const typename F::Consts& c) {
   using V = typename F::V;
   constexpr int kStep = F::kStep;
-  static_assert(kStep == 4 || kStep == 8 || kStep == 16);
+  constexpr int kStepIndex = RunRowStepIndex(kStep);
+  static_assert(kStepIndex >= 0, "the table lays rows out in this step size");
   constexpr unsigned kOpaque = OpaqueRunMods(Mods);
   constexpr bool kCopy = Op == BlendOp::Copy && kOpaque == 0;
-  const RunRowSteps& g = row.steps[kStep == 4 ? 0 : kStep == 8 ? 1 : 2];
+  const RunRowSteps& g = row.steps[kStepIndex];
   if (g.count <= 1) {
     if (g.count == 1) {
       DrawEdgeStep<F, Op, Mods>(d, s, g.first, F::Lanes(g.drawnFrom, g.drawnBelow),
@@ -724,8 +725,6 @@ struct VecSse2 {
   static Reg CmpEq16(Reg a, Reg b) { return _mm_cmpeq_epi16(a, b); }
   static Reg CmpGt16(Reg a, Reg b) { return _mm_cmpgt_epi16(a, b); }
   static Reg CmpEq32(Reg a, Reg b) { return _mm_cmpeq_epi32(a, b); }
-  static Reg CmpGt32(Reg a, Reg b) { return _mm_cmpgt_epi32(a, b); }
-  static Reg Iota32() { return _mm_setr_epi32(0, 1, 2, 3); }
   // The low four bytes of v, the lowest first, one to a lane.
   static Reg ByteLanes32(uint64_t v) {
     const Reg zero = _mm_setzero_si128();

@@ -45,8 +45,6 @@ struct VecAvx2 {
   static Reg CmpEq16(Reg a, Reg b) { return _mm256_cmpeq_epi16(a, b); }
   static Reg CmpGt16(Reg a, Reg b) { return _mm256_cmpgt_epi16(a, b); }
   static Reg CmpEq32(Reg a, Reg b) { return _mm256_cmpeq_epi32(a, b); }
-  static Reg CmpGt32(Reg a, Reg b) { return _mm256_cmpgt_epi32(a, b); }
-  static Reg Iota32() { return _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7); }
   // The eight bytes of v, the lowest first, one to a lane.
   static Reg ByteLanes32(uint64_t v) { return _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(v))); }
   static Reg SubsU8(Reg a, Reg b) { return _mm256_subs_epu8(a, b); }
