@@ -17,10 +17,15 @@ void SetRowCopyCacheBytesForTest(int64_t lastLevel, int64_t core = 0, int keepSo
 // Rows this long or longer stream on their own: the hardware fetches ahead
 // within a page.
 constexpr size_t kRowFetchedByHardware = 4096;
+// Sixteen lines: what one core can have on its way from memory at once.
+constexpr size_t kRowStartFetched = 1024;
 
 // Asks for the next row of a destination ahead of its stores. Rows of tiles
 // and sprites start on a new page each, where the hardware fetches nothing
 // ahead by itself; a row as long as a page or longer streams on its own.
+// Only a row's first lines are asked for: once its stores begin, the
+// hardware streams the rest of the page, and a longer burst of requests
+// than a core keeps in flight holds up the row being drawn.
 // Always inlined: the optimiser takes a called prefetch for a call without
 // effects and drops it.
 [[gnu::always_inline]] inline void PrefetchRowForWrite(const uint8_t* row, size_t bytes) {
@@ -31,8 +36,9 @@ constexpr size_t kRowFetchedByHardware = 4096;
     __builtin_prefetch(row + bytes - 1, 1);
     return;
   }
-  for (size_t b = 0; b < bytes; b += 64) __builtin_prefetch(row + b, 1);
-  __builtin_prefetch(row + bytes - 1, 1);
+  const size_t asked = bytes < kRowStartFetched ? bytes : kRowStartFetched;
+  for (size_t b = 0; b < asked; b += 64) __builtin_prefetch(row + b, 1);
+  __builtin_prefetch(row + asked - 1, 1);
 }
 
 // True when a fill of this many gapless bytes should go to StringFill.
