@@ -10,8 +10,8 @@ alternating rounds pinned to one core, side by side with their ratios.
 
 Every build/bench_* program gets a section: its description is the leading
 comment of bench/<name>.cpp, its figures what it reports (Mpix/s, Mchar/s,
-fps, items/s, else time per run), all on the wall clock and each the median
-of seven repetitions, as the anchors time theirs. A case whose name is an anchor case (or is listed in ANCHOR_OF) is
+fps, items/s, else time per run), all on the wall clock as the anchors time
+theirs. A case whose name is an anchor case (or is listed in ANCHOR_OF) is
 set against the best anchor on the same work; a case listed in SAME_RUN is
 set against another case of its own program instead. A ratio is the median
 of the rounds' own ratios, with their range.
@@ -154,7 +154,6 @@ class Sitting:
         except json.JSONDecodeError:
             print(f"{program}: no JSON output", file=sys.stderr)
             return
-        samples = {}
         for bm in data.get("benchmarks", []):
             if bm.get("run_type") == "aggregate" or bm.get("error_occurred"):
                 continue
@@ -172,14 +171,11 @@ class Sitting:
                 seconds = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}.get(bm.get("time_unit", "ns"), 1e-9)
                 if bm.get("real_time"):
                     value = 1.0 / (bm["real_time"] * seconds)
-            samples.setdefault(name, []).append(value)
+            self.project.setdefault((level, program, name), {})[rnd] = value
             self.unit[(program, name)] = unit
             self.order.setdefault(program, [])
             if name not in self.order[program]:
                 self.order[program].append(name)
-        # Each repetition is one sample; their median is the round's figure, as the anchors take theirs.
-        for name, values in samples.items():
-            self.project.setdefault((level, program, name), {})[rnd] = statistics.median(values)
 
 
 def median(values):
@@ -272,9 +268,7 @@ def main():
     ap.add_argument("--anchors", help="folder of the anchors' bench.cpp and extra.cpp")
     ap.add_argument("--rounds", type=int, default=5)
     ap.add_argument("--cpu", type=int, default=(os.cpu_count() or 1) - 1)
-    # The anchors' own sampling: 7 samples of at least 20 ms, the median kept.
-    ap.add_argument("--samples", type=int, default=7, help="repetitions of every case (its median is kept)")
-    ap.add_argument("--min-time", default="0.02", help="--benchmark_min_time of every repetition")
+    ap.add_argument("--min-time", default="0.15", help="--benchmark_min_time of every program")
     ap.add_argument("--only", help="comma-separated program names (blit32,...): a partial sitting, printed")
     ap.add_argument("--simd", action="append", default=[], choices=list(SIMD_LEVELS),
                     help="also run every program with this vector level forced (VARNOK_SIMD); repeatable")
@@ -318,8 +312,7 @@ def main():
                 wide = ["taskset", "-c", f"{max(args.cpu - 1, 0)},{args.cpu}"] if pin and p in TWO_CORES else None
                 env = native_env if level == NATIVE else forced_env[level]
                 s.read_benchmark_json(p, s.run([os.path.join(args.build, p), "--benchmark_format=json",
-                                                f"--benchmark_min_time={args.min_time}",
-                                                f"--benchmark_repetitions={args.samples}"], wide, env), r, level)
+                                                f"--benchmark_min_time={args.min_time}"], wide, env), r, level)
     load_after = os.getloadavg()
     shutil.rmtree(work, ignore_errors=True)
 
@@ -349,8 +342,7 @@ def main():
     w("## The sitting\n")
     w(f"- Date: {started.strftime('%Y-%m-%d %H:%M')} to {datetime.datetime.now().strftime('%H:%M')}; "
       f"{args.rounds} round(s), each: the anchors (pixman, SDL2, memcpy, the extra cases), then every "
-      f"program below with `--benchmark_repetitions={args.samples} --benchmark_min_time={args.min_time}` "
-      "(the median of the repetitions is the round's figure, as each anchor's is the median of its samples)"
+      f"program below with `--benchmark_min_time={args.min_time}`"
       + ("" if not forced else ", at the library's own vector level and again at " +
          ", ".join(level_label(lv) for lv in forced)) + ".")
     w(f"- Machine: {cpu}; {os.cpu_count()} CPUs; caches (first core) {read_caches()}; SIMD: {simd}; "
