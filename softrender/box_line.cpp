@@ -65,8 +65,11 @@ inline void NextLinePixel(const SolidJob& job, uint8_t*& p, int32_t& e) {
 // cannot foresee; waiting for each in turn would cost a trip to memory a
 // pixel.
 template <class Op>
-void StepLine(const SolidJob& job) {
+void StepLine(const SolidJob& line) {
   constexpr int32_t kAhead = 24;
+  // A copy of its own: the pixel stores could reach the caller's job as far
+  // as the compiler knows, which would reload every field at every pixel.
+  const SolidJob job = line;
   const Op op(job.color, job.param);
   uint8_t* p = job.first;
   int32_t e = 0;
