@@ -7,7 +7,6 @@
 // 0..65535). One kernel, written over a vector type: SSE2 (the x86-64
 // baseline) here, AVX2 and AVX-512 in their own files, chosen at run time.
 #pragma once
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
