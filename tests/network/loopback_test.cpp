@@ -236,8 +236,8 @@ void* EndTheNetwork(void* result) {
   return nullptr;
 }
 
-// The network's state is some hundreds of kilobytes: the end clears it where
-// it lies. A thread with 64 KiB of stack and a wide guard below ends it.
+// The network's state is about 200 KB: the end clears it where it lies. A
+// thread with 64 KiB of stack and a 1 MiB guard below it ends the network.
 TEST(NetworkEndDeathTest, TheEndFitsInASmallStack) {
   EXPECT_EXIT(
       {
