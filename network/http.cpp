@@ -144,7 +144,9 @@ void ReadBody(int slot, HttpTransferRecord* t, bool onePieceWhenUnknown) {
     if (t->destination == HttpToFile) {
       int want = kBodyPieceBytes;
       // Bytes beyond the announced length are not the body's.
-      if (t->contentLength >= 0 && t->contentLength - t->received < want) want = t->contentLength - t->received;
+      if (t->contentLength >= 0 && t->contentLength - t->received < want) {
+        want = static_cast<int>(t->contentLength - t->received);
+      }
       n = NetWorkRecv(t->networkHandle, piece, want);
       if (n < 0) return;
       if (n > 0 && PlatformFileWrite(t->file, piece, static_cast<size_t>(n)) != n) {
@@ -153,7 +155,7 @@ void ReadBody(int slot, HttpTransferRecord* t, bool onePieceWhenUnknown) {
         return;
       }
     } else {
-      int want = std::min(t->contentLength - t->received, kBodyStepBytes - taken);
+      int want = static_cast<int>(std::min<int64_t>(t->contentLength - t->received, kBodyStepBytes - taken));
       n = NetWorkRecv(t->networkHandle, static_cast<char*>(t->block) + t->received, want);
       if (n < 0) return;
     }

@@ -24,7 +24,7 @@ struct HttpTransferRecord {
   void** bufferPointer;  // the caller's pointer that receives the body block
   void* block;           // the block this transfer gave it
   int32_t contentLength;  // -1 unknown
-  int32_t received;
+  int64_t received;  // a body without a length may run past 2 GiB
   char host[128];
   char path[256];
   uint8_t* postData;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "core/handle.h"
@@ -581,7 +582,9 @@ int EndNetWork() {
     }
     NetworkWindowDestroy(g_net.window);
   }
-  g_net = NetWorkState{};
+  // In place: a cleared copy would take hundreds of kilobytes of stack.
+  std::destroy_at(&g_net);
+  std::construct_at(&g_net);
   LogWrite("ネットワーク関連の終了処理は完了しました\n");
   return 0;
 }

@@ -97,7 +97,11 @@ void ScriptedSockets::Poll(const PlatformSocket* list, SocketStatus* out, int co
   }
 }
 
-void ScriptedSockets::Watch(PlatformSocket socket, int wanted) { (*this)[socket].wanted = wanted; }
+int ScriptedSockets::Watch(PlatformSocket socket, int wanted) {
+  if (wanted && !(*this)[socket].wanted && failWatch) return -failWatch;
+  (*this)[socket].wanted = wanted;
+  return 0;
+}
 
 int ScriptedSockets::Ready(PlatformSocket* out, SocketStatus* status, int max) {
   int n = 0;

@@ -36,7 +36,7 @@ class ScriptedSockets : public SocketBackend {
   void Close(PlatformSocket socket) override;
   void Poll(const PlatformSocket* sockets, SocketStatus* out, int count) override;
   // Ready names the sockets whose watched conditions hold, as epoll would.
-  void Watch(PlatformSocket socket, int wanted) override;
+  int Watch(PlatformSocket socket, int wanted) override;
   int Ready(PlatformSocket* out, SocketStatus* status, int max) override;
 
   Socket& operator[](PlatformSocket socket) { return sockets[static_cast<size_t>(socket)]; }
@@ -46,6 +46,7 @@ class ScriptedSockets : public SocketBackend {
   int failConnect = 0;            // the connection fails at once
   int failConnectLater = 0;       // the connection fails when it would be made
   bool connectAtOnce = false;     // else connections are made at the next poll
+  int failWatch = 0;              // watching a socket not watched yet fails with this error
 
   std::vector<Socket> sockets;
   int connectCount = 0;

@@ -68,11 +68,18 @@ int Wanted(const SocketWatch& w) {
   return wanted;
 }
 
-void Rewatch(PlatformSocket socket, SocketWatch& w) {
+// False (the error kept) when the backend could not watch the socket so; a
+// change that failed is tried again at the next one.
+bool Rewatch(PlatformSocket socket, SocketWatch& w) {
   int wanted = Wanted(w);
-  if (wanted == w.wanted) return;
+  if (wanted == w.wanted) return true;
+  int result = Backend()->Watch(socket, wanted);
+  if (result < 0) {
+    g_lastError = -result;
+    return false;
+  }
   w.wanted = wanted;
-  Backend()->Watch(socket, wanted);
+  return true;
 }
 
 // Re-arming only adds what the backend does not watch yet. A condition that
@@ -241,8 +248,11 @@ int SocketAsyncSelect(PlatformSocket socket, NetworkWindow* window, uint32_t mes
   watch->events = events;
   watch->readArmed = watch->writeArmed = watch->acceptArmed = true;
   watch->closePosted = false;
-  Rewatch(socket, *watch);
-  return 0;
+  if (Rewatch(socket, *watch)) return 0;
+  // A socket that is never watched would never report: it is not registered.
+  watch->window = nullptr;
+  watch->events = 0;
+  return -1;
 }
 
 void NetworkWindowPoll(NetworkWindow* window) {

@@ -74,8 +74,9 @@ class SocketBackend {
   virtual void Poll(const PlatformSocket* sockets, SocketStatus* out, int count) = 0;
   // Sets the conditions a socket is watched for (kWatch*); Ready then names
   // it, without waiting, while one of them may hold. A socket watched for
-  // nothing the front has to report costs Ready nothing.
-  virtual void Watch(PlatformSocket socket, int wanted) = 0;
+  // nothing the front has to report costs Ready nothing. 0, or a failure
+  // (the socket is then watched as before); watching for nothing never fails.
+  virtual int Watch(PlatformSocket socket, int wanted) = 0;
   // Up to max watched sockets that may be ready, each with its status as
   // Poll would find it for the conditions watched; their count.
   virtual int Ready(PlatformSocket* out, SocketStatus* status, int max) = 0;
@@ -112,7 +113,8 @@ NetworkWindow* NetworkWindowCreate();
 // Forgets the window's sockets' registrations and its waiting messages.
 void NetworkWindowDestroy(NetworkWindow* window);
 // Posts the socket's chosen events to the window as the message; events 0
-// ends the registration and drops the socket's messages still waiting.
+// ends the registration and drops the socket's messages still waiting. 0, or
+// -1 when the socket cannot be watched (it is then registered for nothing).
 int SocketAsyncSelect(PlatformSocket socket, NetworkWindow* window, uint32_t message, int events);
 // Posts the events of the window's sockets; its cost follows the sockets
 // that have something to report, not those registered.

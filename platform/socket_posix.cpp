@@ -45,6 +45,7 @@ int MapError(int error) {
       return kSocketErrReset;
     case ENOBUFS:
     case ENOMEM:
+    case ENOSPC:  // epoll's limit of watched descriptors
       return kSocketErrNoBuffers;
     case ENOTCONN:
       return kSocketErrNotConnected;
@@ -170,19 +171,21 @@ class PosixSockets : public SocketBackend {
   }
 
   // Level-triggered epoll: Ready costs what is ready, not what is open.
-  void Watch(PlatformSocket socket, int wanted) override {
-    if (!Epoll()) return;
+  int Watch(PlatformSocket socket, int wanted) override {
     if (wanted == 0) {
-      epoll_ctl(epoll_, EPOLL_CTL_DEL, socket, nullptr);
-      return;
+      // Without an instance nothing was ever watched.
+      if (epoll_ >= 0) epoll_ctl(epoll_, EPOLL_CTL_DEL, socket, nullptr);
+      return 0;
     }
+    // Made at the first socket watched; one that could not be made is tried again at the next.
+    if (!Epoll()) return Failure();
     epoll_event event{};
     event.data.fd = socket;
     if (wanted & kWatchRead) event.events |= EPOLLIN | EPOLLRDHUP;
     if (wanted & kWatchWrite) event.events |= EPOLLOUT;  // errors and hang-ups are always reported
-    if (epoll_ctl(epoll_, EPOLL_CTL_MOD, socket, &event) != 0 && errno == ENOENT) {
-      epoll_ctl(epoll_, EPOLL_CTL_ADD, socket, &event);
-    }
+    if (epoll_ctl(epoll_, EPOLL_CTL_MOD, socket, &event) == 0) return 0;
+    if (errno == ENOENT && epoll_ctl(epoll_, EPOLL_CTL_ADD, socket, &event) == 0) return 0;
+    return Failure();
   }
 
   int Ready(PlatformSocket* out, SocketStatus* status, int max) override {

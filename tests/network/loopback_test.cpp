@@ -1,12 +1,18 @@
 // Framed handles over real loopback connections with a plain POSIX peer.
+#include <fcntl.h>
+#include <pthread.h>
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "core/log.h"
 #include "network_test_util.h"
+#include "tests/support/read_file.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
@@ -163,6 +169,89 @@ TEST_F(Loopback, AThousandConnectionsAreEachAcceptedAndHeard) {
   }
   EXPECT_EQ(std::count(heard.begin(), heard.end(), 1), count);
   EXPECT_EQ(GetNetWorkHandleOfSlot(count), -1);
+}
+
+int LowestFreeDescriptor() {
+  int fd = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+  close(fd);
+  return fd;
+}
+
+// A listener opened while the descriptor limit leaves room for its socket
+// but not for the epoll instance that would watch it; then one opened with
+// the limit lifted. What was seen, as one line.
+std::string ListenAtTheDescriptorLimit() {
+  ScratchDir dir;
+  LogOpen();
+  const int64_t blocks = MemGetTotals().liveBlocks;
+  StartNetWork();
+  // The backend is used once with room to spare: the sanitizers' first checks
+  // of its calls take descriptors of their own. No socket is watched yet.
+  SocketClose(SocketListen("127.0.0.1", 0));
+  rlimit saved;
+  getrlimit(RLIMIT_NOFILE, &saved);
+  const int lowest = LowestFreeDescriptor();
+  rlimit tight = saved;
+  tight.rlim_cur = static_cast<rlim_t>(lowest) + 1;
+  setrlimit(RLIMIT_NOFILE, &tight);
+  int port = 0;
+  std::string seen = OpenNetWorkListener("127.0.0.1", 0, &port) == -1 ? "refused" : "listening deaf";
+  bool kept = LowestFreeDescriptor() != lowest || GetNetWorkHandleOfSlot(kNetWorkListenerSlot) != -1;
+  setrlimit(RLIMIT_NOFILE, &saved);
+  seen += kept ? ", socket kept" : ", nothing kept";
+  const std::vector<std::string> lines = LogLines(ReadWholeFile("Log.txt"));
+  seen += ", logged " + (lines.empty() ? std::string() : lines.back());
+
+  // The next registration makes the instance after all.
+  int handle = OpenNetWorkListener("127.0.0.1", 0, &port);
+  Peer peer = Peer::To(port);
+  bool heard = handle != -1 && peer.ok() &&
+               Within([] { return GetNetWorkHandleOfSlot(0) != -1; }, [] { PumpNetWorkMessages(1); }) &&
+               peer.SendAll(Framed("hi"), [] {}) &&
+               Within([] { return GetNetWorkDataLength(GetNetWorkHandleOfSlot(0)) == 2; }, [] {});
+  seen += heard ? "; then heard" : "; then deaf";
+  EndNetWork();
+  LogClose();
+  if (MemGetTotals().liveBlocks != blocks) seen += ", blocks left";
+  return seen;
+}
+
+// In a process of its own: the epoll instance is made at the first
+// registration and kept for the life of the process.
+TEST(LoopbackDeathTest, AListenerThatCannotBeWatchedIsRefusedAndTheNextOneIsHeard) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::fprintf(stderr, "%s\n", ListenAtTheDescriptorLimit().c_str());
+        std::fflush(stderr);
+        _exit(0);
+      },
+      ::testing::ExitedWithCode(0),
+      "refused, nothing kept, logged ネットワークログ。WSAAsyncSelectのエラー in OpenNetWorkListener\\[10024\\]; "
+      "then heard\n");
+}
+
+void* EndTheNetwork(void* result) {
+  *static_cast<int*>(result) = EndNetWork();
+  return nullptr;
+}
+
+// The network's state is about 200 KB: the end clears it where it lies. A
+// thread with 64 KiB of stack and a 1 MiB guard below it ends the network.
+TEST(NetworkEndDeathTest, TheEndFitsInASmallStack) {
+  EXPECT_EXIT(
+      {
+        StartNetWork();
+        pthread_attr_t small;
+        pthread_attr_init(&small);
+        pthread_attr_setstacksize(&small, 64 << 10);
+        pthread_attr_setguardsize(&small, 1 << 20);
+        int result = -1;
+        pthread_t thread;
+        if (pthread_create(&thread, &small, EndTheNetwork, &result) == 0) pthread_join(thread, nullptr);
+        _exit(result == 0 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -280,6 +280,39 @@ TEST_F(ScriptedNetwork, StaleUnknownAndForeignHandlesAreRefused) {
   EXPECT_EQ(Log().back(), "通信エラー No.1");  // refused without a word
 }
 
+// A socket the backend refuses to watch would never report an event: each
+// call that made one refuses it, says why and keeps nothing of it.
+TEST(ScriptedNetworkWatch, ASocketThatCannotBeWatchedIsRefusedWhereverItIsMade) {
+  ScratchDir dir;
+  ScriptedSockets net;
+  SetSocketBackend(&net);
+  LogOpen();
+  const int64_t blocks = MemGetTotals().liveBlocks;
+  ASSERT_EQ(StartNetWork(), 0);
+  net.failWatch = kSocketErrNoBuffers;
+  EXPECT_EQ(OpenNetWorkListener(nullptr, 0, nullptr), -1);
+  EXPECT_EQ(ConnectNetWork("peer", 80, 1, 1, 1000), -1);
+  net.failWatch = 0;
+  ASSERT_NE(OpenNetWorkListener(nullptr, 0, nullptr), -1);
+  net.failWatch = kSocketErrNoBuffers;
+  net[0].waitingConnections = 1;
+  PumpNetWorkMessages(1);
+  EXPECT_EQ(net[0].waitingConnections, 0);
+  EXPECT_EQ(GetNetWorkHandleOfSlot(0), -1);
+  ASSERT_EQ(net.sockets.size(), 2u);  // the listener, and each refused socket in turn
+  EXPECT_FALSE(net.sockets[1].open);
+  const std::vector<std::string> lines = LogLines(ReadWholeFile("Log.txt"));
+  ASSERT_GE(lines.size(), 3u);
+  const std::string refused = "ネットワークログ。WSAAsyncSelectのエラー in ";
+  EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
+            (std::vector<std::string>{refused + "OpenNetWorkListener[10055]", refused + "ConnectNetWork[10055]",
+                                      refused + "AcceptNetWork[10055]"}));
+  EndNetWork();
+  LogClose();
+  SetSocketBackend(nullptr);
+  EXPECT_EQ(MemGetTotals().liveBlocks, blocks);
+}
+
 // A ring of the largest capacity whose bytes are only reachable at its two
 // ends: 2 GiB of address space with no memory behind it but its first and
 // last page, and an inaccessible page after its end, so that a transfer past

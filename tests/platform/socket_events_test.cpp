@@ -1,6 +1,8 @@
 // The network window's event rules, over the scripted socket table.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -130,6 +132,23 @@ TEST_F(SocketEvents, AStartedConnectionReportsItsEndOnce) {
   EXPECT_EQ(SocketConnect("nowhere", 80), kNoSocket);
   EXPECT_EQ(SocketLastError(), kSocketErrHostNotFound);
   EXPECT_EQ(SocketConnect("peer", 70000), kNoSocket);
+}
+
+// A registration the kernel refuses (past its watch limit, out of memory;
+// here a regular file where the socket was, which epoll never takes) fails
+// the call that asked for it, instead of leaving the socket deaf.
+TEST(PosixSocketEvents, ARegistrationTheKernelRefusesFailsTheCall) {
+  NetworkWindow* window = NetworkWindowCreate();
+  PlatformSocket listener = SocketListen("127.0.0.1", 0);
+  ASSERT_NE(listener, kNoSocket);
+  FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  ASSERT_EQ(dup2(fileno(file), listener), listener);
+  std::fclose(file);
+  EXPECT_EQ(SocketAsyncSelect(listener, window, kMessage, kSocketEventAccept), -1);
+  EXPECT_EQ(SocketLastError(), kSocketErrInvalid);
+  EXPECT_EQ(SocketClose(listener), 0);
+  NetworkWindowDestroy(window);
 }
 
 }  // namespace
