@@ -135,21 +135,48 @@ int ProcessorVectorLevel() {
 #endif
 }
 
+namespace {
+
+struct NamedLevel {
+  const char* name;
+  int level;
+};
+constexpr NamedLevel kVectorLevelNames[] = {{"baseline", 1}, {"avx2", 2}, {"avx512", 3}};
+
+}  // namespace
+
 int VectorLevelFromName(const char* name, int processorLevel) {
   if (!name) return processorLevel;
-  struct Named {
-    const char* name;
-    int level;
-  };
-  static constexpr Named kNames[] = {{"baseline", 1}, {"avx2", 2}, {"avx512", 3}};
-  for (const Named& n : kNames) {
+  for (const NamedLevel& n : kVectorLevelNames) {
     if (std::strcmp(name, n.name) == 0) return n.level < processorLevel ? n.level : processorLevel;
   }
   return processorLevel;
 }
 
+int IsUnknownVectorLevelName(const char* name) {
+  if (!name || !*name) return 0;
+  for (const NamedLevel& n : kVectorLevelNames) {
+    if (std::strcmp(name, n.name) == 0) return 0;
+  }
+  return 1;
+}
+
+const char* VectorLevelName(int level) {
+  constexpr const char* kNames[4] = {"none", "SSE2", "AVX2", "AVX-512"};
+  return level >= 0 && level <= 3 ? kNames[level] : "none";
+}
+
 int VectorLevel() {
-  static const int level = VectorLevelFromName(std::getenv("VARNOK_SIMD"), ProcessorVectorLevel());
+  static const int level = [] {
+    const char* asked = std::getenv("VARNOK_SIMD");
+    // Said here, at the first kernel choice: that comes before any log is
+    // open, and a program may run without one.
+    if (IsUnknownVectorLevelName(asked)) {
+      std::fprintf(stderr, "VARNOK_SIMD=%s is not baseline, avx2 or avx512: ignored, the processor's level is used\n",
+                   asked);
+    }
+    return VectorLevelFromName(asked, ProcessorVectorLevel());
+  }();
   return level;
 }
 

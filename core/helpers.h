@@ -73,6 +73,10 @@ int VectorLevel();
 // The level a VARNOK_SIMD value names, never above processorLevel; the
 // processor's level for null or a name it does not know.
 int VectorLevelFromName(const char* name, int processorLevel);
+// 1 when VARNOK_SIMD holds a value it does not know (unset or empty is none).
+int IsUnknownVectorLevelName(const char* name);
+// How the log names a level: "none", "SSE2", "AVX2" or "AVX-512".
+const char* VectorLevelName(int level);
 void SetMmxUsableForTest(int flag);  // -1 restores the detected value
 
 // GetRandomValue (core_api.h) draws from the library's MT19937; the library

@@ -17,16 +17,16 @@ constexpr const char* kBgmFolder = "data\\bgm";
 void LoadListedMusic(BgmState& bgm, const char* key, FileAccessHandle list) {
   char line[kListLineBytes];
   do {
-    if (ReadFileLine(line, kListLineBytes, list) < 0) return;
+    if (ReadTextLine(line, kListLineBytes, list) < 0) return;
   } while (std::strcmp(line, key) != 0);
-  if (ReadFileLine(line, kListLineBytes, list) < 0) return;
+  if (ReadTextLine(line, kListLineBytes, list) < 0) return;
   char path[kPathBytes];
   if (FormatPath(path, "%s\\%s", kBgmFolder, line) != 0) return;
   int handle = LoadSoundFile(path, 3, -1);
   if (handle == -1) return;
   bgm.soundHandle = handle;
   bgm.playing = 1;
-  bgm.loopPosition = ReadFileLine(line, kListLineBytes, list) >= 0 ? ParseLastInt(line) : 0;
+  bgm.loopPosition = ReadTextLine(line, kListLineBytes, list) >= 0 ? ParseLastInt(line) : 0;
   if (bgm.loopPosition > 0) SetSoundLoopPositionMs(bgm.loopPosition, handle);
 }
 

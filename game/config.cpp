@@ -44,6 +44,18 @@ constexpr const char* kKeys[4] = {"#SEVOL", "#BGMVOL", "#FULLSCREEN_MODE", "#DRA
 
 }  // namespace
 
+int ReadTextLine(char* line, int size, FileAccessHandle file) {
+  const int64_t start = FileAccessTell(file);
+  const int length = ReadFileLine(line, size, file);
+  if (length < 0) return length;
+  char* lf = static_cast<char*>(std::memchr(line, '\n', static_cast<size_t>(length)));
+  if (!lf) return length;
+  // CR LF never gets here: the file layer ends the line before it.
+  *lf = '\0';
+  FileAccessSeek(file, start + (lf - line) + 1, 0);
+  return static_cast<int>(lf - line);
+}
+
 int32_t ParseLastInt(char* line) {
   const char* last = nullptr;
   for (char* token = std::strtok(line, "="); token; token = std::strtok(nullptr, "=")) last = token;
@@ -61,11 +73,11 @@ void ReadConfig() {
   if (file == 0) return;
   char line[kLineBytes];
   while (IsFileAtEnd(file) == 0) {
-    if (ReadFileLine(line, kLineBytes, file) < 0) break;
+    if (ReadTextLine(line, kLineBytes, file) < 0) break;
     for (int key = 0; key < 4; key++) {
       if (std::strcmp(line, kKeys[key]) != 0) continue;
       // A key on the last line has no value: the setting keeps its value.
-      if (ReadFileLine(line, kLineBytes, file) >= 0) ApplyValue(config, key, line);
+      if (ReadTextLine(line, kLineBytes, file) >= 0) ApplyValue(config, key, line);
       break;
     }
   }
@@ -74,7 +86,7 @@ void ReadConfig() {
 
 void SaveConfig() {
   const GameConfig& config = g_gameState.config;
-  // Binary mode with explicit CR LF: the reader only takes lines ending in CR LF.
+  // Binary mode with explicit CR LF, the file's own line end.
   std::FILE* out = std::fopen("config.ini", "wb");
   if (!out) return;
   std::fprintf(out, "#SEVOL\r\n%d\r\n#BGMVOL\r\n%d\r\n#FULLSCREEN_MODE\r\n%d\r\n#DRAW_TIMESCORE_MAINGAME\r\n%d\r\n",

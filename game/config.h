@@ -1,7 +1,9 @@
 // config.ini: the four settings read before the library starts and written
-// back at the end, and the number reader the music list shares.
+// back at the end, and the line and number readers the music list shares.
 #pragma once
 #include <cstdint>
+
+#include "core/varnok.h"
 
 // The defaults, then whatever config.ini in the working folder says.
 void ReadConfig();
@@ -11,3 +13,6 @@ void SaveConfig();
 // The last "="-separated token of the line as a decimal integer (0 when
 // there is none). Cuts the line up.
 int32_t ParseLastInt(char* line);
+// ReadFileLine that also ends a line at a bare LF, as a Linux editor
+// writes: the game's own text files are often edited by hand.
+int ReadTextLine(char* line, int size, FileAccessHandle file);

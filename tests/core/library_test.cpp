@@ -1,9 +1,13 @@
 // The library's start and end on the real SDL window (headless: SDL's dummy driver).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <string>
 
 #include "core/core_api.h"
+#include "core/helpers.h"
 #include "core/system_report.h"
 #include "core/window.h"
 #include "platform/window.h"
@@ -37,6 +41,38 @@ TEST(Library, StartsAndEndsOnTheSdlWindowWithACleanLeakReport) {
   // And once more: the library starts again after an end.
   ASSERT_EQ(LibraryInit(), 0);
   EXPECT_EQ(LibraryEnd(), 0);
+}
+
+// The start-up report says which vector kernels run, and that a VARNOK_SIMD
+// value it does not know was ignored rather than obeyed.
+TEST(Library, LogsTheVectorLevelAndAnUnknownVarnokSimd) {
+  const char* before = std::getenv("VARNOK_SIMD");
+  const std::string kept = before ? before : "";
+  const char* kLevelNames[4] = {"none", "SSE2", "AVX2", "AVX-512"};
+  const std::string levelLine = std::string("ベクトル命令  ") + kLevelNames[VectorLevel()];
+  const std::string warning = "環境変数 VARNOK_SIMD の値 avx3 は baseline、avx2、avx512 のどれでもないため無視しました";
+  const struct {
+    const char* value;  // null: unset
+    bool warns;
+  } cases[] = {{"avx3", true}, {"baseline", false}, {"", false}, {nullptr, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value ? c.value : "(unset)");
+    if (c.value) setenv("VARNOK_SIMD", c.value, 1);
+    else unsetenv("VARNOK_SIMD");
+    {
+      ScratchDir dir;
+      SetPlatformWindow(nullptr);
+      EnableLogFile(1);
+      ChangeWindowMode(1);
+      ASSERT_EQ(LibraryInit(), 0);
+      EXPECT_EQ(LibraryEnd(), 0);
+      const Lines lines = LogLines(ReadWholeFile("Log.txt"));
+      EXPECT_EQ(std::count(lines.begin(), lines.end(), levelLine), 1);
+      EXPECT_EQ(std::count(lines.begin(), lines.end(), warning), c.warns ? 1 : 0);
+    }
+  }
+  if (before) setenv("VARNOK_SIMD", kept.c_str(), 1);
+  else unsetenv("VARNOK_SIMD");
 }
 
 TEST(Library, ClosingTheSdlWindowEndsProcessing) {

@@ -36,11 +36,12 @@ TEST(SettingsFile, ReadsKeysAndValuesAsWritten) {
       {"flag above 0", "#FULLSCREEN_MODE\r\n2\r\n#DRAW_TIMESCORE_MAINGAME\r\n-1\r\n", 212, 255, 1, 0},
       {"last = token", "#SEVOL\r\nSEVOL=17\r\n#BGMVOL\r\n==5=\r\n", 17, 5, 1, 1},
       {"trailing blank matches nothing", "#SEVOL \r\n100\r\n", 212, 255, 1, 1},
-      {"LF only", "#SEVOL\n100\n#BGMVOL\n20\n", 212, 255, 1, 1},
+      {"LF only", "#SEVOL\n100\n#BGMVOL\n20\n", 100, 20, 1, 1},
       {"key on the last line", "#SEVOL\r\n7\r\n#SEVOL", 7, 255, 1, 1},
       {"key given twice", "#SEVOL\r\n10\r\n#SEVOL\r\n20\r\n", 20, 255, 1, 1},
       {"value line taken whole", "#SEVOL\r\n#BGMVOL\r\n40\r\n", 0, 255, 1, 1},
       {"over-long line goes on", longLine + "\r\n#SEVOL\r\n9\r\n", 9, 255, 1, 1},
+      {"over-long LF line goes on", longLine + "\n#SEVOL\n9\n", 9, 255, 1, 1},
       {"huge number", "#BGMVOL\r\n99999999999999999999\r\n", 212, 255, 1, 1},
       {"binary", "\0\xff#SEVOL\r\n5\r\n\x81"s, 212, 255, 1, 1},
   };
@@ -135,7 +136,7 @@ TEST_F(MusicListTest, BadListsLeaveSilence) {
   } cases[] = {
       {"no list", "-"},
       {"empty", ""},
-      {"LF only", "#MAINGAME_HARD\na.wav\nLOOP=500\n"},
+      {"LF only, no entry", "#MAINGAME_EASY\na.wav\nLOOP=500\n"},
       {"no entry", "#MAINGAME_EASY\r\na.wav\r\n"},
       {"key on the last line", "#MAINGAME_HARD"},
       {"missing file", "#MAINGAME_HARD\r\nnothing.wav\r\n0\r\n"},
@@ -148,6 +149,40 @@ TEST_F(MusicListTest, BadListsLeaveSilence) {
     Start(c.list);
     EXPECT_EQ(g_bgm.playing, 0);
     std::filesystem::remove("data/bgm/list.txt");
+  }
+}
+
+// Both files as a Linux editor writes them (bare LF), as the game writes
+// them (CR LF), and mixed; the settings read survive being written back.
+TEST_F(MusicListTest, BothFilesTakeCrLfOrBareLfLineEnds) {
+  const struct {
+    const char* name;
+    std::string config, list;
+  } cases[] = {
+      {"CR LF", "#SEVOL\r\n100\r\n#BGMVOL\r\n20\r\n#FULLSCREEN_MODE\r\n0\r\n",
+       "#MAINGAME_EASY\r\nbad.wav\r\nLOOP=1\r\n#MAINGAME_HARD\r\na.wav\r\nLOOP=500\r\n"},
+      {"LF", "#SEVOL\n100\n#BGMVOL\n20\n#FULLSCREEN_MODE\n0\n", "#MAINGAME_EASY\nbad.wav\nLOOP=1\n#MAINGAME_HARD\na.wav\nLOOP=500\n"},
+      {"mixed, no end on the last line", "\n#SEVOL\n100\r\n\r\n#BGMVOL\r\n20\n#FULLSCREEN_MODE\n0",
+       "#MAINGAME_EASY\nbad.wav\r\nLOOP=1\n\n#MAINGAME_HARD\r\na.wav\nLOOP=500"},
+  };
+  const std::string written =
+      "#SEVOL\r\n100\r\n#BGMVOL\r\n20\r\n#FULLSCREEN_MODE\r\n0\r\n#DRAW_TIMESCORE_MAINGAME\r\n1\r\n";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    game.dir.Write("config.ini", c.config);
+    ReadConfig();
+    const GameConfig& got = g_gameState.config;
+    EXPECT_EQ(got.SEVOL, 100);
+    EXPECT_EQ(got.BGMVOL, 20);
+    EXPECT_EQ(got.FULLSCREEN_MODE, 0);
+    EXPECT_EQ(got.DRAW_TIMESCORE_MAINGAME, 1);
+    SaveConfig();
+    EXPECT_EQ(ReadWholeFile("config.ini"), written);
+
+    Start(c.list);
+    EXPECT_EQ(g_bgm.playing, 1);
+    EXPECT_EQ(g_bgm.loopPosition, 500);
+    EXPECT_EQ(GetSoundTotalTime(g_bgm.soundHandle), 1000);
   }
 }
 

@@ -1,11 +1,20 @@
 // Sound effects as the game plays them: plain, positioned by the listener,
-// and the food boxes' left/centre/right variants.
+// the food boxes' left/centre/right variants, and the headroom of the mix.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <iterator>
+#include <vector>
+
+#include "core/varnok.h"
+#include "game/bgm.h"
+#include "game/game_state.h"
 #include "game/resources.h"
 #include "platform/audio_device.h"
 #include "sound/sound_api.h"
 #include "sound/sound_handle.h"
+#include "sound/sound_system.h"
 #include "tests/game/game_harness.h"
 #include "tests/sound/sounddec_test_util.h"
 
@@ -123,6 +132,66 @@ TEST(GameData, EveryPictureAndSoundLoads) {
   for (int32_t handle : sounds.handles) EXPECT_NE(handle, -1);
   FreeCharacterSounds(sounds);
   EXPECT_EQ(GetSoundTotalTime(sounds.handles[15]), -1);
+}
+
+// The loudest moment a busy round makes at the default volumes, mixed as
+// the game hears it: effects that start in one frame start on one sample,
+// so five plays of one file at the listener (all three buffers of a handle
+// and two neighbours' copies) add up exactly. Their peak over the music's
+// loudest sample stays below full scale, whatever the alignment.
+TEST(GameData, FivePlaysOfAnEffectOverTheMusicStayBelowFullScale) {
+  if (!HasGameData()) GTEST_SKIP() << "no data tree in the build folder";
+  GameHarness game;
+  ASSERT_EQ(game.initResult, 0);
+  ASSERT_EQ(g_gameState.config.SEVOL, 212);
+  ASSERT_EQ(g_gameState.config.BGMVOL, 255);
+  AudioDevice* device = g_soundSystem.device;
+  ASSERT_EQ(AudioDeviceMixRate(device), 44100u);
+  std::vector<int16_t> out;
+  // The largest sample magnitude of the next frames' mix; the mix runs on
+  // a frame at a time, as the game's frames refill its streams.
+  auto mixPeak = [&](int64_t frames) {
+    int peak = 0;
+    for (int64_t done = 0; done < frames; done += 735) {
+      out.assign(2 * 735, 0);
+      EXPECT_EQ(AudioDeviceAdvanceFrames(device, 735, out.data()), 0);
+      for (int16_t v : out) peak = std::max(peak, std::abs(static_cast<int>(v)));
+      ProcessWindowMessages();
+    }
+    return peak;
+  };
+
+  // The music as the difficulty menu starts it, through its whole length.
+  int music = 0;
+  for (const char* key : {"#MAINGAME_EASY", "#MAINGAME_NORMAL", "#MAINGAME_HARD", "#MAINGAME_CARNIVAL"}) {
+    StartBgm(g_bgm, key);
+    ASSERT_EQ(g_bgm.playing, 1) << key;
+    SetSoundVolume(*g_bgm.volume, g_bgm.soundHandle);
+    PlaySoundHandle(g_bgm.soundHandle, 3, 1);
+    const int peak = mixPeak(static_cast<int64_t>(GetSoundTotalTime(g_bgm.soundHandle)) * 441 / 10);
+    EXPECT_GT(peak, 0) << key;
+    music = std::max(music, peak);
+    StopSoundHandle(g_bgm.soundHandle);
+  }
+
+  std::vector<const char*> files(std::begin(kSharedSoundFiles), std::end(kSharedSoundFiles));
+  files.insert(files.end(), std::begin(kCharacterSoundFiles), std::end(kCharacterSoundFiles));
+  const WorldPoint listener{1000.0f, 1000.0f};
+  for (const char* file : files) {
+    SCOPED_TRACE(file);
+    int32_t handles[3];
+    for (int32_t& handle : handles) {
+      handle = LoadSoundFile(file, 3, -1);
+      ASSERT_NE(handle, -1);
+    }
+    for (int32_t handle : {handles[0], handles[0], handles[0], handles[1], handles[2]}) {
+      PlaySeAt(listener, listener, handle, g_soundSet);
+    }
+    const int effects = mixPeak(static_cast<int64_t>(GetSoundTotalTime(handles[0])) * 441 / 10 + 735);
+    EXPECT_GT(effects, 0);
+    EXPECT_LT(effects + music, 32767) << "five plays peak at " << effects << ", the music at " << music;
+    for (int32_t handle : handles) DeleteSoundHandle(handle);
+  }
 }
 
 }  // namespace

@@ -18,7 +18,6 @@ namespace {
 
 constexpr int kIntroBars = 2;
 constexpr int kStepsPerBar = 16;
-constexpr float kPeak = 0.708f;  // -3 dBFS
 
 struct Stereo {
   std::vector<float> l, r;
@@ -538,7 +537,7 @@ std::vector<float> Mixdown(Arrangement& arrangement, size_t* loopSample) {
       out[2 * i + 1] += p.stem->r[at] * g;
     }
   }
-  NormalisePeak(out, kPeak);
+  NormalisePeak(out, kMixPeak);
   *loopSample = intro;
   return out;
 }

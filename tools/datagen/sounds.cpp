@@ -13,8 +13,6 @@
 namespace datagen {
 namespace {
 
-constexpr float kPeak = 0.708f;  // -3 dBFS
-
 using Mono = std::vector<float>;
 
 // A sound of the length, each sample from f(t) in seconds.
@@ -255,7 +253,7 @@ void Finish(Mono& s) {
   for (size_t i = 0; i < out && i < s.size(); i++) {
     s[s.size() - 1 - i] *= 0.5f - 0.5f * std::cos(kPi * i / out);
   }
-  NormalisePeak(s, kPeak);
+  NormalisePeak(s, kMixPeak);
 }
 
 void PutLe(std::vector<uint8_t>& b, uint32_t v, int bytes) {
@@ -298,7 +296,7 @@ void WritePannedTriple(const std::string& stem, const Mono& sound) {
       stereo.push_back(v * std::cos(angle));
       stereo.push_back(v * std::sin(angle));
     }
-    NormalisePeak(stereo, kPeak);
+    NormalisePeak(stereo, kMixPeak);
     WriteWav(stem + place.suffix + ".wav", stereo, 2);
   }
 }
