@@ -9,8 +9,10 @@
 #include "graphics/directdraw.h"
 #include "image/graph_image.h"
 #include "movie/directshow_movie.h"
+#include "platform/audio_device.h"
 #include "platform/media_stream_scripted.h"
 #include "platform/timer.h"
+#include "sound/sound_system.h"
 #include "tests/movie/movie_fixture.h"
 
 namespace movie_test {
@@ -412,6 +414,52 @@ TEST_F(StreamMovies, AFileThatVanishesWhilePlayingPlaysOnOrEnds) {
   StartPlaying(movie, 3);
   for (int i = 0; i < 30; i++) UpdateMovieFrame(movie, 1);  // round the loop twice
   EXPECT_EQ(GetMovieRecord(movie)->stopped, 0);
+  DeleteGraphHandle(graph);
+}
+
+// The sound output advances only when the test runs it.
+class StreamMovieSound : public MovieTest {
+ public:
+  void SetUp() override {
+    AudioSelectOutput(AudioOutputKind::Manual);
+    MovieTest::SetUp();
+  }
+  void TearDown() override {
+    MovieTest::TearDown();
+    AudioSelectOutput(AudioOutputKind::Sdl);
+  }
+  // Plays on by the seconds in frames of 1/60 s, each followed by an update
+  // as a new frame of the game would start.
+  static void RunSound(int movie, double seconds) {
+    const uint32_t perFrame = AudioDeviceMixRate(g_soundSystem.device) / 60;
+    for (int i = 0; i < static_cast<int>(seconds * 60); i++) {
+      ASSERT_EQ(AudioDeviceAdvanceFrames(g_soundSystem.device, perFrame, nullptr), 0);
+      GetMovieRecord(movie)->directShow.lastUpdateCounter = -1;
+      UpdateMovieFrame(movie, 0);
+    }
+  }
+};
+
+// skip.mkv: 20 s of sound, pictures red at 0 s, green at 10 s, blue at 11 s
+// and red at 14 s. Stepping on to the green picture while stopped passes
+// 10 s of sound, of which only the first few seconds are kept: the rest is
+// dropped undecoded, and must count on the clock when the sound reaches it,
+// or every picture after it would come that much late. Played on, the
+// kept sound ends before 5 s and the clock then reads 10 s and on, so 7 s
+// of playing (12.x s of the movie) show the blue picture, not yet the red.
+TEST_F(StreamMovieSound, SoundDroppedAheadStillCountsOnTheClock) {
+  const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255};
+  const int graph = LoadGraphFile(MovieFile("skip.mkv").c_str(), 0);
+  ASSERT_NE(graph, -1);
+  const int movie = MovieOfGraph(graph);
+  EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 16, 12), red)) << RgbAt(ImageOfGraph(graph), 16, 12);
+  UpdateMovieFrame(movie, 1);
+  EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 16, 12), green)) << RgbAt(ImageOfGraph(graph), 16, 12);
+  StartPlaying(movie, 1);
+  RunSound(movie, 3);
+  EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 16, 12), green)) << "3 s: " << RgbAt(ImageOfGraph(graph), 16, 12);
+  RunSound(movie, 4);
+  EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 16, 12), blue)) << "7 s: " << RgbAt(ImageOfGraph(graph), 16, 12);
   DeleteGraphHandle(graph);
 }
 
