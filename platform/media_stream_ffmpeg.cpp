@@ -72,6 +72,7 @@ struct Session {
   AVCodecContext* video = nullptr;
   AVCodecContext* audio = nullptr;
   SwsContext* scaler = nullptr;
+  AVFrame* converted = nullptr;  // the scaler's output, copied into the surface
   SwrContext* resampler = nullptr;
   AVPacket* packet = nullptr;
   AVFrame* frame = nullptr;
@@ -226,6 +227,7 @@ void CloseSession(Session* s) {
   ClearPictures(s);
   if (s->ring) AudioBufferRelease(s->ring);
   sws_freeContext(s->scaler);
+  av_frame_free(&s->converted);
   swr_free(&s->resampler);
   avcodec_free_context(&s->video);
   avcodec_free_context(&s->audio);
@@ -464,6 +466,23 @@ AVPixelFormat SurfaceFormat(const DirectDrawSurfaceDesc& desc) {
   return AV_PIX_FMT_NONE;
 }
 
+// A frame of FFmpeg's own allocation in the surface's size and format:
+// swscale writes whole vector blocks, past the end of a row of a few
+// pixels (60 bytes past a 1 x 2 picture), which the surface's exact rows
+// would not hold.
+AVFrame* ConvertedFrame(Session* s, const DirectDrawSurfaceDesc& desc) {
+  AVFrame*& out = s->converted;
+  const AVPixelFormat format = SurfaceFormat(desc);
+  if (out && (out->width != desc.width || out->height != desc.height || out->format != format)) av_frame_free(&out);
+  if (!out && (out = av_frame_alloc())) {
+    out->width = desc.width;
+    out->height = desc.height;
+    out->format = format;
+    if (av_frame_get_buffer(out, 0) < 0) av_frame_free(&out);
+  }
+  return out;
+}
+
 // Takes the next picture out and draws it into the sample's surface.
 void ShowPicture(Session* s, MediaObject* sample) {
   AVFrame* picture = s->pictures.front();
@@ -475,10 +494,14 @@ void ShowPicture(Session* s, MediaObject* sample) {
   s->scaler = sws_getCachedContext(s->scaler, picture->width, picture->height,
                                    static_cast<AVPixelFormat>(picture->format), desc.width, desc.height,
                                    SurfaceFormat(desc), SWS_BILINEAR, nullptr, nullptr, nullptr);
-  if (s->scaler && DirectDrawLockSurface(sample->surface, &pixels, &pitch) == 0) {
-    uint8_t* dest[4] = {static_cast<uint8_t*>(pixels), nullptr, nullptr, nullptr};
-    const int destPitch[4] = {pitch, 0, 0, 0};
-    sws_scale(s->scaler, picture->data, picture->linesize, 0, picture->height, dest, destPitch);
+  AVFrame* out = s->scaler ? ConvertedFrame(s, desc) : nullptr;
+  if (out && sws_scale(s->scaler, picture->data, picture->linesize, 0, picture->height, out->data, out->linesize) > 0 &&
+      DirectDrawLockSurface(sample->surface, &pixels, &pitch) == 0) {
+    const size_t rowBytes = static_cast<size_t>(desc.width) * (desc.pixelFormat.bitCount / 8);
+    for (int32_t y = 0; y < desc.height; y++) {
+      std::memcpy(static_cast<uint8_t*>(pixels) + static_cast<ptrdiff_t>(y) * pitch,
+                  out->data[0] + static_cast<ptrdiff_t>(y) * out->linesize[0], rowBytes);
+    }
     DirectDrawUnlockSurface(sample->surface);
   }
   av_frame_free(&picture);

@@ -13,6 +13,7 @@
 //                (0, 0, 255), a key frame every 4; a 1.2-second 16-bit PCM
 //                tone (22,050 Hz mono)
 // colors.mp4     the same pictures alone in an MP4 file
+// colors40.mp4   the same, 40 x 24
 // tone.avi       the tone alone in an AVI file
 // silence.mkv    an hour of FLAC silence (44,100 Hz stereo) and then the
 //                only picture, a red MPEG-4 frame 32 x 24: about 250 KB
@@ -285,8 +286,9 @@ Encoder AddStream(AVFormatContext* file, AVCodecID id, void (*setUp)(AVCodecCont
   return e;
 }
 
+template <int Width = 32>
 void SetUpVideo(AVCodecContext* c) {
-  c->width = 32;
+  c->width = Width;
   c->height = 24;
   c->time_base = {1, 10};
   c->framerate = {10, 1};
@@ -315,18 +317,19 @@ void FillColour(AVFrame* frame, int n) {
   }
 }
 
+template <int Width = 32>
 void WriteWithFfmpeg(const std::string& path, bool video, bool audio) {
   AVFormatContext* file = nullptr;
   Check(avformat_alloc_output_context2(&file, nullptr, nullptr, path.c_str()) >= 0, "make the container");
   Encoder v, a;
-  if (video) v = AddStream(file, AV_CODEC_ID_MPEG4, SetUpVideo);
+  if (video) v = AddStream(file, AV_CODEC_ID_MPEG4, SetUpVideo<Width>);
   if (audio) a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
   Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
   Check(avformat_write_header(file, nullptr) >= 0, "write the header");
   AVFrame* picture = av_frame_alloc();
   if (video) {
     picture->format = AV_PIX_FMT_YUV420P;
-    picture->width = 32;
+    picture->width = Width;
     picture->height = 24;
     Check(av_frame_get_buffer(picture, 0) >= 0, "make a picture");
   }
@@ -398,7 +401,7 @@ struct TimedPicture {
 void WriteSilence(const std::string& path, int seconds, std::vector<TimedPicture> pictures) {
   AVFormatContext* file = nullptr;
   Check(avformat_alloc_output_context2(&file, nullptr, "matroska", path.c_str()) >= 0, "make the container");
-  Encoder v = AddStream(file, AV_CODEC_ID_MPEG4, SetUpVideo);
+  Encoder v = AddStream(file, AV_CODEC_ID_MPEG4, SetUpVideo<>);
   Encoder a = AddStream(file, AV_CODEC_ID_FLAC, SetUpFlac);
   Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
   Check(avformat_write_header(file, nullptr) >= 0, "write the header");
@@ -447,6 +450,7 @@ int main(int argc, char** argv) {
   WriteWithFfmpeg(folder + "/colors.avi", true, true);
   WriteWithFfmpeg(folder + "/colors.mp4", true, false);
   WriteWithFfmpeg(folder + "/tone.avi", false, true);
+  WriteWithFfmpeg<40>(folder + "/colors40.mp4", true, false);
   WriteSilence(folder + "/silence.mkv", 3600, {{0, 36000}});
   WriteSilence(folder + "/gap.mkv", 600, {{0, 0}, {8, 6000}});
   WriteSilence(folder + "/skip.mkv", 20, {{0, 0}, {4, 100}, {8, 110}, {0, 140}});

@@ -323,15 +323,16 @@ bool Near(const Rgb& got, const Rgb& want) {
 
 // Frames 0-3 red, 4-7 green, 8-11 blue: the graphic shows frame 0 when made,
 // and each synchronous update the next frame, until the end, which stops a
-// movie that does not loop.
+// movie that does not loop. The conversion writes whole vector blocks: the
+// 40-pixel rows end inside one, whose rest must not land past the surface.
 TEST_F(StreamMovies, GeneratedFilesPlayFrameByFrameWithTheirColours) {
   const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255};
-  for (const char* file : {"colors.avi", "colors.mp4"}) {
+  for (const auto& [file, expectedWidth] : {std::pair{"colors.avi", 32}, {"colors.mp4", 32}, {"colors40.mp4", 40}}) {
     const int graph = LoadGraphFile(MovieFile(file).c_str(), 0);
     ASSERT_NE(graph, -1) << file;
     int width = 0, height = 0;
     QueryGraphSize(graph, &width, &height);
-    EXPECT_EQ(width, 32);
+    EXPECT_EQ(width, expectedWidth);
     EXPECT_EQ(height, 24);
     const int movie = MovieOfGraph(graph);
     EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 16, 12), red)) << file << RgbAt(ImageOfGraph(graph), 16, 12);
@@ -345,6 +346,8 @@ TEST_F(StreamMovies, GeneratedFilesPlayFrameByFrameWithTheirColours) {
     for (int i = 0; i < 2; i++) UpdateMovieFrame(movie, 1);
     EXPECT_EQ(GetMovieRecord(movie)->stopped, 1) << file << ": the end without a loop ends the movie";
     EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 30, 2), blue)) << file << RgbAt(ImageOfGraph(graph), 30, 2);
+    const Rgb corner = RgbAt(ImageOfGraph(graph), expectedWidth - 1, 23);
+    EXPECT_TRUE(Near(corner, blue)) << file << corner;
     DeleteGraphHandle(graph);
   }
 }
