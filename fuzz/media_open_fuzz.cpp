@@ -4,8 +4,9 @@
 // playlists, lists and session descriptions that name it, the movie itself,
 // files above it or the network meet what a hostile folder would hold: any
 // of them that the player followed would hang, recurse or bind a socket
-// (seed it with the colors.avi, colors.mp4 and tone.avi that the build makes
-// under test_movies/ and the texts under tests/data/movie_texts/).
+// (seed it with the colors.avi, colors.mp4, colors40.mp4 and tone.avi that
+// the build makes under test_movies/ and the texts under
+// tests/data/movie_texts/).
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string path = [] {
     mkdir(folder.c_str(), 0700);
     mkfifo((folder + "/pipe").c_str(), 0600);
+    std::atexit([] {
+      unlink((folder + "/pipe").c_str());
+      unlink((folder + "/movie.avi").c_str());
+      rmdir(folder.c_str());
+    });
     return folder + "/movie.avi";
   }();
   FILE* file = std::fopen(path.c_str(), "wb");
