@@ -2,7 +2,8 @@
 // open failing with its text and its release order, the temporary copy, the
 // update rules and the release and re-open of the stream objects; on the
 // FFmpeg service, the generated AVI and MP4 files played through their
-// graphics, and files that are no movie.
+// graphics, files that are no movie, and the clock across sound dropped
+// ahead of a picture.
 #include <cstdlib>
 #include <filesystem>
 
