@@ -1,7 +1,13 @@
 // libFuzzer target: arbitrary bytes as a movie file for the multimedia-stream
-// player over FFmpeg: the open's steps, a few frames and the close (seed it
-// with the colors.avi, colors.mp4 and tone.avi that the build makes under
-// test_movies/).
+// player over FFmpeg: the open's steps, a few frames and the close. The file
+// lies in a folder of its own beside a named pipe without a writer, so that
+// playlists, lists and session descriptions that name it, the movie itself,
+// files above it or the network meet what a hostile folder would hold: any
+// of them that the player followed would hang, recurse or bind a socket
+// (seed it with the colors.avi, colors.mp4, colors40.mp4 and tone.avi that
+// the build makes under test_movies/ and the texts under
+// tests/data/movie_texts/).
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,7 +19,17 @@
 #include "movie/movie.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = "/tmp/varnok_media_fuzz_" + std::to_string(getpid()) + ".avi";
+  static const std::string folder = "/tmp/varnok_media_fuzz_" + std::to_string(getpid());
+  static const std::string path = [] {
+    mkdir(folder.c_str(), 0700);
+    mkfifo((folder + "/pipe").c_str(), 0600);
+    std::atexit([] {
+      unlink((folder + "/pipe").c_str());
+      unlink((folder + "/movie.avi").c_str());
+      rmdir(folder.c_str());
+    });
+    return folder + "/movie.avi";
+  }();
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return 0;
   std::fwrite(data, 1, size, file);

@@ -4,7 +4,9 @@
 // plays through a looping buffer of the audio device. The stream's clock is
 // the sound's position while there is sound, else the time it has run. All
 // of it runs on the caller's thread: every update and event test first
-// refills the sound and reads ahead.
+// refills the sound and reads ahead. Only the movie's own file is read, as
+// one of the containers that hold a single movie, and no open, update or
+// seek holds the caller past a deadline.
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -39,17 +41,38 @@ constexpr size_t kMaxQueuedFrames = 32;
 // (a file may put hours of sound before its first picture).
 constexpr int64_t kMaxSoundAheadUnits = 4 * kMediaTimeUnitsPerSecond;
 
+// The demuxers of containers that hold one movie. Playlists and lists
+// (hls, concat, ...) would open other files, session descriptions (sdp,
+// rtp, rtsp) the network, and picture sequences are no movie.
+constexpr char kMovieFormats[] = "avi,asf,flv,matroska,mov,mpeg,mpegts,ogg";
+// What a demuxer may open by URL for itself: nothing beyond a local file,
+// and those are refused too (see RefuseNestedInput).
+constexpr char kMovieProtocols[] = "file";
+// The longest an open, an update or a seek may read for, whatever the file.
+constexpr uint64_t kReadDeadlineMicros = 5 * 1000000;
+
+// Sound read past the bound above is dropped undecoded; the span it covered
+// counts on the clock once the sound before it has played.
+struct DroppedSound {
+  int64_t atByte;    // where in the sound data it falls
+  int64_t fromTime;  // the first dropped packet's time, or AV_NOPTS_VALUE
+  int64_t units;     // its length
+  bool open;         // no sound kept since: more may join it
+};
+
 struct Session {
   int references = 1;
   bool wantVideo = false;
   bool wantAudio = false;
   AVFormatContext* format = nullptr;
   AVIOContext* input = nullptr;  // the file, read by us for FFmpeg
+  uint64_t deadline = 0;         // of the open, update or seek under way
   int videoIndex = -1;
   int audioIndex = -1;
   AVCodecContext* video = nullptr;
   AVCodecContext* audio = nullptr;
   SwsContext* scaler = nullptr;
+  AVFrame* converted = nullptr;  // the scaler's output, copied into the surface
   SwrContext* resampler = nullptr;
   AVPacket* packet = nullptr;
   AVFrame* frame = nullptr;
@@ -67,12 +90,15 @@ struct Session {
   int64_t playedBytes = 0;
   int64_t dataBytes = 0;     // sound written into the ring since the last seek
   int64_t writtenBytes = 0;  // the same with the silence after the end
+  std::deque<DroppedSound> dropped;  // ahead of the play cursor
+  int64_t droppedPlayed = 0;         // units passed by the cursor since the last seek
 
   // Clock, in 100 ns units.
   bool running = false;
   int64_t baseTime = 0;  // at the last start, pause or seek
   uint64_t startMicros = 0;
   int64_t startPlayed = 0;
+  int64_t startDropped = 0;
 };
 
 enum class Kind { Graph, Stream, Part, DirectDraw4, Surface, Sample, Event };
@@ -94,12 +120,6 @@ int64_t ToUnits(int64_t value, AVRational base) {
   return av_rescale_q(value, base, AVRational{1, static_cast<int>(kMediaTimeUnitsPerSecond)});
 }
 
-bool IsStillImageFormat(const AVInputFormat* format) {
-  const char* name = format->name;
-  const size_t length = std::strlen(name);
-  return std::strcmp(name, "image2") == 0 || (length > 5 && std::strcmp(name + length - 5, "_pipe") == 0);
-}
-
 AVCodecContext* OpenDecoder(const AVStream* stream) {
   const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
   if (!codec) return nullptr;
@@ -114,18 +134,27 @@ AVCodecContext* OpenDecoder(const AVStream* stream) {
 
 // ---- Files -----------------------------------------------------------------
 
-// FFmpeg reads files only through the platform's open, which takes regular
-// files alone: its own would wait for ever on a named pipe without a writer,
-// whether the path is the movie's or one that a playlist in it names.
+// FFmpeg reads the movie only through the platform's open, which takes
+// regular files alone: its own would wait for ever on a named pipe without
+// a writer.
 constexpr int kInputBufferBytes = 32768;
 
 struct InputFile {
   PlatformFileHandle file;
   int64_t position;
+  const uint64_t* deadline;
 };
+
+bool PastDeadline(const uint64_t* deadline) { return PlatformMicroseconds() > *deadline; }
+
+// FFmpeg's own loops ask this; our reader asks the same at every read.
+int InterruptRead(void* opaque) { return PastDeadline(static_cast<const uint64_t*>(opaque)) ? 1 : 0; }
+
+void StartDeadline(Session* s) { s->deadline = PlatformMicroseconds() + kReadDeadlineMicros; }
 
 int ReadInput(void* opaque, uint8_t* buffer, int size) {
   auto* in = static_cast<InputFile*>(opaque);
+  if (PastDeadline(in->deadline)) return AVERROR_EXIT;
   const int64_t got = PlatformFileReadAt(in->file, buffer, static_cast<size_t>(size), in->position);
   if (got < 0) return AVERROR(EIO);
   if (got == 0) return AVERROR_EOF;
@@ -151,10 +180,10 @@ int64_t SeekInput(void* opaque, int64_t offset, int whence) {
   return offset;
 }
 
-AVIOContext* OpenInput(const char* path) {
+AVIOContext* OpenInput(const char* path, const uint64_t* deadline) {
   const PlatformFileHandle file = PlatformFileOpenRead(path);
   if (!file) return nullptr;
-  auto* in = new (std::nothrow) InputFile{file, 0};
+  auto* in = new (std::nothrow) InputFile{file, 0, deadline};
   auto* buffer = static_cast<uint8_t*>(av_malloc(kInputBufferBytes));
   AVIOContext* io =
       in && buffer ? avio_alloc_context(buffer, kInputBufferBytes, 0, in, ReadInput, nullptr, SeekInput) : nullptr;
@@ -175,16 +204,10 @@ void CloseInputFile(AVIOContext** io) {
   avio_context_free(io);
 }
 
-// The files that a demuxer opens besides the movie's own.
-int OpenNestedInput(AVFormatContext*, AVIOContext** io, const char* url, int flags, AVDictionary**) {
-  if (flags & AVIO_FLAG_WRITE) return AVERROR(EACCES);
-  *io = OpenInput(std::strncmp(url, "file:", 5) == 0 ? url + 5 : url);
-  return *io ? 0 : AVERROR(ENOENT);
-}
-
-int CloseNestedInput(AVFormatContext*, AVIOContext* io) {
-  CloseInputFile(&io);
-  return 0;
+// A single movie's demuxer opens no file besides the movie's own: any that
+// one asks for, beside the movie or elsewhere, is refused.
+int RefuseNestedInput(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
+  return AVERROR(EACCES);
 }
 
 void ClearPictures(Session* s) {
@@ -204,6 +227,7 @@ void CloseSession(Session* s) {
   ClearPictures(s);
   if (s->ring) AudioBufferRelease(s->ring);
   sws_freeContext(s->scaler);
+  av_frame_free(&s->converted);
   swr_free(&s->resampler);
   avcodec_free_context(&s->video);
   avcodec_free_context(&s->audio);
@@ -260,6 +284,35 @@ bool SoundHeldFull(const Session* s) {
   return s->ring && BytesToUnits(s, static_cast<int64_t>(s->pcm.size())) >= kMaxSoundAheadUnits;
 }
 
+int64_t PacketTime(const Session* s, const AVPacket* packet) {
+  if (packet->pts == AV_NOPTS_VALUE) return AV_NOPTS_VALUE;
+  return ToUnits(packet->pts, s->format->streams[s->audioIndex]->time_base);
+}
+
+// The span runs from the first dropped packet to the next one kept; where
+// a time is missing, the dropped packets' durations make it.
+void DropSound(Session* s, const AVPacket* packet) {
+  if (s->dropped.empty() || !s->dropped.back().open) {
+    PlatformNoThrow("動画の音声の展開", [&] {
+      s->dropped.push_back({s->dataBytes + static_cast<int64_t>(s->pcm.size()), PacketTime(s, packet), 0, true});
+    });
+    if (s->dropped.empty() || !s->dropped.back().open) return;
+  }
+  if (packet->duration > 0) {
+    s->dropped.back().units += ToUnits(packet->duration, s->format->streams[s->audioIndex]->time_base);
+  }
+}
+
+void KeepSound(Session* s, const AVPacket* packet) {
+  if (s->dropped.empty() || !s->dropped.back().open) return;
+  DroppedSound& last = s->dropped.back();
+  last.open = false;
+  const int64_t time = PacketTime(s, packet);
+  if (time != AV_NOPTS_VALUE && last.fromTime != AV_NOPTS_VALUE && time > last.fromTime) {
+    last.units = time - last.fromTime;
+  }
+}
+
 // Counts what the cursor has played and writes the decoded sound (silence
 // after its end) ahead of it.
 void RefillSound(Session* s) {
@@ -268,6 +321,10 @@ void RefillSound(Session* s) {
   AudioBufferGetPosition(s->ring, &cursor);
   s->playedBytes += cursor >= s->lastCursor ? cursor - s->lastCursor : s->ringBytes - s->lastCursor + cursor;
   s->lastCursor = cursor;
+  while (!s->dropped.empty() && s->dropped.front().atByte <= s->playedBytes) {
+    s->droppedPlayed += s->dropped.front().units;
+    s->dropped.pop_front();
+  }
   const int64_t room = s->ringBytes - (s->writtenBytes - s->playedBytes) - s->pcmFormat.blockAlign;
   if (room <= 0) return;
   const uint32_t take = static_cast<uint32_t>(room - room % s->pcmFormat.blockAlign);
@@ -314,6 +371,8 @@ void ReceivePictures(Session* s) {
 // file has nothing more.
 bool ReadPacket(Session* s) {
   if (s->readEnded) return false;
+  // A read cut by the deadline ends the movie: the demuxer may be left in
+  // the middle of a packet.
   if (av_read_frame(s->format, s->packet) < 0) {
     s->readEnded = true;
     if (s->video && avcodec_send_packet(s->video, nullptr) >= 0) ReceivePictures(s);
@@ -322,8 +381,13 @@ bool ReadPacket(Session* s) {
   }
   if (s->packet->stream_index == s->videoIndex && s->video) {
     if (avcodec_send_packet(s->video, s->packet) >= 0) ReceivePictures(s);
-  } else if (s->packet->stream_index == s->audioIndex && s->ring && !SoundHeldFull(s)) {
-    DecodeSound(s, s->packet);
+  } else if (s->packet->stream_index == s->audioIndex && s->ring) {
+    if (SoundHeldFull(s)) {
+      DropSound(s, s->packet);
+    } else {
+      KeepSound(s, s->packet);
+      DecodeSound(s, s->packet);
+    }
   }
   av_packet_unref(s->packet);
   return true;
@@ -366,12 +430,14 @@ void ReadAhead(Session* s) {
 }
 
 // The sound's position while sound is playing; the time run once it ends.
+// Either way the sound dropped undecoded that the cursor has passed counts.
 int64_t Clock(Session* s) {
   if (!s->running) return s->baseTime;
+  const int64_t dropped = s->droppedPlayed - s->startDropped;
   if (s->ring && s->playedBytes < s->dataBytes + s->pcmFormat.avgBytesPerSec / 10) {
-    return s->baseTime + BytesToUnits(s, s->playedBytes - s->startPlayed);
+    return s->baseTime + BytesToUnits(s, s->playedBytes - s->startPlayed) + dropped;
   }
-  return s->baseTime + static_cast<int64_t>(PlatformMicroseconds() - s->startMicros) * 10;
+  return s->baseTime + static_cast<int64_t>(PlatformMicroseconds() - s->startMicros) * 10 + dropped;
 }
 
 void Start(Session* s) {
@@ -379,6 +445,7 @@ void Start(Session* s) {
   s->running = true;
   s->startMicros = PlatformMicroseconds();
   s->startPlayed = s->playedBytes;
+  s->startDropped = s->droppedPlayed;
   if (s->ring) AudioBufferPlay(s->ring, 1);
 }
 
@@ -399,6 +466,23 @@ AVPixelFormat SurfaceFormat(const DirectDrawSurfaceDesc& desc) {
   return AV_PIX_FMT_NONE;
 }
 
+// A frame of FFmpeg's own allocation in the surface's size and format:
+// swscale writes whole vector blocks, past the end of a row of a few
+// pixels (60 bytes past a 1 x 2 picture), which the surface's exact rows
+// would not hold.
+AVFrame* ConvertedFrame(Session* s, const DirectDrawSurfaceDesc& desc) {
+  AVFrame*& out = s->converted;
+  const AVPixelFormat format = SurfaceFormat(desc);
+  if (out && (out->width != desc.width || out->height != desc.height || out->format != format)) av_frame_free(&out);
+  if (!out && (out = av_frame_alloc())) {
+    out->width = desc.width;
+    out->height = desc.height;
+    out->format = format;
+    if (av_frame_get_buffer(out, 0) < 0) av_frame_free(&out);
+  }
+  return out;
+}
+
 // Takes the next picture out and draws it into the sample's surface.
 void ShowPicture(Session* s, MediaObject* sample) {
   AVFrame* picture = s->pictures.front();
@@ -410,10 +494,14 @@ void ShowPicture(Session* s, MediaObject* sample) {
   s->scaler = sws_getCachedContext(s->scaler, picture->width, picture->height,
                                    static_cast<AVPixelFormat>(picture->format), desc.width, desc.height,
                                    SurfaceFormat(desc), SWS_BILINEAR, nullptr, nullptr, nullptr);
-  if (s->scaler && DirectDrawLockSurface(sample->surface, &pixels, &pitch) == 0) {
-    uint8_t* dest[4] = {static_cast<uint8_t*>(pixels), nullptr, nullptr, nullptr};
-    const int destPitch[4] = {pitch, 0, 0, 0};
-    sws_scale(s->scaler, picture->data, picture->linesize, 0, picture->height, dest, destPitch);
+  AVFrame* out = s->scaler ? ConvertedFrame(s, desc) : nullptr;
+  if (out && sws_scale(s->scaler, picture->data, picture->linesize, 0, picture->height, out->data, out->linesize) > 0 &&
+      DirectDrawLockSurface(sample->surface, &pixels, &pitch) == 0) {
+    const size_t rowBytes = static_cast<size_t>(desc.width) * (desc.pixelFormat.bitCount / 8);
+    for (int32_t y = 0; y < desc.height; y++) {
+      std::memcpy(static_cast<uint8_t*>(pixels) + static_cast<ptrdiff_t>(y) * pitch,
+                  out->data[0] + static_cast<ptrdiff_t>(y) * out->linesize[0], rowBytes);
+    }
     DirectDrawUnlockSurface(sample->surface);
   }
   av_frame_free(&picture);
@@ -458,13 +546,20 @@ class FfmpegMediaStream : public MediaStreamService {
   int OpenFile(MediaObject* stream, const char* nativePath) override {
     Session* s = stream->session;
     if (!s || s->format || s->input) return -1;
-    if (!(s->input = OpenInput(nativePath)) || !(s->format = avformat_alloc_context())) return CloseInput(s);
+    StartDeadline(s);
+    if (!(s->input = OpenInput(nativePath, &s->deadline)) || !(s->format = avformat_alloc_context())) {
+      return CloseInput(s);
+    }
+    if (!(s->format->format_whitelist = av_strdup(kMovieFormats)) ||
+        !(s->format->protocol_whitelist = av_strdup(kMovieProtocols))) {
+      return CloseInput(s);
+    }
     s->format->pb = s->input;
-    s->format->io_open = OpenNestedInput;
-    s->format->io_close2 = CloseNestedInput;
+    s->format->io_open = RefuseNestedInput;
+    s->format->interrupt_callback = {InterruptRead, &s->deadline};
     if (avformat_open_input(&s->format, nativePath, nullptr, nullptr) < 0) return CloseInput(s);
-    if (avformat_find_stream_info(s->format, nullptr) < 0 || IsStillImageFormat(s->format->iformat) ||
-        !(s->packet = av_packet_alloc()) || !(s->frame = av_frame_alloc())) {
+    if (avformat_find_stream_info(s->format, nullptr) < 0 || !(s->packet = av_packet_alloc()) ||
+        !(s->frame = av_frame_alloc())) {
       return CloseInput(s);
     }
     s->videoIndex = s->wantVideo ? av_find_best_stream(s->format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0) : -1;
@@ -542,6 +637,7 @@ class FfmpegMediaStream : public MediaStreamService {
   // With an event, a picture whose time has not come yet stays pending.
   MediaUpdateResult UpdateSample(MediaObject* sample, MediaObject* event) override {
     Session* s = sample->session;
+    StartDeadline(s);
     ReadAhead(s);
     bool later = false;
     const AVFrame* next = NextPicture(s, event ? &later : nullptr);
@@ -561,6 +657,7 @@ class FfmpegMediaStream : public MediaStreamService {
     MediaObject* sample = event->pendingSample;
     if (event->signalled || !sample) return event->signalled;
     Session* s = sample->session;
+    StartDeadline(s);
     ReadAhead(s);
     bool later = false;
     if (!NextPicture(s, &later)) {
@@ -576,6 +673,7 @@ class FfmpegMediaStream : public MediaStreamService {
 
   int GetState(MediaObject* stream, MediaStreamState* state) override {
     if (!stream->session) return -1;
+    StartDeadline(stream->session);
     ReadAhead(stream->session);
     *state = stream->session->running ? MediaStreamState::Running : MediaStreamState::Stopped;
     return 0;
@@ -600,6 +698,7 @@ class FfmpegMediaStream : public MediaStreamService {
     if (!s || !s->format) return -1;
     const bool wasRunning = s->running;
     Stop(s);
+    StartDeadline(s);
     avformat_seek_file(s->format, -1, INT64_MIN, av_rescale(time, AV_TIME_BASE, kMediaTimeUnitsPerSecond),
                        av_rescale(time, AV_TIME_BASE, kMediaTimeUnitsPerSecond), 0);
     if (s->video) avcodec_flush_buffers(s->video);
@@ -614,6 +713,8 @@ class FfmpegMediaStream : public MediaStreamService {
       AudioBufferSetPosition(s->ring, 0);
       s->lastCursor = s->writeOffset = 0;
       s->playedBytes = s->dataBytes = s->writtenBytes = 0;
+      s->dropped.clear();
+      s->droppedPlayed = s->startDropped = 0;
     }
     if (wasRunning) Start(s);
     return 0;

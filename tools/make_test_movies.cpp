@@ -13,10 +13,13 @@
 //                (0, 0, 255), a key frame every 4; a 1.2-second 16-bit PCM
 //                tone (22,050 Hz mono)
 // colors.mp4     the same pictures alone in an MP4 file
+// colors40.mp4   the same, 40 x 24
 // tone.avi       the tone alone in an AVI file
 // silence.mkv    an hour of FLAC silence (44,100 Hz stereo) and then the
 //                only picture, a red MPEG-4 frame 32 x 24: about 250 KB
 // gap.mkv        a red picture, ten minutes of the same silence, a blue one
+// skip.mkv       20 seconds of the same silence with pictures at 0 s (red),
+//                10 s (green), 11 s (blue) and 14 s (red)
 // empty1m.ogv    16 x 16, a key frame and then 999,999 empty frames (each a
 //                repeat of the one before), 255 to a page: about 1 MB
 // empty22m.ogv   the same with 22,000,000 frames: about 22 MB
@@ -283,8 +286,9 @@ Encoder AddStream(AVFormatContext* file, AVCodecID id, void (*setUp)(AVCodecCont
   return e;
 }
 
+template <int Width = 32>
 void SetUpVideo(AVCodecContext* c) {
-  c->width = 32;
+  c->width = Width;
   c->height = 24;
   c->time_base = {1, 10};
   c->framerate = {10, 1};
@@ -313,18 +317,19 @@ void FillColour(AVFrame* frame, int n) {
   }
 }
 
+template <int Width = 32>
 void WriteWithFfmpeg(const std::string& path, bool video, bool audio) {
   AVFormatContext* file = nullptr;
   Check(avformat_alloc_output_context2(&file, nullptr, nullptr, path.c_str()) >= 0, "make the container");
   Encoder v, a;
-  if (video) v = AddStream(file, AV_CODEC_ID_MPEG4, SetUpVideo);
+  if (video) v = AddStream(file, AV_CODEC_ID_MPEG4, SetUpVideo<Width>);
   if (audio) a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
   Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
   Check(avformat_write_header(file, nullptr) >= 0, "write the header");
   AVFrame* picture = av_frame_alloc();
   if (video) {
     picture->format = AV_PIX_FMT_YUV420P;
-    picture->width = 32;
+    picture->width = Width;
     picture->height = 24;
     Check(av_frame_get_buffer(picture, 0) >= 0, "make a picture");
   }
@@ -386,12 +391,17 @@ void WritePicture(AVFormatContext* file, Encoder& v, int colour, int64_t tenths)
   av_frame_free(&picture);
 }
 
-// Seconds of silence, with a red picture before them (or none) and the
-// last picture after them: red when it is the only one, else blue.
-void WriteSilence(const std::string& path, int seconds, bool pictureBefore) {
+struct TimedPicture {
+  int colour;  // as FillColour's frame number
+  int64_t tenths;
+};
+
+// Seconds of silence with pictures among it at their times (one at the end
+// of the silence comes after all of it).
+void WriteSilence(const std::string& path, int seconds, std::vector<TimedPicture> pictures) {
   AVFormatContext* file = nullptr;
   Check(avformat_alloc_output_context2(&file, nullptr, "matroska", path.c_str()) >= 0, "make the container");
-  Encoder v = AddStream(file, AV_CODEC_ID_MPEG4, SetUpVideo);
+  Encoder v = AddStream(file, AV_CODEC_ID_MPEG4, SetUpVideo<>);
   Encoder a = AddStream(file, AV_CODEC_ID_FLAC, SetUpFlac);
   Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
   Check(avformat_write_header(file, nullptr) >= 0, "write the header");
@@ -402,14 +412,17 @@ void WriteSilence(const std::string& path, int seconds, bool pictureBefore) {
   av_channel_layout_default(&sound->ch_layout, 2);
   Check(av_frame_get_buffer(sound, 0) >= 0, "make a sound frame");
   av_samples_set_silence(sound->data, 0, sound->nb_samples, 2, AV_SAMPLE_FMT_S16);
-  if (pictureBefore) WritePicture(file, v, 0, 0);
+  size_t next = 0;
   for (int64_t start = 0; start < int64_t{44100} * seconds; start += sound->nb_samples) {
+    for (; next < pictures.size() && pictures[next].tenths * 4410 <= start; next++) {
+      WritePicture(file, v, pictures[next].colour, pictures[next].tenths);
+    }
     Check(av_frame_make_writable(sound) >= 0, "reuse a sound frame");
     sound->pts = start;
     Encode(file, a, sound);
   }
   Encode(file, a, nullptr);
-  WritePicture(file, v, pictureBefore ? 8 : 0, int64_t{seconds} * 10);
+  for (; next < pictures.size(); next++) WritePicture(file, v, pictures[next].colour, pictures[next].tenths);
   Encode(file, v, nullptr);
   Check(av_write_trailer(file) >= 0, "write the trailer");
   av_frame_free(&sound);
@@ -437,8 +450,10 @@ int main(int argc, char** argv) {
   WriteWithFfmpeg(folder + "/colors.avi", true, true);
   WriteWithFfmpeg(folder + "/colors.mp4", true, false);
   WriteWithFfmpeg(folder + "/tone.avi", false, true);
-  WriteSilence(folder + "/silence.mkv", 3600, false);
-  WriteSilence(folder + "/gap.mkv", 600, true);
+  WriteWithFfmpeg<40>(folder + "/colors40.mp4", true, false);
+  WriteSilence(folder + "/silence.mkv", 3600, {{0, 36000}});
+  WriteSilence(folder + "/gap.mkv", 600, {{0, 0}, {8, 6000}});
+  WriteSilence(folder + "/skip.mkv", 20, {{0, 0}, {4, 100}, {8, 110}, {0, 140}});
   WriteEmptyFrames(folder + "/empty1m.ogv", 1000000);
   WriteEmptyFrames(folder + "/empty22m.ogv", 22000000);
   WriteOgg(folder + "/bench640.ogv", EncodeVideo({640, 480, 640, 480, TH_PF_420, 30, 48, 30, 48, FillMoving}), nullptr);

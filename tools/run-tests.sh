@@ -47,7 +47,7 @@ seeds_of() {
     png | jpeg) echo tests/data/images/* tests/data/bad_images/* ;;
     wav | mp3 | ogg) echo tests/data/sound/* tests/data/bad_sounds/* ;;
     theora) echo build/test_movies/{gray420,odd420,color444,sound420}.ogv ;;
-    media_open) echo build/test_movies/{colors.avi,colors.mp4,tone.avi} ;;
+    media_open) echo build/test_movies/{colors.avi,colors.mp4,colors40.mp4,tone.avi} tests/data/movie_texts/* ;;
   esac
 }
 for name in "${fuzz_names[@]}"; do

@@ -2,15 +2,18 @@
 // open failing with its text and its release order, the temporary copy, the
 // update rules and the release and re-open of the stream objects; on the
 // FFmpeg service, the generated AVI and MP4 files played through their
-// graphics, and files that are no movie.
+// graphics, files that are no movie, and the clock across sound dropped
+// ahead of a picture.
 #include <cstdlib>
 #include <filesystem>
 
 #include "graphics/directdraw.h"
 #include "image/graph_image.h"
 #include "movie/directshow_movie.h"
+#include "platform/audio_device.h"
 #include "platform/media_stream_scripted.h"
 #include "platform/timer.h"
+#include "sound/sound_system.h"
 #include "tests/movie/movie_fixture.h"
 
 namespace movie_test {
@@ -321,15 +324,16 @@ bool Near(const Rgb& got, const Rgb& want) {
 
 // Frames 0-3 red, 4-7 green, 8-11 blue: the graphic shows frame 0 when made,
 // and each synchronous update the next frame, until the end, which stops a
-// movie that does not loop.
+// movie that does not loop. The conversion writes whole vector blocks: the
+// 40-pixel rows end inside one, whose rest must not land past the surface.
 TEST_F(StreamMovies, GeneratedFilesPlayFrameByFrameWithTheirColours) {
   const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255};
-  for (const char* file : {"colors.avi", "colors.mp4"}) {
+  for (const auto& [file, expectedWidth] : {std::pair{"colors.avi", 32}, {"colors.mp4", 32}, {"colors40.mp4", 40}}) {
     const int graph = LoadGraphFile(MovieFile(file).c_str(), 0);
     ASSERT_NE(graph, -1) << file;
     int width = 0, height = 0;
     QueryGraphSize(graph, &width, &height);
-    EXPECT_EQ(width, 32);
+    EXPECT_EQ(width, expectedWidth);
     EXPECT_EQ(height, 24);
     const int movie = MovieOfGraph(graph);
     EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 16, 12), red)) << file << RgbAt(ImageOfGraph(graph), 16, 12);
@@ -343,6 +347,8 @@ TEST_F(StreamMovies, GeneratedFilesPlayFrameByFrameWithTheirColours) {
     for (int i = 0; i < 2; i++) UpdateMovieFrame(movie, 1);
     EXPECT_EQ(GetMovieRecord(movie)->stopped, 1) << file << ": the end without a loop ends the movie";
     EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 30, 2), blue)) << file << RgbAt(ImageOfGraph(graph), 30, 2);
+    const Rgb corner = RgbAt(ImageOfGraph(graph), expectedWidth - 1, 23);
+    EXPECT_TRUE(Near(corner, blue)) << file << corner;
     DeleteGraphHandle(graph);
   }
 }
@@ -412,6 +418,52 @@ TEST_F(StreamMovies, AFileThatVanishesWhilePlayingPlaysOnOrEnds) {
   StartPlaying(movie, 3);
   for (int i = 0; i < 30; i++) UpdateMovieFrame(movie, 1);  // round the loop twice
   EXPECT_EQ(GetMovieRecord(movie)->stopped, 0);
+  DeleteGraphHandle(graph);
+}
+
+// The sound output advances only when the test runs it.
+class StreamMovieSound : public MovieTest {
+ public:
+  void SetUp() override {
+    AudioSelectOutput(AudioOutputKind::Manual);
+    MovieTest::SetUp();
+  }
+  void TearDown() override {
+    MovieTest::TearDown();
+    AudioSelectOutput(AudioOutputKind::Sdl);
+  }
+  // Plays on by the seconds in frames of 1/60 s, each followed by an update
+  // as a new frame of the game would start.
+  static void RunSound(int movie, double seconds) {
+    const uint32_t perFrame = AudioDeviceMixRate(g_soundSystem.device) / 60;
+    for (int i = 0; i < static_cast<int>(seconds * 60); i++) {
+      ASSERT_EQ(AudioDeviceAdvanceFrames(g_soundSystem.device, perFrame, nullptr), 0);
+      GetMovieRecord(movie)->directShow.lastUpdateCounter = -1;
+      UpdateMovieFrame(movie, 0);
+    }
+  }
+};
+
+// skip.mkv: 20 s of sound, pictures red at 0 s, green at 10 s, blue at 11 s
+// and red at 14 s. Stepping on to the green picture while stopped passes
+// 10 s of sound, of which only the first few seconds are kept: the rest is
+// dropped undecoded, and must count on the clock when the sound reaches it,
+// or every picture after it would come that much late. Played on, the
+// kept sound ends before 5 s and the clock then reads 10 s and on, so 7 s
+// of playing (12.x s of the movie) show the blue picture, not yet the red.
+TEST_F(StreamMovieSound, SoundDroppedAheadStillCountsOnTheClock) {
+  const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255};
+  const int graph = LoadGraphFile(MovieFile("skip.mkv").c_str(), 0);
+  ASSERT_NE(graph, -1);
+  const int movie = MovieOfGraph(graph);
+  EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 16, 12), red)) << RgbAt(ImageOfGraph(graph), 16, 12);
+  UpdateMovieFrame(movie, 1);
+  EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 16, 12), green)) << RgbAt(ImageOfGraph(graph), 16, 12);
+  StartPlaying(movie, 1);
+  RunSound(movie, 3);
+  EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 16, 12), green)) << "3 s: " << RgbAt(ImageOfGraph(graph), 16, 12);
+  RunSound(movie, 4);
+  EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 16, 12), blue)) << "7 s: " << RgbAt(ImageOfGraph(graph), 16, 12);
   DeleteGraphHandle(graph);
 }
 

@@ -2,12 +2,19 @@
 // whose index must not be rebuilt over and over while the open reads it,
 // a Matroska file whose sound runs an hour ahead of its only picture, which
 // must not be decoded into memory whole while the player looks for it,
-// and paths that name no regular file, which the stream player must not
-// open and wait on.
+// paths that name no regular file, which the stream player must not open
+// and wait on, and texts under a movie's name that would have FFmpeg reach
+// the network, other files or itself.
+#include <dlfcn.h>
 #include <fcntl.h>
-#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <string>
 
 #include "core/memory.h"
 #include "file/file_access.h"
@@ -41,18 +48,30 @@ TEST_F(HostileMovies, AMillionFramesAreIndexedInAFewAllocations) {
   FileAccessClose(file);
 }
 
-// The process's peak: a test measures its growth, which ctest's one process
-// a test keeps apart from what the tests before it reached.
+// The process's peak resident size since the last reset, which a test makes
+// before the work it measures: the peak is then what the test itself made,
+// whatever ran before it in the same process.
 int64_t PeakResidentBytes() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return int64_t{usage.ru_maxrss} * 1024;
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
+  }
+  ADD_FAILURE() << "no VmHWM in /proc/self/status";
+  return 0;
+}
+// The peak after the reset: the size resident now.
+int64_t ResetPeakResident() {
+  std::ofstream reset("/proc/self/clear_refs");
+  reset << "5" << std::flush;
+  EXPECT_TRUE(reset.good()) << "the peak could not be reset";
+  return PeakResidentBytes();
 }
 
 // Only a few seconds of sound are held ahead of the clock; what lies beyond
 // is dropped. Decoded whole, the hour ahead of the picture is 635 MB of PCM.
 TEST_F(HostileMovies, SoundFarAheadOfThePictureIsNotHeldWhole) {
-  const int64_t peakBefore = PeakResidentBytes();
+  const int64_t peakBefore = ResetPeakResident();
   const int graph = LoadGraphFile(MovieFile("silence.mkv").c_str(), 0);
   ASSERT_NE(graph, -1);
   EXPECT_LT(PeakResidentBytes() - peakBefore, int64_t{64} << 20);
@@ -66,7 +85,7 @@ TEST_F(HostileMovies, SoundFarAheadOfThePictureIsNotHeldWhole) {
 // the sound has played down to the few seconds held: until then each update
 // stays pending on the first picture, instead of decoding the ten minutes.
 TEST_F(HostileMovies, APictureFarAheadWaitsForTheSoundToPlayOn) {
-  const int64_t peakBefore = PeakResidentBytes();
+  const int64_t peakBefore = ResetPeakResident();
   const int graph = LoadGraphFile(MovieFile("gap.mkv").c_str(), 0);
   ASSERT_NE(graph, -1);
   const int movie = MovieOfGraph(graph);
@@ -103,5 +122,53 @@ TEST_F(HostileMovies, OnlyRegularFilesReachTheStreamPlayer) {
   close(ends[0]);
 }
 
+std::atomic<int> g_socketsMade{0};
+
+// Only the single-movie containers open, and only the movie's own file: a
+// session description would bind sockets and wait for packets, a concat
+// list opens its entries with FFmpeg's own open (a named pipe beside it
+// holds the open for ever, and a list naming itself recurses), a live HLS
+// playlist waits for entries to come, and a playlist's ../ or absolute
+// entries reach files outside the movie's folder. Each is refused at once.
+TEST_F(HostileMovies, ListsPlaylistsAndSessionDescriptionsAreRefusedAtOnce) {
+  const std::string colors = ReadWholeFile(MovieFile("colors.avi"));
+  dir.Write("outside.avi", colors);
+  struct Case {
+    const char* folder;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"sdp", "v=0\r\no=- 0 0 IN IP4 127.0.0.1\r\ns=x\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\n"
+              "m=video 47000 RTP/AVP 96\r\na=rtpmap:96 MP4V-ES/90000\r\n"},
+      {"pipe", "ffconcat version 1.0\nfile fifo\n"},
+      {"self", "ffconcat version 1.0\nfile x.avi\n"},
+      {"live", "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXT-X-MEDIA-SEQUENCE:0\n#EXTINF:10,\nseg.avi\n"},
+      {"up", "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\n../outside.avi\n#EXT-X-ENDLIST\n"},
+      {"absolute", "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\n" + MovieFile("colors.avi") +
+                       "\n#EXT-X-ENDLIST\n"},
+  };
+  for (const Case& c : cases) {
+    const std::string folder = c.folder;
+    dir.Write(folder + "/x.avi", c.text);
+    dir.Write(folder + "/seg.avi", colors);
+    ASSERT_EQ(mkfifo((folder + "/fifo").c_str(), 0600), 0);
+    const int socketsBefore = g_socketsMade;
+    const int64_t peakBefore = ResetPeakResident();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(LoadGraphFile((folder + "/x.avi").c_str(), 0), -1) << folder;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << folder;
+    EXPECT_LT(PeakResidentBytes() - peakBefore, int64_t{64} << 20) << folder;
+    EXPECT_EQ(g_socketsMade, socketsBefore) << folder << ": sockets made";
+  }
+}
+
 }  // namespace
 }  // namespace movie_test
+
+// Every socket the process makes is counted on its way to the C library's.
+extern "C" int socket(int domain, int type, int protocol) noexcept {
+  using Socket = int (*)(int, int, int);
+  static const auto real = reinterpret_cast<Socket>(dlsym(RTLD_NEXT, "socket"));
+  movie_test::g_socketsMade++;
+  return real(domain, type, protocol);
+}
