@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,20 +12,22 @@
 
 #include <X11/Xlib.h>
 
-extern char** environ;
-
 namespace {
 
+// The program ends with the test that started it, whatever way the test ends;
+// the game on the server then loses its display and ends too.
 pid_t Spawn(const char* const* argv, int closeFd) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (closeFd >= 0) posix_spawn_file_actions_addclose(&actions, closeFd);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  if (posix_spawnp(&pid, argv[0], &actions, nullptr, const_cast<char**>(argv), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (getppid() != parent) _exit(127);
+  if (closeFd >= 0) close(closeFd);
+  const int null = open("/dev/null", O_WRONLY);
+  dup2(null, 1);
+  dup2(null, 2);
+  execvp(argv[0], const_cast<char**>(argv));
+  _exit(127);
 }
 
 void Stop(pid_t pid) {
