@@ -43,7 +43,14 @@ void LogPlatformFailure(const char* where) { LogPrintf("%sに必要なメモリ�
 int RunStartSequence() {
   SetPlatformFailureReporter(LogPlatformFailure);
   PlatformWindow* window = GetPlatformWindow();
-  if (window->OpenDisplay() != 0) return -1;
+  if (window->OpenDisplay() != 0) {
+    // Before the log opens, and a program without a window would otherwise
+    // end without a word.
+    std::fprintf(stderr,
+                 "No display was found: this program needs a graphical session (an X11 or Wayland desktop, "
+                 "named by DISPLAY or WAYLAND_DISPLAY)\n");
+    return -1;
+  }
 
   // A full-screen size that the display cannot show falls back to window mode.
   int width, height;

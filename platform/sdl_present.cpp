@@ -7,6 +7,7 @@
 #include "platform/no_throw.h"
 #include "platform/present.h"
 #include "platform/window.h"
+#include "platform/x11_window_size.h"
 
 namespace {
 
@@ -89,6 +90,10 @@ class SdlPresenter : public PlatformPresenter {
     }
     SDL_SetTextureScaleMode(texture_, SDL_ScaleModeLinear);
     window_ = window;
+    // SDL makes the window anew for a renderer that needs OpenGL, at its
+    // windowed size and place.
+    PlaceWindowWithoutWindowManager(window, 0, 0);
+    MatchWindowSizeToServer(window);
     return 0;
   }
 

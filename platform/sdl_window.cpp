@@ -132,6 +132,17 @@ class SdlWindow : public PlatformWindow {
     // Compositions too long for the plain editing event come whole in the extended one.
     SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
     if (PlatformInitSdlSubsystem(SDL_INIT_VIDEO) != 0) return -1;
+    // Where no display answers, SDL falls back to drivers that show nothing:
+    // a program would then run where nobody sees it. Only when asked for by
+    // name (tests, servers) do they count as a display.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    if (driver && (!asked || !*asked) &&
+        (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0 ||
+         SDL_strcmp(driver, "evdev") == 0)) {
+      PlatformQuitSdlSubsystem(SDL_INIT_VIDEO);
+      return -1;
+    }
     displayOpen_ = true;
     return 0;
   }
@@ -149,10 +160,11 @@ class SdlWindow : public PlatformWindow {
     return SDL_BYTESPERPIXEL(mode.format) * 8;
   }
 
+  // Full screen shows the frame scaled to the desktop, whatever its size.
   bool DisplayOffersSize(int width, int height) override {
     SDL_DisplayMode mode;
     if (!displayOpen_ || SDL_GetDesktopDisplayMode(0, &mode) != 0) return false;
-    return width <= mode.w && height <= mode.h;
+    return width > 0 && height > 0 && mode.w > 0 && mode.h > 0;
   }
 
   int Create(const WindowSettings& settings) override {
@@ -172,6 +184,9 @@ class SdlWindow : public PlatformWindow {
     pending_.clear();
     posted_.Clear();
     SDL_StartTextInput();
+    windowedWidth_ = settings.width;
+    windowedHeight_ = settings.height;
+    PlaceWindowWithoutWindowManager(window_, windowedWidth_, windowedHeight_);
     MatchWindowSizeToServer(window_);
     return 0;
   }
@@ -201,6 +216,7 @@ class SdlWindow : public PlatformWindow {
   int SetWindowed(bool windowed) override {
     if (!window_) return -1;
     if (SDL_SetWindowFullscreen(window_, windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) return -1;
+    PlaceWindowWithoutWindowManager(window_, windowedWidth_, windowedHeight_);
     MatchWindowSizeToServer(window_);
     return 0;
   }
@@ -213,6 +229,10 @@ class SdlWindow : public PlatformWindow {
   }
 
   void GetMousePosition(int* x, int* y) override {
+    // A window that a window manager moves or makes full screen under a still
+    // pointer hears of no motion, and SDL may not say that it moved: the X
+    // server knows where the pointer is now.
+    if (window_) ReadPointerFromServer(window_, &mouseX_, &mouseY_);
     int ww = 0, wh = 0;
     if (window_) SDL_GetWindowSize(window_, &ww, &wh);
     if (ww <= 0 || wh <= 0 || frameWidth_ <= 0 || frameHeight_ <= 0) {
@@ -405,6 +425,7 @@ class SdlWindow : public PlatformWindow {
   SDL_Window* window_ = nullptr;
   uint32_t windowId_ = 0;
   int frameWidth_ = 0, frameHeight_ = 0;
+  int windowedWidth_ = 0, windowedHeight_ = 0;  // as made
   int mouseX_ = 0, mouseY_ = 0;  // window pixels
   SdlIme ime_{this};
   std::deque<WindowMessage> pending_;  // messages of one SDL event, handed out in order

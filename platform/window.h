@@ -59,12 +59,13 @@ class PlatformWindow {
  public:
   virtual ~PlatformWindow() = default;
 
-  // The display, opened before the window is made and closed after it is gone.
+  // The display, opened before the window is made and closed after it is gone;
+  // -1 where there is none that a person would see.
   virtual int OpenDisplay() = 0;
   virtual void CloseDisplay() = 0;
   virtual int DesktopBitsPerPixel() = 0;  // bytes per pixel x 8 of the desktop
-  // Full screen shows the frame scaled on the desktop, so a size is offered
-  // when the desktop is at least that large.
+  // Full screen shows the frame scaled to fit the desktop, so any size is
+  // offered where there is a desktop.
   virtual bool DisplayOffersSize(int width, int height) = 0;
 
   virtual int Create(const WindowSettings& settings) = 0;  // 0 or -1

@@ -11,7 +11,7 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   fonts-ipafont-gothic
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool
+  xvfb xdotool openbox
 )
 # --fuzz adds clang and its libFuzzer runtime for the fuzz/ targets (VARNOK_FUZZ=ON).
 if [ "${1:-}" = "--fuzz" ]; then

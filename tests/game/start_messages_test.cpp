@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "platform/instance_lock.h"
@@ -76,7 +77,7 @@ GameRun RunGameUntilItSpeaks(bool shouldEnd) {
   return run;
 }
 
-TEST(StartMessages, ASecondCopyAndAMissingDataFolderEachSayWhatWentWrong) {
+TEST(StartMessages, ASecondCopyAMissingDataFolderAndNoDisplayEachSayWhatWentWrong) {
   ScratchDir dir;
   // The lock lives in the scratch folder, so no other copy on the machine counts.
   EnvironmentValue runtime("XDG_RUNTIME_DIR", dir.path().c_str()), video("SDL_VIDEODRIVER", "dummy"),
@@ -87,25 +88,45 @@ TEST(StartMessages, ASecondCopyAndAMissingDataFolderEachSayWhatWentWrong) {
   struct Case {
     const char* what;
     bool otherCopy;
+    bool noDisplay;  // as a player starts it outside a graphical session
     std::string says;  // the whole line
     bool exits;
   } cases[] = {
-      {"a second copy", true,
+      {"a second copy", true, false,
        std::string("Another copy of this program is already running (it holds the lock file ") + lockPath + ")", true},
-      {"no data folder", false,
+      {"no data folder", false, false,
        "Tamblor: no game data in " + (dir.path() / "data").string() +
            "; start the game from the folder that holds data/ (build/ after tools/run-game.sh)",
        false},
+      {"no display", false, true,
+       "No display was found: this program needs a graphical session (an X11 or Wayland desktop, named by DISPLAY "
+       "or WAYLAND_DISPLAY)",
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    // A console with a graphics card of its own is a display to SDL.
+    if (c.noDisplay && std::filesystem::exists("/dev/dri")) continue;
     if (c.otherCopy) {
       ASSERT_EQ(PlatformAcquireInstanceLock("Tamblor  ver0.7"), 0);
     }
+    std::optional<EnvironmentValue> noDriver, noX, noWayland;
+    if (c.noDisplay) {
+      noDriver.emplace("SDL_VIDEODRIVER", nullptr);
+      noX.emplace("DISPLAY", nullptr);
+      noWayland.emplace("WAYLAND_DISPLAY", nullptr);
+    }
+    const auto started = std::chrono::steady_clock::now();
     const GameRun run = RunGameUntilItSpeaks(c.exits);
+    const auto took = std::chrono::steady_clock::now() - started;
     PlatformReleaseInstanceLock();
     EXPECT_EQ(run.firstLine, c.says);
     EXPECT_EQ(run.exited, c.exits);
+    // Not left running where nobody sees it: it ends at once (the bound is
+    // far above a failed start, even under the sanitizers).
+    if (c.noDisplay) {
+      EXPECT_LT(took, std::chrono::seconds(10));
+    }
     // A failed start ends with -1, as ever; a game without data runs on.
     if (c.exits) {
       EXPECT_EQ(run.status, 255);

@@ -1,4 +1,5 @@
-// An environment variable set while the object lives, then put back as it was.
+// An environment variable set (or, given null, unset) while the object
+// lives, then put back as it was.
 #pragma once
 #include <cstdlib>
 #include <string>
@@ -9,7 +10,11 @@ class EnvironmentValue {
     const char* old = std::getenv(name);
     hadOld_ = old != nullptr;
     if (old) old_ = old;
-    setenv(name, value, 1);
+    if (value) {
+      setenv(name, value, 1);
+    } else {
+      unsetenv(name);
+    }
   }
   ~EnvironmentValue() {
     if (hadOld_) setenv(name_, old_.c_str(), 1);
