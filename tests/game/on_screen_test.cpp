@@ -58,15 +58,7 @@ bool FramesUntil(const std::function<bool()>& condition) {
 }
 
 void WritePng(const char* name, const std::vector<uint32_t>& pixels, int width, int height) {
-  PngParams png;
-  png.width = static_cast<uint32_t>(width);
-  png.height = static_cast<uint32_t>(height);
-  for (uint32_t p : pixels) png.samples.insert(png.samples.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
-  const std::filesystem::path folder = std::filesystem::path(TAMBLOR_BUILD_DIR) / "screenshots";
-  std::filesystem::create_directories(folder);
-  const std::vector<uint8_t> bytes = EncodePng(png);
-  std::ofstream(folder / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                       static_cast<std::streamsize>(bytes.size()));
+  WriteScreenshotPng(std::filesystem::path(TAMBLOR_BUILD_DIR) / "screenshots" / name, pixels, width, height);
 }
 
 void Screenshot(const char* name) {

@@ -421,26 +421,14 @@ TEST_F(StreamMovies, AFileThatVanishesWhilePlayingPlaysOnOrEnds) {
   DeleteGraphHandle(graph);
 }
 
-// The sound output advances only when the test runs it.
-class StreamMovieSound : public MovieTest {
+class StreamMovieSound : public ManualSoundMovieTest {
  public:
-  void SetUp() override {
-    AudioSelectOutput(AudioOutputKind::Manual);
-    MovieTest::SetUp();
-  }
-  void TearDown() override {
-    MovieTest::TearDown();
-    AudioSelectOutput(AudioOutputKind::Sdl);
-  }
-  // Plays on by the seconds in frames of 1/60 s, each followed by an update
-  // as a new frame of the game would start.
+  // Each frame updates the movie as a new frame of the game would.
   static void RunSound(int movie, double seconds) {
-    const uint32_t perFrame = AudioDeviceMixRate(g_soundSystem.device) / 60;
-    for (int i = 0; i < static_cast<int>(seconds * 60); i++) {
-      ASSERT_EQ(AudioDeviceAdvanceFrames(g_soundSystem.device, perFrame, nullptr), 0);
+    ManualSoundMovieTest::RunSound(seconds, [movie] {
       GetMovieRecord(movie)->directShow.lastUpdateCounter = -1;
       UpdateMovieFrame(movie, 0);
-    }
+    });
   }
 };
 

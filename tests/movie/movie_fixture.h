@@ -11,6 +11,8 @@
 #include "graphics/graph_handle.h"
 #include "movie/movie.h"
 #include "movie/theora_decoder.h"
+#include "platform/audio_device.h"
+#include "sound/sound_system.h"
 #include "tests/support/scripted_screen.h"
 
 namespace movie_test {
@@ -88,6 +90,28 @@ class MovieTest : public ScriptedScreenTest {
   }
 
   int64_t blocksAtStart = 0;
+};
+
+// The sound output advances only when the test runs it, by the seconds in
+// frames of 1/60 s, each followed by what a new frame of the game does.
+class ManualSoundMovieTest : public MovieTest {
+ public:
+  void SetUp() override {
+    AudioSelectOutput(AudioOutputKind::Manual);
+    MovieTest::SetUp();
+  }
+  void TearDown() override {
+    MovieTest::TearDown();
+    AudioSelectOutput(AudioOutputKind::Sdl);
+  }
+  template <typename EachFrame>
+  static void RunSound(double seconds, EachFrame eachFrame) {
+    const uint32_t perFrame = AudioDeviceMixRate(g_soundSystem.device) / 60;
+    for (int i = 0; i < static_cast<int>(seconds * 60); i++) {
+      ASSERT_EQ(AudioDeviceAdvanceFrames(g_soundSystem.device, perFrame, nullptr), 0);
+      eachFrame();
+    }
+  }
 };
 
 }  // namespace movie_test

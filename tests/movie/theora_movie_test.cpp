@@ -331,25 +331,10 @@ TEST_F(MovieGraphics, BrokenDataPlaysThroughOrIsRefused) {
   }
 }
 
-class MovieSoundTrack : public MovieTest {
+class MovieSoundTrack : public ManualSoundMovieTest {
  public:
-  void SetUp() override {
-    AudioSelectOutput(AudioOutputKind::Manual);
-    MovieTest::SetUp();
-  }
-  void TearDown() override {
-    MovieTest::TearDown();
-    AudioSelectOutput(AudioOutputKind::Sdl);
-  }
-  // The sound output runs on by the seconds in frames of 1/60 s, each with
-  // a pass of the library's per-frame work, which refills the sound track.
-  static void RunSound(double seconds) {
-    const uint32_t perFrame = AudioDeviceMixRate(g_soundSystem.device) / 60;
-    for (int i = 0; i < static_cast<int>(seconds * 60); i++) {
-      ASSERT_EQ(AudioDeviceAdvanceFrames(g_soundSystem.device, perFrame, nullptr), 0);
-      ProcessWindowMessages();
-    }
-  }
+  // Each frame runs the library's per-frame work, which refills the sound track.
+  static void RunSound(double seconds) { ManualSoundMovieTest::RunSound(seconds, [] { ProcessWindowMessages(); }); }
 };
 
 TEST_F(MovieSoundTrack, TheSoundTrackIsTheClockAndDecidesTheLength) {

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 
 #include "image/graph_image.h"
@@ -60,6 +61,17 @@ std::vector<uint8_t> EncodePng(const PngParams& params) {
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   return out;
+}
+
+void WriteScreenshotPng(const std::filesystem::path& file, const std::vector<uint32_t>& pixels, int width, int height) {
+  PngParams png;
+  png.width = static_cast<uint32_t>(width);
+  png.height = static_cast<uint32_t>(height);
+  for (uint32_t p : pixels) png.samples.insert(png.samples.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
+  std::filesystem::create_directories(file.parent_path());
+  const std::vector<uint8_t> bytes = EncodePng(png);
+  std::ofstream(file, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<uint8_t> EncodeJpeg(uint32_t width, uint32_t height, int components,

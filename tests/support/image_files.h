@@ -1,6 +1,7 @@
 // Small PNG and JPEG files written in memory with libpng and libjpeg.
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <vector>
 
 struct PngParams {
@@ -16,6 +17,9 @@ struct PngParams {
   uint16_t transparent[3] = {};  // grey in [0], or r, g, b
 };
 std::vector<uint8_t> EncodePng(const PngParams& params);
+// Writes 0xRRGGBB pixels as an RGB PNG, making its folder: the screenshots
+// the on-screen tests leave for a person to look at.
+void WriteScreenshotPng(const std::filesystem::path& file, const std::vector<uint32_t>& pixels, int width, int height);
 
 // components 1 (grey), 3 (RGB) or 4 (CMYK as libjpeg stores it, with an Adobe marker).
 std::vector<uint8_t> EncodeJpeg(uint32_t width, uint32_t height, int components,
