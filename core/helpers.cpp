@@ -143,23 +143,21 @@ struct NamedLevel {
 };
 constexpr NamedLevel kVectorLevelNames[] = {{"baseline", 1}, {"avx2", 2}, {"avx512", 3}};
 
+const NamedLevel* FindVectorLevelName(const char* name) {
+  for (const NamedLevel& n : kVectorLevelNames) {
+    if (std::strcmp(name, n.name) == 0) return &n;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 int VectorLevelFromName(const char* name, int processorLevel) {
-  if (!name) return processorLevel;
-  for (const NamedLevel& n : kVectorLevelNames) {
-    if (std::strcmp(name, n.name) == 0) return n.level < processorLevel ? n.level : processorLevel;
-  }
-  return processorLevel;
+  const NamedLevel* named = name ? FindVectorLevelName(name) : nullptr;
+  return named && named->level < processorLevel ? named->level : processorLevel;
 }
 
-int IsUnknownVectorLevelName(const char* name) {
-  if (!name || !*name) return 0;
-  for (const NamedLevel& n : kVectorLevelNames) {
-    if (std::strcmp(name, n.name) == 0) return 0;
-  }
-  return 1;
-}
+int IsUnknownVectorLevelName(const char* name) { return name && *name && !FindVectorLevelName(name) ? 1 : 0; }
 
 const char* VectorLevelName(int level) {
   constexpr const char* kNames[4] = {"none", "SSE2", "AVX2", "AVX-512"};

@@ -92,8 +92,7 @@ class SdlPresenter : public PlatformPresenter {
     window_ = window;
     // SDL makes the window anew for a renderer that needs OpenGL, at its
     // windowed size and place.
-    PlaceWindowWithoutWindowManager(window, 0, 0);
-    MatchWindowSizeToServer(window);
+    FitWindowToServer(window, 0, 0);
     return 0;
   }
 

@@ -186,8 +186,7 @@ class SdlWindow : public PlatformWindow {
     SDL_StartTextInput();
     windowedWidth_ = settings.width;
     windowedHeight_ = settings.height;
-    PlaceWindowWithoutWindowManager(window_, windowedWidth_, windowedHeight_);
-    MatchWindowSizeToServer(window_);
+    FitWindowToServer(window_, windowedWidth_, windowedHeight_);
     return 0;
   }
 
@@ -216,8 +215,7 @@ class SdlWindow : public PlatformWindow {
   int SetWindowed(bool windowed) override {
     if (!window_) return -1;
     if (SDL_SetWindowFullscreen(window_, windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) return -1;
-    PlaceWindowWithoutWindowManager(window_, windowedWidth_, windowedHeight_);
-    MatchWindowSizeToServer(window_);
+    FitWindowToServer(window_, windowedWidth_, windowedHeight_);
     return 0;
   }
 

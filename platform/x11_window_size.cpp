@@ -39,12 +39,12 @@ bool WindowManagerTakesFullScreen(Display* display, Window root) {
   return found;
 }
 
-}  // namespace
-
-void PlaceWindowWithoutWindowManager(SDL_Window* window, int windowedWidth, int windowedHeight) {
-  Display* display = nullptr;
-  Window xwindow = 0;
-  if (!X11Window(window, &display, &xwindow)) return;
+// Where no window manager that knows the full-screen state runs, does what
+// one would: puts a full-screen window over its whole display, and gives a
+// window back from full screen its windowed size (0 leaves it as it is),
+// centred.
+void PlaceWindowWithoutWindowManager(SDL_Window* window, Display* display, Window xwindow, int windowedWidth,
+                                     int windowedHeight) {
   XWindowAttributes attributes;
   if (!XGetWindowAttributes(display, xwindow, &attributes)) return;
   if (WindowManagerTakesFullScreen(display, attributes.root)) return;
@@ -64,6 +64,16 @@ void PlaceWindowWithoutWindowManager(SDL_Window* window, int windowedWidth, int 
                     static_cast<unsigned>(place.h));
   XRaiseWindow(display, xwindow);
   XSync(display, False);
+}
+
+}  // namespace
+
+void FitWindowToServer(SDL_Window* window, int windowedWidth, int windowedHeight) {
+  Display* display = nullptr;
+  Window xwindow = 0;
+  if (!X11Window(window, &display, &xwindow)) return;
+  PlaceWindowWithoutWindowManager(window, display, xwindow, windowedWidth, windowedHeight);
+  MatchWindowSizeToServer(window);
 }
 
 void MatchWindowSizeToServer(SDL_Window* window) {

@@ -6,12 +6,12 @@
 #pragma once
 #include <SDL.h>
 
-// Where no window manager that knows the full-screen state runs, does what
-// one would: puts a full-screen window over its whole display, and gives a
-// window back from full screen its windowed size (0 leaves it as it is),
-// centred. Nothing where such a window manager runs, or on other video
-// drivers.
-void PlaceWindowWithoutWindowManager(SDL_Window* window, int windowedWidth, int windowedHeight);
+// After the window is made or enters or leaves full screen: where no window
+// manager that knows the full-screen state runs, does what one would (a
+// full-screen window over its whole display; one back from full screen at
+// its windowed size, 0 leaving it as it is, centred), then matches SDL's
+// size to the server's as below. Nothing on other video drivers.
+void FitWindowToServer(SDL_Window* window, int windowedWidth, int windowedHeight);
 
 // Reads the window's size back from the X server and, where SDL believes
 // another, hands SDL the real one as the server would have (SDL then
