@@ -75,3 +75,6 @@ class MediaStreamService {
 // The service movies use; null puts the real one back.
 MediaStreamService* GetMediaStreamService();
 void SetMediaStreamService(MediaStreamService* service);
+// Tests only: the demuxers FFmpeg may take in place of the movie containers
+// (null puts those back).
+void SetMediaFormatsForTest(const char* formats);

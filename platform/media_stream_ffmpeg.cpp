@@ -41,13 +41,18 @@ constexpr size_t kMaxQueuedFrames = 32;
 // (a file may put hours of sound before its first picture).
 constexpr int64_t kMaxSoundAheadUnits = 4 * kMediaTimeUnitsPerSecond;
 
-// The demuxers of containers that hold one movie. Playlists and lists
-// (hls, concat, ...) would open other files, session descriptions (sdp,
-// rtp, rtsp) the network, and picture sequences are no movie.
-constexpr char kMovieFormats[] = "avi,asf,flv,matroska,mov,mpeg,mpegts,ogg";
-// What a demuxer may open by URL for itself: nothing beyond a local file,
-// and those are refused too (see RefuseNestedInput).
-constexpr char kMovieProtocols[] = "file";
+// The demuxers of containers that hold one movie, and of MPEG-1/2 video
+// elementary streams. Playlists and lists (hls, concat, ...) would open
+// other files, session descriptions (sdp, rtp, rtsp) the network, and
+// picture sequences are no movie.
+constexpr char kMovieFormats[] = "avi,asf,flv,matroska,mov,mpeg,mpegts,mpegvideo,ogg";
+const char* g_formatsForTest = nullptr;
+// The protocols FFmpeg may open anything with: none (an empty list matches
+// no name). The movie comes through our own reader, which needs none. A
+// demuxer's opens go to RefuseNestedInput, but the context a list demuxer
+// makes for an entry opens it with FFmpeg's own open: it inherits this
+// list and not RefuseNestedInput, so this list alone refuses it.
+constexpr char kMovieProtocols[] = "";
 // The longest an open, an update or a seek may read for, whatever the file.
 constexpr uint64_t kReadDeadlineMicros = 5 * 1000000;
 
@@ -550,7 +555,7 @@ class FfmpegMediaStream : public MediaStreamService {
     if (!(s->input = OpenInput(nativePath, &s->deadline)) || !(s->format = avformat_alloc_context())) {
       return CloseInput(s);
     }
-    if (!(s->format->format_whitelist = av_strdup(kMovieFormats)) ||
+    if (!(s->format->format_whitelist = av_strdup(g_formatsForTest ? g_formatsForTest : kMovieFormats)) ||
         !(s->format->protocol_whitelist = av_strdup(kMovieProtocols))) {
       return CloseInput(s);
     }
@@ -765,3 +770,5 @@ MediaStreamService* g_service = nullptr;
 MediaStreamService* GetMediaStreamService() { return g_service ? g_service : &g_ffmpeg; }
 
 void SetMediaStreamService(MediaStreamService* service) { g_service = service; }
+
+void SetMediaFormatsForTest(const char* formats) { g_formatsForTest = formats; }

@@ -14,6 +14,7 @@
 //                tone (22,050 Hz mono)
 // colors.mp4     the same pictures alone in an MP4 file
 // colors40.mp4   the same, 40 x 24
+// colors.m2v     the same pictures as an MPEG-2 video elementary stream
 // tone.avi       the tone alone in an AVI file
 // silence.mkv    an hour of FLAC silence (44,100 Hz stereo) and then the
 //                only picture, a red MPEG-4 frame 32 x 24: about 250 KB
@@ -317,12 +318,12 @@ void FillColour(AVFrame* frame, int n) {
   }
 }
 
-template <int Width = 32>
+template <int Width = 32, AVCodecID Codec = AV_CODEC_ID_MPEG4>
 void WriteWithFfmpeg(const std::string& path, bool video, bool audio) {
   AVFormatContext* file = nullptr;
   Check(avformat_alloc_output_context2(&file, nullptr, nullptr, path.c_str()) >= 0, "make the container");
   Encoder v, a;
-  if (video) v = AddStream(file, AV_CODEC_ID_MPEG4, SetUpVideo<Width>);
+  if (video) v = AddStream(file, Codec, SetUpVideo<Width>);
   if (audio) a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
   Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
   Check(avformat_write_header(file, nullptr) >= 0, "write the header");
@@ -451,6 +452,7 @@ int main(int argc, char** argv) {
   WriteWithFfmpeg(folder + "/colors.mp4", true, false);
   WriteWithFfmpeg(folder + "/tone.avi", false, true);
   WriteWithFfmpeg<40>(folder + "/colors40.mp4", true, false);
+  WriteWithFfmpeg<32, AV_CODEC_ID_MPEG2VIDEO>(folder + "/colors.m2v", true, false);
   WriteSilence(folder + "/silence.mkv", 3600, {{0, 36000}});
   WriteSilence(folder + "/gap.mkv", 600, {{0, 0}, {8, 6000}});
   WriteSilence(folder + "/skip.mkv", 20, {{0, 0}, {4, 100}, {8, 110}, {0, 140}});

@@ -328,7 +328,8 @@ bool Near(const Rgb& got, const Rgb& want) {
 // 40-pixel rows end inside one, whose rest must not land past the surface.
 TEST_F(StreamMovies, GeneratedFilesPlayFrameByFrameWithTheirColours) {
   const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255};
-  for (const auto& [file, expectedWidth] : {std::pair{"colors.avi", 32}, {"colors.mp4", 32}, {"colors40.mp4", 40}}) {
+  for (const auto& [file, expectedWidth] :
+       {std::pair{"colors.avi", 32}, {"colors.mp4", 32}, {"colors40.mp4", 40}, {"colors.m2v", 32}}) {
     const int graph = LoadGraphFile(MovieFile(file).c_str(), 0);
     ASSERT_NE(graph, -1) << file;
     int width = 0, height = 0;
