@@ -1,11 +1,13 @@
 // libFuzzer target: arbitrary bytes as a movie file for the multimedia-stream
-// player over FFmpeg: the open's steps, a few frames and the close. The file
+// player over FFmpeg: the open's steps, the movie set running as the player
+// does (its sound playing on a manual output that each step advances), a
+// few updates that read ahead and show frames, and the close. The file
 // lies in a folder of its own beside a named pipe without a writer, so that
 // playlists, lists and session descriptions that name it, the movie itself,
 // files above it or the network meet what a hostile folder would hold: any
 // of them that the player followed would hang, recurse or bind a socket
-// (seed it with the colors.avi, colors.mp4, colors40.mp4 and tone.avi that
-// the build makes under test_movies/ and the texts under
+// (seed it with the colors.avi, colors.mp4, colors40.mp4, colors.m2v and
+// tone.avi that the build makes under test_movies/ and the texts under
 // tests/data/movie_texts/).
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +19,7 @@
 #include "graphics/directdraw.h"
 #include "movie/directshow_movie.h"
 #include "movie/movie.h"
+#include "platform/audio_device.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string folder = "/tmp/varnok_media_fuzz_" + std::to_string(getpid());
@@ -30,6 +33,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     });
     return folder + "/movie.avi";
   }();
+  // The stream's sound opens only on a device; this one plays only when told.
+  static AudioDevice* const device = [] {
+    AudioSelectOutput(AudioOutputKind::Manual);
+    AudioDevice* made = AudioDeviceCreate();
+    if (made && AudioDeviceInitialize(made) != 0) {
+      AudioDeviceRelease(made);
+      made = nullptr;
+    }
+    return made;
+  }();
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return 0;
   std::fwrite(data, 1, size, file);
@@ -37,7 +50,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MovieRecord movie{};
   if (OpenDirectShowMovie(GetDirectDrawObject(), &movie, path.c_str(), nullptr, nullptr, 0) == 0) {
     movie.playType = 1;
-    for (int i = 0; i < 8 && !movie.stopped; i++) UpdateDirectShowMovieFrame(&movie, 1);
+    movie.playIntent = 1;
+    RunDirectShowMovie(&movie);
+    // Updates that may stay pending, as every draw makes them, and ones that
+    // wait for a frame; between them a quarter second of sound plays.
+    for (int i = 0; i < 8 && !movie.stopped; i++) {
+      movie.directShow.lastUpdateCounter = -1;  // as a new frame would
+      UpdateDirectShowMovieFrame(&movie, i % 2);
+      if (device) AudioDeviceAdvanceFrames(device, AudioDeviceMixRate(device) / 4, nullptr);
+    }
   }
   CloseDirectShowMovie(&movie);
   return 0;

@@ -4,7 +4,8 @@
 # UndefinedBehaviorSanitizer; the movie tests, whose decoder threads share
 # words with the main thread, run a third time under ThreadSanitizer. Last,
 # the fuzz targets are built with clang and each runs a few seconds on its
-# seed corpus, so that they keep building and running.
+# seed corpus, so that they keep building and running; an input that runs
+# longer than the timeout fails the run with that input.
 # Headless: SDL runs its dummy video and audio drivers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -47,16 +48,20 @@ seeds_of() {
     png | jpeg) echo tests/data/images/* tests/data/bad_images/* ;;
     wav | mp3 | ogg) echo tests/data/sound/* tests/data/bad_sounds/* ;;
     theora) echo build/test_movies/{gray420,odd420,color444,sound420}.ogv ;;
-    media_open) echo build/test_movies/{colors.avi,colors.mp4,colors40.mp4,tone.avi} tests/data/movie_texts/* ;;
+    media_open) echo build/test_movies/{colors.avi,colors.mp4,colors40.mp4,colors.m2v,tone.avi} tests/data/movie_texts/* ;;
   esac
 }
+# Seconds one input may take: a movie's open and each of its updates may
+# read for up to five seconds, and the sanitizers slow the rest.
+fuzz_timeout=25
 for name in "${fuzz_names[@]}"; do
   corpus=build-fuzz/corpus/$name
   rm -rf "$corpus"
   mkdir -p "$corpus"
   seeds=$(seeds_of "$name")
   [ -n "$seeds" ] && cp $seeds "$corpus"/
-  if ! build-fuzz/fuzz_"$name" -max_total_time=3 -print_final_stats=1 "$corpus" > "$corpus.log" 2>&1; then
+  if ! build-fuzz/fuzz_"$name" -max_total_time=3 -timeout="$fuzz_timeout" -print_final_stats=1 "$corpus" \
+    > "$corpus.log" 2>&1; then
     cat "$corpus.log"
     echo "fuzz_$name failed" >&2
     exit 1
