@@ -144,11 +144,14 @@ DirectDrawSurfaceDesc SurfaceDescription(int32_t mode, int32_t width, int32_t he
   return desc;
 }
 
-// Copies the sample surface's picture into the frame image.
+// Copies the sample surface's picture into the frame image, whose buffer
+// is made with the first picture: a file that only declares a size costs
+// nothing for it. One that cannot be had leaves the copy out.
 void CopySurfaceToFrame(DirectShowPart& d) {
   GraphImage& frame = d.frameImage;
   void* pixels;
   int32_t pitch;
+  if (!frame.pixels) frame.pixels = VN_ALLOC_ZEROED(static_cast<size_t>(frame.pitch) * static_cast<size_t>(frame.height));
   if (!frame.pixels || Service()->LockSurface(d.surface4, &pixels, &pitch) != 0) return;
   DirectDrawSurfaceDesc desc;
   Service()->GetSurfaceDesc(d.surface4, &desc);
@@ -224,7 +227,10 @@ int OpenDirectShowMovie(DirectDrawObject* directDraw, MovieRecord* m, const char
       videoHeight <= 0) {
     return FailOpen(m, "動画ファイルではない可能性があります！");
   }
-  MediaObject* made = s->CreateSurface(directDraw, SurfaceDescription(mode, videoWidth, videoHeight));
+  // A picture larger than the Theora player takes gets no surface here either.
+  MediaObject* made = MoviePictureSizeAllowed(videoWidth, videoHeight)
+                          ? s->CreateSurface(directDraw, SurfaceDescription(mode, videoWidth, videoHeight))
+                          : nullptr;
   if (!made) return FailOpen(m, "DirectDrawSurface オブジェクトの作成に失敗しました");
 
   m->surfaceMode = mode;
@@ -256,8 +262,6 @@ int OpenDirectShowMovie(DirectDrawObject* directDraw, MovieRecord* m, const char
   d.frameImage.width = pictureWidth;
   d.frameImage.height = pictureHeight;
   d.frameImage.pitch = (d.frameImage.format.bytesPerPixel * pictureWidth + 3) & ~3;
-  // A missing buffer is not fatal: the updates then copy nothing.
-  d.frameImage.pixels = VN_ALLOC_ZEROED(static_cast<size_t>(d.frameImage.pitch) * static_cast<size_t>(pictureHeight));
 
   if (!d.updateEvent) d.updateEvent = s->CreateUpdateEvent();
   d.updatePending = 0;
@@ -270,6 +274,8 @@ void UpdateDirectShowMovieFrame(MovieRecord* m, int32_t wait) {
   DirectShowPart& d = m->directShow;
   MediaStreamService* s = Service();
   if (!d.surface) return;
+  // What the stream reads in this call, over all the calls below, is bounded once.
+  s->StartCall(d.stream);
   MediaStreamState state = MediaStreamState::Stopped;
   s->GetState(d.stream, &state);
   if (wait == 0) {

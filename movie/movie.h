@@ -72,6 +72,14 @@ struct MovieRecord {
   int32_t callbackParameter;
 };
 
+// The largest picture either player takes, refused before anything is
+// allocated for it: no side longer than the largest image the library
+// loads, and no frame of 32 bits a pixel over 256 MB.
+constexpr bool MoviePictureSizeAllowed(int64_t width, int64_t height) {
+  return width > 0 && height > 0 && width <= kMaxLoadedImageSide && height <= kMaxLoadedImageSide &&
+         width * height * 4 <= (int64_t{256} << 20);
+}
+
 // The handle, or -1. surfaceMode goes to the multimedia-stream player.
 int OpenMovie(const char* path, int32_t* width, int32_t* height, int32_t surfaceMode);
 int CloseMovie(int32_t handle);

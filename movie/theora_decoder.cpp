@@ -6,6 +6,7 @@
 
 #include "core/log.h"
 #include "core/memory.h"
+#include "movie/movie.h"
 #include "movie/yuv_convert.h"
 #include "platform/timer.h"
 
@@ -16,9 +17,6 @@ constexpr int32_t kIndexGrowth = 1000;
 // A file claiming more frames than this is taken as hostile: the key-frame
 // flags alone would need gigabytes.
 constexpr int64_t kMaxFrames = int64_t{1} << 28;
-// A frame larger than any picture the library takes is refused before the
-// decoder allocates its buffers for it.
-constexpr int64_t kMaxFrameBytes = int64_t{256} << 20;
 
 // ---- Reading -------------------------------------------------------------
 
@@ -427,8 +425,7 @@ TheoraMovieContext* OpenTheoraMovie(const FileAccessTable* fileFunctions, FileAc
   if (ReadTheoraHeaders(c) < 0) return FailOpen(c, nullptr);
   // The clock divides by the rate, and the frame's size comes from the file.
   if (c->info.fps_numerator == 0 || c->info.fps_denominator == 0) return FailOpen(c, nullptr);
-  if (c->info.width == 0 || c->info.height == 0 || c->info.width > kMaxLoadedImageSide ||
-      c->info.height > kMaxLoadedImageSide || int64_t{c->info.width} * c->info.height * 4 > kMaxFrameBytes) {
+  if (!MoviePictureSizeAllowed(c->info.width, c->info.height)) {
     return FailOpen(c, "Theora ムービーデコードフレームストック用画像バッファの確保に失敗しました\n");
   }
 

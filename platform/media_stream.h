@@ -68,6 +68,10 @@ class MediaStreamService {
   virtual int GetTime(MediaObject* stream, int64_t* time) = 0;
   virtual int Seek(MediaObject* stream, int64_t time) = 0;
   virtual int Pause(MediaObject* control) = 0;
+  // Starts the time that the reading of the calls after it shares, up to
+  // the next start: one call of the caller's is bounded as a whole, however
+  // many updates, state queries and event tests it makes.
+  virtual void StartCall(MediaObject* stream) { (void)stream; }
 
   virtual void Release(MediaObject* object) = 0;
 };
@@ -78,3 +82,6 @@ void SetMediaStreamService(MediaStreamService* service);
 // Tests only: the demuxers FFmpeg may take in place of the movie containers
 // (null puts those back).
 void SetMediaFormatsForTest(const char* formats);
+// The microsecond clock the real service reads its deadlines and its clock
+// from; null puts the machine's back.
+void SetMediaStreamClockForTest(uint64_t (*microseconds)());

@@ -5,8 +5,11 @@
 // the sound's position while there is sound, else the time it has run. All
 // of it runs on the caller's thread: every update and event test first
 // refills the sound and reads ahead. Only the movie's own file is read, as
-// one of the containers that hold a single movie, and no open, update or
-// seek holds the caller past a deadline.
+// one of the containers that hold a single movie. An open or a seek reads
+// within a deadline; a call of the caller's stops reading ahead at a packet
+// when its deadline comes and goes on at the next, and only a single read
+// that outlasts a deadline of its own (a stalled or hostile file) ends the
+// movie.
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -33,8 +36,12 @@ namespace {
 // The sound kept written ahead of the play cursor, and the ring it goes into.
 constexpr int64_t kAudioLeadUnits = kMediaTimeUnitsPerSecond / 2;
 constexpr int kAudioRingSeconds = 1;
-// Decoded pictures held while reading ahead for the sound.
+// Decoded pictures held while reading ahead for the sound: no more than
+// this many, and no more bytes than 32 pictures of 1920 x 1080 stay under,
+// though at least a few of any size (one of 8192 x 8192 takes 96 MB).
 constexpr size_t kMaxQueuedFrames = 32;
+constexpr int64_t kMaxQueuedBytes = int64_t{128} << 20;
+constexpr size_t kMinQueuedFrames = 3;
 // Sound decoded and not yet in the ring. A picture is looked for no further
 // than this ahead when an update may wait for it; one that must come at
 // once is read on to, and the sound met beyond this is dropped undecoded
@@ -53,8 +60,13 @@ const char* g_formatsForTest = nullptr;
 // makes for an entry opens it with FFmpeg's own open: it inherits this
 // list and not RefuseNestedInput, so this list alone refuses it.
 constexpr char kMovieProtocols[] = "";
-// The longest an open, an update or a seek may read for, whatever the file.
+// The longest an open, a seek, one packet's read or the reading ahead of
+// one call may take, whatever the file.
 constexpr uint64_t kReadDeadlineMicros = 5 * 1000000;
+
+uint64_t (*g_clockForTest)() = nullptr;
+
+uint64_t Now() { return g_clockForTest ? g_clockForTest() : PlatformMicroseconds(); }
 
 // Sound read past the bound above is dropped undecoded; the span it covered
 // counts on the clock once the sound before it has played.
@@ -71,7 +83,8 @@ struct Session {
   bool wantAudio = false;
   AVFormatContext* format = nullptr;
   AVIOContext* input = nullptr;  // the file, read by us for FFmpeg
-  uint64_t deadline = 0;         // of the open, update or seek under way
+  uint64_t readDeadline = 0;     // of the open, seek or packet read under way
+  uint64_t callDeadline = 0;     // of the caller's call under way
   int videoIndex = -1;
   int audioIndex = -1;
   AVCodecContext* video = nullptr;
@@ -83,6 +96,7 @@ struct Session {
   AVFrame* frame = nullptr;
   bool readEnded = false;
   std::deque<AVFrame*> pictures;
+  int64_t picturesBytes = 0;  // their buffers'
   int64_t skipBefore = 0;  // after a seek: pictures before this time are passed over
 
   // Sound.
@@ -150,12 +164,14 @@ struct InputFile {
   const uint64_t* deadline;
 };
 
-bool PastDeadline(const uint64_t* deadline) { return PlatformMicroseconds() > *deadline; }
+bool PastDeadline(const uint64_t* deadline) { return Now() > *deadline; }
 
 // FFmpeg's own loops ask this; our reader asks the same at every read.
 int InterruptRead(void* opaque) { return PastDeadline(static_cast<const uint64_t*>(opaque)) ? 1 : 0; }
 
-void StartDeadline(Session* s) { s->deadline = PlatformMicroseconds() + kReadDeadlineMicros; }
+void StartReadDeadline(Session* s) { s->readDeadline = Now() + kReadDeadlineMicros; }
+
+bool CallTimeLeft(const Session* s) { return !PastDeadline(&s->callDeadline); }
 
 int ReadInput(void* opaque, uint8_t* buffer, int size) {
   auto* in = static_cast<InputFile*>(opaque);
@@ -218,6 +234,26 @@ int RefuseNestedInput(AVFormatContext*, AVIOContext**, const char*, int, AVDicti
 void ClearPictures(Session* s) {
   for (AVFrame* picture : s->pictures) av_frame_free(&picture);
   s->pictures.clear();
+  s->picturesBytes = 0;
+}
+
+int64_t PictureBytes(const AVFrame* picture) {
+  int64_t bytes = 0;
+  for (const AVBufferRef* buffer : picture->buf) bytes += buffer ? static_cast<int64_t>(buffer->size) : 0;
+  return bytes;
+}
+
+// The caller's from here on.
+AVFrame* TakePicture(Session* s) {
+  AVFrame* picture = s->pictures.front();
+  s->pictures.pop_front();
+  s->picturesBytes -= PictureBytes(picture);
+  return picture;
+}
+
+bool PicturesHeldFull(const Session* s) {
+  return s->pictures.size() >= kMaxQueuedFrames ||
+         (s->pictures.size() >= kMinQueuedFrames && s->picturesBytes >= kMaxQueuedBytes);
 }
 
 // The file and what reads it, as an open that failed half way leaves them.
@@ -364,6 +400,7 @@ void ReceivePictures(Session* s) {
     PlatformNoThrow("動画の展開", [&] {
       try {
         s->pictures.push_back(picture);
+        s->picturesBytes += PictureBytes(picture);
       } catch (...) {
         av_frame_free(&picture);
         throw;
@@ -376,8 +413,9 @@ void ReceivePictures(Session* s) {
 // file has nothing more.
 bool ReadPacket(Session* s) {
   if (s->readEnded) return false;
-  // A read cut by the deadline ends the movie: the demuxer may be left in
+  // A read cut by its deadline ends the movie: the demuxer may be left in
   // the middle of a packet.
+  StartReadDeadline(s);
   if (av_read_frame(s->format, s->packet) < 0) {
     s->readEnded = true;
     if (s->video && avcodec_send_packet(s->video, nullptr) >= 0) ReceivePictures(s);
@@ -406,17 +444,18 @@ int64_t PictureTime(const Session* s, const AVFrame* picture) {
   return ToUnits(pts, stream->time_base);
 }
 
-// The next picture to show, reading as far as needed; null at the end. With
-// later given, null with *later set when the sound held ahead is full
-// before the picture comes: it is read once the sound has played on.
-AVFrame* NextPicture(Session* s, bool* later = nullptr) {
+// The next picture to show, reading as far as needed; null at the end, or
+// with *later set when the call's time is up before the picture comes or,
+// when the update may wait for the sound, the sound held ahead is full: it
+// is read at a later call.
+AVFrame* NextPicture(Session* s, bool waitForSound, bool* later) {
   for (;;) {
     while (!s->pictures.empty() && PictureTime(s, s->pictures.front()) < s->skipBefore) {
-      av_frame_free(&s->pictures.front());
-      s->pictures.pop_front();
+      AVFrame* passed = TakePicture(s);
+      av_frame_free(&passed);
     }
     if (!s->pictures.empty()) return s->pictures.front();
-    if (later && SoundHeldFull(s)) {
+    if ((waitForSound && SoundHeldFull(s)) || (!s->readEnded && !CallTimeLeft(s))) {
       *later = true;
       return nullptr;
     }
@@ -424,11 +463,12 @@ AVFrame* NextPicture(Session* s, bool* later = nullptr) {
   }
 }
 
-// Keeps the sound decoded half a second ahead, within a bound of pictures.
+// Keeps the sound decoded half a second ahead, within a bound of pictures
+// and of the call's time.
 void ReadAhead(Session* s) {
   if (s->ring) {
-    while (BytesToUnits(s, static_cast<int64_t>(s->pcm.size())) < kAudioLeadUnits &&
-           s->pictures.size() < kMaxQueuedFrames && ReadPacket(s)) {
+    while (BytesToUnits(s, static_cast<int64_t>(s->pcm.size())) < kAudioLeadUnits && !PicturesHeldFull(s) &&
+           CallTimeLeft(s) && ReadPacket(s)) {
     }
   }
   RefillSound(s);
@@ -442,13 +482,13 @@ int64_t Clock(Session* s) {
   if (s->ring && s->playedBytes < s->dataBytes + s->pcmFormat.avgBytesPerSec / 10) {
     return s->baseTime + BytesToUnits(s, s->playedBytes - s->startPlayed) + dropped;
   }
-  return s->baseTime + static_cast<int64_t>(PlatformMicroseconds() - s->startMicros) * 10 + dropped;
+  return s->baseTime + static_cast<int64_t>(Now() - s->startMicros) * 10 + dropped;
 }
 
 void Start(Session* s) {
   if (s->running) return;
   s->running = true;
-  s->startMicros = PlatformMicroseconds();
+  s->startMicros = Now();
   s->startPlayed = s->playedBytes;
   s->startDropped = s->droppedPlayed;
   if (s->ring) AudioBufferPlay(s->ring, 1);
@@ -490,8 +530,7 @@ AVFrame* ConvertedFrame(Session* s, const DirectDrawSurfaceDesc& desc) {
 
 // Takes the next picture out and draws it into the sample's surface.
 void ShowPicture(Session* s, MediaObject* sample) {
-  AVFrame* picture = s->pictures.front();
-  s->pictures.pop_front();
+  AVFrame* picture = TakePicture(s);
   DirectDrawSurfaceDesc desc;
   DirectDrawGetSurfaceDesc(sample->surface, &desc);
   void* pixels;
@@ -551,8 +590,9 @@ class FfmpegMediaStream : public MediaStreamService {
   int OpenFile(MediaObject* stream, const char* nativePath) override {
     Session* s = stream->session;
     if (!s || s->format || s->input) return -1;
-    StartDeadline(s);
-    if (!(s->input = OpenInput(nativePath, &s->deadline)) || !(s->format = avformat_alloc_context())) {
+    StartReadDeadline(s);
+    s->callDeadline = s->readDeadline;
+    if (!(s->input = OpenInput(nativePath, &s->readDeadline)) || !(s->format = avformat_alloc_context())) {
       return CloseInput(s);
     }
     if (!(s->format->format_whitelist = av_strdup(g_formatsForTest ? g_formatsForTest : kMovieFormats)) ||
@@ -561,7 +601,7 @@ class FfmpegMediaStream : public MediaStreamService {
     }
     s->format->pb = s->input;
     s->format->io_open = RefuseNestedInput;
-    s->format->interrupt_callback = {InterruptRead, &s->deadline};
+    s->format->interrupt_callback = {InterruptRead, &s->readDeadline};
     if (avformat_open_input(&s->format, nativePath, nullptr, nullptr) < 0) return CloseInput(s);
     if (avformat_find_stream_info(s->format, nullptr) < 0 || !(s->packet = av_packet_alloc()) ||
         !(s->frame = av_frame_alloc())) {
@@ -639,14 +679,20 @@ class FfmpegMediaStream : public MediaStreamService {
 
   MediaObject* CreateUpdateEvent() override { return Make(Kind::Event, nullptr); }
 
+  void StartCall(MediaObject* stream) override {
+    if (stream && stream->session) stream->session->callDeadline = Now() + kReadDeadlineMicros;
+  }
+
   // With an event, a picture whose time has not come yet stays pending.
+  // Without one, an update whose call runs out of time before the picture
+  // comes completes with the picture shown so far.
   MediaUpdateResult UpdateSample(MediaObject* sample, MediaObject* event) override {
     Session* s = sample->session;
-    StartDeadline(s);
     ReadAhead(s);
     bool later = false;
-    const AVFrame* next = NextPicture(s, event ? &later : nullptr);
+    const AVFrame* next = NextPicture(s, event != nullptr, &later);
     if (!next && !later) return MediaUpdateResult::EndOfStream;
+    if (!next && !event) return MediaUpdateResult::Ok;
     if (event && (later || PictureTime(s, next) > Clock(s))) {
       event->pendingSample = sample;
       event->signalled = false;
@@ -662,10 +708,9 @@ class FfmpegMediaStream : public MediaStreamService {
     MediaObject* sample = event->pendingSample;
     if (event->signalled || !sample) return event->signalled;
     Session* s = sample->session;
-    StartDeadline(s);
     ReadAhead(s);
     bool later = false;
-    if (!NextPicture(s, &later)) {
+    if (!NextPicture(s, true, &later)) {
       event->signalled = !later;
     } else if (PictureTime(s, s->pictures.front()) <= Clock(s)) {
       ShowPicture(s, sample);
@@ -678,7 +723,6 @@ class FfmpegMediaStream : public MediaStreamService {
 
   int GetState(MediaObject* stream, MediaStreamState* state) override {
     if (!stream->session) return -1;
-    StartDeadline(stream->session);
     ReadAhead(stream->session);
     *state = stream->session->running ? MediaStreamState::Running : MediaStreamState::Stopped;
     return 0;
@@ -703,7 +747,7 @@ class FfmpegMediaStream : public MediaStreamService {
     if (!s || !s->format) return -1;
     const bool wasRunning = s->running;
     Stop(s);
-    StartDeadline(s);
+    StartReadDeadline(s);
     avformat_seek_file(s->format, -1, INT64_MIN, av_rescale(time, AV_TIME_BASE, kMediaTimeUnitsPerSecond),
                        av_rescale(time, AV_TIME_BASE, kMediaTimeUnitsPerSecond), 0);
     if (s->video) avcodec_flush_buffers(s->video);
@@ -772,3 +816,4 @@ MediaStreamService* GetMediaStreamService() { return g_service ? g_service : &g_
 void SetMediaStreamService(MediaStreamService* service) { g_service = service; }
 
 void SetMediaFormatsForTest(const char* formats) { g_formatsForTest = formats; }
+void SetMediaStreamClockForTest(uint64_t (*microseconds)()) { g_clockForTest = microseconds; }

@@ -24,6 +24,18 @@
 // empty1m.ogv    16 x 16, a key frame and then 999,999 empty frames (each a
 //                repeat of the one before), 255 to a page: about 1 MB
 // empty22m.ogv   the same with 22,000,000 frames: about 22 MB
+// declared.mkv   an MPEG-4 stream that declares 16000 x 16000 pictures and
+//                holds 30 packets of 1,000 bytes that decode to none
+// declared8k.mkv the same declaring 8192 x 8192
+// large.mkv      MPEG-4 video 4096 x 2048, 30 frames a second, 45 frames
+//                (red, from frame 22 blue), with the 16-bit PCM tone along
+// noisy.mkv      320 x 240, 20 frames a second, 40 frames, the tone along:
+//                the top half of each frame noise (a packet of about 40 KB),
+//                the bottom half red, from frame 36 blue; a cluster of four
+//                frames every 200 KB
+// stall.mkv      the same, blue from frame 32, with a megabyte of zeros
+//                before the cluster of frame 32, which the demuxer reads
+//                through to find that cluster
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -433,6 +445,123 @@ void WriteSilence(const std::string& path, int seconds, std::vector<TimedPicture
   avformat_free_context(file);
 }
 
+// Packets of bytes that no decoder makes a picture of, under a declared size.
+void WriteDeclaredOnly(const std::string& path, int width, int height) {
+  AVFormatContext* file = nullptr;
+  Check(avformat_alloc_output_context2(&file, nullptr, "matroska", path.c_str()) >= 0, "make the container");
+  AVStream* stream = avformat_new_stream(file, nullptr);
+  stream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+  stream->codecpar->codec_id = AV_CODEC_ID_MPEG4;
+  stream->codecpar->width = width;
+  stream->codecpar->height = height;
+  stream->time_base = {1, 10};
+  Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
+  Check(avformat_write_header(file, nullptr) >= 0, "write the header");
+  AVPacket* packet = av_packet_alloc();
+  uint32_t noise = 12345;
+  for (int n = 0; n < 30; n++) {
+    Check(av_new_packet(packet, 1000) >= 0, "make a packet");
+    for (int i = 0; i < packet->size; i++) {
+      noise = noise * 1103515245u + 12345u;
+      packet->data[i] = static_cast<uint8_t>(noise >> 24);
+    }
+    packet->pts = packet->dts = n;
+    packet->duration = 1;
+    packet->stream_index = 0;
+    packet->flags = AV_PKT_FLAG_KEY;
+    av_packet_rescale_ts(packet, AVRational{1, 10}, stream->time_base);
+    Check(av_interleaved_write_frame(file, packet) >= 0, "write a packet");
+  }
+  av_packet_free(&packet);
+  Check(av_write_trailer(file) >= 0, "write the trailer");
+  avio_closep(&file->pb);
+  avformat_free_context(file);
+}
+
+struct Frames {
+  int width, height, fps, count;
+  int blueFrom;
+  bool noiseAbove;  // the top half of every frame noise
+  int zerosBefore;  // a frame that starts a cluster, or -1
+};
+
+// Red frames, then blue, with noise where asked, in Matroska with the tone.
+void WriteFrames(const std::string& path, const Frames& f) {
+  AVFormatContext* file = nullptr;
+  Check(avformat_alloc_output_context2(&file, nullptr, "matroska", path.c_str()) >= 0, "make the container");
+  static Frames current;
+  current = f;
+  Encoder v = AddStream(file, AV_CODEC_ID_MPEG4, [](AVCodecContext* c) {
+    SetUpVideo(c);
+    c->width = current.width;
+    c->height = current.height;
+    c->time_base = {1, current.fps};
+    c->framerate = {current.fps, 1};
+  });
+  Encoder a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
+  Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
+  Check(avformat_write_header(file, nullptr) >= 0, "write the header");
+  AVFrame* picture = av_frame_alloc();
+  picture->format = AV_PIX_FMT_YUV420P;
+  picture->width = f.width;
+  picture->height = f.height;
+  Check(av_frame_get_buffer(picture, 0) >= 0, "make a picture");
+  AVFrame* sound = av_frame_alloc();
+  const int soundSamples = 22050 / f.fps;
+  sound->format = AV_SAMPLE_FMT_S16;
+  sound->sample_rate = 22050;
+  sound->nb_samples = soundSamples;
+  av_channel_layout_default(&sound->ch_layout, 1);
+  Check(av_frame_get_buffer(sound, 0) >= 0, "make a sound frame");
+  uint32_t noise = 777;
+  for (int n = 0; n < f.count; n++) {
+    Check(av_frame_make_writable(picture) >= 0, "reuse a picture");
+    FillColour(picture, n < f.blueFrom ? 0 : 8);
+    if (f.noiseAbove) {
+      for (int y = 0; y < f.height / 2; y++) {
+        for (int x = 0; x < f.width; x++) {
+          noise = noise * 1103515245u + 12345u;
+          picture->data[0][y * picture->linesize[0] + x] = static_cast<uint8_t>(noise >> 24);
+        }
+      }
+    }
+    picture->pts = n;
+    Encode(file, v, picture);
+    Check(av_frame_make_writable(sound) >= 0, "reuse a sound frame");
+    auto* samples = reinterpret_cast<int16_t*>(sound->data[0]);
+    for (int i = 0; i < soundSamples; i++) {
+      samples[i] = static_cast<int16_t>(16000 * std::sin(2 * M_PI * 440.0 * (n * soundSamples + i) / 22050));
+    }
+    sound->pts = int64_t{n} * soundSamples;
+    Encode(file, a, sound);
+  }
+  Encode(file, v, nullptr);
+  Encode(file, a, nullptr);
+  Check(av_write_trailer(file) >= 0, "write the trailer");
+  av_frame_free(&picture);
+  av_frame_free(&sound);
+  avcodec_free_context(&v.context);
+  avcodec_free_context(&a.context);
+  avio_closep(&file->pb);
+  avformat_free_context(file);
+  if (f.zerosBefore < 0) return;
+  // A key frame every four frames starts each cluster.
+  FILE* in = std::fopen(path.c_str(), "rb");
+  Check(in != nullptr, "read the file back");
+  std::string bytes;
+  char piece[65536];
+  for (size_t got; (got = std::fread(piece, 1, sizeof(piece), in)) > 0;) bytes.append(piece, got);
+  std::fclose(in);
+  const std::string clusterId = "\x1F\x43\xB6\x75";
+  size_t at = bytes.find(clusterId);
+  for (int cluster = 0; cluster < f.zerosBefore / 4 && at != std::string::npos; cluster++) {
+    at = bytes.find(clusterId, at + 1);
+  }
+  Check(at != std::string::npos, "find the cluster");
+  bytes.insert(at, std::string(1 << 20, '\0'));
+  WriteFileBytes(path, bytes);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -458,6 +587,11 @@ int main(int argc, char** argv) {
   WriteSilence(folder + "/skip.mkv", 20, {{0, 0}, {4, 100}, {8, 110}, {0, 140}});
   WriteEmptyFrames(folder + "/empty1m.ogv", 1000000);
   WriteEmptyFrames(folder + "/empty22m.ogv", 22000000);
+  WriteDeclaredOnly(folder + "/declared.mkv", 16000, 16000);
+  WriteDeclaredOnly(folder + "/declared8k.mkv", 8192, 8192);
+  WriteFrames(folder + "/large.mkv", {4096, 2048, 30, 45, 22, false, -1});
+  WriteFrames(folder + "/noisy.mkv", {320, 240, 20, 40, 36, true, -1});
+  WriteFrames(folder + "/stall.mkv", {320, 240, 20, 40, 32, true, 32});
   WriteOgg(folder + "/bench640.ogv", EncodeVideo({640, 480, 640, 480, TH_PF_420, 30, 48, 30, 48, FillMoving}), nullptr);
   return 0;
 }

@@ -2,8 +2,9 @@
 // open failing with its text and its release order, the temporary copy, the
 // update rules and the release and re-open of the stream objects; on the
 // FFmpeg service, the generated AVI and MP4 files played through their
-// graphics, files that are no movie, and the clock across sound dropped
-// ahead of a picture.
+// graphics, files that are no movie or too large a one, the clock across
+// sound dropped ahead of a picture, the pictures held ahead and a slow
+// machine's deadlines.
 #include <cstdlib>
 #include <filesystem>
 
@@ -388,6 +389,8 @@ TEST_F(StreamMovies, FilesThatAreNoMovieAreRefusedAtTheirStep) {
   };
   const Case cases[] = {
       {"tone.avi", ReadWholeFile(MovieFile("tone.avi")), "動画ファイルではない可能性があります！"},
+      // 16000 x 16000 is more than the Theora player takes: 1 GB a frame.
+      {"declared.mkv", ReadWholeFile(MovieFile("declared.mkv")), "DirectDrawSurface オブジェクトの作成に失敗しました"},
       {"still.bmp", bmp, "ファイル:still.bmp が開けませんでした"},
       {"header.avi", avi.substr(0, 200), nullptr},
       {"half.avi", avi.substr(0, avi.size() / 2), nullptr},
@@ -395,7 +398,11 @@ TEST_F(StreamMovies, FilesThatAreNoMovieAreRefusedAtTheirStep) {
   };
   for (const Case& c : cases) {
     dir.Write(c.name, c.bytes);
+    const int64_t peakBefore = ResetPeakResident();
     const int graph = LoadGraphFile(c.name, 0);
+    if (kOwnPeaks) {
+      EXPECT_LT(PeakResidentBytes() - peakBefore, int64_t{64} << 20) << c.name;
+    }
     if (c.text) {
       EXPECT_EQ(graph, -1) << c.name;
       EXPECT_TRUE(Logged(c.text)) << c.name;
@@ -408,6 +415,16 @@ TEST_F(StreamMovies, FilesThatAreNoMovieAreRefusedAtTheirStep) {
     EXPECT_EQ(GetMovieRecord(movie)->stopped, 1) << c.name;
     DeleteGraphHandle(graph);
   }
+  // 8192 x 8192 is taken, but no picture ever comes: the movie makes no
+  // 256 MB frame image for none.
+  const int64_t peakBefore = ResetPeakResident();
+  const int movie = OpenMovie(MovieFile("declared8k.mkv").c_str(), nullptr, nullptr, 0);
+  ASSERT_NE(movie, -1);
+  UpdateMovieFrame(movie, 1);
+  if (kOwnPeaks) {
+    EXPECT_LT(PeakResidentBytes() - peakBefore, int64_t{64} << 20);
+  }
+  CloseMovie(movie);
 }
 
 TEST_F(StreamMovies, AFileThatVanishesWhilePlayingPlaysOnOrEnds) {
@@ -425,11 +442,14 @@ TEST_F(StreamMovies, AFileThatVanishesWhilePlayingPlaysOnOrEnds) {
 class StreamMovieSound : public ManualSoundMovieTest {
  public:
   // Each frame updates the movie as a new frame of the game would.
-  static void RunSound(int movie, double seconds) {
-    ManualSoundMovieTest::RunSound(seconds, [movie] {
-      GetMovieRecord(movie)->directShow.lastUpdateCounter = -1;
-      UpdateMovieFrame(movie, 0);
-    });
+  static void RunSound(int movie, double seconds, int framesPerSecond = 60) {
+    ManualSoundMovieTest::RunSound(
+        seconds,
+        [movie] {
+          GetMovieRecord(movie)->directShow.lastUpdateCounter = -1;
+          UpdateMovieFrame(movie, 0);
+        },
+        framesPerSecond);
   }
 };
 
@@ -454,6 +474,52 @@ TEST_F(StreamMovieSound, SoundDroppedAheadStillCountsOnTheClock) {
   RunSound(movie, 4);
   EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 16, 12), blue)) << "7 s: " << RgbAt(ImageOfGraph(graph), 16, 12);
   DeleteGraphHandle(graph);
+}
+
+// large.mkv: 4096 x 2048 pictures, 12 MB each as decoded, 30 a second. The
+// sound read half a second ahead of a 1-second ring keeps 1.5 s of pictures
+// ahead, 32 of them at most: 403 MB. Within 128 MB, 11 are held (138 MB),
+// beside the surface, the frame image and the conversion's frame (32 MB
+// each) and the decoder's own pictures.
+TEST_F(StreamMovieSound, PicturesHeldAheadAreBoundedInBytes) {
+  const int64_t peakBefore = ResetPeakResident();
+  const int graph = LoadGraphFile(MovieFile("large.mkv").c_str(), 0);
+  ASSERT_NE(graph, -1);
+  const int movie = MovieOfGraph(graph);
+  StartPlaying(movie, 1);
+  RunSound(movie, 0.2);
+  if (kOwnPeaks) {
+    EXPECT_LT(PeakResidentBytes() - peakBefore, int64_t{350} << 20);
+  }
+  EXPECT_EQ(GetMovieRecord(movie)->stopped, 0);
+  EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 2000, 1000), Rgb{255, 0, 0}));
+  DeleteGraphHandle(graph);
+}
+
+// A machine so slow that a second passes each time the player looks at the
+// clock. noisy.mkv: a call reads ahead a packet of 40 KB, or two, before its
+// deadline, and the next call goes on from there: the movie plays to its
+// end, its blue half. stall.mkv: the read of its 300 KB picture looks for
+// each 32 KB and outlasts a deadline of its own: the movie ends there, red.
+uint64_t g_slowMicros = 0;
+
+TEST_F(StreamMovieSound, ASlowMachineReadsOnAtTheNextCallAndOnlyAStalledReadEnds) {
+  for (const auto& [file, last] : {std::pair{"noisy.mkv", Rgb{0, 0, 255}}, {"stall.mkv", Rgb{255, 0, 0}}}) {
+    const int graph = LoadGraphFile(MovieFile(file).c_str(), 0);
+    ASSERT_NE(graph, -1) << file;
+    const int movie = MovieOfGraph(graph);
+    g_slowMicros = PlatformMicroseconds();
+    SetMediaStreamClockForTest([] { return g_slowMicros += 1000000; });
+    StartPlaying(movie, 1);
+    RunSound(movie, 40, 2);
+    SetMediaStreamClockForTest(nullptr);
+    EXPECT_EQ(GetMovieRecord(movie)->stopped, 1) << file;
+    int width = 0, height = 0;
+    QueryGraphSize(graph, &width, &height);
+    const Rgb shown = RgbAt(ImageOfGraph(graph), 16, height * 3 / 4);
+    EXPECT_TRUE(Near(shown, last)) << file << shown;
+    DeleteGraphHandle(graph);
+  }
 }
 
 }  // namespace

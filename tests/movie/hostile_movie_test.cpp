@@ -49,26 +49,6 @@ TEST_F(HostileMovies, AMillionFramesAreIndexedInAFewAllocations) {
   FileAccessClose(file);
 }
 
-// The process's peak resident size since the last reset, which a test makes
-// before the work it measures: the peak is then what the test itself made,
-// whatever ran before it in the same process.
-int64_t PeakResidentBytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
-  }
-  ADD_FAILURE() << "no VmHWM in /proc/self/status";
-  return 0;
-}
-// The peak after the reset: the size resident now.
-int64_t ResetPeakResident() {
-  std::ofstream reset("/proc/self/clear_refs");
-  reset << "5" << std::flush;
-  EXPECT_TRUE(reset.good()) << "the peak could not be reset";
-  return PeakResidentBytes();
-}
-
 // Only a few seconds of sound are held ahead of the clock; what lies beyond
 // is dropped. Decoded whole, the hour ahead of the picture is 635 MB of PCM.
 TEST_F(HostileMovies, SoundFarAheadOfThePictureIsNotHeldWhole) {

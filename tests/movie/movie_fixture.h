@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <ostream>
 #include <string>
 
@@ -59,6 +60,33 @@ inline int GrayFrameOf(const Rgb& c) {
   return -1;
 }
 
+// The process's peak resident size since the last reset, which a test makes
+// before the work it measures: the peak is then what the test itself made,
+// whatever ran before it in the same process.
+inline int64_t PeakResidentBytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
+  }
+  ADD_FAILURE() << "no VmHWM in /proc/self/status";
+  return 0;
+}
+// ThreadSanitizer's shadow of every page written, and its allocator's
+// zeroing, make the resident size several times the program's own.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kOwnPeaks = false;
+#else
+constexpr bool kOwnPeaks = true;
+#endif
+// The peak after the reset: the size resident now.
+inline int64_t ResetPeakResident() {
+  std::ofstream reset("/proc/self/clear_refs");
+  reset << "5" << std::flush;
+  EXPECT_TRUE(reset.good()) << "the peak could not be reset";
+  return PeakResidentBytes();
+}
+
 class MovieTest : public ScriptedScreenTest {
  public:
   void SetUp() override {
@@ -93,7 +121,8 @@ class MovieTest : public ScriptedScreenTest {
 };
 
 // The sound output advances only when the test runs it, by the seconds in
-// frames of 1/60 s, each followed by what a new frame of the game does.
+// frames of 1/60 s (or as many a second as given), each followed by what a
+// new frame of the game does.
 class ManualSoundMovieTest : public MovieTest {
  public:
   void SetUp() override {
@@ -105,9 +134,9 @@ class ManualSoundMovieTest : public MovieTest {
     AudioSelectOutput(AudioOutputKind::Sdl);
   }
   template <typename EachFrame>
-  static void RunSound(double seconds, EachFrame eachFrame) {
-    const uint32_t perFrame = AudioDeviceMixRate(g_soundSystem.device) / 60;
-    for (int i = 0; i < static_cast<int>(seconds * 60); i++) {
+  static void RunSound(double seconds, EachFrame eachFrame, int framesPerSecond = 60) {
+    const uint32_t perFrame = AudioDeviceMixRate(g_soundSystem.device) / framesPerSecond;
+    for (int i = 0; i < static_cast<int>(seconds * framesPerSecond); i++) {
       ASSERT_EQ(AudioDeviceAdvanceFrames(g_soundSystem.device, perFrame, nullptr), 0);
       eachFrame();
     }
