@@ -105,8 +105,6 @@ TEST(StartMessages, ASecondCopyAMissingDataFolderAndNoDisplayEachSayWhatWentWron
       // x11 named is not a display: without one named it cannot start.
       {"a driver that fails", false, true, "x11", nullptr,
        "The display could not be opened (SDL_VIDEODRIVER=x11): ", true, true},
-      {"a driver and a display that fail", false, true, "x11", ":9997",
-       "The display could not be opened (SDL_VIDEODRIVER=x11, DISPLAY=:9997): ", true, true},
       // No X server takes that number: the test servers pick the lowest free ones.
       {"a display that does not answer", false, true, nullptr, ":9997",
        "The display could not be opened (DISPLAY=:9997): ", true, true},
