@@ -46,9 +46,14 @@ int RunStartSequence() {
   if (window->OpenDisplay() != 0) {
     // Before the log opens, and a program without a window would otherwise
     // end without a word.
-    std::fprintf(stderr,
-                 "No display was found: this program needs a graphical session (an X11 or Wayland desktop, "
-                 "named by DISPLAY or WAYLAND_DISPLAY)\n");
+    const char* failure = window->DisplayFailure();
+    if (failure && *failure) {
+      std::fprintf(stderr, "%s\n", failure);
+    } else {
+      std::fprintf(stderr,
+                   "No display was found: this program needs a graphical session (an X11 or Wayland desktop, "
+                   "named by DISPLAY or WAYLAND_DISPLAY)\n");
+    }
     return -1;
   }
 

@@ -45,15 +45,36 @@ constexpr const char* kKeys[4] = {"#SEVOL", "#BGMVOL", "#FULLSCREEN_MODE", "#DRA
 }  // namespace
 
 int ReadTextLine(char* line, int size, FileAccessHandle file) {
-  const int64_t start = FileAccessTell(file);
+  int64_t start = FileAccessTell(file);
+  unsigned char peek[3] = {};
+  if (start == 0) {
+    // A byte-order mark, as some editors put in front of UTF-8 text.
+    const size_t got = FileAccessRead(peek, 1, 3, file);
+    if (got == 3 && peek[0] == 0xEF && peek[1] == 0xBB && peek[2] == 0xBF) start = 3;
+    FileAccessSeek(file, start, 0);
+  }
   const int length = ReadFileLine(line, size, file);
   if (length < 0) return length;
-  char* lf = static_cast<char*>(std::memchr(line, '\n', static_cast<size_t>(length)));
-  if (!lf) return length;
-  // CR LF never gets here: the file layer ends the line before it.
-  *lf = '\0';
-  FileAccessSeek(file, start + (lf - line) + 1, 0);
-  return static_cast<int>(lf - line);
+  int end = 0;
+  while (end < length && line[end] != '\r' && line[end] != '\n') end++;
+  if (end == length) return length;
+  // The bytes after the first CR or LF decide how long the line end is: CR LF
+  // and the CR CR LF of a text written twice in text mode are one end, as is
+  // LF CR, unless that CR starts a CR LF of its own.
+  const int64_t after = start + end + 1;
+  FileAccessSeek(file, after, 0);
+  peek[0] = peek[1] = 0;
+  FileAccessRead(peek, 1, 2, file);
+  int64_t skip = 0;
+  if (line[end] == '\r') {
+    if (peek[0] == '\n') skip = 1;
+    else if (peek[0] == '\r' && peek[1] == '\n') skip = 2;
+  } else if (peek[0] == '\r' && peek[1] != '\n') {
+    skip = 1;
+  }
+  line[end] = '\0';
+  FileAccessSeek(file, after + skip, 0);
+  return end;
 }
 
 int32_t ParseLastInt(char* line) {

@@ -13,6 +13,7 @@ void SaveConfig();
 // The last "="-separated token of the line as a decimal integer (0 when
 // there is none). Cuts the line up.
 int32_t ParseLastInt(char* line);
-// ReadFileLine that also ends a line at a bare LF, as a Linux editor
-// writes: the game's own text files are often edited by hand.
+// ReadFileLine that also ends a line at a bare LF or CR (as other editors
+// write) and skips a UTF-8 byte-order mark at the start of the file: the
+// game's own text files are often edited by hand.
 int ReadTextLine(char* line, int size, FileAccessHandle file);

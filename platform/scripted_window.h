@@ -9,6 +9,7 @@
 class ScriptedWindow : public PlatformWindow {
  public:
   int OpenDisplay() override;
+  const char* DisplayFailure() override { return ""; }
   void CloseDisplay() override;
   int DesktopBitsPerPixel() override { return desktopBitsPerPixel; }
   bool DisplayOffersSize(int width, int height) override;

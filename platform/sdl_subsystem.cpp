@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <mutex>
+#include <string>
 
 namespace {
 
@@ -15,7 +16,12 @@ std::mutex g_sdlLock;
 int PlatformInitSdlSubsystem(uint32_t flags) {
   std::lock_guard<std::mutex> guard(g_sdlLock);
   if (SDL_InitSubSystem(flags) != 0) {
-    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) {
+      // Shutting SDL down forgets why it failed; the caller may want to say.
+      const std::string why = SDL_GetError();
+      SDL_Quit();
+      SDL_SetError("%s", why.c_str());
+    }
     return -1;
   }
   return 0;

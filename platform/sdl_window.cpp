@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <string>
+#include <utility>
 
 #include "platform/frame_viewport.h"
 #include "platform/ime.h"
@@ -129,9 +131,13 @@ class SdlWindow : public PlatformWindow {
  public:
   int OpenDisplay() override {
     if (displayOpen_) return 0;
+    failure_.clear();
     // Compositions too long for the plain editing event come whole in the extended one.
     SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
-    if (PlatformInitSdlSubsystem(SDL_INIT_VIDEO) != 0) return -1;
+    if (PlatformInitSdlSubsystem(SDL_INIT_VIDEO) != 0) {
+      NoteFailure(SDL_GetError());
+      return -1;
+    }
     // Where no display answers, SDL falls back to drivers that show nothing:
     // a program would then run where nobody sees it. Only when asked for by
     // name (tests, servers) do they count as a display.
@@ -141,11 +147,15 @@ class SdlWindow : public PlatformWindow {
         (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0 ||
          SDL_strcmp(driver, "evdev") == 0)) {
       PlatformQuitSdlSubsystem(SDL_INIT_VIDEO);
+      NoteFailure(
+          (std::string("no display named there answered, and SDL's ") + driver + " driver shows nothing").c_str());
       return -1;
     }
     displayOpen_ = true;
     return 0;
   }
+
+  const char* DisplayFailure() override { return failure_.c_str(); }
 
   void CloseDisplay() override {
     if (!displayOpen_) return;
@@ -309,6 +319,9 @@ class SdlWindow : public PlatformWindow {
         else if (e.window.event == SDL_WINDOWEVENT_CLOSE) Queue(WM_CLOSE, 0);
         else if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) MatchWindowSizeToServer(window_);
         break;
+      case SDL_SYSWMEVENT:
+        if (window_) FollowScreenSize(window_, e.syswm.msg, windowedWidth_, windowedHeight_);
+        break;
       case SDL_DISPLAYEVENT:
         if (window_) Queue(WM_DISPLAYCHANGE, 0);
         break;
@@ -419,7 +432,27 @@ class SdlWindow : public PlatformWindow {
     return std::string_view(text, static_cast<size_t>(p - text));
   }
 
+  // What the user named for the display, then SDL's reason; nothing where
+  // nothing was named.
+  void NoteFailure(const char* reason) {
+    PlatformNoThrow("ディスプレイのエラー文の作成", [&] {
+      std::string named;
+      const std::pair<const char*, const char*> settings[] = {
+          {"SDL_VIDEODRIVER", SDL_GetHint(SDL_HINT_VIDEODRIVER)},
+          {"DISPLAY", SDL_getenv("DISPLAY")},
+          {"WAYLAND_DISPLAY", SDL_getenv("WAYLAND_DISPLAY")}};
+      for (const auto& [name, value] : settings) {
+        if (!value || !*value) continue;
+        named += (named.empty() ? "" : ", ") + std::string(name) + "=" + value;
+      }
+      failure_.clear();
+      if (named.empty()) return;
+      failure_ = "The display could not be opened (" + named + "): " + (reason && *reason ? reason : "no reason given");
+    });
+  }
+
   bool displayOpen_ = false;
+  std::string failure_;
   SDL_Window* window_ = nullptr;
   uint32_t windowId_ = 0;
   int frameWidth_ = 0, frameHeight_ = 0;

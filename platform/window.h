@@ -62,6 +62,10 @@ class PlatformWindow {
   // The display, opened before the window is made and closed after it is gone;
   // -1 where there is none that a person would see.
   virtual int OpenDisplay() = 0;
+  // After an OpenDisplay that failed: what was named (the video driver, the
+  // display) and why it did not open, as one line for the user; empty when
+  // nothing was named at all.
+  virtual const char* DisplayFailure() = 0;
   virtual void CloseDisplay() = 0;
   virtual int DesktopBitsPerPixel() = 0;  // bytes per pixel x 8 of the desktop
   // Full screen shows the frame scaled to fit the desktop, so any size is

@@ -45,12 +45,19 @@ bool WindowManagerTakesFullScreen(Display* display, Window root) {
 // centred.
 void PlaceWindowWithoutWindowManager(SDL_Window* window, Display* display, Window xwindow, int windowedWidth,
                                      int windowedHeight) {
-  XWindowAttributes attributes;
+  XWindowAttributes attributes, screen;
   if (!XGetWindowAttributes(display, xwindow, &attributes)) return;
   if (WindowManagerTakesFullScreen(display, attributes.root)) return;
-  SDL_Rect place;
-  const int index = SDL_GetWindowDisplayIndex(window);
-  if (index < 0 || SDL_GetDisplayBounds(index, &place) != 0 || place.w <= 0 || place.h <= 0) return;
+  if (!XGetWindowAttributes(display, attributes.root, &screen)) return;
+  // SDL keeps the bounds it read at its start, which a change of the
+  // screen's size leaves behind; the root always has the size of the screen.
+  SDL_Rect place{0, 0, screen.width, screen.height};
+  if (SDL_GetNumVideoDisplays() > 1) {
+    SDL_Rect bounds;
+    const int index = SDL_GetWindowDisplayIndex(window);
+    if (index < 0 || SDL_GetDisplayBounds(index, &bounds) != 0 || !SDL_IntersectRect(&bounds, &place, &place)) return;
+  }
+  if (place.w <= 0 || place.h <= 0) return;
   if (!(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN)) {
     // Back from full screen: its own size again, centred as SDL makes it.
     if (windowedWidth <= 0 || windowedHeight <= 0) return;
@@ -66,12 +73,28 @@ void PlaceWindowWithoutWindowManager(SDL_Window* window, Display* display, Windo
   XSync(display, False);
 }
 
+// Has the server tell of changes of the screen's size (as a configure event
+// of the root), added to what SDL itself selects there. SDL selects anew on
+// the root when it makes a window, as it does again for its renderer, so
+// this follows every fitting.
+void WatchScreenSize(Display* display, Window xwindow) {
+  XWindowAttributes attributes, root;
+  if (!XGetWindowAttributes(display, xwindow, &attributes) || !XGetWindowAttributes(display, attributes.root, &root)) {
+    return;
+  }
+  if (!(root.your_event_mask & StructureNotifyMask)) {
+    XSelectInput(display, attributes.root, root.your_event_mask | StructureNotifyMask);
+  }
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+}
+
 }  // namespace
 
 void FitWindowToServer(SDL_Window* window, int windowedWidth, int windowedHeight) {
   Display* display = nullptr;
   Window xwindow = 0;
   if (!X11Window(window, &display, &xwindow)) return;
+  WatchScreenSize(display, xwindow);
   PlaceWindowWithoutWindowManager(window, display, xwindow, windowedWidth, windowedHeight);
   MatchWindowSizeToServer(window);
 }
@@ -123,4 +146,17 @@ bool ReadPointerFromServer(SDL_Window* window, int* x, int* y) {
   *x = windowX;
   *y = windowY;
   return true;
+}
+
+void FollowScreenSize(SDL_Window* window, const SDL_SysWMmsg* message, int windowedWidth, int windowedHeight) {
+  if (!message || message->subsystem != SDL_SYSWM_X11) return;
+  const XEvent& event = message->msg.x11.event;
+  // A window's own change, not one of its children's.
+  if (event.type != ConfigureNotify || event.xconfigure.event != event.xconfigure.window) return;
+  Display* display = nullptr;
+  Window xwindow = 0;
+  if (!X11Window(window, &display, &xwindow) || event.xconfigure.window == xwindow) return;
+  XWindowAttributes attributes;
+  if (!XGetWindowAttributes(display, xwindow, &attributes) || event.xconfigure.window != attributes.root) return;
+  FitWindowToServer(window, windowedWidth, windowedHeight);
 }

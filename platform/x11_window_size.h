@@ -10,8 +10,14 @@
 // manager that knows the full-screen state runs, does what one would (a
 // full-screen window over its whole display; one back from full screen at
 // its windowed size, 0 leaving it as it is, centred), then matches SDL's
-// size to the server's as below. Nothing on other video drivers.
+// size to the server's as below; from then on the pump hears of changes of
+// the screen's size. Nothing on other video drivers.
 void FitWindowToServer(SDL_Window* window, int windowedWidth, int windowedHeight);
+
+// For a system event: when the screen has changed size, fits the window to
+// it as FitWindowToServer does (no window manager moves a window when the
+// screen shrinks, and SDL does not either).
+void FollowScreenSize(SDL_Window* window, const SDL_SysWMmsg* message, int windowedWidth, int windowedHeight);
 
 // Reads the window's size back from the X server and, where SDL believes
 // another, hands SDL the real one as the server would have (SDL then

@@ -1,10 +1,11 @@
 // The game program itself, as a player starts it, on X servers of the test's
 // own: full screen on screens of several sizes with and without a window
-// manager, a window asked for by a config.ini written with bare LF line
-// ends, and a start with no display at all. Everything is read from the X
-// server (window geometry and the screen's pixels) and the pointer and keys
-// go through it, so the test sees what a player would. Screenshots go to
-// the build folder's screenshots for review.
+// manager (and a bare screen made smaller under the running game), a window
+// asked for by a config.ini written with bare LF line ends, and a start with
+// no display at all. Everything is read from the X server (window geometry
+// and the screen's pixels) and the pointer and keys go through it, so the
+// test sees what a player would. Screenshots go to the build folder's
+// screenshots for review.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -31,6 +32,7 @@
 // Last: Xlib's macros would clash with names above.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 
 extern char** environ;
 
@@ -232,6 +234,37 @@ const Screen kScreens[] = {
     {"bare_1920x1080", 1920, 1080, false, 240, 0, 1440, 1080},
 };
 
+// The bare screen made smaller while the game runs, as openbox_1280x720 shows it.
+const Screen kShrunk = {"bare_shrunk_to_1280x720", 1280, 720, false, 160, 0, 960, 720};
+
+// The screen's new size, as xrandr sets it: a mode of that size on the
+// output, then the root.
+bool SetScreenSize(const std::string& name, int width, int height) {
+  Display* display = XOpenDisplay(name.c_str());
+  if (!display) return false;
+  const Window root = DefaultRootWindow(display);
+  XRRScreenResources* resources = XRRGetScreenResources(display, root);
+  std::string modeName = std::to_string(width) + "x" + std::to_string(height);
+  XRRModeInfo info = {};
+  info.width = info.hTotal = static_cast<unsigned>(width);
+  info.height = info.vTotal = static_cast<unsigned>(height);
+  info.dotClock = 60ul * info.width * info.height;
+  info.name = modeName.data();
+  info.nameLength = static_cast<unsigned>(modeName.size());
+  if (resources && resources->ncrtc > 0 && resources->noutput > 0) {
+    const RRMode mode = XRRCreateMode(display, root, &info);
+    XRRAddOutputMode(display, resources->outputs[0], mode);
+    XRRSetCrtcConfig(display, resources, resources->crtcs[0], CurrentTime, 0, 0, mode, RR_Rotate_0,
+                     resources->outputs, 1);
+    XRRSetScreenSize(display, root, width, height, width / 4, height / 4);
+  }
+  XWindowAttributes now = {};
+  const bool done = XGetWindowAttributes(display, root, &now) && now.width == width && now.height == height;
+  if (resources) XRRFreeScreenResources(resources);
+  XCloseDisplay(display);
+  return done;
+}
+
 // The frame as the title shows it: every bar pixel black, the frame's outer
 // ring at least the title's dark grey (16, 16, 16; the letters' light adds
 // to it as they glow), and the difficulty buttons drawn.
@@ -300,7 +333,7 @@ double BrightPixelsGone(const Screen& s, const std::vector<uint32_t>& reference,
 class FullScreen : public ::testing::TestWithParam<Screen> {};
 
 TEST_P(FullScreen, FillsTheScreenWithTheFrameScaledAndCentredAndTakesAClickOnCarnival) {
-  const Screen& s = GetParam();
+  Screen s = GetParam();
   if (!HasProgram("Xvfb") || !HasProgram("xdotool") || (s.windowManager && !HasProgram("openbox"))) {
     GTEST_SKIP() << "no Xvfb, xdotool or openbox";
   }
@@ -345,6 +378,20 @@ TEST_P(FullScreen, FillsTheScreenWithTheFrameScaledAndCentredAndTakesAClickOnCar
   });
   SavePng(std::string("full-screen-") + s.name + ".png", title, s.width, s.height);
   ASSERT_TRUE(shown) << why;
+
+  if (!s.windowManager) {
+    // The screen shrinks under the running game, and no window manager
+    // fits the window to it: the window follows by itself.
+    ASSERT_TRUE(SetScreenSize(server.name(), kShrunk.width, kShrunk.height));
+    s = kShrunk;
+    screen.width = s.width;
+    screen.height = s.height;
+    EXPECT_TRUE(WaitFor([&] {
+      screen.Xdotool("mousemove " + std::to_string(s.ScreenX(restX)) + " " + std::to_string(s.ScreenY(restY)));
+      return (why = TitleShownAsExpected(s, title = screen.Shot())).empty();
+    })) << why;
+    SavePng(std::string("full-screen-") + s.name + ".png", title, s.width, s.height);
+  }
 
   // CARNIVAL (centre 630, 610, 224 x 32) is pressed at its right end, so the
   // game's cursor stays clear of the part compared.

@@ -338,7 +338,7 @@ TEST_F(Creatures, DeadBodyPartsFlyApartAndStop) {
   EXPECT_EQ(body.position.heading, 0.25f);
   EXPECT_NEAR(body.parts[2].offsetX, 23 * std::cos(-0.45), 1e-5);
   EXPECT_NEAR(body.parts[3].offsetY, 23 * std::sin(0.45), 1e-5);
-  // Part 0 at speed 18: cos 0 + speed onto x, sin 0 + speed onto y, the speed halved each frame.
+  // parts[0] at speed 18: cos 0 + speed onto x, sin 0 + speed onto y, the speed halved each frame.
   const float partZero[][2] = {{19, 18}, {29, 27}, {34.5f, 31.5f}, {37.75f, 33.75f}, {39.875f, 34.875f}};
   for (int frame = 0; frame < 8; frame++) {
     UpdateDeadBody(body);

@@ -44,6 +44,11 @@ TEST(SettingsFile, ReadsKeysAndValuesAsWritten) {
       {"over-long LF line goes on", longLine + "\n#SEVOL\n9\n", 9, 255, 1, 1},
       {"huge number", "#BGMVOL\r\n99999999999999999999\r\n", 212, 255, 1, 1},
       {"binary", "\0\xff#SEVOL\r\n5\r\n\x81"s, 212, 255, 1, 1},
+      {"trailing blank before a CR", "#SEVOL \r100\r", 212, 255, 1, 1},
+      {"CR CR is an empty value line", "#SEVOL\r\r100\r", 0, 255, 1, 1},
+      {"LF CR LF keeps its empty line", "#SEVOL\n\r\n100\r\n", 0, 255, 1, 1},
+      {"CR CR LF across the line limit", std::string(254, 'x') + "\r\r\n#SEVOL\r\r\n9\r\r\n", 9, 255, 1, 1},
+      {"byte-order mark only at the start", "#SEVOL\r\n1\r\n\xEF\xBB\xBF#BGMVOL\r\n20\r\n", 1, 255, 1, 1},
   };
   for (const ConfigCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -152,9 +157,10 @@ TEST_F(MusicListTest, BadListsLeaveSilence) {
   }
 }
 
-// Both files as a Linux editor writes them (bare LF), as the game writes
-// them (CR LF), and mixed; the settings read survive being written back.
-TEST_F(MusicListTest, BothFilesTakeCrLfOrBareLfLineEnds) {
+// Both files as other editors write them (bare LF, bare CR, LF CR, CR CR LF,
+// a byte-order mark), as the game writes them (CR LF), and mixed; the
+// settings read survive being written back.
+TEST_F(MusicListTest, BothFilesTakeAnyLineEndAndAByteOrderMark) {
   const struct {
     const char* name;
     std::string config, list;
@@ -164,6 +170,14 @@ TEST_F(MusicListTest, BothFilesTakeCrLfOrBareLfLineEnds) {
       {"LF", "#SEVOL\n100\n#BGMVOL\n20\n#FULLSCREEN_MODE\n0\n", "#MAINGAME_EASY\nbad.wav\nLOOP=1\n#MAINGAME_HARD\na.wav\nLOOP=500\n"},
       {"mixed, no end on the last line", "\n#SEVOL\n100\r\n\r\n#BGMVOL\r\n20\n#FULLSCREEN_MODE\n0",
        "#MAINGAME_EASY\nbad.wav\r\nLOOP=1\n\n#MAINGAME_HARD\r\na.wav\nLOOP=500"},
+      {"CR", "#SEVOL\r100\r#BGMVOL\r20\r#FULLSCREEN_MODE\r0\r",
+       "#MAINGAME_EASY\rbad.wav\rLOOP=1\r#MAINGAME_HARD\ra.wav\rLOOP=500\r"},
+      {"CR CR LF", "#SEVOL\r\r\n100\r\r\n#BGMVOL\r\r\n20\r\r\n#FULLSCREEN_MODE\r\r\n0\r\r\n",
+       "#MAINGAME_EASY\r\r\nbad.wav\r\r\nLOOP=1\r\r\n#MAINGAME_HARD\r\r\na.wav\r\r\nLOOP=500\r\r\n"},
+      {"LF CR", "#SEVOL\n\r100\n\r#BGMVOL\n\r20\n\r#FULLSCREEN_MODE\n\r0\n\r",
+       "#MAINGAME_EASY\n\rbad.wav\n\rLOOP=1\n\r#MAINGAME_HARD\n\ra.wav\n\rLOOP=500\n\r"},
+      {"byte-order mark", "\xEF\xBB\xBF#SEVOL\r\n100\r\n#BGMVOL\r\n20\r\n#FULLSCREEN_MODE\r\n0\r\n",
+       "\xEF\xBB\xBF#MAINGAME_HARD\na.wav\nLOOP=500\n"},
   };
   const std::string written =
       "#SEVOL\r\n100\r\n#BGMVOL\r\n20\r\n#FULLSCREEN_MODE\r\n0\r\n#DRAW_TIMESCORE_MAINGAME\r\n1\r\n";
