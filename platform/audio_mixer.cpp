@@ -258,9 +258,9 @@ void AudioMixFrames(AudioDevice* device, uint32_t frames, int16_t* out) {
       if (Playable(b)) b->mix(b, device->mix, n);
     }
     // The output format is what the listener gets, so a mono or 8-bit
-    // output is heard as such, and the limiter looks at what is heard.
-    const float loudest = ToOutput(device, n, mono, eightBit);
-    if (loudest > kLimitCeiling || device->limitCut > 0.0f) {
+    // output is heard as such, and the limiter looks at what is heard. While
+    // the limiter is at work the plain cut would be thrown away.
+    if (device->limitCut > 0.0f || ToOutput(device, n, mono, eightBit) > kLimitCeiling) {
       Limit(device, n, mono);
       ToOutput(device, n, false, eightBit);
     }
