@@ -81,8 +81,8 @@ inline float Glide(float t, float start, float end, float tau) { return end + (s
 inline float NoteFrequency(float midiNote) { return 440.0f * std::pow(2.0f, (midiNote - 69.0f) / 12.0f); }
 
 // The peak of every effect and of the music: -7 dBFS, which puts a busy
-// round at the default volumes at about -17 to -21 dBFS RMS and every track
-// of the music alone at -24 or louder. Effects that start in one frame start
+// round at the default volumes at about -17 dBFS RMS and every track of the
+// music alone at -24 or louder. Effects that start in one frame start
 // on the same sample and add up (a sound's three plays exactly), so a busy
 // frame passes full scale at times: the game's mixer has a limiter for that.
 // Effects and music share the level, so the balance between them stays as
