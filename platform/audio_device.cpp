@@ -224,6 +224,7 @@ int AudioDeviceInitialize(AudioDevice* device) {
   {
     std::lock_guard<std::mutex> guard(device->lock);
     device->output = g_outputKind;
+    device->limitCut = 0.0f;
     OpenCapture(device);
   }
   bool sdl = device->output == AudioOutputKind::Sdl && kAudioSdlOutput.open(device);

@@ -60,6 +60,10 @@ struct AudioDevice {
   bool sdlInitialized;
   float mix[kAudioMixChunk * 2];
   int16_t pcm[kAudioMixChunk * 2];
+  // The output limiter: how far its gain lies below 1 (0 at rest), carried
+  // from chunk to chunk, and the least cut each frame of a chunk needs.
+  float limitCut;
+  float limitLeast[kAudioMixChunk];
 };
 
 // Output drivers: open (false when it cannot), close, and a change of the

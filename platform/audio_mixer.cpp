@@ -1,6 +1,8 @@
 // The software mixer: every playing secondary buffer is resampled to the
 // output rate by linear interpolation, scaled by its volume and pan, summed
-// in floating point (16-bit units) and clipped to 16 bits.
+// in floating point (16-bit units) and cut to 16 bits, with a limiter where
+// the sum would pass full scale.
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -125,6 +127,67 @@ inline int16_t ToPcm16(float value) {
   return static_cast<int16_t>(std::lrintf(value));
 }
 
+// The limiter. Sums within the ceiling pass as they are; where a sum would
+// pass it, one gain for both sides comes down. The gain leans down over the
+// frames before a peak in the same chunk, so it is down when the peak comes
+// (a peak in a chunk's first frames, with nothing before it to lean over,
+// drops it at once), and relaxes exponentially after. The ceiling lies
+// under the 8-bit output's top (127 * 256 = 32512) too, so one ceiling
+// serves every output.
+constexpr float kLimitCeiling = 32000.0f;  // -0.2 dBFS
+constexpr float kLimitAttackSeconds = 0.005f;
+constexpr float kLimitReleaseSeconds = 0.05f;
+// A cut smaller than this changes no sample by half a step: at rest.
+constexpr float kLimitRestCut = 1.0e-5f;
+
+// Cuts the chunk's sums to the output samples; returns the largest magnitude
+// the listener would get.
+float ToOutput(AudioDevice* device, uint32_t n, bool mono, bool eightBit) {
+  float loudest = 0.0f;
+  for (uint32_t k = 0; k < n; k++) {
+    float left = device->mix[2 * k], right = device->mix[2 * k + 1];
+    if (mono) left = right = (left + right) * 0.5f;
+    loudest = std::max(loudest, std::max(std::fabs(left), std::fabs(right)));
+    int16_t l = ToPcm16(left), r = ToPcm16(right);
+    if (eightBit) {
+      l = static_cast<int16_t>((l >> 8) * 256);
+      r = static_cast<int16_t>((r >> 8) * 256);
+    }
+    device->pcm[2 * k] = l;
+    device->pcm[2 * k + 1] = r;
+  }
+  return loudest;
+}
+
+// Scales the chunk's sums (folded first for a mono output) by the limiter's
+// gain, carrying it over to the next chunk. The gain is kept as its cut
+// below 1, which a float holds finely near rest.
+void Limit(AudioDevice* device, uint32_t n, bool mono) {
+  float* mix = device->mix;
+  float* least = device->limitLeast;
+  const float rate = static_cast<float>(device->outputFormat.samplesPerSec);
+  const float attackStep = 1.0f / (kLimitAttackSeconds * rate);
+  const float release = std::exp(-1.0f / (kLimitReleaseSeconds * rate));
+  float next = 0.0f;
+  for (uint32_t k = n; k-- > 0;) {
+    if (mono) mix[2 * k] = mix[2 * k + 1] = (mix[2 * k] + mix[2 * k + 1]) * 0.5f;
+    const float peak = std::max(std::fabs(mix[2 * k]), std::fabs(mix[2 * k + 1]));
+    const float need = peak > kLimitCeiling ? 1.0f - kLimitCeiling / peak : 0.0f;
+    next = std::max(need, next - attackStep);
+    least[k] = next;
+  }
+  float cut = device->limitCut;
+  for (uint32_t k = 0; k < n; k++) {
+    cut *= release;
+    if (cut < kLimitRestCut) cut = 0.0f;
+    cut = std::max(cut, least[k]);
+    const float gain = 1.0f - cut;
+    mix[2 * k] *= gain;
+    mix[2 * k + 1] *= gain;
+  }
+  device->limitCut = cut;
+}
+
 // Limit of frames a capture header can describe (4 * n + 38 in 32 bits).
 constexpr uint32_t kCaptureMaxFrames = (0xFFFFFFFFu - 38u) / 4u;
 
@@ -195,17 +258,11 @@ void AudioMixFrames(AudioDevice* device, uint32_t frames, int16_t* out) {
       if (Playable(b)) b->mix(b, device->mix, n);
     }
     // The output format is what the listener gets, so a mono or 8-bit
-    // output is heard as such.
-    for (uint32_t k = 0; k < n; k++) {
-      float left = device->mix[2 * k], right = device->mix[2 * k + 1];
-      if (mono) left = right = (left + right) * 0.5f;
-      int16_t l = ToPcm16(left), r = ToPcm16(right);
-      if (eightBit) {
-        l = static_cast<int16_t>((l >> 8) * 256);
-        r = static_cast<int16_t>((r >> 8) * 256);
-      }
-      device->pcm[2 * k] = l;
-      device->pcm[2 * k + 1] = r;
+    // output is heard as such, and the limiter looks at what is heard. While
+    // the limiter is at work the plain cut would be thrown away.
+    if (device->limitCut > 0.0f || ToOutput(device, n, mono, eightBit) > kLimitCeiling) {
+      Limit(device, n, mono);
+      ToOutput(device, n, false, eightBit);
     }
     if (device->capture) WriteCapture(device, device->pcm, n);
     if (out) {

@@ -1,9 +1,11 @@
 // The audio device on its manual output: cursors, looping, locks across the
 // wrap, duplicated buffers, gains and the mixed samples.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <random>
 #include <thread>
+#include <utility>
 
 #include "tests/sound/soundout_support.h"
 
@@ -227,11 +229,12 @@ TEST_F(DeviceMix, EveryContainerSizeDecodesToSixteenBits) {
   const Case cases[] = {
       {PcmFormat(1, 44100, 8), {0xC0}, 16384, 16384},
       {PcmFormat(1, 44100, 8), {0x80}, 0, 0},
-      {PcmFormat(2, 44100, 8), {0x00, 0xFF}, -32768, 32512},
+      // A frame at full scale comes out of the limiter scaled by 32000 / 32768.
+      {PcmFormat(2, 44100, 8), {0x00, 0xFF}, -32000, 31750},
       {PcmFormat(1, 44100, 24), {0x56, 0x34, 0x12}, 4660, 4660},  // 0x123456 / 256 = 4660.2
       {PcmFormat(1, 44100, 24), {0x00, 0xFF, 0xFF}, -1, -1},      // -256 / 256
       {PcmFormat(1, 44100, 32), {0x00, 0x00, 0x00, 0x40}, 16384, 16384},
-      {PcmFormat(2, 44100, 32, kWaveFormatIeeeFloat), floats, 8192, -32768},
+      {PcmFormat(2, 44100, 32, kWaveFormatIeeeFloat), floats, 8000, -32000},
       // Three channels: even ones averaged on the left, odd on the right.
       {PcmFormat(3, 44100, 16), {100, 0, 0x84, 0x03, 0x58, 0x02}, 350, 900},  // 100, 900, 600
   };
@@ -244,6 +247,7 @@ TEST_F(DeviceMix, EveryContainerSizeDecodesToSixteenBits) {
     EXPECT_EQ(out[1], c.right) << c.format.bitsPerSample << "/" << c.format.channels;
     EXPECT_EQ(out[2], 0);  // one frame, then it has stopped
     EXPECT_EQ(Status(b), 0u);
+    Mix(44100);  // the limiter back at rest
   }
 }
 
@@ -302,7 +306,9 @@ TEST_F(DeviceMix, LinearInterpolationBetweenFrames) {
   EXPECT_EQ(out[6], 0);
 }
 
-TEST_F(DeviceMix, BuffersAddUpAndClip) {
+// A sum past the limiter's ceiling comes out at 32000, and the gain is back
+// at rest within a second.
+TEST_F(DeviceMix, BuffersAddUpAndLoudSumsAreLimitedBelowFullScale) {
   auto loud = Mono16({30000});
   auto soft = Mono16({10000});
   auto negative = Mono16({-10000});
@@ -311,13 +317,93 @@ TEST_F(DeviceMix, BuffersAddUpAndClip) {
   AudioBuffer* c = MakeWith(PcmFormat(1, 44100, 16), negative.data(), 2);
   AudioBufferPlay(a, 1);
   AudioBufferPlay(b, 1);
-  EXPECT_EQ(Mix(1)[0], 32767);
+  EXPECT_EQ(Mix(1)[0], 32000);  // 40000 x 0.8
   AudioBufferStop(b);
   AudioBufferPlay(c, 1);
-  EXPECT_EQ(Mix(1)[0], 20000);
+  EXPECT_EQ(Mix(44100)[2 * 44099], 20000);
   auto low = Mono16({-30000});
   Write(a, 0, low.data(), 2);
-  EXPECT_EQ(Mix(1)[0], -32768);
+  EXPECT_EQ(Mix(1)[0], -32000);
+}
+
+// Coherent plays of a full-scale square (float data at 4.0, the most taken)
+// in every container, at rates up and down, never reach full scale on any
+// output; its plateaus come out at the ceiling.
+TEST_F(DeviceMix, ManyFullScalePlaysNeverReachFullScaleOnAnyOutput) {
+  AudioBufferDesc primaryDesc = {kAudioBufferPrimary, 0, nullptr};
+  AudioBuffer* primary = AudioBufferCreate(device, &primaryDesc);
+  ASSERT_NE(primary, nullptr);
+  buffers.push_back(primary);
+  struct Source {
+    WaveFormat format;
+    uint32_t high, low;  // the samples' bytes, little-endian
+  };
+  const Source sources[] = {
+      {PcmFormat(1, 8000, 8), 0xFF, 0x00},
+      {PcmFormat(2, 22050, 16), 0x7FFF, 0x8000},
+      {PcmFormat(1, 44100, 24), 0x7FFFFF, 0x800000},
+      {PcmFormat(2, 48000, 32), 0x7FFFFFFF, 0x80000000},
+      {PcmFormat(1, 96000, 32, kWaveFormatIeeeFloat), 0x40800000, 0xC0800000},
+  };
+  for (const Source& source : sources) {
+    std::vector<uint8_t> data;  // eight frames high, eight low, twice
+    for (int sample = 0; sample < 32 * source.format.channels; sample++) {
+      const uint32_t value = sample / source.format.channels % 16 < 8 ? source.high : source.low;
+      for (int i = 0; i < source.format.bitsPerSample / 8; i++) data.push_back(static_cast<uint8_t>(value >> 8 * i));
+    }
+    for (const WaveFormat& output : {PcmFormat(2, 44100, 16), PcmFormat(1, 48000, 16), PcmFormat(2, 22050, 8),
+                                     PcmFormat(1, 8000, 8)}) {
+      ASSERT_EQ(AudioBufferSetFormat(primary, &output), 0);
+      for (int plays : {18, 32}) {
+        SCOPED_TRACE(testing::Message() << source.format.bitsPerSample << " bits to " << output.bitsPerSample
+                                        << " bits, " << output.channels << " channels, " << plays << " plays");
+        std::vector<AudioBuffer*> played;
+        for (int i = 0; i < plays; i++) played.push_back(MakeWith(source.format, data.data(), data.size()));
+        for (AudioBuffer* b : played) AudioBufferPlay(b, 1);
+        int loudest = 0;
+        for (int16_t s : Mix(3000)) {
+          ASSERT_GT(s, -32768);
+          ASSERT_LT(s, output.bitsPerSample == 8 ? 127 * 256 : 32767);
+          loudest = std::max(loudest, std::abs(static_cast<int>(s)));
+        }
+        EXPECT_EQ(loudest, 32000);
+        for (AudioBuffer* b : played) AudioBufferStop(b);
+        Mix(44100);  // the gain back at rest
+      }
+    }
+  }
+}
+
+// Two plays of 27000 over a steady 10000 need half the gain. It leans down
+// ahead of them by 1 / (5 ms x rate) a frame, holds them at 32000, and
+// relaxes with a time constant of 50 ms at every output rate: 100 ms later
+// 10000 x (1 - 0.5 / e^2) = 9323.
+TEST_F(DeviceMix, LimiterLeansAheadOfABurstAndRelaxesInTime) {
+  AudioBufferDesc primaryDesc = {kAudioBufferPrimary, 0, nullptr};
+  AudioBuffer* primary = AudioBufferCreate(device, &primaryDesc);
+  ASSERT_NE(primary, nullptr);
+  buffers.push_back(primary);
+  auto steady = Mono16({10000});
+  std::vector<int16_t> burst(800, 0);
+  std::fill(burst.begin() + 500, burst.end(), 27000);
+  // Frame 499: 10000 x (0.5 + 1 / (0.005 x rate)).
+  for (auto [rate, before] : {std::pair{22050u, 5091}, {44100u, 5045}, {48000u, 5042}}) {
+    WaveFormat output = PcmFormat(2, rate, 16);
+    ASSERT_EQ(AudioBufferSetFormat(primary, &output), 0);
+    AudioBufferPlay(MakeWith(PcmFormat(1, rate, 16), steady.data(), 2), 1);
+    AudioBufferPlay(MakeWith(PcmFormat(1, rate, 16), burst.data(), 1600), 0);
+    AudioBufferPlay(MakeWith(PcmFormat(1, rate, 16), burst.data(), 1600), 0);
+    auto out = Mix(800 + rate / 10);
+    EXPECT_EQ(out[2 * 370], 10000) << rate;
+    EXPECT_EQ(out[2 * 499], before) << rate;
+    EXPECT_EQ(out[2 * 500], 32000) << rate;
+    EXPECT_EQ(out[2 * 799], 32000) << rate;
+    EXPECT_NEAR(out[2 * (799 + rate / 10)], 9323, 1) << rate;
+    EXPECT_EQ(Mix(rate)[2 * (rate - 1)], 10000) << rate;
+    for (AudioBuffer* b : buffers) {
+      if (b != primary) AudioBufferStop(b);
+    }
+  }
 }
 
 TEST_F(DeviceMix, OutputFormatOfThePrimaryBuffer) {
@@ -334,6 +420,15 @@ TEST_F(DeviceMix, OutputFormatOfThePrimaryBuffer) {
   auto out = Mix(1);
   EXPECT_EQ(out[0], 2000);
   EXPECT_EQ(out[1], 2000);
+  // Past the ceiling on each side, but what a mono output plays is not.
+  const int16_t wide[] = {20000, -10000};
+  AudioBuffer* twin = MakeWith(PcmFormat(2, 44100, 16), wide, 4);
+  AudioBuffer* copy = Duplicate(twin);
+  AudioBufferPlay(twin, 1);
+  AudioBufferPlay(copy, 1);
+  EXPECT_EQ(Mix(1)[0], 12000);  // (1000 + 3000 + 2 x (20000 - 10000)) / 2
+  AudioBufferStop(twin);
+  AudioBufferStop(copy);
 
   WaveFormat eight = PcmFormat(2, 44100, 8);
   ASSERT_EQ(AudioBufferSetFormat(primary, &eight), 0);
@@ -490,7 +585,8 @@ std::vector<RefBuffer> RandomBuffers(std::mt19937& rng, uint32_t outputRate) {
     b.position = static_cast<uint64_t>(rng() % b.frames) << 32;
     b.loop = rng() % 2 == 0;
     b.playing = true;
-    b.volume = -static_cast<int32_t>(rng() % 3000);
+    // Four buffers at -13 dB or less stay under the limiter's ceiling.
+    b.volume = -1300 - static_cast<int32_t>(rng() % 3000);
     b.pan = static_cast<int32_t>(rng() % 6001) - 3000;
     list.push_back(std::move(b));
   }

@@ -80,18 +80,14 @@ inline float Glide(float t, float start, float end, float tau) { return end + (s
 
 inline float NoteFrequency(float midiNote) { return 440.0f * std::pow(2.0f, (midiNote - 69.0f) / 12.0f); }
 
-// The peak of every effect and of the music: -16 dBFS. The game's mixer
-// adds its sounds and cuts at full scale, with no limiter. At the default
-// volumes the music plays at full gain and an effect at the listener at
-// sqrt(212 / 255) = 0.91 (the near side of a panned one too); effects that
-// start in one frame start on the same sample and peak within a few
-// milliseconds, copies of one file exactly together. A busy frame in a big
-// round starts up to five near the listener: a sound's three plays (all the
-// buffers of its handle) and two more from neighbours. Five such peaks over
-// the music's make 0.158 x (1 + 5 x 0.91) = 0.88 of full scale, which leaves
-// room for the Vorbis encoder's overshoot. Effects and music share the level,
-// so the balance between them stays as it was.
-constexpr float kMixPeak = 0.158f;
+// The peak of every effect and of the music: -7 dBFS, which puts a busy
+// round at the default volumes at about -17 dBFS RMS and every track of the
+// music alone at -24 or louder. Effects that start in one frame start
+// on the same sample and add up (a sound's three plays exactly), so a busy
+// frame passes full scale at times: the game's mixer has a limiter for that.
+// Effects and music share the level, so the balance between them stays as
+// it was.
+constexpr float kMixPeak = 0.45f;
 
 // Scales so that the largest magnitude is the peak.
 void NormalisePeak(std::vector<float>& samples, float peak);
