@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config ccache
-  libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev
+  libsdl2-dev libx11-dev libxrandr-dev libfreetype-dev libfontconfig-dev
   libpng-dev libjpeg-dev zlib1g-dev
   libogg-dev libvorbis-dev libtheora-dev libmpg123-dev libtwolame-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
