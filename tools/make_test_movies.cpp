@@ -330,6 +330,16 @@ void FillColour(AVFrame* frame, int n) {
   }
 }
 
+// The n-th frame of a 440 Hz tone at 22050 a second.
+void FillTone(AVFrame* sound, int n, int soundSamples) {
+  Check(av_frame_make_writable(sound) >= 0, "reuse a sound frame");
+  auto* samples = reinterpret_cast<int16_t*>(sound->data[0]);
+  for (int i = 0; i < soundSamples; i++) {
+    samples[i] = static_cast<int16_t>(16000 * std::sin(2 * M_PI * 440.0 * (n * soundSamples + i) / 22050));
+  }
+  sound->pts = int64_t{n} * soundSamples;
+}
+
 template <int Width = 32, AVCodecID Codec = AV_CODEC_ID_MPEG4>
 void WriteWithFfmpeg(const std::string& path, bool video, bool audio) {
   AVFormatContext* file = nullptr;
@@ -363,12 +373,7 @@ void WriteWithFfmpeg(const std::string& path, bool video, bool audio) {
       Encode(file, v, picture);
     }
     if (audio) {
-      Check(av_frame_make_writable(sound) >= 0, "reuse a sound frame");
-      auto* samples = reinterpret_cast<int16_t*>(sound->data[0]);
-      for (int i = 0; i < soundSamples; i++) {
-        samples[i] = static_cast<int16_t>(16000 * std::sin(2 * M_PI * 440.0 * (n * soundSamples + i) / 22050));
-      }
-      sound->pts = int64_t{n} * soundSamples;
+      FillTone(sound, n, soundSamples);
       Encode(file, a, sound);
     }
   }
@@ -527,12 +532,7 @@ void WriteFrames(const std::string& path, const Frames& f) {
     }
     picture->pts = n;
     Encode(file, v, picture);
-    Check(av_frame_make_writable(sound) >= 0, "reuse a sound frame");
-    auto* samples = reinterpret_cast<int16_t*>(sound->data[0]);
-    for (int i = 0; i < soundSamples; i++) {
-      samples[i] = static_cast<int16_t>(16000 * std::sin(2 * M_PI * 440.0 * (n * soundSamples + i) / 22050));
-    }
-    sound->pts = int64_t{n} * soundSamples;
+    FillTone(sound, n, soundSamples);
     Encode(file, a, sound);
   }
   Encode(file, v, nullptr);
