@@ -285,6 +285,15 @@ void Encode(AVFormatContext* file, Encoder& e, AVFrame* frame) {
   av_packet_free(&packet);
 }
 
+// Writes the file's end and lets go of it and of its encoders.
+void FinishFile(AVFormatContext* file, Encoder& v, Encoder& a) {
+  Check(av_write_trailer(file) >= 0, "write the trailer");
+  avcodec_free_context(&v.context);
+  avcodec_free_context(&a.context);
+  avio_closep(&file->pb);
+  avformat_free_context(file);
+}
+
 Encoder AddStream(AVFormatContext* file, AVCodecID id, void (*setUp)(AVCodecContext*)) {
   const AVCodec* codec = avcodec_find_encoder(id);
   Check(codec != nullptr, "find the encoder");
@@ -379,13 +388,9 @@ void WriteWithFfmpeg(const std::string& path, bool video, bool audio) {
   }
   if (video) Encode(file, v, nullptr);
   if (audio) Encode(file, a, nullptr);
-  Check(av_write_trailer(file) >= 0, "write the trailer");
   av_frame_free(&picture);
   av_frame_free(&sound);
-  avcodec_free_context(&v.context);
-  avcodec_free_context(&a.context);
-  avio_closep(&file->pb);
-  avformat_free_context(file);
+  FinishFile(file, v, a);
 }
 
 void SetUpFlac(AVCodecContext* c) {
@@ -442,12 +447,8 @@ void WriteSilence(const std::string& path, int seconds, std::vector<TimedPicture
   Encode(file, a, nullptr);
   for (; next < pictures.size(); next++) WritePicture(file, v, pictures[next].colour, pictures[next].tenths);
   Encode(file, v, nullptr);
-  Check(av_write_trailer(file) >= 0, "write the trailer");
   av_frame_free(&sound);
-  avcodec_free_context(&v.context);
-  avcodec_free_context(&a.context);
-  avio_closep(&file->pb);
-  avformat_free_context(file);
+  FinishFile(file, v, a);
 }
 
 // Packets of bytes that no decoder makes a picture of, under a declared size.
@@ -537,13 +538,9 @@ void WriteFrames(const std::string& path, const Frames& f) {
   }
   Encode(file, v, nullptr);
   Encode(file, a, nullptr);
-  Check(av_write_trailer(file) >= 0, "write the trailer");
   av_frame_free(&picture);
   av_frame_free(&sound);
-  avcodec_free_context(&v.context);
-  avcodec_free_context(&a.context);
-  avio_closep(&file->pb);
-  avformat_free_context(file);
+  FinishFile(file, v, a);
   if (f.zerosBefore < 0) return;
   // A key frame every four frames starts each cluster.
   FILE* in = std::fopen(path.c_str(), "rb");
