@@ -17,10 +17,8 @@ bool X11Window(SDL_Window* window, Display** display, Window* xwindow) {
 
 // A window manager redirects the root's children to itself; it takes the
 // full-screen state only when it lists it among those it supports.
-bool WindowManagerTakesFullScreen(Display* display, Window root) {
-  XWindowAttributes attributes;
-  if (!XGetWindowAttributes(display, root, &attributes)) return false;
-  if (!(attributes.all_event_masks & SubstructureRedirectMask)) return false;
+bool WindowManagerTakesFullScreen(Display* display, Window root, const XWindowAttributes& screen) {
+  if (!(screen.all_event_masks & SubstructureRedirectMask)) return false;
   const Atom fullScreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
   Atom type = None;
   int format = 0;
@@ -43,12 +41,10 @@ bool WindowManagerTakesFullScreen(Display* display, Window root) {
 // one would: puts a full-screen window over its whole display, and gives a
 // window back from full screen its windowed size (0 leaves it as it is),
 // centred.
-void PlaceWindowWithoutWindowManager(SDL_Window* window, Display* display, Window xwindow, int windowedWidth,
-                                     int windowedHeight) {
-  XWindowAttributes attributes, screen;
-  if (!XGetWindowAttributes(display, xwindow, &attributes)) return;
-  if (WindowManagerTakesFullScreen(display, attributes.root)) return;
-  if (!XGetWindowAttributes(display, attributes.root, &screen)) return;
+void PlaceWindowWithoutWindowManager(SDL_Window* window, Display* display, Window xwindow,
+                                     const XWindowAttributes& attributes, const XWindowAttributes& screen,
+                                     int windowedWidth, int windowedHeight) {
+  if (WindowManagerTakesFullScreen(display, attributes.root, screen)) return;
   // SDL keeps the bounds it read at its start, which a change of the
   // screen's size leaves behind; the root always has the size of the screen.
   SDL_Rect place{0, 0, screen.width, screen.height};
@@ -77,13 +73,9 @@ void PlaceWindowWithoutWindowManager(SDL_Window* window, Display* display, Windo
 // of the root), added to what SDL itself selects there. SDL selects anew on
 // the root when it makes a window, as it does again for its renderer, so
 // this follows every fitting.
-void WatchScreenSize(Display* display, Window xwindow) {
-  XWindowAttributes attributes, root;
-  if (!XGetWindowAttributes(display, xwindow, &attributes) || !XGetWindowAttributes(display, attributes.root, &root)) {
-    return;
-  }
-  if (!(root.your_event_mask & StructureNotifyMask)) {
-    XSelectInput(display, attributes.root, root.your_event_mask | StructureNotifyMask);
+void WatchScreenSize(Display* display, Window root, const XWindowAttributes& screen) {
+  if (!(screen.your_event_mask & StructureNotifyMask)) {
+    XSelectInput(display, root, screen.your_event_mask | StructureNotifyMask);
   }
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
 }
@@ -94,8 +86,11 @@ void FitWindowToServer(SDL_Window* window, int windowedWidth, int windowedHeight
   Display* display = nullptr;
   Window xwindow = 0;
   if (!X11Window(window, &display, &xwindow)) return;
-  WatchScreenSize(display, xwindow);
-  PlaceWindowWithoutWindowManager(window, display, xwindow, windowedWidth, windowedHeight);
+  XWindowAttributes attributes, screen;
+  if (XGetWindowAttributes(display, xwindow, &attributes) && XGetWindowAttributes(display, attributes.root, &screen)) {
+    WatchScreenSize(display, attributes.root, screen);
+    PlaceWindowWithoutWindowManager(window, display, xwindow, attributes, screen, windowedWidth, windowedHeight);
+  }
   MatchWindowSizeToServer(window);
 }
 

@@ -339,6 +339,29 @@ void FillColour(AVFrame* frame, int n) {
   }
 }
 
+// A picture to fill, in the encoders' planar 4:2:0.
+AVFrame* NewPicture(int width, int height) {
+  AVFrame* picture = av_frame_alloc();
+  Check(picture != nullptr, "make a picture");
+  picture->format = AV_PIX_FMT_YUV420P;
+  picture->width = width;
+  picture->height = height;
+  Check(av_frame_get_buffer(picture, 0) >= 0, "make a picture");
+  return picture;
+}
+
+// A frame of the tone's samples: 16-bit mono at 22050 a second.
+AVFrame* NewToneFrame(int samples) {
+  AVFrame* sound = av_frame_alloc();
+  Check(sound != nullptr, "make a sound frame");
+  sound->format = AV_SAMPLE_FMT_S16;
+  sound->sample_rate = 22050;
+  sound->nb_samples = samples;
+  av_channel_layout_default(&sound->ch_layout, 1);
+  Check(av_frame_get_buffer(sound, 0) >= 0, "make a sound frame");
+  return sound;
+}
+
 // The n-th frame of a 440 Hz tone at 22050 a second.
 void FillTone(AVFrame* sound, int n, int soundSamples) {
   Check(av_frame_make_writable(sound) >= 0, "reuse a sound frame");
@@ -358,22 +381,9 @@ void WriteWithFfmpeg(const std::string& path, bool video, bool audio) {
   if (audio) a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
   Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
   Check(avformat_write_header(file, nullptr) >= 0, "write the header");
-  AVFrame* picture = av_frame_alloc();
-  if (video) {
-    picture->format = AV_PIX_FMT_YUV420P;
-    picture->width = Width;
-    picture->height = 24;
-    Check(av_frame_get_buffer(picture, 0) >= 0, "make a picture");
-  }
-  AVFrame* sound = av_frame_alloc();
   const int soundSamples = 2205;  // a tenth of a second
-  if (audio) {
-    sound->format = AV_SAMPLE_FMT_S16;
-    sound->sample_rate = 22050;
-    sound->nb_samples = soundSamples;
-    av_channel_layout_default(&sound->ch_layout, 1);
-    Check(av_frame_get_buffer(sound, 0) >= 0, "make a sound frame");
-  }
+  AVFrame* picture = video ? NewPicture(Width, 24) : nullptr;
+  AVFrame* sound = audio ? NewToneFrame(soundSamples) : nullptr;
   for (int n = 0; n < 12; n++) {
     if (video) {
       Check(av_frame_make_writable(picture) >= 0, "reuse a picture");
@@ -403,11 +413,7 @@ void SetUpFlac(AVCodecContext* c) {
 }
 
 void WritePicture(AVFormatContext* file, Encoder& v, int colour, int64_t tenths) {
-  AVFrame* picture = av_frame_alloc();
-  picture->format = AV_PIX_FMT_YUV420P;
-  picture->width = 32;
-  picture->height = 24;
-  Check(av_frame_get_buffer(picture, 0) >= 0, "make a picture");
+  AVFrame* picture = NewPicture(32, 24);
   FillColour(picture, colour);
   picture->pts = tenths;
   Encode(file, v, picture);
@@ -507,18 +513,9 @@ void WriteFrames(const std::string& path, const Frames& f) {
   Encoder a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
   Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
   Check(avformat_write_header(file, nullptr) >= 0, "write the header");
-  AVFrame* picture = av_frame_alloc();
-  picture->format = AV_PIX_FMT_YUV420P;
-  picture->width = f.width;
-  picture->height = f.height;
-  Check(av_frame_get_buffer(picture, 0) >= 0, "make a picture");
-  AVFrame* sound = av_frame_alloc();
   const int soundSamples = 22050 / f.fps;
-  sound->format = AV_SAMPLE_FMT_S16;
-  sound->sample_rate = 22050;
-  sound->nb_samples = soundSamples;
-  av_channel_layout_default(&sound->ch_layout, 1);
-  Check(av_frame_get_buffer(sound, 0) >= 0, "make a sound frame");
+  AVFrame* picture = NewPicture(f.width, f.height);
+  AVFrame* sound = NewToneFrame(soundSamples);
   uint32_t noise = 777;
   for (int n = 0; n < f.count; n++) {
     Check(av_frame_make_writable(picture) >= 0, "reuse a picture");
