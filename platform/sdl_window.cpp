@@ -15,6 +15,7 @@
 #include "platform/text_encoding.h"
 #include "platform/window.h"
 #include "platform/window_message_queue.h"
+#include "platform/x11_display_probe.h"
 #include "platform/x11_window_size.h"
 
 namespace {
@@ -147,8 +148,15 @@ class SdlWindow : public PlatformWindow {
         (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0 ||
          SDL_strcmp(driver, "evdev") == 0)) {
       PlatformQuitSdlSubsystem(SDL_INIT_VIDEO);
-      NoteFailure(
-          (std::string("no display named there answered, and SDL's ") + driver + " driver shows nothing").c_str());
+      // An X server that refuses the client (one that wants a cookie the
+      // game was not given) answered all the same: SDL falls back here too.
+      const char* x = SDL_getenv("DISPLAY");
+      if (x && *x && XDisplayAnswers(x)) {
+        NoteFailure("the X server named by DISPLAY answered but refused the connection");
+      } else {
+        NoteFailure(
+            (std::string("no display named there answered, and SDL's ") + driver + " driver shows nothing").c_str());
+      }
       return -1;
     }
     displayOpen_ = true;

@@ -8,7 +8,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <random>
 #include <thread>
+#include <vector>
 
 #include <X11/Xlib.h>
 
@@ -59,23 +61,50 @@ bool WindowManagerFramesAWindow(const std::string& name) {
   return framed;
 }
 
+// An authority file of one cookie for any display, as xauth writes it:
+// family, address, display number, then the scheme's name and its data,
+// each field after the family led by its length (big-endian).
+std::string WriteCookieFile() {
+  char path[] = "/tmp/varnok-test-cookie-XXXXXX";
+  const int fd = mkstemp(path);
+  if (fd < 0) return {};
+  std::string record = {'\xFF', '\xFF', 0, 0, 0, 0, 0, 18};  // any address, any number
+  record += "MIT-MAGIC-COOKIE-1";
+  record += {0, 16};
+  std::random_device random;
+  for (int i = 0; i < 16; i++) record += static_cast<char>(random());
+  const bool written = write(fd, record.data(), record.size()) == static_cast<ssize_t>(record.size());
+  close(fd);
+  if (!written) {
+    unlink(path);
+    return {};
+  }
+  return path;
+}
+
 }  // namespace
 
-XServerForTest::XServerForTest(int width, int height, bool windowManager) {
+XServerForTest::XServerForTest(int width, int height, bool windowManager, bool refusesClients) {
+  if (refusesClients) {
+    cookieFile_ = WriteCookieFile();
+    if (cookieFile_.empty()) return;
+  }
   int fds[2];
   if (pipe(fds) != 0) return;
   const std::string fd = std::to_string(fds[1]);
   const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-  const char* serverArgv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-                              nullptr};
-  server_ = Spawn(serverArgv, fds[0]);
+  std::vector<const char*> serverArgv = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
+                                         "-nolisten", "tcp"};
+  if (refusesClients) serverArgv.insert(serverArgv.end(), {"-auth", cookieFile_.c_str()});
+  serverArgv.push_back(nullptr);
+  server_ = Spawn(serverArgv.data(), fds[0]);
   close(fds[1]);
   // The server writes its number once it takes connections.
   for (char c; server_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n';) name_ += c;
   close(fds[0]);
   if (name_.empty()) return;
   name_ = ":" + name_;
-  if (!windowManager) {
+  if (!windowManager || refusesClients) {
     ready_ = true;
     return;
   }
@@ -92,6 +121,7 @@ XServerForTest::XServerForTest(int width, int height, bool windowManager) {
 XServerForTest::~XServerForTest() {
   Stop(windowManager_);
   Stop(server_);
+  if (!cookieFile_.empty()) unlink(cookieFile_.c_str());
 }
 
 bool HasProgram(const char* name) {

@@ -1,6 +1,8 @@
 // A virtual X server of the test's own (Xvfb, on a display number it picks
 // itself, so that parallel tests never meet), with a window manager
-// (openbox) when asked for; both stopped when the object goes.
+// (openbox) when asked for; both stopped when the object goes. A server
+// that refuses clients wants a cookie that nobody is given (and so runs
+// without a window manager).
 #pragma once
 #include <sys/types.h>
 
@@ -8,7 +10,7 @@
 
 class XServerForTest {
  public:
-  XServerForTest(int width, int height, bool windowManager);
+  XServerForTest(int width, int height, bool windowManager, bool refusesClients = false);
   ~XServerForTest();
   XServerForTest(const XServerForTest&) = delete;
   XServerForTest& operator=(const XServerForTest&) = delete;
@@ -21,7 +23,7 @@ class XServerForTest {
   pid_t server_ = -1;
   pid_t windowManager_ = -1;
   bool ready_ = false;
-  std::string name_, empty_;
+  std::string name_, empty_, cookieFile_;
 };
 
 // Whether the programs these tests drive are installed.
