@@ -220,27 +220,38 @@ TEST_F(DeviceMix, EveryContainerSizeDecodesToSixteenBits) {
   struct Case {
     WaveFormat format;
     std::vector<uint8_t> frame;
+    int32_t volume;
     int16_t left, right;
   };
   float quarter = 0.25f, minusOne = -1.0f;
   std::vector<uint8_t> floats(8);
   std::memcpy(floats.data(), &quarter, 4);
   std::memcpy(floats.data() + 4, &minusOne, 4);
+  // Full scale plays 0.31 dB down, under the limiter's ceiling, so that the
+  // extremes come out as decoded: x 10^(-31/2000) = x 0.9649393, rounded to
+  // the nearest (32768 -> 31619.13, 32767 -> 31618.17, 32512 -> 31372.11,
+  // 8192 -> 7904.78).
+  constexpr int32_t kUnderCeiling = -31;
   const Case cases[] = {
-      {PcmFormat(1, 44100, 8), {0xC0}, 16384, 16384},
-      {PcmFormat(1, 44100, 8), {0x80}, 0, 0},
-      // A frame at full scale comes out of the limiter scaled by 32000 / 32768.
-      {PcmFormat(2, 44100, 8), {0x00, 0xFF}, -32000, 31750},
-      {PcmFormat(1, 44100, 24), {0x56, 0x34, 0x12}, 4660, 4660},  // 0x123456 / 256 = 4660.2
-      {PcmFormat(1, 44100, 24), {0x00, 0xFF, 0xFF}, -1, -1},      // -256 / 256
-      {PcmFormat(1, 44100, 32), {0x00, 0x00, 0x00, 0x40}, 16384, 16384},
-      {PcmFormat(2, 44100, 32, kWaveFormatIeeeFloat), floats, 8000, -32000},
+      {PcmFormat(1, 44100, 8), {0xC0}, 0, 16384, 16384},
+      {PcmFormat(1, 44100, 8), {0x80}, 0, 0, 0},
+      {PcmFormat(2, 44100, 8), {0x00, 0xFF}, kUnderCeiling, -31619, 31372},  // -32768, 32512
+      {PcmFormat(2, 44100, 16), {0x00, 0x80, 0xFF, 0x7F}, kUnderCeiling, -31619, 31618},  // -32768, 32767
+      {PcmFormat(1, 44100, 24), {0x56, 0x34, 0x12}, 0, 4660, 4660},  // 0x123456 / 256 = 4660.2
+      {PcmFormat(1, 44100, 24), {0x00, 0xFF, 0xFF}, 0, -1, -1},      // -256 / 256
+      // -32768, and 0x7FFFFF / 256 = 32767.996
+      {PcmFormat(2, 44100, 24), {0x00, 0x00, 0x80, 0xFF, 0xFF, 0x7F}, kUnderCeiling, -31619, 31619},
+      {PcmFormat(1, 44100, 32), {0x00, 0x00, 0x00, 0x40}, 0, 16384, 16384},
+      // -32768, and 0x7FFFFFFF / 65536 = 32767.99998
+      {PcmFormat(2, 44100, 32), {0x00, 0x00, 0x00, 0x80, 0xFF, 0xFF, 0xFF, 0x7F}, kUnderCeiling, -31619, 31619},
+      {PcmFormat(2, 44100, 32, kWaveFormatIeeeFloat), floats, kUnderCeiling, 7905, -31619},  // 8192, -32768
       // Three channels: even ones averaged on the left, odd on the right.
-      {PcmFormat(3, 44100, 16), {100, 0, 0x84, 0x03, 0x58, 0x02}, 350, 900},  // 100, 900, 600
+      {PcmFormat(3, 44100, 16), {100, 0, 0x84, 0x03, 0x58, 0x02}, 0, 350, 900},  // 100, 900, 600
   };
   for (const Case& c : cases) {
     AudioBuffer* b = MakeWith(c.format, c.frame.data(), static_cast<uint32_t>(c.frame.size()));
     ASSERT_NE(b, nullptr) << c.format.bitsPerSample;
+    ASSERT_EQ(AudioBufferSetVolume(b, c.volume), 0);
     AudioBufferPlay(b, 0);
     auto out = Mix(2);
     EXPECT_EQ(out[0], c.left) << c.format.bitsPerSample << "/" << c.format.channels;
