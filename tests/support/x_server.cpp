@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <random>
 #include <thread>
 #include <vector>
 
@@ -62,7 +61,7 @@ bool WindowManagerFramesAWindow(const std::string& name) {
 }
 
 // An authority file of one cookie for any display, as xauth writes it:
-// family, address, display number, then the scheme's name and its data,
+// family, address, display number, then the scheme's name and its 16 bytes,
 // each field after the family led by its length (big-endian).
 std::string WriteCookieFile() {
   char path[] = "/tmp/varnok-test-cookie-XXXXXX";
@@ -71,15 +70,11 @@ std::string WriteCookieFile() {
   std::string record = {'\xFF', '\xFF', 0, 0, 0, 0, 0, 18};  // any address, any number
   record += "MIT-MAGIC-COOKIE-1";
   record += {0, 16};
-  std::random_device random;
-  for (int i = 0; i < 16; i++) record += static_cast<char>(random());
+  record += "given-to-nobody!";
   const bool written = write(fd, record.data(), record.size()) == static_cast<ssize_t>(record.size());
   close(fd);
-  if (!written) {
-    unlink(path);
-    return {};
-  }
-  return path;
+  if (!written) unlink(path);
+  return written ? path : "";
 }
 
 }  // namespace
