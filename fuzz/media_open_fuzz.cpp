@@ -6,9 +6,9 @@
 // playlists, lists and session descriptions that name it, the movie itself,
 // files above it or the network meet what a hostile folder would hold: any
 // of them that the player followed would hang, recurse or bind a socket
-// (seed it with the colors.avi, colors.mp4, colors40.mp4, colors.m2v and
-// tone.avi that the build makes under test_movies/ and the texts under
-// tests/data/movie_texts/).
+// (seed it with the colors.avi, colors.mp4, colors40.mp4, colors.m2v,
+// tone.avi, changing.mov and rgba16.mov that the build makes under
+// test_movies/ and the texts under tests/data/movie_texts/).
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -197,7 +197,7 @@ int OpenDirectShowMovie(DirectDrawObject* directDraw, MovieRecord* m, const char
   if (!(d.directDraw4 = s->QueryDirectDraw4(directDraw))) {
     return FailOpen(m, "DirectDraw4オブジェクトを取得できませんでした");
   }
-  if (s->AddPrimaryVideoStream(d.stream, d.directDraw4) != 0) {
+  if (s->AddPrimaryVideoStream(d.stream, d.directDraw4, kMoviePictureBound) != 0) {
     return FailOpen(m, "プライマリビデオストリームを追加できませんでした！");
   }
   if (s->AddPrimaryAudioStream(d.stream) != 0) return FailOpen(m, "デフォルトサウンドレンダラを追加できませんでした！\n");
@@ -223,12 +223,14 @@ int OpenDirectShowMovie(DirectDrawObject* directDraw, MovieRecord* m, const char
   }
 
   int32_t videoWidth = 0, videoHeight = 0;
-  if (s->GetVideoFormat(d.directDrawStream, &videoWidth, &videoHeight) != 0 || videoWidth <= 0 ||
+  int64_t decodedBytes = 0;
+  if (s->GetVideoFormat(d.directDrawStream, &videoWidth, &videoHeight, &decodedBytes) != 0 || videoWidth <= 0 ||
       videoHeight <= 0) {
     return FailOpen(m, "動画ファイルではない可能性があります！");
   }
-  // A picture larger than the Theora player takes gets no surface here either.
-  MediaObject* made = MoviePictureSizeAllowed(videoWidth, videoHeight)
+  // A picture larger than the Theora player takes, at 32 bits a pixel or as
+  // decoded, gets no surface here either.
+  MediaObject* made = MoviePictureSizeAllowed(videoWidth, videoHeight, decodedBytes)
                           ? s->CreateSurface(directDraw, SurfaceDescription(mode, videoWidth, videoHeight))
                           : nullptr;
   if (!made) return FailOpen(m, "DirectDrawSurface オブジェクトの作成に失敗しました");

@@ -7,6 +7,7 @@
 #include "core/types.h"
 #include "file/file_api.h"
 #include "image/graph_image.h"
+#include "platform/media_stream.h"
 
 struct MediaObject;
 struct MovieRecord;
@@ -74,10 +75,13 @@ struct MovieRecord {
 
 // The largest picture either player takes, refused before anything is
 // allocated for it: no side longer than the largest image the library
-// loads, and no frame of 32 bits a pixel over 256 MB.
-constexpr bool MoviePictureSizeAllowed(int64_t width, int64_t height) {
-  return width > 0 && height > 0 && width <= kMaxLoadedImageSide && height <= kMaxLoadedImageSide &&
-         width * height * 4 <= (int64_t{256} << 20);
+// loads, and no frame over 256 MB, neither at 32 bits a pixel nor as the
+// decoder holds it (decodedBytes: none for the Theora player, whose frames
+// are 32-bit). The multimedia-stream service holds every later picture of
+// a movie to it too.
+constexpr MediaPictureBound kMoviePictureBound{kMaxLoadedImageSide, int64_t{256} << 20};
+constexpr bool MoviePictureSizeAllowed(int64_t width, int64_t height, int64_t decodedBytes = 0) {
+  return MediaPictureAllowed(kMoviePictureBound, width, height, decodedBytes);
 }
 
 // The handle, or -1. surfaceMode goes to the multimedia-stream player.

@@ -24,6 +24,20 @@ struct MediaRect {
 // Stream times are in units of 100 ns.
 constexpr int64_t kMediaTimeUnitsPerSecond = 10000000;
 
+// The largest picture a player takes: no side longer than side, and no
+// frame over bytes, neither at 4 bytes a pixel (the surfaces') nor as the
+// decoder holds it (decodedBytes; 16-bit formats take 6 or 8 a pixel).
+struct MediaPictureBound {
+  int64_t side;
+  int64_t bytes;
+};
+
+constexpr bool MediaPictureAllowed(const MediaPictureBound& bound, int64_t width, int64_t height,
+                                   int64_t decodedBytes) {
+  return width > 0 && height > 0 && width <= bound.side && height <= bound.side && width * height * 4 <= bound.bytes &&
+         decodedBytes <= bound.bytes;
+}
+
 class MediaStreamService {
  public:
   virtual ~MediaStreamService() = default;
@@ -34,7 +48,8 @@ class MediaStreamService {
   virtual int InitializeForReading(MediaObject* stream, MediaObject* graph) = 0;
   virtual MediaObject* QueryMediaControl(MediaObject* graph) = 0;
   virtual MediaObject* QueryDirectDraw4(DirectDrawObject* directDraw) = 0;
-  virtual int AddPrimaryVideoStream(MediaObject* stream, MediaObject* directDraw4) = 0;
+  // No picture beyond the bound is decoded, whatever size the stream changes to.
+  virtual int AddPrimaryVideoStream(MediaObject* stream, MediaObject* directDraw4, const MediaPictureBound& bound) = 0;
   // With the default sound renderer: the sound plays without the caller.
   virtual int AddPrimaryAudioStream(MediaObject* stream) = 0;
   virtual int OpenFile(MediaObject* stream, const char* nativePath) = 0;
@@ -43,8 +58,10 @@ class MediaStreamService {
   virtual MediaObject* GetPrimaryVideoStream(MediaObject* stream) = 0;
   virtual MediaObject* QueryAMMediaStream(MediaObject* video) = 0;
   virtual MediaObject* QueryDirectDrawMediaStream(MediaObject* video) = 0;
-  // The picture size the video stream would like; 0 x 0 when it has none.
-  virtual int GetVideoFormat(MediaObject* directDrawStream, int32_t* width, int32_t* height) = 0;
+  // The picture size the video stream would like, 0 x 0 when it has none,
+  // and the bytes a picture of it takes as decoded (0 when not known).
+  virtual int GetVideoFormat(MediaObject* directDrawStream, int32_t* width, int32_t* height,
+                             int64_t* decodedBytes) = 0;
   virtual MediaObject* CreateSurface(DirectDrawObject* directDraw, const DirectDrawSurfaceDesc& desc) = 0;
   // A sample that draws into the surface (null: a surface of its own making).
   virtual MediaObject* CreateSample(MediaObject* directDrawStream, MediaObject* surface) = 0;

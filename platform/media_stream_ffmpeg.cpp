@@ -20,6 +20,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/imgutils.h>
 #include <libavutil/log.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
@@ -38,7 +39,9 @@ constexpr int64_t kAudioLeadUnits = kMediaTimeUnitsPerSecond / 2;
 constexpr int kAudioRingSeconds = 1;
 // Decoded pictures held while reading ahead for the sound: no more than
 // this many, and no more bytes than 32 pictures of 1920 x 1080 stay under,
-// though at least a few of any size (one of 8192 x 8192 takes 96 MB).
+// though at least a few of any size (one of 8192 x 8192 takes 96 MB), or
+// one alone when it fills the bytes by itself (16-bit pictures take 6 or 8
+// bytes a pixel: up to 256 MB).
 constexpr size_t kMaxQueuedFrames = 32;
 constexpr int64_t kMaxQueuedBytes = int64_t{128} << 20;
 constexpr size_t kMinQueuedFrames = 3;
@@ -81,6 +84,7 @@ struct Session {
   int references = 1;
   bool wantVideo = false;
   bool wantAudio = false;
+  MediaPictureBound pictureBound{};  // the video decoder's
   AVFormatContext* format = nullptr;
   AVIOContext* input = nullptr;  // the file, read by us for FFmpeg
   uint64_t readDeadline = 0;     // of the open, seek or packet read under way
@@ -139,15 +143,45 @@ int64_t ToUnits(int64_t value, AVRational base) {
   return av_rescale_q(value, base, AVRational{1, static_cast<int>(kMediaTimeUnitsPerSecond)});
 }
 
-AVCodecContext* OpenDecoder(const AVStream* stream) {
+// The bytes of a picture as decoded, or -1 for a format without a size.
+int64_t PictureBytes(int format, int width, int height) {
+  const int bytes = av_image_get_buffer_size(static_cast<AVPixelFormat>(format), width, height, 1);
+  return bytes < 0 ? -1 : bytes;
+}
+
+// FFmpeg's own bound on pictures, which its decoders check as soon as a
+// size is known, before their tables for it: in pixels alone, and on rows
+// rounded up to its vector width (64 pixels at most). A decoder opened
+// with a size over it forgets that size.
+int64_t MaxPixels(const MediaPictureBound& bound) { return bound.bytes / 4 + 64 * bound.side; }
+
+// A picture the player would refuse gets no buffer: a size that changes
+// after the open is held to the bound of the first, in the format the
+// decoder decodes it into. The frame's size is the coded one, which may
+// be larger than the picture.
+int BoundedPictureBuffer(AVCodecContext* context, AVFrame* frame, int flags) {
+  const auto* bound = static_cast<const MediaPictureBound*>(context->opaque);
+  const int64_t bytes = PictureBytes(frame->format, frame->width, frame->height);
+  if (bytes < 0 || !MediaPictureAllowed(*bound, context->width, context->height, bytes)) return AVERROR(ENOMEM);
+  return avcodec_default_get_buffer2(context, frame, flags);
+}
+
+// bound: the pictures' (null for sound).
+AVCodecContext* OpenDecoder(const AVStream* stream, const MediaPictureBound* bound) {
   const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
   if (!codec) return nullptr;
   AVCodecContext* context = avcodec_alloc_context3(codec);
+  if (context && bound) {
+    context->opaque = const_cast<MediaPictureBound*>(bound);
+    context->get_buffer2 = BoundedPictureBuffer;
+  }
   if (!context || avcodec_parameters_to_context(context, stream->codecpar) < 0 ||
       avcodec_open2(context, codec, nullptr) < 0) {
     avcodec_free_context(&context);
     return nullptr;
   }
+  // After the open: the open refuses a declared size over the bound by itself.
+  if (bound) context->max_pixels = MaxPixels(*bound);
   return context;
 }
 
@@ -231,16 +265,44 @@ int RefuseNestedInput(AVFormatContext*, AVIOContext**, const char*, int, AVDicti
   return AVERROR(EACCES);
 }
 
+// FFmpeg's probe of the streams decodes a first picture with a decoder of
+// its own, which takes options but no callback: it is bounded in pixels.
+// A stream that declares a size over the bound, which the open refuses as
+// declared, is not probed at all.
+int FindStreamInfo(Session* s) {
+  if (!s->wantVideo) return avformat_find_stream_info(s->format, nullptr);
+  const unsigned streams = s->format->nb_streams;
+  auto** options = static_cast<AVDictionary**>(av_calloc(std::max(streams, 1u), sizeof(AVDictionary*)));
+  if (!options) return AVERROR(ENOMEM);
+  for (unsigned i = 0; i < streams; i++) {
+    AVStream* stream = s->format->streams[i];
+    const AVCodecParameters* declared = stream->codecpar;
+    if (declared->codec_type == AVMEDIA_TYPE_VIDEO && (declared->width > 0 || declared->height > 0) &&
+        !MediaPictureAllowed(s->pictureBound, declared->width, declared->height, 0)) {
+      stream->discard = AVDISCARD_ALL;
+    } else {
+      av_dict_set_int(&options[i], "max_pixels", MaxPixels(s->pictureBound), 0);
+    }
+  }
+  const int result = avformat_find_stream_info(s->format, options);
+  for (unsigned i = 0; i < streams; i++) av_dict_free(&options[i]);
+  av_free(options);
+  return result;
+}
+
 void ClearPictures(Session* s) {
   for (AVFrame* picture : s->pictures) av_frame_free(&picture);
   s->pictures.clear();
   s->picturesBytes = 0;
 }
 
+// As decoded; the buffers' own sizes where the format has none.
 int64_t PictureBytes(const AVFrame* picture) {
-  int64_t bytes = 0;
-  for (const AVBufferRef* buffer : picture->buf) bytes += buffer ? static_cast<int64_t>(buffer->size) : 0;
-  return bytes;
+  const int64_t bytes = PictureBytes(picture->format, picture->width, picture->height);
+  if (bytes >= 0) return bytes;
+  int64_t buffers = 0;
+  for (const AVBufferRef* buffer : picture->buf) buffers += buffer ? static_cast<int64_t>(buffer->size) : 0;
+  return buffers;
 }
 
 // The caller's from here on.
@@ -252,8 +314,9 @@ AVFrame* TakePicture(Session* s) {
 }
 
 bool PicturesHeldFull(const Session* s) {
-  return s->pictures.size() >= kMaxQueuedFrames ||
-         (s->pictures.size() >= kMinQueuedFrames && s->picturesBytes >= kMaxQueuedBytes);
+  if (s->pictures.size() >= kMaxQueuedFrames) return true;
+  if (s->picturesBytes < kMaxQueuedBytes) return false;
+  return s->pictures.size() >= kMinQueuedFrames || PictureBytes(s->pictures.back()) >= kMaxQueuedBytes;
 }
 
 // The file and what reads it, as an open that failed half way leaves them.
@@ -281,7 +344,7 @@ void CloseSession(Session* s) {
 bool OpenSound(Session* s) {
   const AVStream* stream = s->format->streams[s->audioIndex];
   AudioDevice* device = AudioDeviceActive();
-  if (!device || !(s->audio = OpenDecoder(stream))) return false;
+  if (!device || !(s->audio = OpenDecoder(stream, nullptr))) return false;
   const int channels = std::min(s->audio->ch_layout.nb_channels, 2);
   const int rate = s->audio->sample_rate;
   if (channels <= 0 || rate < 100 || rate > 200000) return false;
@@ -575,9 +638,10 @@ class FfmpegMediaStream : public MediaStreamService {
   MediaObject* QueryDirectDraw4(DirectDrawObject* directDraw) override {
     return directDraw ? Make(Kind::DirectDraw4, nullptr) : nullptr;
   }
-  int AddPrimaryVideoStream(MediaObject* stream, MediaObject*) override {
+  int AddPrimaryVideoStream(MediaObject* stream, MediaObject*, const MediaPictureBound& bound) override {
     if (!stream->session) return -1;
     stream->session->wantVideo = true;
+    stream->session->pictureBound = bound;
     return 0;
   }
   int AddPrimaryAudioStream(MediaObject* stream) override {
@@ -603,14 +667,16 @@ class FfmpegMediaStream : public MediaStreamService {
     s->format->io_open = RefuseNestedInput;
     s->format->interrupt_callback = {InterruptRead, &s->readDeadline};
     if (avformat_open_input(&s->format, nativePath, nullptr, nullptr) < 0) return CloseInput(s);
-    if (avformat_find_stream_info(s->format, nullptr) < 0 || !(s->packet = av_packet_alloc()) ||
+    if (FindStreamInfo(s) < 0 || !(s->packet = av_packet_alloc()) ||
         !(s->frame = av_frame_alloc())) {
       return CloseInput(s);
     }
     s->videoIndex = s->wantVideo ? av_find_best_stream(s->format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0) : -1;
     s->audioIndex = s->wantAudio ? av_find_best_stream(s->format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) : -1;
     if (s->videoIndex < 0 && s->audioIndex < 0) return CloseInput(s);
-    if (s->videoIndex >= 0 && !(s->video = OpenDecoder(s->format->streams[s->videoIndex]))) return CloseInput(s);
+    if (s->videoIndex >= 0 && !(s->video = OpenDecoder(s->format->streams[s->videoIndex], &s->pictureBound))) {
+      return CloseInput(s);
+    }
     // Sound that cannot be played leaves the picture alone on the clock.
     if (s->audioIndex >= 0 && !OpenSound(s)) {
       if (s->ring) AudioBufferRelease(s->ring);
@@ -631,10 +697,11 @@ class FfmpegMediaStream : public MediaStreamService {
     return Make(Kind::Part, Share(video->session));
   }
 
-  int GetVideoFormat(MediaObject* directDrawStream, int32_t* width, int32_t* height) override {
+  int GetVideoFormat(MediaObject* directDrawStream, int32_t* width, int32_t* height, int64_t* decodedBytes) override {
     const Session* s = directDrawStream->session;
     *width = s->video ? s->video->width : 0;
     *height = s->video ? s->video->height : 0;
+    *decodedBytes = s->video ? std::max<int64_t>(PictureBytes(s->video->pix_fmt, *width, *height), 0) : 0;
     return 0;
   }
 

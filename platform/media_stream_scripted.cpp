@@ -41,7 +41,7 @@ MediaObject* ScriptedMediaStream::QueryMediaControl(MediaObject*) { return Make(
 MediaObject* ScriptedMediaStream::QueryDirectDraw4(DirectDrawObject* directDraw) {
   return directDraw ? Make("QueryDirectDraw4", "directDraw4") : nullptr;
 }
-int ScriptedMediaStream::AddPrimaryVideoStream(MediaObject*, MediaObject*) {
+int ScriptedMediaStream::AddPrimaryVideoStream(MediaObject*, MediaObject*, const MediaPictureBound&) {
   return Fails("AddPrimaryVideoStream") ? -1 : 0;
 }
 int ScriptedMediaStream::AddPrimaryAudioStream(MediaObject*) { return Fails("AddPrimaryAudioStream") ? -1 : 0; }
@@ -60,10 +60,11 @@ MediaObject* ScriptedMediaStream::QueryDirectDrawMediaStream(MediaObject*) {
   return Make("QueryDirectDrawMediaStream", "directDrawStream");
 }
 
-int ScriptedMediaStream::GetVideoFormat(MediaObject*, int32_t* width, int32_t* height) {
+int ScriptedMediaStream::GetVideoFormat(MediaObject*, int32_t* width, int32_t* height, int64_t* decodedBytes) {
   if (Fails("GetVideoFormat")) return -1;
   *width = videoWidth;
   *height = videoHeight;
+  *decodedBytes = int64_t{videoWidth} * videoHeight * 4;  // as its 32-bit samples
   return 0;
 }
 

@@ -43,7 +43,7 @@ class ScriptedMediaStream : public MediaStreamService {
   int InitializeForReading(MediaObject* stream, MediaObject* graph) override;
   MediaObject* QueryMediaControl(MediaObject* graph) override;
   MediaObject* QueryDirectDraw4(DirectDrawObject* directDraw) override;
-  int AddPrimaryVideoStream(MediaObject* stream, MediaObject* directDraw4) override;
+  int AddPrimaryVideoStream(MediaObject* stream, MediaObject* directDraw4, const MediaPictureBound& bound) override;
   int AddPrimaryAudioStream(MediaObject* stream) override;
   int OpenFile(MediaObject* stream, const char* nativePath) override;
   MediaObject* QueryMediaSeeking(MediaObject* graph) override;
@@ -51,7 +51,7 @@ class ScriptedMediaStream : public MediaStreamService {
   MediaObject* GetPrimaryVideoStream(MediaObject* stream) override;
   MediaObject* QueryAMMediaStream(MediaObject* video) override;
   MediaObject* QueryDirectDrawMediaStream(MediaObject* video) override;
-  int GetVideoFormat(MediaObject* directDrawStream, int32_t* width, int32_t* height) override;
+  int GetVideoFormat(MediaObject* directDrawStream, int32_t* width, int32_t* height, int64_t* decodedBytes) override;
   MediaObject* CreateSurface(DirectDrawObject* directDraw, const DirectDrawSurfaceDesc& desc) override;
   MediaObject* CreateSample(MediaObject* directDrawStream, MediaObject* surface) override;
   int GetSampleSurface(MediaObject* sample, MediaObject** surface, MediaRect* rect) override;

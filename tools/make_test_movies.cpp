@@ -36,6 +36,12 @@
 // stall.mkv      the same, blue from frame 32, with a megabyte of zeros
 //                before the cluster of frame 32, which the demuxer reads
 //                through to find that cluster
+// changing.mov   flat 16-bit RGBA PNG pictures in MOV, 10 a second, declared
+//                64 x 64, with the tone along: a red 64 x 64 picture, a
+//                green 16000 x 8000 one (977 MB as decoded), then four blue
+//                4160 x 4160 ones (132 MB each as decoded): 1.6 MB
+// rgba16.mov     one grey 6144 x 6144 16-bit RGBA PNG picture in MOV: 288 MB
+//                as decoded, 144 MB at 4 bytes a pixel
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -44,6 +50,7 @@ extern "C" {
 #include <ogg/ogg.h>
 #include <theora/theoraenc.h>
 #include <vorbis/vorbisenc.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -556,6 +563,102 @@ void WriteFrames(const std::string& path, const Frames& f) {
   WriteFileBytes(path, bytes);
 }
 
+// ---- Flat 16-bit PNG pictures in MOV, the PNG written by hand ----
+
+std::string BigEndian32(uint32_t v) {
+  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
+}
+
+void AppendPngChunk(std::string& png, const char* type, const std::string& data) {
+  const std::string body = type + data;
+  const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
+  png += BigEndian32(static_cast<uint32_t>(data.size())) + body + BigEndian32(static_cast<uint32_t>(crc));
+}
+
+// Raw deflate data that ends on a byte and refers to nothing before it:
+// copies of it may follow one another.
+std::string DeflatedPiece(const std::string& bytes) {
+  z_stream z{};
+  Check(deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) == Z_OK, "start deflating");
+  std::string out(deflateBound(&z, bytes.size()) + 64, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  z.avail_in = static_cast<uInt>(bytes.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  Check(deflate(&z, Z_FULL_FLUSH) == Z_OK && z.avail_in == 0 && z.avail_out > 0, "deflate");
+  out.resize(out.size() - z.avail_out);
+  deflateEnd(&z);
+  return out;
+}
+
+// A flat picture of the colour (RGBA, 16-bit big-endian): the first row
+// filtered by Sub, zeros past its first pixel, and every other row by Up,
+// all zeros, so that the deflate data of 16 of them serves them all.
+std::string FlatPng16(uint32_t width, uint32_t height, const std::string& rgba) {
+  std::string first(1 + size_t{width} * 8, '\0'), next(first.size(), '\0');
+  first[0] = 1;
+  first.replace(1, 8, rgba);
+  next[0] = 2;
+  const auto adler = [](const std::string& rows) {
+    return adler32(1, reinterpret_cast<const Bytef*>(rows.data()), static_cast<uInt>(rows.size()));
+  };
+  std::string data = "\x78\x01" + DeflatedPiece(first);
+  uLong sum = adler(first);
+  uint32_t left = height - 1;
+  for (const uint32_t rows : {16u, 1u}) {
+    std::string piece;
+    for (uint32_t i = 0; i < rows; i++) piece += next;
+    const std::string deflated = DeflatedPiece(piece);
+    const uLong pieceSum = adler(piece);
+    for (; left >= rows; left -= rows) {
+      data += deflated;
+      sum = adler32_combine(sum, pieceSum, static_cast<z_off_t>(piece.size()));
+    }
+  }
+  data += std::string("\x03\x00", 2) + BigEndian32(static_cast<uint32_t>(sum));  // an empty last block
+  std::string png = "\x89PNG\r\n\x1a\n";
+  AppendPngChunk(png, "IHDR", BigEndian32(width) + BigEndian32(height) + std::string("\x10\x06\0\0\0", 5));
+  AppendPngChunk(png, "IDAT", data);
+  AppendPngChunk(png, "IEND", "");
+  return png;
+}
+
+// The pictures 10 a second under the declared size, with the tone along when asked.
+void WritePngMovie(const std::string& path, int width, int height, const std::vector<std::string>& pictures,
+                   bool tone) {
+  AVFormatContext* file = nullptr;
+  Check(avformat_alloc_output_context2(&file, nullptr, "mov", path.c_str()) >= 0, "make the container");
+  Encoder v, a;
+  v.stream = avformat_new_stream(file, nullptr);
+  v.stream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+  v.stream->codecpar->codec_id = AV_CODEC_ID_PNG;
+  v.stream->codecpar->width = width;
+  v.stream->codecpar->height = height;
+  v.stream->time_base = {1, 10};
+  if (tone) a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
+  Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
+  Check(avformat_write_header(file, nullptr) >= 0, "write the header");
+  AVPacket* packet = av_packet_alloc();
+  AVFrame* sound = tone ? NewToneFrame(2205) : nullptr;
+  for (size_t n = 0; n < pictures.size(); n++) {
+    Check(av_new_packet(packet, static_cast<int>(pictures[n].size())) >= 0, "make a packet");
+    std::memcpy(packet->data, pictures[n].data(), pictures[n].size());
+    packet->pts = packet->dts = static_cast<int64_t>(n);
+    packet->duration = 1;
+    packet->flags = AV_PKT_FLAG_KEY;
+    av_packet_rescale_ts(packet, AVRational{1, 10}, v.stream->time_base);
+    Check(av_interleaved_write_frame(file, packet) >= 0, "write a packet");
+    if (tone) {
+      FillTone(sound, static_cast<int>(n), 2205);
+      Encode(file, a, sound);
+    }
+  }
+  if (tone) Encode(file, a, nullptr);
+  av_packet_free(&packet);
+  av_frame_free(&sound);
+  FinishFile(file, v, a);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -586,6 +689,13 @@ int main(int argc, char** argv) {
   WriteFrames(folder + "/large.mkv", {4096, 2048, 30, 45, 22, false, -1});
   WriteFrames(folder + "/noisy.mkv", {320, 240, 20, 40, 36, true, -1});
   WriteFrames(folder + "/stall.mkv", {320, 240, 20, 40, 32, true, 32});
+  const std::string blue = FlatPng16(4160, 4160, std::string("\0\0\0\0\xFF\xFF\xFF\xFF", 8));
+  WritePngMovie(folder + "/changing.mov", 64, 64,
+                {FlatPng16(64, 64, std::string("\xFF\xFF\0\0\0\0\xFF\xFF", 8)),
+                 FlatPng16(16000, 8000, std::string("\0\0\xFF\xFF\0\0\xFF\xFF", 8)), blue, blue, blue, blue},
+                true);
+  const std::string grey = std::string("\x80\0\x80\0\x80\0\xFF\xFF", 8);
+  WritePngMovie(folder + "/rgba16.mov", 6144, 6144, {FlatPng16(6144, 6144, grey)}, false);
   WriteOgg(folder + "/bench640.ogv", EncodeVideo({640, 480, 640, 480, TH_PF_420, 30, 48, 30, 48, FillMoving}), nullptr);
   return 0;
 }

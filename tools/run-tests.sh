@@ -50,7 +50,9 @@ seeds_of() {
     png | jpeg) echo tests/data/images/* tests/data/bad_images/* ;;
     wav | mp3 | ogg) echo tests/data/sound/* tests/data/bad_sounds/* ;;
     theora) echo build/test_movies/{gray420,odd420,color444,sound420}.ogv ;;
-    media_open) echo build/test_movies/{colors.avi,colors.mp4,colors40.mp4,colors.m2v,tone.avi} tests/data/movie_texts/* ;;
+    media_open)
+      echo build/test_movies/{colors.avi,colors.mp4,colors40.mp4,colors.m2v,tone.avi,changing.mov,rgba16.mov} \
+        tests/data/movie_texts/* ;;
   esac
 }
 # Seconds one input may take: a movie's open and each of its updates may
