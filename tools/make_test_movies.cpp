@@ -36,6 +36,11 @@
 // stall.mkv      the same, blue from frame 32, with a megabyte of zeros
 //                before the cluster of frame 32, which the demuxer reads
 //                through to find that cluster
+// steps.mkv      MPEG-4 video 32 x 24, 10 frames a second, 80 frames: frame n
+//                shows n / 10 in its left half and n % 10 in its right, each
+//                a grey of luma 20 + 20 * digit; 16-bit PCM sound (22,050 Hz
+//                mono) for the first 4 seconds only, its tenth of a second k
+//                a flat level of 500 (k + 1)
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -556,6 +561,42 @@ void WriteFrames(const std::string& path, const Frames& f) {
   WriteFileBytes(path, bytes);
 }
 
+// The sound positions itself by its level and each picture by its greys.
+void WriteSteps(const std::string& path) {
+  AVFormatContext* file = nullptr;
+  Check(avformat_alloc_output_context2(&file, nullptr, "matroska", path.c_str()) >= 0, "make the container");
+  Encoder v = AddStream(file, AV_CODEC_ID_MPEG4, SetUpVideo<>);
+  Encoder a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
+  Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
+  Check(avformat_write_header(file, nullptr) >= 0, "write the header");
+  AVFrame* picture = NewPicture(32, 24);
+  AVFrame* sound = NewToneFrame(2205);
+  for (int n = 0; n < 80; n++) {
+    Check(av_frame_make_writable(picture) >= 0, "reuse a picture");
+    for (int y = 0; y < 24; y++) {
+      uint8_t* row = picture->data[0] + y * picture->linesize[0];
+      std::memset(row, 20 + 20 * (n / 10), 16);
+      std::memset(row + 16, 20 + 20 * (n % 10), 16);
+    }
+    for (int plane = 1; plane < 3; plane++) {
+      for (int y = 0; y < 12; y++) std::memset(picture->data[plane] + y * picture->linesize[plane], 128, 16);
+    }
+    picture->pts = n;
+    Encode(file, v, picture);
+    if (n < 40) {
+      Check(av_frame_make_writable(sound) >= 0, "reuse a sound frame");
+      std::fill_n(reinterpret_cast<int16_t*>(sound->data[0]), 2205, static_cast<int16_t>(500 * (n + 1)));
+      sound->pts = int64_t{n} * 2205;
+      Encode(file, a, sound);
+    }
+  }
+  Encode(file, v, nullptr);
+  Encode(file, a, nullptr);
+  av_frame_free(&picture);
+  av_frame_free(&sound);
+  FinishFile(file, v, a);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -586,6 +627,7 @@ int main(int argc, char** argv) {
   WriteFrames(folder + "/large.mkv", {4096, 2048, 30, 45, 22, false, -1});
   WriteFrames(folder + "/noisy.mkv", {320, 240, 20, 40, 36, true, -1});
   WriteFrames(folder + "/stall.mkv", {320, 240, 20, 40, 32, true, 32});
+  WriteSteps(folder + "/steps.mkv");
   WriteOgg(folder + "/bench640.ogv", EncodeVideo({640, 480, 640, 480, TH_PF_420, 30, 48, 30, 48, FillMoving}), nullptr);
   return 0;
 }
