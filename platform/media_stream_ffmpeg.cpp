@@ -37,6 +37,10 @@ namespace {
 // The sound kept written ahead of the play cursor, and the ring it goes into.
 constexpr int64_t kAudioLeadUnits = kMediaTimeUnitsPerSecond / 2;
 constexpr int kAudioRingSeconds = 1;
+// The silence before the sound where writing resumes after an underrun:
+// more than the SDL output mixes at a time, so that none of the sound is
+// passed over while it is being written.
+constexpr int64_t kResumeLeadUnits = kMediaTimeUnitsPerSecond / 20;
 // Decoded pictures held while reading ahead for the sound: no more than
 // this many, and no more bytes than 32 pictures of 1920 x 1080 stay under,
 // though at least a few of any size (one of 8192 x 8192 takes 96 MB), or
@@ -103,16 +107,22 @@ struct Session {
   int64_t picturesBytes = 0;  // their buffers'
   int64_t skipBefore = 0;  // after a seek: pictures before this time are passed over
 
-  // Sound.
+  // Sound. The ring holds the sound written ahead of the play cursor (after
+  // a lead of silence where writing resumed) and silence beyond it. Bytes
+  // count the decoded sound since the last seek.
   WaveFormat pcmFormat{};
   std::vector<uint8_t> pcm;  // decoded, not yet in the ring
   AudioBuffer* ring = nullptr;
   uint32_t ringBytes = 0;
-  uint32_t writeOffset = 0;
+  uint32_t writeOffset = 0;  // where the written sound ends in the ring
   uint32_t lastCursor = 0;
+  uint64_t lastLookMicros = 0;  // when the cursor was read last
+  int64_t leadBytes = 0;        // silence left before the written sound
   int64_t playedBytes = 0;
-  int64_t dataBytes = 0;     // sound written into the ring since the last seek
-  int64_t writtenBytes = 0;  // the same with the silence after the end
+  int64_t dataBytes = 0;     // sound written into the ring
+  int64_t silenceBytes = 0;  // silence played where the file had no sound to give
+  bool soundEnded = false;   // the cursor has passed the last of the sound
+  uint64_t endMicros = 0;    // when it did
   std::deque<DroppedSound> dropped;  // ahead of the play cursor
   int64_t droppedPlayed = 0;         // units passed by the cursor since the last seek
 
@@ -120,7 +130,7 @@ struct Session {
   bool running = false;
   int64_t baseTime = 0;  // at the last start, pause or seek
   uint64_t startMicros = 0;
-  int64_t startPlayed = 0;
+  int64_t startPlayed = 0;  // with the silence that counts
   int64_t startDropped = 0;
 };
 
@@ -417,40 +427,75 @@ void KeepSound(Session* s, const AVPacket* packet) {
   }
 }
 
-// Counts what the cursor has played and writes the decoded sound (silence
-// after its end) ahead of it.
-void RefillSound(Session* s) {
+int64_t UnitsToBytes(const Session* s, int64_t units) {
+  const int64_t bytes = units * s->pcmFormat.avgBytesPerSec / kMediaTimeUnitsPerSecond;
+  return bytes - bytes % s->pcmFormat.blockAlign;
+}
+
+// Counts what the cursor has played and writes the decoded sound ahead of
+// it, silence beyond. An underrun (the cursor past the written sound, or a
+// ring's time gone since the last look, in which it may have gone round)
+// is taken as silence played: writing resumes a little ahead of the
+// cursor, and the clock waits for the sound, except where the file has
+// none to give, in a gap (see SoundGap) or past its end.
+void RefillSound(Session* s, bool gap) {
   if (!s->ring) return;
   uint32_t cursor = 0;
   AudioBufferGetPosition(s->ring, &cursor);
-  s->playedBytes += cursor >= s->lastCursor ? cursor - s->lastCursor : s->ringBytes - s->lastCursor + cursor;
+  const uint64_t now = Now();
+  const int64_t moved = cursor >= s->lastCursor ? cursor - s->lastCursor : s->ringBytes - s->lastCursor + cursor;
+  const int64_t ahead = s->leadBytes + s->dataBytes - s->playedBytes;
+  const uint64_t since = now - s->lastLookMicros;
+  const bool lost = s->running && since >= uint64_t{kAudioRingSeconds} * 1000000;
   s->lastCursor = cursor;
+  s->lastLookMicros = now;
+  bool resumed = false;
+  if (!lost && moved <= ahead) {
+    const int64_t fromLead = std::min(moved, s->leadBytes);
+    s->leadBytes -= fromLead;
+    s->playedBytes += moved - fromLead;
+  } else {
+    const int64_t went = lost ? UnitsToBytes(s, static_cast<int64_t>(since) * 10) : moved;
+    const int64_t overrun = std::max<int64_t>(went - ahead, 0);
+    s->playedBytes = s->dataBytes;
+    if (s->readEnded && s->pcm.empty()) {
+      if (!s->soundEnded) s->endMicros = now - static_cast<uint64_t>(BytesToUnits(s, overrun) / 10);
+      s->soundEnded = true;
+    } else if (gap) {
+      s->silenceBytes += overrun;
+    }
+    s->leadBytes = s->pcm.empty() ? 0 : UnitsToBytes(s, kResumeLeadUnits);
+    s->writeOffset = static_cast<uint32_t>((cursor + s->leadBytes) % s->ringBytes);
+    resumed = true;
+  }
   while (!s->dropped.empty() && s->dropped.front().atByte <= s->playedBytes) {
     s->droppedPlayed += s->dropped.front().units;
     s->dropped.pop_front();
   }
-  const int64_t room = s->ringBytes - (s->writtenBytes - s->playedBytes) - s->pcmFormat.blockAlign;
-  if (room <= 0) return;
-  const uint32_t take = static_cast<uint32_t>(room - room % s->pcmFormat.blockAlign);
+  // From the end of the written sound (from the cursor, with the lead,
+  // where writing resumes) round to the block before the cursor.
+  const int64_t head = resumed ? s->leadBytes : 0;
+  const int64_t room =
+      s->ringBytes - (s->leadBytes - head) - (s->dataBytes - s->playedBytes) - s->pcmFormat.blockAlign;
+  const auto from = static_cast<uint32_t>((s->writeOffset + s->ringBytes - head) % s->ringBytes);
   void *part1, *part2;
   uint32_t size1, size2;
-  if (AudioBufferLock(s->ring, s->writeOffset, take, &part1, &size1, &part2, &size2) != 0) return;
-  const size_t data = std::min<size_t>(take, s->pcm.size());
-  uint8_t* parts[2] = {static_cast<uint8_t*>(part1), static_cast<uint8_t*>(part2)};
-  const uint32_t sizes[2] = {size1, part2 ? size2 : 0};
-  size_t used = 0;
-  for (int i = 0; i < 2; i++) {
-    if (sizes[i] == 0) continue;
-    const size_t fromData = std::min<size_t>(sizes[i], data - std::min(data, used));
-    if (fromData) std::memcpy(parts[i], s->pcm.data() + used, fromData);
-    std::memset(parts[i] + fromData, 0, sizes[i] - fromData);
-    used += sizes[i];
+  if (room <= head ||
+      AudioBufferLock(s->ring, from, static_cast<uint32_t>(room), &part1, &size1, &part2, &size2) != 0) {
+    return;
   }
+  const size_t data = std::min<size_t>(static_cast<size_t>(room - head), s->pcm.size());
+  auto* first = static_cast<uint8_t*>(part1);
+  auto* second = static_cast<uint8_t*>(part2);
+  std::memset(first, 0, size1);
+  if (second) std::memset(second, 0, size2);
+  const size_t inFirst = std::min<size_t>(data, size1 - std::min<size_t>(size1, head));
+  if (inFirst) std::memcpy(first + head, s->pcm.data(), inFirst);
+  if (data > inFirst) std::memcpy(second + (head + inFirst - size1), s->pcm.data() + inFirst, data - inFirst);
   AudioBufferUnlock(s->ring, part1, size1, part2, size2);
   s->pcm.erase(s->pcm.begin(), s->pcm.begin() + static_cast<std::ptrdiff_t>(data));
   s->dataBytes += static_cast<int64_t>(data);
-  s->writtenBytes += take;
-  s->writeOffset = (s->writeOffset + take) % s->ringBytes;
+  s->writeOffset = static_cast<uint32_t>((s->writeOffset + data) % s->ringBytes);
 }
 
 // ---- Reading and the clock -------------------------------------------------
@@ -526,6 +571,8 @@ AVFrame* NextPicture(Session* s, bool waitForSound, bool* later) {
   }
 }
 
+bool SoundGap(Session* s);
+
 // Keeps the sound decoded half a second ahead, within a bound of pictures
 // and of the call's time.
 void ReadAhead(Session* s) {
@@ -534,25 +581,36 @@ void ReadAhead(Session* s) {
            CallTimeLeft(s) && ReadPacket(s)) {
     }
   }
-  RefillSound(s);
+  RefillSound(s, s->ring && SoundGap(s));
 }
 
-// The sound's position while sound is playing; the time run once it ends.
-// Either way the sound dropped undecoded that the cursor has passed counts.
+// The sound's position while there is sound: it waits while the sound has
+// run dry and counts the silence where the file had none to give. Past the
+// end of the sound, the time run on from there; without sound, the time
+// run. Either way the sound dropped undecoded that the cursor has passed
+// counts.
 int64_t Clock(Session* s) {
   if (!s->running) return s->baseTime;
+  if (!s->ring) return s->baseTime + static_cast<int64_t>(Now() - s->startMicros) * 10;
   const int64_t dropped = s->droppedPlayed - s->startDropped;
-  if (s->ring && s->playedBytes < s->dataBytes + s->pcmFormat.avgBytesPerSec / 10) {
-    return s->baseTime + BytesToUnits(s, s->playedBytes - s->startPlayed) + dropped;
-  }
-  return s->baseTime + static_cast<int64_t>(Now() - s->startMicros) * 10 + dropped;
+  int64_t time = s->baseTime + BytesToUnits(s, s->playedBytes + s->silenceBytes - s->startPlayed) + dropped;
+  if (s->soundEnded) time += static_cast<int64_t>(Now() - std::max(s->endMicros, s->startMicros)) * 10;
+  return time;
+}
+
+// The file has no sound to give before the pictures held: they are as many
+// as are kept, and not one of them is due. The silence played meanwhile
+// counts on the clock, or nothing would ever make room for more reading.
+bool SoundGap(Session* s) {
+  return s->running && s->pcm.empty() && !s->readEnded && PicturesHeldFull(s) &&
+         PictureTime(s, s->pictures.front()) > Clock(s);
 }
 
 void Start(Session* s) {
   if (s->running) return;
   s->running = true;
-  s->startMicros = Now();
-  s->startPlayed = s->playedBytes;
+  s->startMicros = s->lastLookMicros = Now();
+  s->startPlayed = s->playedBytes + s->silenceBytes;
   s->startDropped = s->droppedPlayed;
   if (s->ring) AudioBufferPlay(s->ring, 1);
 }
@@ -828,7 +886,8 @@ class FfmpegMediaStream : public MediaStreamService {
       // The ring starts again from its beginning, silent.
       AudioBufferSetPosition(s->ring, 0);
       s->lastCursor = s->writeOffset = 0;
-      s->playedBytes = s->dataBytes = s->writtenBytes = 0;
+      s->leadBytes = s->playedBytes = s->dataBytes = s->silenceBytes = 0;
+      s->soundEnded = false;
       s->dropped.clear();
       s->droppedPlayed = s->startDropped = 0;
     }

@@ -42,6 +42,11 @@
 //                4160 x 4160 ones (132 MB each as decoded): 1.6 MB
 // rgba16.mov     one grey 6144 x 6144 16-bit RGBA PNG picture in MOV: 288 MB
 //                as decoded, 144 MB at 4 bytes a pixel
+// steps.mkv      MPEG-4 video 32 x 24, 10 frames a second, 80 frames: frame n
+//                shows n / 10 in its left half and n % 10 in its right, each
+//                a grey of luma 20 + 20 * digit; 16-bit PCM sound (22,050 Hz
+//                mono) for the first 4 seconds only, its tenth of a second k
+//                a flat level of 500 (k + 1)
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -659,6 +664,42 @@ void WritePngMovie(const std::string& path, int width, int height, const std::ve
   FinishFile(file, v, a);
 }
 
+// The sound positions itself by its level and each picture by its greys.
+void WriteSteps(const std::string& path) {
+  AVFormatContext* file = nullptr;
+  Check(avformat_alloc_output_context2(&file, nullptr, "matroska", path.c_str()) >= 0, "make the container");
+  Encoder v = AddStream(file, AV_CODEC_ID_MPEG4, SetUpVideo<>);
+  Encoder a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
+  Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
+  Check(avformat_write_header(file, nullptr) >= 0, "write the header");
+  AVFrame* picture = NewPicture(32, 24);
+  AVFrame* sound = NewToneFrame(2205);
+  for (int n = 0; n < 80; n++) {
+    Check(av_frame_make_writable(picture) >= 0, "reuse a picture");
+    for (int y = 0; y < 24; y++) {
+      uint8_t* row = picture->data[0] + y * picture->linesize[0];
+      std::memset(row, 20 + 20 * (n / 10), 16);
+      std::memset(row + 16, 20 + 20 * (n % 10), 16);
+    }
+    for (int plane = 1; plane < 3; plane++) {
+      for (int y = 0; y < 12; y++) std::memset(picture->data[plane] + y * picture->linesize[plane], 128, 16);
+    }
+    picture->pts = n;
+    Encode(file, v, picture);
+    if (n < 40) {
+      Check(av_frame_make_writable(sound) >= 0, "reuse a sound frame");
+      std::fill_n(reinterpret_cast<int16_t*>(sound->data[0]), 2205, static_cast<int16_t>(500 * (n + 1)));
+      sound->pts = int64_t{n} * 2205;
+      Encode(file, a, sound);
+    }
+  }
+  Encode(file, v, nullptr);
+  Encode(file, a, nullptr);
+  av_frame_free(&picture);
+  av_frame_free(&sound);
+  FinishFile(file, v, a);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -696,6 +737,7 @@ int main(int argc, char** argv) {
                 true);
   const std::string grey = std::string("\x80\0\x80\0\x80\0\xFF\xFF", 8);
   WritePngMovie(folder + "/rgba16.mov", 6144, 6144, {FlatPng16(6144, 6144, grey)}, false);
+  WriteSteps(folder + "/steps.mkv");
   WriteOgg(folder + "/bench640.ogv", EncodeVideo({640, 480, 640, 480, TH_PF_420, 30, 48, 30, 48, FillMoving}), nullptr);
   return 0;
 }

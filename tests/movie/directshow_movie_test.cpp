@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
 #include "graphics/directdraw.h"
 #include "image/graph_image.h"
@@ -449,8 +450,13 @@ TEST_F(StreamMovies, AFileThatVanishesWhilePlayingPlaysOnOrEnds) {
   DeleteGraphHandle(graph);
 }
 
+// The stream service's clock goes with the sound, as a real output's would.
 class StreamMovieSound : public ManualSoundMovieTest {
  public:
+  void SetUp() override {
+    ManualSoundMovieTest::SetUp();
+    UseServiceClock();
+  }
   // Each frame updates the movie as a new frame of the game would.
   static void RunSound(int movie, double seconds, int framesPerSecond = 60) {
     ManualSoundMovieTest::RunSound(
@@ -484,6 +490,58 @@ TEST_F(StreamMovieSound, SoundDroppedAheadStillCountsOnTheClock) {
   RunSound(movie, 4);
   EXPECT_TRUE(Near(RgbAt(ImageOfGraph(graph), 16, 12), blue)) << "7 s: " << RgbAt(ImageOfGraph(graph), 16, 12);
   DeleteGraphHandle(graph);
+}
+
+// steps.mkv: picture n (10 a second, 80 of them) shows n / 10 and n % 10 in
+// its halves as greys of luma 20 + 20 d, (luma - 16) * 255 / 219 in RGB; its
+// sound, the first 4 s only, is 500 (k + 1) flat through tenth k.
+int PictureOf(int graph) {
+  const auto digit = [graph](int x) { return (RgbAt(MovieTest::ImageOfGraph(graph), x, 8).g * 219 / 255 + 6) / 20; };
+  return 10 * digit(8) + digit(24);
+}
+
+// Held past the ring's second, or updated less often: the sound runs dry,
+// goes on where it stopped, and the pictures of what played meanwhile
+// follow two an update. The picture shown is never past the tenth about to
+// be heard, in step (not the 0.4 s after the slow updates) the same; past
+// the sound, more pictures than are held play on by the clock to the end.
+TEST_F(StreamMovieSound, AfterTheSoundRunsDryPicturesAndSoundGoOnTogether) {
+  // After 0.5 s, so many updates so far apart; the tenth heard first after
+  // them, where the sound written before the last ended (a second ahead of
+  // 0.5 s, then 0.95 s after the lead at each slow update); and the tenths
+  // in step at least: of 4 s, 1 s played while held and 0.4 s left out;
+  // 3 x 0.95 s written by the slow updates and 0.4 s left out.
+  const std::tuple<int, double, int, int> cases[] = {
+      {0, 0, 5, 200}, {1, 1.5, 15, 25 + 107}, {3, 1.24, 34, 25 + 12}};
+  for (const auto& [slowUpdates, slowEvery, resumesAt, inStepAtLeast] : cases) {
+    const int graph = LoadGraphFile(MovieFile("steps.mkv").c_str(), 0);
+    ASSERT_NE(graph, -1);
+    const int movie = MovieOfGraph(graph);
+    StartPlaying(movie, 1);
+    int inStep = 0, resumed = -1;
+    for (int i = 0; GetMovieRecord(movie)->stopped == 0 && i < 1000; i++) {
+      const bool slow = i >= 25 && i < 25 + slowUpdates;
+      std::vector<int16_t> out(2 * static_cast<size_t>((slow ? slowEvery : 0.02) * 44100));
+      AdvanceSound(static_cast<uint32_t>(out.size() / 2), out.data());
+      const int shown = PictureOf(graph), tenth = out[0] / 500 - 1;
+      if (out[0] != 0 && resumed < 0 && i >= 25 + slowUpdates) resumed = tenth;
+      if (out[0] != 0) {
+        EXPECT_EQ(out[0] % 500, 0) << slowEvery << " s, at " << serviceMicros;
+        EXPECT_LE(shown, tenth) << slowEvery << " s, at " << serviceMicros;
+        if (slowUpdates == 0 || i < 25 || i >= 45 + slowUpdates) {
+          EXPECT_EQ(shown, tenth) << slowEvery << " s, at " << serviceMicros;
+          inStep++;
+        }
+      }
+      GetMovieRecord(movie)->directShow.lastUpdateCounter = -1;
+      UpdateMovieFrame(movie, 0);
+    }
+    EXPECT_EQ(GetMovieRecord(movie)->stopped, 1) << slowEvery;
+    EXPECT_EQ(PictureOf(graph), 79) << slowEvery;
+    EXPECT_EQ(resumed, resumesAt) << slowEvery;
+    EXPECT_GE(inStep, inStepAtLeast) << slowEvery;
+    DeleteGraphHandle(graph);
+  }
 }
 
 // large.mkv: 4096 x 2048 pictures, 12 MB each as decoded, 30 a second. The

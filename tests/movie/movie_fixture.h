@@ -13,6 +13,7 @@
 #include "movie/movie.h"
 #include "movie/theora_decoder.h"
 #include "platform/audio_device.h"
+#include "platform/media_stream.h"
 #include "sound/sound_system.h"
 #include "tests/support/scripted_screen.h"
 
@@ -130,14 +131,25 @@ class ManualSoundMovieTest : public MovieTest {
     MovieTest::SetUp();
   }
   void TearDown() override {
+    SetMediaStreamClockForTest(nullptr);
     MovieTest::TearDown();
     AudioSelectOutput(AudioOutputKind::Sdl);
+  }
+  // The stream service's clock, which AdvanceSound moves with the sound.
+  static inline uint64_t serviceMicros = 0;
+  static void UseServiceClock() {
+    serviceMicros = 1000000;
+    SetMediaStreamClockForTest([] { return serviceMicros; });
+  }
+  static void AdvanceSound(uint32_t frames, int16_t* out) {
+    ASSERT_EQ(AudioDeviceAdvanceFrames(g_soundSystem.device, frames, out), 0);
+    serviceMicros += uint64_t{frames} * 1000000 / AudioDeviceMixRate(g_soundSystem.device);
   }
   template <typename EachFrame>
   static void RunSound(double seconds, EachFrame eachFrame, int framesPerSecond = 60) {
     const uint32_t perFrame = AudioDeviceMixRate(g_soundSystem.device) / framesPerSecond;
     for (int i = 0; i < static_cast<int>(seconds * framesPerSecond); i++) {
-      ASSERT_EQ(AudioDeviceAdvanceFrames(g_soundSystem.device, perFrame, nullptr), 0);
+      AdvanceSound(perFrame, nullptr);
       eachFrame();
     }
   }
