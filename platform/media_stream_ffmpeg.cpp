@@ -6,9 +6,10 @@
 // of it runs on the caller's thread: every update and event test first
 // refills the sound and reads ahead. Only the movie's own file is read, as
 // one of the containers that hold a single movie. An open or a seek reads
-// within a deadline; a call of the caller's stops reading ahead at a packet
-// when its deadline comes and goes on at the next, and only a single read
-// that outlasts a deadline of its own (a stalled or hostile file) ends the
+// within a deadline; a call of the caller's stops reading at a packet when
+// its deadline comes and goes on at the next, a picture decoded after it
+// being the next call's first to show, and only a single read that
+// outlasts a deadline of its own (a stalled or hostile file) ends the
 // movie.
 #include <algorithm>
 #include <cstring>
@@ -93,6 +94,7 @@ struct Session {
   AVIOContext* input = nullptr;  // the file, read by us for FFmpeg
   uint64_t readDeadline = 0;     // of the open, seek or packet read under way
   uint64_t callDeadline = 0;     // of the caller's call under way
+  bool showHeld = false;         // pictures were held when the call started
   int videoIndex = -1;
   int audioIndex = -1;
   AVCodecContext* video = nullptr;
@@ -205,17 +207,27 @@ constexpr int kInputBufferBytes = 32768;
 struct InputFile {
   PlatformFileHandle file;
   int64_t position;
-  const uint64_t* deadline;
+  uint64_t* deadline;
 };
 
-bool PastDeadline(const uint64_t* deadline) { return Now() > *deadline; }
+// A deadline once past stays past (0), and the clock is not read for it
+// again, however often FFmpeg retries a read that it cut.
+bool PastDeadline(uint64_t* deadline) {
+  if (*deadline != 0 && Now() > *deadline) *deadline = 0;
+  return *deadline == 0;
+}
 
 // FFmpeg's own loops ask this; our reader asks the same at every read.
-int InterruptRead(void* opaque) { return PastDeadline(static_cast<const uint64_t*>(opaque)) ? 1 : 0; }
+int InterruptRead(void* opaque) { return PastDeadline(static_cast<uint64_t*>(opaque)) ? 1 : 0; }
 
 void StartReadDeadline(Session* s) { s->readDeadline = Now() + kReadDeadlineMicros; }
 
-bool CallTimeLeft(const Session* s) { return !PastDeadline(&s->callDeadline); }
+bool CallTimeLeft(Session* s) { return !PastDeadline(&s->callDeadline); }
+
+// A picture is converted into the surface while the call has time; the
+// call's first one, when held since an earlier call, whatever the time: a
+// movie whose every decode outlasts the deadline still shows one a call.
+bool MayShow(Session* s) { return s->showHeld || CallTimeLeft(s); }
 
 int ReadInput(void* opaque, uint8_t* buffer, int size) {
   auto* in = static_cast<InputFile*>(opaque);
@@ -245,7 +257,7 @@ int64_t SeekInput(void* opaque, int64_t offset, int whence) {
   return offset;
 }
 
-AVIOContext* OpenInput(const char* path, const uint64_t* deadline) {
+AVIOContext* OpenInput(const char* path, uint64_t* deadline) {
   const PlatformFileHandle file = PlatformFileOpenRead(path);
   if (!file) return nullptr;
   auto* in = new (std::nothrow) InputFile{file, 0, deadline};
@@ -805,25 +817,30 @@ class FfmpegMediaStream : public MediaStreamService {
   MediaObject* CreateUpdateEvent() override { return Make(Kind::Event, nullptr); }
 
   void StartCall(MediaObject* stream) override {
-    if (stream && stream->session) stream->session->callDeadline = Now() + kReadDeadlineMicros;
+    if (!stream || !stream->session) return;
+    Session* s = stream->session;
+    s->callDeadline = Now() + kReadDeadlineMicros;
+    s->showHeld = !s->pictures.empty();
   }
 
   // With an event, a picture whose time has not come yet stays pending.
   // Without one, an update whose call runs out of time before the picture
-  // comes completes with the picture shown so far.
+  // is shown completes with the picture shown so far. A picture decoded
+  // when the time is up stays held for the next call.
   MediaUpdateResult UpdateSample(MediaObject* sample, MediaObject* event) override {
     Session* s = sample->session;
     ReadAhead(s);
     bool later = false;
     const AVFrame* next = NextPicture(s, event != nullptr, &later);
     if (!next && !later) return MediaUpdateResult::EndOfStream;
-    if (!next && !event) return MediaUpdateResult::Ok;
-    if (event && (later || PictureTime(s, next) > Clock(s))) {
+    if (!event && !(next && MayShow(s))) return MediaUpdateResult::Ok;
+    if (event && (!next || PictureTime(s, next) > Clock(s) || !MayShow(s))) {
       event->pendingSample = sample;
       event->signalled = false;
       return MediaUpdateResult::Pending;
     }
     ShowPicture(s, sample);
+    s->showHeld = false;
     return MediaUpdateResult::Ok;
   }
 
@@ -837,8 +854,9 @@ class FfmpegMediaStream : public MediaStreamService {
     bool later = false;
     if (!NextPicture(s, true, &later)) {
       event->signalled = !later;
-    } else if (PictureTime(s, s->pictures.front()) <= Clock(s)) {
+    } else if (PictureTime(s, s->pictures.front()) <= Clock(s) && MayShow(s)) {
       ShowPicture(s, sample);
+      s->showHeld = false;
       event->signalled = true;
     }
     if (event->signalled) event->pendingSample = nullptr;

@@ -33,6 +33,7 @@
 //                the top half of each frame noise (a packet of about 40 KB),
 //                the bottom half red, from frame 36 blue; a cluster of four
 //                frames every 200 KB
+// noisy-silent.mkv  the same pictures without the tone
 // stall.mkv      the same, blue from frame 32, with a megabyte of zeros
 //                before the cluster of frame 32, which the demuxer reads
 //                through to find that cluster
@@ -507,9 +508,11 @@ struct Frames {
   int blueFrom;
   bool noiseAbove;  // the top half of every frame noise
   int zerosBefore;  // a frame that starts a cluster, or -1
+  bool silent = false;  // no tone along
 };
 
-// Red frames, then blue, with noise where asked, in Matroska with the tone.
+// Red frames, then blue, with noise where asked, in Matroska with the tone
+// unless silent.
 void WriteFrames(const std::string& path, const Frames& f) {
   AVFormatContext* file = nullptr;
   Check(avformat_alloc_output_context2(&file, nullptr, "matroska", path.c_str()) >= 0, "make the container");
@@ -522,12 +525,13 @@ void WriteFrames(const std::string& path, const Frames& f) {
     c->time_base = {1, current.fps};
     c->framerate = {current.fps, 1};
   });
-  Encoder a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
+  Encoder a;
+  if (!f.silent) a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
   Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
   Check(avformat_write_header(file, nullptr) >= 0, "write the header");
   const int soundSamples = 22050 / f.fps;
   AVFrame* picture = NewPicture(f.width, f.height);
-  AVFrame* sound = NewToneFrame(soundSamples);
+  AVFrame* sound = f.silent ? nullptr : NewToneFrame(soundSamples);
   uint32_t noise = 777;
   for (int n = 0; n < f.count; n++) {
     Check(av_frame_make_writable(picture) >= 0, "reuse a picture");
@@ -542,11 +546,13 @@ void WriteFrames(const std::string& path, const Frames& f) {
     }
     picture->pts = n;
     Encode(file, v, picture);
-    FillTone(sound, n, soundSamples);
-    Encode(file, a, sound);
+    if (sound) {
+      FillTone(sound, n, soundSamples);
+      Encode(file, a, sound);
+    }
   }
   Encode(file, v, nullptr);
-  Encode(file, a, nullptr);
+  if (sound) Encode(file, a, nullptr);
   av_frame_free(&picture);
   av_frame_free(&sound);
   FinishFile(file, v, a);
@@ -729,6 +735,7 @@ int main(int argc, char** argv) {
   WriteDeclaredOnly(folder + "/declared8k.mkv", 8192, 8192);
   WriteFrames(folder + "/large.mkv", {4096, 2048, 30, 45, 22, false, -1});
   WriteFrames(folder + "/noisy.mkv", {320, 240, 20, 40, 36, true, -1});
+  WriteFrames(folder + "/noisy-silent.mkv", {320, 240, 20, 40, 36, true, -1, true});
   WriteFrames(folder + "/stall.mkv", {320, 240, 20, 40, 32, true, 32});
   const std::string blue = FlatPng16(4160, 4160, std::string("\0\0\0\0\xFF\xFF\xFF\xFF", 8));
   WritePngMovie(folder + "/changing.mov", 64, 64,

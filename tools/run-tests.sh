@@ -55,8 +55,9 @@ seeds_of() {
         tests/data/movie_texts/* ;;
   esac
 }
-# Seconds one input may take: a movie's open and each of its updates may
-# read for up to five seconds, and the sanitizers slow the rest.
+# Seconds one input may take. media_open runs the player's deadlines on a
+# clock that moves at each read, so they pass in no wall time; what one
+# input takes is the work between the reads, which the sanitizers slow.
 fuzz_timeout=25
 for name in "${fuzz_names[@]}"; do
   corpus=build-fuzz/corpus/$name

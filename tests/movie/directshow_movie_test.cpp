@@ -592,26 +592,76 @@ TEST_F(StreamMovieSound, PicturesHeldAheadAreBoundedInBytes) {
 // A machine so slow that a second passes each time the player looks at the
 // clock. noisy.mkv: a call reads ahead a packet of 40 KB, or two, before its
 // deadline, and the next call goes on from there: the movie plays to its
-// end, its blue half. stall.mkv: the read of its 300 KB picture looks for
-// each 32 KB and outlasts a deadline of its own: the movie ends there, red.
+// end, its blue half. noisy-silent.mkv: the same without sound, so nothing
+// reads ahead and the reading for the next picture pauses instead.
+// declared8k.mkv: 30 packets that decode to no picture, read a few a call
+// to the end. stall.mkv: the read of its 300 KB picture looks for each
+// 32 KB and outlasts a deadline of its own: the movie ends there, red.
+// A call looks at the clock once to start, and 5 s later its time is up (6 s
+// after the clock read before it); a packet read started by then looks
+// once to start a deadline of its own, at most 5 times within it and once
+// after; one look finds the call's time up, and the movie's clock is read
+// for at most two pictures: 6 + 7 + 1 + 2, no call spans over 16 s. A
+// picture shown after a call's first passed a look within the call's time.
+// One decoded too late is the next call's first to show, whatever its time:
+// no two calls in a row show nothing, up to the one that ends the movie.
 uint64_t g_slowMicros = 0;
 
+struct SlowCall {
+  uint64_t before, after;
+  std::vector<uint64_t> shows;  // the clock at each picture copied out
+};
+std::vector<SlowCall> g_slowCalls;
+
 TEST_F(StreamMovieSound, ASlowMachineReadsOnAtTheNextCallAndOnlyAStalledReadEnds) {
-  for (const auto& [file, last] : {std::pair{"noisy.mkv", Rgb{0, 0, 255}}, {"stall.mkv", Rgb{255, 0, 0}}}) {
-    const int graph = LoadGraphFile(MovieFile(file).c_str(), 0);
-    ASSERT_NE(graph, -1) << file;
-    const int movie = MovieOfGraph(graph);
+  constexpr uint64_t kSecond = 1000000;
+  struct Case {
+    const char* file;
+    bool pictures;
+    Rgb last;
+  };
+  const Case cases[] = {{"noisy.mkv", true, {0, 0, 255}},
+                        {"noisy-silent.mkv", true, {0, 0, 255}},
+                        {"declared8k.mkv", false, {}},
+                        {"stall.mkv", true, {255, 0, 0}}};
+  for (const Case& c : cases) {
+    const int movie = OpenMovie(MovieFile(c.file).c_str(), nullptr, nullptr, 0);
+    ASSERT_NE(movie, -1) << c.file;
+    MovieRecord* record = GetMovieRecord(movie);
+    SetMovieFrameCallback(movie, [](MovieRecord*, int32_t) { g_slowCalls.back().shows.push_back(g_slowMicros); }, 0);
+    g_slowCalls.clear();
     g_slowMicros = PlatformMicroseconds();
-    SetMediaStreamClockForTest([] { return g_slowMicros += 1000000; });
+    SetMediaStreamClockForTest([] { return g_slowMicros += kSecond; });
     StartPlaying(movie, 1);
-    RunSound(movie, 40, 2);
+    ManualSoundMovieTest::RunSound(
+        40,
+        [&] {
+          if (record->stopped) return;
+          g_slowCalls.push_back({g_slowMicros, 0, {}});
+          record->directShow.lastUpdateCounter = -1;
+          UpdateMovieFrame(movie, 0);
+          g_slowCalls.back().after = g_slowMicros;
+        },
+        2);
     SetMediaStreamClockForTest(nullptr);
-    EXPECT_EQ(GetMovieRecord(movie)->stopped, 1) << file;
-    int width = 0, height = 0;
-    QueryGraphSize(graph, &width, &height);
-    const Rgb shown = RgbAt(ImageOfGraph(graph), 16, height * 3 / 4);
-    EXPECT_TRUE(Near(shown, last)) << file << shown;
-    DeleteGraphHandle(graph);
+    EXPECT_EQ(record->stopped, 1) << c.file;
+    for (size_t i = 0; i < g_slowCalls.size(); i++) {
+      const SlowCall& call = g_slowCalls[i];
+      EXPECT_LE(call.after - call.before, 16 * kSecond) << c.file << " call " << i;
+      for (size_t k = 1; k < call.shows.size(); k++) {
+        EXPECT_LE(call.shows[k], call.before + 6 * kSecond) << c.file << " call " << i;
+      }
+      if (c.pictures && i > 0 && i + 1 < g_slowCalls.size()) {
+        EXPECT_FALSE(call.shows.empty() && g_slowCalls[i - 1].shows.empty()) << c.file << " call " << i;
+      }
+    }
+    if (c.pictures) {
+      const GraphImage* frame = DirectShowFrameImage(record);
+      const uint8_t* p = static_cast<const uint8_t*>(frame->pixels) + frame->height * 3 / 4 * frame->pitch + 16 * 4;
+      const Rgb shown{p[2], p[1], p[0]};
+      EXPECT_TRUE(Near(shown, c.last)) << c.file << shown;
+    }
+    CloseMovie(movie);
   }
 }
 
