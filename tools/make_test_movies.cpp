@@ -298,6 +298,19 @@ void Encode(AVFormatContext* file, Encoder& e, AVFrame* frame) {
   av_packet_free(&packet);
 }
 
+// A container of the format (null: the path's own) to add the streams to.
+AVFormatContext* NewFile(const std::string& path, const char* format) {
+  AVFormatContext* file = nullptr;
+  Check(avformat_alloc_output_context2(&file, nullptr, format, path.c_str()) >= 0, "make the container");
+  return file;
+}
+
+// Opens the file and writes its header, once its streams are added.
+void StartFile(AVFormatContext* file, const std::string& path) {
+  Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
+  Check(avformat_write_header(file, nullptr) >= 0, "write the header");
+}
+
 // Writes the file's end and lets go of it and of its encoders.
 void FinishFile(AVFormatContext* file, Encoder& v, Encoder& a) {
   Check(av_write_trailer(file) >= 0, "write the trailer");
@@ -387,13 +400,11 @@ void FillTone(AVFrame* sound, int n, int soundSamples) {
 
 template <int Width = 32, AVCodecID Codec = AV_CODEC_ID_MPEG4>
 void WriteWithFfmpeg(const std::string& path, bool video, bool audio) {
-  AVFormatContext* file = nullptr;
-  Check(avformat_alloc_output_context2(&file, nullptr, nullptr, path.c_str()) >= 0, "make the container");
+  AVFormatContext* file = NewFile(path, nullptr);
   Encoder v, a;
   if (video) v = AddStream(file, Codec, SetUpVideo<Width>);
   if (audio) a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
-  Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
-  Check(avformat_write_header(file, nullptr) >= 0, "write the header");
+  StartFile(file, path);
   const int soundSamples = 2205;  // a tenth of a second
   AVFrame* picture = video ? NewPicture(Width, 24) : nullptr;
   AVFrame* sound = audio ? NewToneFrame(soundSamples) : nullptr;
@@ -441,12 +452,10 @@ struct TimedPicture {
 // Seconds of silence with pictures among it at their times (one at the end
 // of the silence comes after all of it).
 void WriteSilence(const std::string& path, int seconds, std::vector<TimedPicture> pictures) {
-  AVFormatContext* file = nullptr;
-  Check(avformat_alloc_output_context2(&file, nullptr, "matroska", path.c_str()) >= 0, "make the container");
+  AVFormatContext* file = NewFile(path, "matroska");
   Encoder v = AddStream(file, AV_CODEC_ID_MPEG4, SetUpVideo<>);
   Encoder a = AddStream(file, AV_CODEC_ID_FLAC, SetUpFlac);
-  Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
-  Check(avformat_write_header(file, nullptr) >= 0, "write the header");
+  StartFile(file, path);
   AVFrame* sound = av_frame_alloc();
   sound->format = AV_SAMPLE_FMT_S16;
   sound->sample_rate = 44100;
@@ -472,16 +481,14 @@ void WriteSilence(const std::string& path, int seconds, std::vector<TimedPicture
 
 // Packets of bytes that no decoder makes a picture of, under a declared size.
 void WriteDeclaredOnly(const std::string& path, int width, int height) {
-  AVFormatContext* file = nullptr;
-  Check(avformat_alloc_output_context2(&file, nullptr, "matroska", path.c_str()) >= 0, "make the container");
+  AVFormatContext* file = NewFile(path, "matroska");
   AVStream* stream = avformat_new_stream(file, nullptr);
   stream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
   stream->codecpar->codec_id = AV_CODEC_ID_MPEG4;
   stream->codecpar->width = width;
   stream->codecpar->height = height;
   stream->time_base = {1, 10};
-  Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
-  Check(avformat_write_header(file, nullptr) >= 0, "write the header");
+  StartFile(file, path);
   AVPacket* packet = av_packet_alloc();
   uint32_t noise = 12345;
   for (int n = 0; n < 30; n++) {
@@ -514,8 +521,7 @@ struct Frames {
 // Red frames, then blue, with noise where asked, in Matroska with the tone
 // unless silent.
 void WriteFrames(const std::string& path, const Frames& f) {
-  AVFormatContext* file = nullptr;
-  Check(avformat_alloc_output_context2(&file, nullptr, "matroska", path.c_str()) >= 0, "make the container");
+  AVFormatContext* file = NewFile(path, "matroska");
   static Frames current;
   current = f;
   Encoder v = AddStream(file, AV_CODEC_ID_MPEG4, [](AVCodecContext* c) {
@@ -527,8 +533,7 @@ void WriteFrames(const std::string& path, const Frames& f) {
   });
   Encoder a;
   if (!f.silent) a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
-  Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
-  Check(avformat_write_header(file, nullptr) >= 0, "write the header");
+  StartFile(file, path);
   const int soundSamples = 22050 / f.fps;
   AVFrame* picture = NewPicture(f.width, f.height);
   AVFrame* sound = f.silent ? nullptr : NewToneFrame(soundSamples);
@@ -637,8 +642,7 @@ std::string FlatPng16(uint32_t width, uint32_t height, const std::string& rgba) 
 // The pictures 10 a second under the declared size, with the tone along when asked.
 void WritePngMovie(const std::string& path, int width, int height, const std::vector<std::string>& pictures,
                    bool tone) {
-  AVFormatContext* file = nullptr;
-  Check(avformat_alloc_output_context2(&file, nullptr, "mov", path.c_str()) >= 0, "make the container");
+  AVFormatContext* file = NewFile(path, "mov");
   Encoder v, a;
   v.stream = avformat_new_stream(file, nullptr);
   v.stream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
@@ -647,8 +651,7 @@ void WritePngMovie(const std::string& path, int width, int height, const std::ve
   v.stream->codecpar->height = height;
   v.stream->time_base = {1, 10};
   if (tone) a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
-  Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
-  Check(avformat_write_header(file, nullptr) >= 0, "write the header");
+  StartFile(file, path);
   AVPacket* packet = av_packet_alloc();
   AVFrame* sound = tone ? NewToneFrame(2205) : nullptr;
   for (size_t n = 0; n < pictures.size(); n++) {
@@ -672,12 +675,10 @@ void WritePngMovie(const std::string& path, int width, int height, const std::ve
 
 // The sound positions itself by its level and each picture by its greys.
 void WriteSteps(const std::string& path) {
-  AVFormatContext* file = nullptr;
-  Check(avformat_alloc_output_context2(&file, nullptr, "matroska", path.c_str()) >= 0, "make the container");
+  AVFormatContext* file = NewFile(path, "matroska");
   Encoder v = AddStream(file, AV_CODEC_ID_MPEG4, SetUpVideo<>);
   Encoder a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
-  Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
-  Check(avformat_write_header(file, nullptr) >= 0, "write the header");
+  StartFile(file, path);
   AVFrame* picture = NewPicture(32, 24);
   AVFrame* sound = NewToneFrame(2205);
   for (int n = 0; n < 80; n++) {
