@@ -406,6 +406,11 @@ int64_t BytesToUnits(const Session* s, int64_t bytes) {
   return bytes * kMediaTimeUnitsPerSecond / s->pcmFormat.avgBytesPerSec;
 }
 
+int64_t UnitsToBytes(const Session* s, int64_t units) {
+  const int64_t bytes = units * s->pcmFormat.avgBytesPerSec / kMediaTimeUnitsPerSecond;
+  return bytes - bytes % s->pcmFormat.blockAlign;
+}
+
 bool SoundHeldFull(const Session* s) {
   return s->ring && BytesToUnits(s, static_cast<int64_t>(s->pcm.size())) >= kMaxSoundAheadUnits;
 }
@@ -437,11 +442,6 @@ void KeepSound(Session* s, const AVPacket* packet) {
   if (time != AV_NOPTS_VALUE && last.fromTime != AV_NOPTS_VALUE && time > last.fromTime) {
     last.units = time - last.fromTime;
   }
-}
-
-int64_t UnitsToBytes(const Session* s, int64_t units) {
-  const int64_t bytes = units * s->pcmFormat.avgBytesPerSec / kMediaTimeUnitsPerSecond;
-  return bytes - bytes % s->pcmFormat.blockAlign;
 }
 
 // Counts what the cursor has played and writes the decoded sound ahead of
@@ -583,19 +583,6 @@ AVFrame* NextPicture(Session* s, bool waitForSound, bool* later) {
   }
 }
 
-bool SoundGap(Session* s);
-
-// Keeps the sound decoded half a second ahead, within a bound of pictures
-// and of the call's time.
-void ReadAhead(Session* s) {
-  if (s->ring) {
-    while (BytesToUnits(s, static_cast<int64_t>(s->pcm.size())) < kAudioLeadUnits && !PicturesHeldFull(s) &&
-           CallTimeLeft(s) && ReadPacket(s)) {
-    }
-  }
-  RefillSound(s, s->ring && SoundGap(s));
-}
-
 // The sound's position while there is sound: it waits while the sound has
 // run dry and counts the silence where the file had none to give. Past the
 // end of the sound, the time run on from there; without sound, the time
@@ -616,6 +603,17 @@ int64_t Clock(Session* s) {
 bool SoundGap(Session* s) {
   return s->running && s->pcm.empty() && !s->readEnded && PicturesHeldFull(s) &&
          PictureTime(s, s->pictures.front()) > Clock(s);
+}
+
+// Keeps the sound decoded half a second ahead, within a bound of pictures
+// and of the call's time.
+void ReadAhead(Session* s) {
+  if (s->ring) {
+    while (BytesToUnits(s, static_cast<int64_t>(s->pcm.size())) < kAudioLeadUnits && !PicturesHeldFull(s) &&
+           CallTimeLeft(s) && ReadPacket(s)) {
+    }
+  }
+  RefillSound(s, s->ring && SoundGap(s));
 }
 
 void Start(Session* s) {
@@ -664,6 +662,7 @@ AVFrame* ConvertedFrame(Session* s, const DirectDrawSurfaceDesc& desc) {
 // Takes the next picture out and draws it into the sample's surface.
 void ShowPicture(Session* s, MediaObject* sample) {
   AVFrame* picture = TakePicture(s);
+  s->showHeld = false;  // the call's first has been shown
   DirectDrawSurfaceDesc desc;
   DirectDrawGetSurfaceDesc(sample->surface, &desc);
   void* pixels;
@@ -840,7 +839,6 @@ class FfmpegMediaStream : public MediaStreamService {
       return MediaUpdateResult::Pending;
     }
     ShowPicture(s, sample);
-    s->showHeld = false;
     return MediaUpdateResult::Ok;
   }
 
@@ -856,7 +854,6 @@ class FfmpegMediaStream : public MediaStreamService {
       event->signalled = !later;
     } else if (PictureTime(s, s->pictures.front()) <= Clock(s) && MayShow(s)) {
       ShowPicture(s, sample);
-      s->showHeld = false;
       event->signalled = true;
     }
     if (event->signalled) event->pendingSample = nullptr;

@@ -657,8 +657,7 @@ TEST_F(StreamMovieSound, ASlowMachineReadsOnAtTheNextCallAndOnlyAStalledReadEnds
     }
     if (c.pictures) {
       const GraphImage* frame = DirectShowFrameImage(record);
-      const uint8_t* p = static_cast<const uint8_t*>(frame->pixels) + frame->height * 3 / 4 * frame->pitch + 16 * 4;
-      const Rgb shown{p[2], p[1], p[0]};
+      const Rgb shown = FrameImageAt(frame, 16, frame->height * 3 / 4);
       EXPECT_TRUE(Near(shown, c.last)) << c.file << shown;
     }
     CloseMovie(movie);

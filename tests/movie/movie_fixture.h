@@ -44,10 +44,14 @@ inline Rgb RgbAt(const MEMIMG* image, int x, int y) {
   return {static_cast<int>(v >> 16 & 0xFF), static_cast<int>(v >> 8 & 0xFF), static_cast<int>(v & 0xFF)};
 }
 
-inline Rgb FrameImageAt(TheoraMovieContext* movie, int x, int y) {
-  const GraphImage* image = GetTheoraFrameImage(movie);
+// A pixel of a 32-bit frame image (bytes blue, green, red, unused).
+inline Rgb FrameImageAt(const GraphImage* image, int x, int y) {
   const uint8_t* p = static_cast<const uint8_t*>(image->pixels) + y * image->pitch + x * 4;
   return {p[2], p[1], p[0]};
+}
+
+inline Rgb FrameImageAt(TheoraMovieContext* movie, int x, int y) {
+  return FrameImageAt(GetTheoraFrameImage(movie), x, y);
 }
 
 // The grey frame that the colour shows, or -1 when it is none of them.
