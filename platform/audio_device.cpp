@@ -407,6 +407,27 @@ int AudioBufferUnlock(AudioBuffer* buffer, void* part1, uint32_t size1, void* pa
   });
 }
 
+int AudioBufferWrite(AudioBuffer* buffer, uint32_t offset, const void* data, uint32_t bytes) {
+  if (Fails(AudioFailBufferLock)) return -1;
+  return WithBuffer(buffer, [&](AudioBuffer* b) {
+    if (b->primary) return -1;
+    const uint32_t size = b->data->size;
+    if (bytes > size || (offset >= size && !(offset == 0 && bytes == 0))) return -1;
+    uint8_t* ring = b->data->bytes;
+    const uint32_t first = bytes < size - offset ? bytes : size - offset;
+    if (data) {
+      std::memcpy(ring + offset, data, first);
+      std::memcpy(ring, static_cast<const uint8_t*>(data) + first, bytes - first);
+    } else {
+      // One-byte samples are unsigned, centred on 0x80.
+      const int silence = b->format.blockAlign / b->format.channels == 1 ? 0x80 : 0;
+      std::memset(ring + offset, silence, first);
+      std::memset(ring, silence, bytes - first);
+    }
+    return 0;
+  });
+}
+
 int AudioBufferGetPosition(AudioBuffer* buffer, uint32_t* playCursor) {
   if (!playCursor) return -1;
   return WithBuffer(buffer, [&](AudioBuffer* b) {

@@ -94,6 +94,15 @@ int AudioBufferGetStatus(AudioBuffer* buffer, uint32_t* status);
 int AudioBufferLock(AudioBuffer* buffer, uint32_t offset, uint32_t bytes, void** part1, uint32_t* size1,
                     void** part2, uint32_t* size2);
 int AudioBufferUnlock(AudioBuffer* buffer, void* part1, uint32_t size1, void* part2, uint32_t size2);
+// Copies bytes into the buffer at offset, running on from the start past the
+// end, under the device lock; null data writes silence (0x80 in 8-bit
+// formats, 0 in the others). Lock lets the lock go before the caller writes
+// through its pointers, so bytes of a playing buffer written that way may be
+// the very ones the SDL output's mixing thread is reading; this call is for
+// such writes. The same ranges as Lock: -1 for a primary buffer, bytes past
+// the size or an offset at or past the end (but 0 bytes at 0 of an empty
+// buffer); it fails when Lock is scripted to.
+int AudioBufferWrite(AudioBuffer* buffer, uint32_t offset, const void* data, uint32_t bytes);
 // The play cursor in bytes. A one-shot play that reached the end stops and
 // its cursor goes back to 0.
 int AudioBufferGetPosition(AudioBuffer* buffer, uint32_t* playCursor);

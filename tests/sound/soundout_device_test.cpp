@@ -1,6 +1,7 @@
 // The audio device on its manual output: cursors, looping, locks across the
 // wrap, duplicated buffers, gains and the mixed samples.
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <random>
@@ -125,6 +126,66 @@ TEST_F(DeviceLock, DataWrittenAcrossTheWrapPlaysInOrder) {
     EXPECT_EQ(out[2 * k], k + 1);
     EXPECT_EQ(out[2 * k + 1], k + 1);
   }
+}
+
+// Writes under the device lock into a ring of 8 bytes that starts as 0xEE.
+TEST_F(DeviceLock, WritesCopyOrSilenceAcrossTheWrapAndRefuseRangesLockRefuses) {
+  constexpr uint8_t E = 0xEE;
+  const uint8_t source[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+  struct Case {
+    uint16_t bits;  // of a mono 16-bit or a stereo 8-bit ring
+    uint32_t offset, bytes;
+    bool silence;
+    std::array<uint8_t, 8> ring;
+    int result;
+  };
+  const Case cases[] = {
+      {16, 0, 3, false, {1, 2, 3, E, E, E, E, E}, 0},
+      {16, 5, 3, false, {E, E, E, E, E, 1, 2, 3}, 0},  // up to the end, nothing at the start
+      {16, 6, 5, false, {3, 4, 5, E, E, E, 1, 2}, 0},
+      {16, 7, 8, false, {2, 3, 4, 5, 6, 7, 8, 1}, 0},  // the whole ring from its last byte
+      {16, 3, 0, false, {E, E, E, E, E, E, E, E}, 0},
+      {16, 2, 4, true, {E, E, 0, 0, 0, 0, E, E}, 0},
+      {16, 6, 4, true, {0, 0, E, E, E, E, 0, 0}, 0},
+      // Two channels of one byte: silence is by the sample, not the frame.
+      {8, 5, 5, true, {0x80, 0x80, E, E, E, 0x80, 0x80, 0x80}, 0},
+      {8, 1, 2, false, {E, 1, 2, E, E, E, E, E}, 0},
+      {16, 0, 9, false, {E, E, E, E, E, E, E, E}, -1},
+      {16, 8, 0, false, {E, E, E, E, E, E, E, E}, -1},
+      {16, 8, 1, true, {E, E, E, E, E, E, E, E}, -1},
+      {16, 0xFFFFFFFF, 2, false, {E, E, E, E, E, E, E, E}, -1},
+  };
+  for (const Case& c : cases) {
+    AudioBuffer* b = Make(c.bits == 8 ? PcmFormat(2, 44100, 8) : PcmFormat(1, 44100, 16), 8);
+    ASSERT_NE(b, nullptr);
+    const std::vector<uint8_t> fill(8, E);
+    Write(b, 0, fill.data(), 8);
+    EXPECT_EQ(AudioBufferWrite(b, c.offset, c.silence ? nullptr : source, c.bytes), c.result)
+        << c.offset << "+" << c.bytes;
+    void *p1, *p2;
+    uint32_t s1, s2;
+    ASSERT_EQ(AudioBufferLock(b, 0, 8, &p1, &s1, &p2, &s2), 0);
+    std::array<uint8_t, 8> ring;
+    std::memcpy(ring.data(), p1, 8);
+    EXPECT_EQ(ring, c.ring) << c.offset << "+" << c.bytes;
+    AudioBufferRelease(b);
+    Forget(b);
+  }
+
+  AudioBuffer* empty = Make(PcmFormat(1, 44100, 16), 0);
+  EXPECT_EQ(AudioBufferWrite(empty, 0, source, 0), 0);
+  EXPECT_EQ(AudioBufferWrite(empty, 0, source, 1), -1);
+  EXPECT_EQ(AudioBufferWrite(nullptr, 0, source, 1), -1);
+  AudioBufferDesc primaryDesc = {kAudioBufferPrimary, 0, nullptr};
+  AudioBuffer* primary = AudioBufferCreate(device, &primaryDesc);
+  ASSERT_NE(primary, nullptr);
+  buffers.push_back(primary);
+  EXPECT_EQ(AudioBufferWrite(primary, 0, nullptr, 0), -1);
+  AudioBuffer* b = Make(PcmFormat(1, 44100, 16), 8);
+  AudioSetFailuresForTest(AudioFailBufferLock);
+  EXPECT_EQ(AudioBufferWrite(b, 0, source, 2), -1);
+  AudioSetFailuresForTest(0);
+  EXPECT_EQ(AudioBufferWrite(b, 0, source, 2), 0);
 }
 
 using DeviceDuplicate = ManualDeviceTest;
