@@ -151,6 +151,21 @@ bool BuildPageIndex(TheoraMovieContext* c) {
 
 // ---- Decoding (thread) ---------------------------------------------------
 
+// Read by every decoding thread at each of its waits.
+std::atomic<void (*)(const TheoraMovieContext*, int32_t)> g_threadWaitForTest{nullptr};
+
+// Every wait of the decoding thread: 0 lets others run and comes straight
+// back, for a thread with more to decode.
+void ThreadWait(const TheoraMovieContext* c, int32_t milliseconds) {
+  if (void (*wait)(const TheoraMovieContext*, int32_t) = g_threadWaitForTest.load(std::memory_order_relaxed)) {
+    wait(c, milliseconds);
+  } else if (milliseconds > 0) {
+    PlatformSleepMs(static_cast<uint32_t>(milliseconds));
+  } else {
+    std::this_thread::yield();
+  }
+}
+
 // Takes count frames' packets from the decode position on; packets before the
 // last key frame among them are read but not decoded. 1 when the last packet
 // was a key frame, 0 when not, -1 at the end of the data.
@@ -325,7 +340,10 @@ void DecodeStep(TheoraMovieContext* c) {
   // A movie shorter than the stock is held whole once every frame is in.
   if (!freeEntry || held >= total) {
     c->threadState.store(kTheoraStockFull, std::memory_order_release);
-    std::this_thread::yield();
+    // Nothing to do until the main thread moves on, which may be never: a
+    // millisecond's sleep keeps an open movie off the processor, and the
+    // stock holds the next frames meanwhile.
+    ThreadWait(c, 1);
     return;
   }
   c->threadState.store(kTheoraDecoding, std::memory_order_release);
@@ -343,24 +361,24 @@ void DecodeStep(TheoraMovieContext* c) {
     }
     if (result < 0) {
       c->endOfData.store(1, std::memory_order_release);
-      PlatformSleepMs(1);
+      ThreadWait(c, 1);
       return;
     }
   }
   // A frame already in the stock (met again after a wrap) is not stored twice.
   if (!FindStockFrame(c, c->decodePosition) && !StoreFrame(c, freeEntry)) {
     c->endOfData.store(1, std::memory_order_release);
-    PlatformSleepMs(1);
+    ThreadWait(c, 1);
     return;
   }
-  std::this_thread::yield();
+  ThreadWait(c, 0);
 }
 
 void TheoraDecodeThread(TheoraMovieContext* c) {
   while (!c->quitRequest.load(std::memory_order_acquire)) {
     if (c->pauseRequest.load(std::memory_order_acquire)) {
       c->threadState.store(kTheoraPaused, std::memory_order_release);
-      PlatformSleepMs(1);
+      ThreadWait(c, 1);
     } else if (c->seekRequest.load(std::memory_order_acquire)) {
       c->threadState.store(kTheoraSeeking, std::memory_order_release);
       if (c->pageCount == 0) break;  // no video frame at all
@@ -531,3 +549,10 @@ const TheoraFrameStockEntry* FindTheoraStockFrame(TheoraMovieContext* c, int32_t
 }
 
 void* GetTheoraYuvSurface(const TheoraMovieContext* c) { return c->yuvSurface; }
+
+// Tests only, and declared by them: what every decoding thread calls for its
+// waits instead of sleeping (null puts the sleep back). The hook does the
+// waiting itself.
+void SetTheoraThreadWaitForTest(void (*wait)(const TheoraMovieContext* context, int32_t milliseconds)) {
+  g_threadWaitForTest.store(wait, std::memory_order_relaxed);
+}

@@ -11,6 +11,14 @@
 #include "sound/sound_system.h"
 #include "tests/movie/movie_fixture.h"
 
+#include <atomic>
+#include <thread>
+
+#include "platform/timer.h"
+
+// The decoding thread's waits (movie/theora_decoder.cpp): null puts the sleep back.
+void SetTheoraThreadWaitForTest(void (*wait)(const TheoraMovieContext* context, int32_t milliseconds));
+
 namespace movie_test {
 namespace {
 
@@ -116,6 +124,67 @@ TEST_F(TheoraPlayer, ClosingWhileTheThreadDecodesWaitsForIt) {
     OpenFile f = OpenTheora(MovieFile("bench640.ogv"), 10);
     ASSERT_NE(f.movie, nullptr);
     AdvanceTheoraFrame(f.movie, 20 + round);
+    Close(f);
+  }
+}
+
+// Counts the decoding thread's waits while its stock is full, by whether
+// they are a sleep of a millisecond, and waits as it was asked to.
+class TheoraThreadWaits : public MovieTest {
+ public:
+  void SetUp() override {
+    MovieTest::SetUp();
+    SetTheoraThreadWaitForTest(Wait);
+  }
+  void TearDown() override {
+    SetTheoraThreadWaitForTest(nullptr);
+    MovieTest::TearDown();
+  }
+  static void Wait(const TheoraMovieContext* c, int32_t milliseconds) {
+    if (c->threadState.load(std::memory_order_relaxed) == kTheoraStockFull) {
+      (milliseconds == 1 ? fullSleeps : fullOthers).fetch_add(1);
+    }
+    if (milliseconds > 0) {
+      PlatformSleepMs(static_cast<uint32_t>(milliseconds));
+    } else {
+      std::this_thread::yield();
+    }
+  }
+
+  static inline std::atomic<int> fullSleeps{0}, fullOthers{0};
+};
+
+// A movie left alone with its stock full has nothing to do for as long as it
+// stays open: its thread sleeps rather than asking for the processor again
+// at once. Counted by waits, not time: each case watches twenty of them.
+TEST_F(TheoraThreadWaits, AFullStockSleepsAMillisecondAtATime) {
+  struct Case {
+    const char* what;
+    int stock;
+    void (*act)(TheoraMovieContext*);
+  };
+  const Case cases[] = {
+      {"opened and left alone", 10, [](TheoraMovieContext*) {}},
+      {"a stock larger than the movie", 40, [](TheoraMovieContext*) {}},
+      {"advanced inside the stock", 10, [](TheoraMovieContext* m) { AdvanceTheoraFrame(m, 7); }},
+      {"sought to a stock through the end", 10, [](TheoraMovieContext* m) { SeekTheoraFrame(m, 25); }},
+      {"played frame by frame", 3,
+       [](TheoraMovieContext* m) {
+         for (int i = 0; i < 12; i++) {
+           AdvanceTheoraFrame(m, 1);
+           UpdateTheoraFrameImage(m, 1, 0);
+         }
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    OpenFile f = OpenTheora(MovieFile("gray420.ogv"), c.stock);
+    ASSERT_NE(f.movie, nullptr);
+    c.act(f.movie);
+    fullSleeps = 0;
+    fullOthers = 0;
+    while (fullSleeps.load() + fullOthers.load() < 20) PlatformSleepMs(1);
+    EXPECT_EQ(fullOthers.load(), 0);
     Close(f);
   }
 }
