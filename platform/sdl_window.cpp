@@ -149,10 +149,16 @@ class SdlWindow : public PlatformWindow {
          SDL_strcmp(driver, "evdev") == 0)) {
       PlatformQuitSdlSubsystem(SDL_INIT_VIDEO);
       // An X server that refuses the client (one that wants a cookie the
-      // game was not given) answered all the same: SDL falls back here too.
+      // game was not given) answered all the same: SDL falls back here too,
+      // as it does where the server has no screen of the number named.
       const char* x = SDL_getenv("DISPLAY");
       if (x && *x && XDisplayAnswers(x)) {
-        NoteFailure("the X server named by DISPLAY answered but refused the connection");
+        const int screen = XDisplayMissingScreen(x);
+        if (screen >= 0) {
+          NoteFailure(("the X server named by DISPLAY answered, but has no screen " + std::to_string(screen)).c_str());
+        } else {
+          NoteFailure("the X server named by DISPLAY answered but refused the connection");
+        }
       } else {
         NoteFailure(
             (std::string("no display named there answered, and SDL's ") + driver + " driver shows nothing").c_str());

@@ -6,6 +6,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <X11/Xlib.h>
+
 #include <charconv>
 #include <cstddef>
 #include <cstring>
@@ -73,4 +75,25 @@ bool XDisplayAnswers(const char* name) {
   }
   if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
   return ConnectsToTcpPort(std::string(host), 6000 + number);
+}
+
+int XDisplayMissingScreen(const char* name) {
+  if (!name || !*name) return -1;
+  const std::string_view text(name);
+  const size_t colon = text.rfind(':');
+  if (colon == std::string_view::npos) return -1;
+  const size_t dot = text.find('.', colon);
+  if (dot == std::string_view::npos) return -1;
+  int screen = -1;
+  const std::string_view digits = text.substr(dot + 1);
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), screen);
+  // Every server has screen 0, and a refusing one would have Xlib speak again.
+  if (error != std::errc() || screen <= 0 || end != digits.data() + digits.size()) return -1;
+  // Without a screen number Xlib takes the server's first: a server that
+  // accepts us then lacks only the one named.
+  Display* display = XOpenDisplay(std::string(text.substr(0, dot)).c_str());
+  if (!display) return -1;
+  const int screens = ScreenCount(display);
+  XCloseDisplay(display);
+  return screen >= screens ? screen : -1;
 }
