@@ -102,3 +102,6 @@ void SetMediaFormatsForTest(const char* formats);
 // The microsecond clock the real service reads its deadlines and its clock
 // from; null puts the machine's back.
 void SetMediaStreamClockForTest(uint64_t (*microseconds)());
+// The cores the real service counts its decoder threads from; 0 puts the
+// machine's back.
+void SetMediaDecoderCoresForTest(int cores);

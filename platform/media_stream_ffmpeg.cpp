@@ -1,20 +1,27 @@
 // The multimedia-stream service over FFmpeg: libavformat reads the file,
-// libavcodec decodes, libswscale converts each video frame into the sample
-// surface's pixel format and libswresample the sound into 16-bit PCM, which
-// plays through a looping buffer of the audio device. The stream's clock is
-// the sound's position while there is sound, else the time it has run. All
-// of it runs on the caller's thread: every update and event test first
-// refills the sound and reads ahead. Only the movie's own file is read, as
-// one of the containers that hold a single movie. An open or a seek reads
-// within a deadline; a call of the caller's stops reading at a packet when
-// its deadline comes and goes on at the next, a picture decoded after it
-// being the next call's first to show, and only a single read that
-// outlasts a deadline of its own (a stalled or hostile file) ends the
-// movie.
+// libavcodec decodes on threads of its own, libswscale converts the
+// pictures shown into the sample surface's pixel format and libswresample
+// the sound into 16-bit PCM, which plays through a looping buffer of the
+// audio device. The ring's bytes are the movie's time: each piece of sound
+// goes where its timestamp puts it, with silence before the first and in
+// the file's gaps, so the stream's clock is the sound's position while
+// there is sound, else the time it has run. The reading keeps the sound
+// ahead whatever the pictures do: video packets met meanwhile wait as
+// packets and are decoded when their pictures are needed, and a picture
+// whose time has passed when the next one is due too is passed over
+// unconverted. The reading runs on the caller's thread: every update and
+// event test first refills the sound and reads ahead. Only the movie's own
+// file is read, as one of the containers that hold a single movie. An open
+// or a seek reads within a deadline; a call of the caller's stops reading
+// at a packet when its deadline comes and goes on at the next, a picture
+// decoded after it being the next call's first to show, and only a single
+// read that outlasts a deadline of its own (a stalled or hostile file) ends
+// the movie.
 #include <algorithm>
 #include <cstring>
 #include <deque>
 #include <new>
+#include <thread>
 #include <vector>
 
 extern "C" {
@@ -23,6 +30,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/log.h>
+#include <libavutil/pixdesc.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
@@ -35,26 +43,36 @@ extern "C" {
 
 namespace {
 
-// The sound kept written ahead of the play cursor, and the ring it goes into.
+// The sound kept decoded ahead of what the ring holds, and the ring.
 constexpr int64_t kAudioLeadUnits = kMediaTimeUnitsPerSecond / 2;
 constexpr int kAudioRingSeconds = 1;
 // The silence before the sound where writing resumes after an underrun:
 // more than the SDL output mixes at a time, so that none of the sound is
 // passed over while it is being written.
 constexpr int64_t kResumeLeadUnits = kMediaTimeUnitsPerSecond / 20;
-// Decoded pictures held while reading ahead for the sound: no more than
-// this many, and no more bytes than 32 pictures of 1920 x 1080 stay under,
-// though at least a few of any size (one of 8192 x 8192 takes 96 MB), or
-// one alone when it fills the bytes by itself (16-bit pictures take 6 or 8
-// bytes a pixel: up to 256 MB).
-constexpr size_t kMaxQueuedFrames = 32;
+// Sound whose time lies within this of where the sound before it ends
+// follows on from it: containers round their times (Matroska to the
+// millisecond), and a step that small is no gap in the file.
+constexpr int64_t kSoundJoinUnits = kMediaTimeUnitsPerSecond / 25;
+// The pictures a video decoder holds in flight stay within these bytes: a
+// thread holds the picture it decodes and its own of the one it refers to,
+// so a huge picture gets few threads.
 constexpr int64_t kMaxQueuedBytes = int64_t{128} << 20;
-constexpr size_t kMinQueuedFrames = 3;
+constexpr int64_t kPicturesPerThread = 2;
+constexpr int kMaxDecoderThreads = 16;
+// Video packets read ahead of their pictures for the sound's sake: seconds
+// of any common movie, and a bound on what a file of tiny packets costs.
+constexpr int64_t kMaxVideoPacketBytes = int64_t{64} << 20;
+constexpr size_t kMaxVideoPackets = 8192;
 // Sound decoded and not yet in the ring. A picture is looked for no further
 // than this ahead when an update may wait for it; one that must come at
 // once is read on to, and the sound met beyond this is dropped undecoded
-// (a file may put hours of sound before its first picture).
+// (a file may put hours of sound before its first picture): its time stays
+// silent.
 constexpr int64_t kMaxSoundAheadUnits = 4 * kMediaTimeUnitsPerSecond;
+// A stream too large for FFmpeg's probe shows its format with its first
+// picture, looked for in this many of its packets at the open.
+constexpr int kFirstPicturePackets = 8;
 
 // The demuxers of containers that hold one movie, and of MPEG-1/2 video
 // elementary streams. Playlists and lists (hls, concat, ...) would open
@@ -76,20 +94,31 @@ uint64_t (*g_clockForTest)() = nullptr;
 
 uint64_t Now() { return g_clockForTest ? g_clockForTest() : PlatformMicroseconds(); }
 
-// Sound read past the bound above is dropped undecoded; the span it covered
-// counts on the clock once the sound before it has played.
-struct DroppedSound {
-  int64_t atByte;    // where in the sound data it falls
-  int64_t fromTime;  // the first dropped packet's time, or AV_NOPTS_VALUE
-  int64_t units;     // its length
-  bool open;         // no sound kept since: more may join it
+int g_coresForTest = 0;
+
+int Cores() {
+  if (g_coresForTest > 0) return g_coresForTest;
+  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+// Decoded sound waiting for the ring, at its place in the movie's time: in
+// bytes of the ring's format from the movie's start.
+struct SoundPiece {
+  int64_t at;
+  std::vector<uint8_t> bytes;
+};
+
+// What the video decoder's buffer callback reads, from the decoder's threads.
+struct PictureLimits {
+  MediaPictureBound bound;
+  int threads;
 };
 
 struct Session {
   int references = 1;
   bool wantVideo = false;
   bool wantAudio = false;
-  MediaPictureBound pictureBound{};  // the video decoder's
+  PictureLimits pictureLimits{};  // the video decoder's
   AVFormatContext* format = nullptr;
   AVIOContext* input = nullptr;  // the file, read by us for FFmpeg
   uint64_t readDeadline = 0;     // of the open, seek or packet read under way
@@ -97,6 +126,7 @@ struct Session {
   bool showHeld = false;         // pictures were held when the call started
   int videoIndex = -1;
   int audioIndex = -1;
+  int64_t originUnits = 0;  // the movie's time 0 in the file's times
   AVCodecContext* video = nullptr;
   AVCodecContext* audio = nullptr;
   SwsContext* scaler = nullptr;
@@ -105,35 +135,37 @@ struct Session {
   AVPacket* packet = nullptr;
   AVFrame* frame = nullptr;
   bool readEnded = false;
+  std::deque<AVPacket*> videoPackets;  // read, not yet decoded
+  int64_t videoPacketBytes = 0;
+  bool drainSent = false;   // the decoder was told the file has ended
+  bool videoEnded = false;  // and has given its last picture
   std::deque<AVFrame*> pictures;
-  int64_t picturesBytes = 0;  // their buffers'
   int64_t skipBefore = 0;  // after a seek: pictures before this time are passed over
 
-  // Sound. The ring holds the sound written ahead of the play cursor (after
-  // a lead of silence where writing resumed) and silence beyond it. Bytes
-  // count the decoded sound since the last seek.
+  // Sound. playedAt and writtenEnd count the ring's bytes of the movie's
+  // time from its start, the silence of the file's gaps with them; the
+  // silence of an underrun (the lead where writing resumed) is no time of
+  // the movie's and is not counted.
   WaveFormat pcmFormat{};
-  std::vector<uint8_t> pcm;  // decoded, not yet in the ring
+  std::vector<uint8_t> pcm;  // one decoded frame's, on its way to a piece
+  std::deque<SoundPiece> sound;  // decoded, not yet in the ring
+  int64_t soundHeldBytes = 0;
   AudioBuffer* ring = nullptr;
   uint32_t ringBytes = 0;
-  uint32_t writeOffset = 0;  // where the written sound ends in the ring
+  std::vector<uint8_t> ringWrite;  // what one refill writes
+  uint32_t writeOffset = 0;  // where writtenEnd falls in the ring
   uint32_t lastCursor = 0;
   uint64_t lastLookMicros = 0;  // when the cursor was read last
-  int64_t leadBytes = 0;        // silence left before the written sound
-  int64_t playedBytes = 0;
-  int64_t dataBytes = 0;     // sound written into the ring
-  int64_t silenceBytes = 0;  // silence played where the file had no sound to give
-  bool soundEnded = false;   // the cursor has passed the last of the sound
-  uint64_t endMicros = 0;    // when it did
-  std::deque<DroppedSound> dropped;  // ahead of the play cursor
-  int64_t droppedPlayed = 0;         // units passed by the cursor since the last seek
+  int64_t leadBytes = 0;        // silence left before writtenEnd's sound
+  int64_t playedAt = 0;
+  int64_t writtenEnd = 0;
+  int64_t soundEnd = 0;  // where the last sound written ends
+  bool ended = false;    // the end was reported: the ring stays silent
 
-  // Clock, in 100 ns units.
+  // Clock without sound, in 100 ns units.
   bool running = false;
   int64_t baseTime = 0;  // at the last start, pause or seek
   uint64_t startMicros = 0;
-  int64_t startPlayed = 0;  // with the silence that counts
-  int64_t startDropped = 0;
 };
 
 enum class Kind { Graph, Stream, Part, DirectDraw4, Surface, Sample, Event };
@@ -165,35 +197,89 @@ int64_t PictureBytes(int format, int width, int height) {
 // size is known, before their tables for it: in pixels alone, and on rows
 // rounded up to its vector width (64 pixels at most). A decoder opened
 // with a size over it forgets that size.
+
+// FFmpeg's own bound on pictures, which its decoders check as soon as a
+// size is known, before their tables for it: in pixels alone, and on rows
+// rounded up to its vector width (64 pixels at most). A decoder opened
+// with a size over it forgets that size.
 int64_t MaxPixels(const MediaPictureBound& bound) { return bound.bytes / 4 + 64 * bound.side; }
+
+// The most bytes a pixel of any format FFmpeg decodes into takes: four
+// 32-bit float planes.
+int64_t DeepestPixelBytes() {
+  static const int64_t deepest = [] {
+    int bits = 32;
+    for (const AVPixFmtDescriptor* d = av_pix_fmt_desc_next(nullptr); d; d = av_pix_fmt_desc_next(d)) {
+      bits = std::max(bits, av_get_padded_bits_per_pixel(d));
+    }
+    return int64_t{(bits + 7) / 8};
+  }();
+  return deepest;
+}
+
+// FFmpeg's probe of the streams decodes a first picture with a decoder of
+// its own, bounded in pixels alone: so many that no format takes more
+// bytes than a picture may have.
+int64_t ProbePixels(const MediaPictureBound& bound) { return bound.bytes / DeepestPixelBytes(); }
+
+bool TooLargeToProbe(const MediaPictureBound& bound, const AVCodecParameters* declared) {
+  return int64_t{declared->width} * declared->height > ProbePixels(bound);
+}
+
+// Threads for a stream's decoder: the machine's cores, no more than keep a
+// picture each within the bytes held in flight. An unknown format counts
+// as the surfaces' 4 bytes a pixel; the buffer callback refuses a picture
+// that the guess or a later size would multiply past the bytes.
+int DecoderThreads(const AVCodecParameters* declared) {
+  const int64_t width = FFALIGN(int64_t{std::max(declared->width, 0)}, 64);
+  const int64_t height = FFALIGN(int64_t{std::max(declared->height, 0)}, 64);
+  int64_t bytes = declared->format >= 0 ? PictureBytes(declared->format, static_cast<int>(width),
+                                                       static_cast<int>(height))
+                                        : -1;
+  if (bytes <= 0) bytes = width * height * 4;
+  const int64_t fit = bytes > 0 ? std::max<int64_t>(kMaxQueuedBytes / (bytes * kPicturesPerThread), 1)
+                                : kMaxDecoderThreads;
+  return static_cast<int>(std::min<int64_t>({Cores(), kMaxDecoderThreads, fit}));
+}
 
 // A picture the player would refuse gets no buffer: a size that changes
 // after the open is held to the bound of the first, in the format the
-// decoder decodes it into. The frame's size is the coded one, which may
-// be larger than the picture.
+// decoder decodes it into, and to the bytes in flight that its threads
+// were counted for. The frame's size is the coded one, which may be larger
+// than the picture. Called on the decoder's threads.
 int BoundedPictureBuffer(AVCodecContext* context, AVFrame* frame, int flags) {
-  const auto* bound = static_cast<const MediaPictureBound*>(context->opaque);
+  const auto* limits = static_cast<const PictureLimits*>(context->opaque);
   const int64_t bytes = PictureBytes(frame->format, frame->width, frame->height);
-  if (bytes < 0 || !MediaPictureAllowed(*bound, context->width, context->height, bytes)) return AVERROR(ENOMEM);
+  if (bytes < 0 || !MediaPictureAllowed(limits->bound, context->width, context->height, bytes) ||
+      (limits->threads > 1 && bytes * kPicturesPerThread * limits->threads > kMaxQueuedBytes)) {
+    return AVERROR(ENOMEM);
+  }
   return avcodec_default_get_buffer2(context, frame, flags);
 }
 
-// bound: the pictures' (null for sound).
-AVCodecContext* OpenDecoder(const AVStream* stream, const MediaPictureBound* bound) {
+// limits: the pictures' (null for sound), whose threads are chosen here.
+AVCodecContext* OpenDecoder(const AVStream* stream, PictureLimits* limits) {
   const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
   if (!codec) return nullptr;
   AVCodecContext* context = avcodec_alloc_context3(codec);
-  if (context && bound) {
-    context->opaque = const_cast<MediaPictureBound*>(bound);
+  const AVCodecParameters* declared = stream->codecpar;
+  // A size over FFmpeg's bound is forgotten at the open, which would hide
+  // it from the open's refusal: such a decoder gets the bound after.
+  const bool boundFirst =
+      limits && int64_t{declared->width} * declared->height <= MaxPixels(limits->bound);
+  if (context && limits) {
+    limits->threads = DecoderThreads(declared);
+    context->opaque = limits;
     context->get_buffer2 = BoundedPictureBuffer;
+    context->thread_count = limits->threads;
+    context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    if (boundFirst) context->max_pixels = MaxPixels(limits->bound);
   }
-  if (!context || avcodec_parameters_to_context(context, stream->codecpar) < 0 ||
-      avcodec_open2(context, codec, nullptr) < 0) {
+  if (!context || avcodec_parameters_to_context(context, declared) < 0 || avcodec_open2(context, codec, nullptr) < 0) {
     avcodec_free_context(&context);
     return nullptr;
   }
-  // After the open: the open refuses a declared size over the bound by itself.
-  if (bound) context->max_pixels = MaxPixels(*bound);
+  if (limits && !boundFirst) context->max_pixels = MaxPixels(limits->bound);
   return context;
 }
 
@@ -287,58 +373,76 @@ int RefuseNestedInput(AVFormatContext*, AVIOContext**, const char*, int, AVDicti
   return AVERROR(EACCES);
 }
 
-// FFmpeg's probe of the streams decodes a first picture with a decoder of
-// its own, which takes options but no callback: it is bounded in pixels.
-// A stream that declares a size over the bound, which the open refuses as
-// declared, is not probed at all.
+// FFmpeg's probe decodes with a decoder of its own, which takes options but
+// no callback: it is bounded in pixels, so many that it stays within the
+// bytes. A stream that declares a size over the bound, which the open
+// refuses as declared, is not probed at all, nor one too large for the
+// probe's pixels: the file is read again from its start for that one, whose
+// format our own decoder finds from its first picture (FindFirstPicture),
+// in buffers bounded in bytes.
 int FindStreamInfo(Session* s) {
   if (!s->wantVideo) return avformat_find_stream_info(s->format, nullptr);
+  const MediaPictureBound& bound = s->pictureLimits.bound;
   const unsigned streams = s->format->nb_streams;
   auto** options = static_cast<AVDictionary**>(av_calloc(std::max(streams, 1u), sizeof(AVDictionary*)));
   if (!options) return AVERROR(ENOMEM);
+  bool unprobed = false;
   for (unsigned i = 0; i < streams; i++) {
     AVStream* stream = s->format->streams[i];
     const AVCodecParameters* declared = stream->codecpar;
-    if (declared->codec_type == AVMEDIA_TYPE_VIDEO && (declared->width > 0 || declared->height > 0) &&
-        !MediaPictureAllowed(s->pictureBound, declared->width, declared->height, 0)) {
+    if (declared->codec_type != AVMEDIA_TYPE_VIDEO) continue;
+    if ((declared->width > 0 || declared->height > 0) &&
+        !MediaPictureAllowed(bound, declared->width, declared->height, 0)) {
       stream->discard = AVDISCARD_ALL;
+    } else if (TooLargeToProbe(bound, declared)) {
+      stream->discard = AVDISCARD_ALL;
+      unprobed = true;
     } else {
-      av_dict_set_int(&options[i], "max_pixels", MaxPixels(s->pictureBound), 0);
+      av_dict_set_int(&options[i], "max_pixels", ProbePixels(bound), 0);
     }
   }
   const int result = avformat_find_stream_info(s->format, options);
-  for (unsigned i = 0; i < streams; i++) av_dict_free(&options[i]);
+  for (unsigned i = 0; i < streams; i++) {
+    av_dict_free(&options[i]);
+    AVStream* stream = s->format->streams[i];
+    if (TooLargeToProbe(bound, stream->codecpar) && MediaPictureAllowed(bound, stream->codecpar->width,
+                                                                        stream->codecpar->height, 0)) {
+      stream->discard = AVDISCARD_DEFAULT;
+    }
+  }
   av_free(options);
+  if (result >= 0 && unprobed) {
+    av_seek_frame(s->format, -1, s->format->start_time != AV_NOPTS_VALUE ? s->format->start_time : 0,
+                  AVSEEK_FLAG_BACKWARD);
+  }
   return result;
 }
 
 void ClearPictures(Session* s) {
   for (AVFrame* picture : s->pictures) av_frame_free(&picture);
   s->pictures.clear();
-  s->picturesBytes = 0;
 }
 
-// As decoded; the buffers' own sizes where the format has none.
-int64_t PictureBytes(const AVFrame* picture) {
-  const int64_t bytes = PictureBytes(picture->format, picture->width, picture->height);
-  if (bytes >= 0) return bytes;
-  int64_t buffers = 0;
-  for (const AVBufferRef* buffer : picture->buf) buffers += buffer ? static_cast<int64_t>(buffer->size) : 0;
-  return buffers;
+void ClearVideoPackets(Session* s) {
+  for (AVPacket* packet : s->videoPackets) av_packet_free(&packet);
+  s->videoPackets.clear();
+  s->videoPacketBytes = 0;
 }
 
 // The caller's from here on.
 AVFrame* TakePicture(Session* s) {
   AVFrame* picture = s->pictures.front();
   s->pictures.pop_front();
-  s->picturesBytes -= PictureBytes(picture);
   return picture;
 }
 
-bool PicturesHeldFull(const Session* s) {
-  if (s->pictures.size() >= kMaxQueuedFrames) return true;
-  if (s->picturesBytes < kMaxQueuedBytes) return false;
-  return s->pictures.size() >= kMinQueuedFrames || PictureBytes(s->pictures.back()) >= kMaxQueuedBytes;
+void DropPicture(Session* s) {
+  AVFrame* passed = TakePicture(s);
+  av_frame_free(&passed);
+}
+
+bool VideoPacketsFull(const Session* s) {
+  return s->videoPacketBytes >= kMaxVideoPacketBytes || s->videoPackets.size() >= kMaxVideoPackets;
 }
 
 // The file and what reads it, as an open that failed half way leaves them.
@@ -351,6 +455,7 @@ void CloseSessionFile(Session* s) {
 
 void CloseSession(Session* s) {
   ClearPictures(s);
+  ClearVideoPackets(s);
   if (s->ring) AudioBufferRelease(s->ring);
   sws_freeContext(s->scaler);
   av_frame_free(&s->converted);
@@ -385,23 +490,6 @@ bool OpenSound(Session* s) {
   return s->ring != nullptr;
 }
 
-// Sound that finds no memory is dropped; the picture goes on.
-void DecodeSound(Session* s, const AVPacket* packet) {
-  if (avcodec_send_packet(s->audio, packet) < 0) return;
-  while (avcodec_receive_frame(s->audio, s->frame) >= 0) PlatformNoThrow("動画の音声の展開", [&] {
-    const int out = swr_get_out_samples(s->resampler, s->frame->nb_samples);
-    if (out > 0) {
-      const size_t start = s->pcm.size();
-      s->pcm.resize(start + static_cast<size_t>(out) * s->pcmFormat.blockAlign);
-      uint8_t* dest = s->pcm.data() + start;
-      const int got = swr_convert(s->resampler, &dest, out, const_cast<const uint8_t**>(s->frame->extended_data),
-                                  s->frame->nb_samples);
-      s->pcm.resize(start + static_cast<size_t>(std::max(got, 0)) * s->pcmFormat.blockAlign);
-    }
-    av_frame_unref(s->frame);
-  });
-}
-
 int64_t BytesToUnits(const Session* s, int64_t bytes) {
   return bytes * kMediaTimeUnitsPerSecond / s->pcmFormat.avgBytesPerSec;
 }
@@ -412,125 +500,197 @@ int64_t UnitsToBytes(const Session* s, int64_t units) {
 }
 
 bool SoundHeldFull(const Session* s) {
-  return s->ring && BytesToUnits(s, static_cast<int64_t>(s->pcm.size())) >= kMaxSoundAheadUnits;
+  return s->ring && BytesToUnits(s, s->soundHeldBytes) >= kMaxSoundAheadUnits;
 }
 
-int64_t PacketTime(const Session* s, const AVPacket* packet) {
-  if (packet->pts == AV_NOPTS_VALUE) return AV_NOPTS_VALUE;
-  return ToUnits(packet->pts, s->format->streams[s->audioIndex]->time_base);
+// The sound held is full, and plays soon: a picture after it can wait for
+// it to play. Sound stamped far ahead (a time that jumps) keeps its place
+// while the pictures before it are read on to, the sound read meanwhile
+// dropped.
+bool SoundHeldSoon(const Session* s) {
+  return SoundHeldFull(s) && s->sound.front().at - s->playedAt <= UnitsToBytes(s, kMaxSoundAheadUnits);
 }
 
-// The span runs from the first dropped packet to the next one kept; where
-// a time is missing, the dropped packets' durations make it.
-void DropSound(Session* s, const AVPacket* packet) {
-  if (s->dropped.empty() || !s->dropped.back().open) {
-    PlatformNoThrow("動画の音声の展開", [&] {
-      s->dropped.push_back({s->dataBytes + static_cast<int64_t>(s->pcm.size()), PacketTime(s, packet), 0, true});
-    });
-    if (s->dropped.empty() || !s->dropped.back().open) return;
+// Where the sound decoded so far ends in the movie's time.
+int64_t QueuedEnd(const Session* s) {
+  if (s->sound.empty()) return s->writtenEnd;
+  return s->sound.back().at + static_cast<int64_t>(s->sound.back().bytes.size());
+}
+
+// Puts a decoded frame's sound (in pcm) where its time says: on from the
+// sound before it when it is about there, after silence when it is later,
+// and less what it repeats of the sound before it when it is earlier.
+void PlaceSound(Session* s, int64_t timestamp, size_t bytes) {
+  const int64_t expected = QueuedEnd(s);
+  int64_t at = expected;
+  size_t skip = 0;
+  if (timestamp != AV_NOPTS_VALUE) {
+    const int64_t time = ToUnits(timestamp, s->format->streams[s->audioIndex]->time_base) - s->originUnits;
+    const int64_t placed = UnitsToBytes(s, time);
+    const int64_t join = UnitsToBytes(s, kSoundJoinUnits);
+    if (placed > expected + join) at = placed;
+    if (placed < expected - join) skip = static_cast<size_t>(std::min<int64_t>(expected - placed, bytes));
   }
-  if (packet->duration > 0) {
-    s->dropped.back().units += ToUnits(packet->duration, s->format->streams[s->audioIndex]->time_base);
+  if (skip >= bytes) return;
+  const uint8_t* from = s->pcm.data() + skip;
+  const size_t count = bytes - skip;
+  if (!s->sound.empty() && at == expected) {
+    s->sound.back().bytes.insert(s->sound.back().bytes.end(), from, from + count);
+  } else {
+    s->sound.push_back({at, std::vector<uint8_t>(from, from + count)});
   }
+  s->soundHeldBytes += static_cast<int64_t>(count);
 }
 
-void KeepSound(Session* s, const AVPacket* packet) {
-  if (s->dropped.empty() || !s->dropped.back().open) return;
-  DroppedSound& last = s->dropped.back();
-  last.open = false;
-  const int64_t time = PacketTime(s, packet);
-  if (time != AV_NOPTS_VALUE && last.fromTime != AV_NOPTS_VALUE && time > last.fromTime) {
-    last.units = time - last.fromTime;
-  }
+// Sound that finds no memory is dropped; the picture goes on.
+void DecodeSound(Session* s, const AVPacket* packet) {
+  if (avcodec_send_packet(s->audio, packet) < 0) return;
+  while (avcodec_receive_frame(s->audio, s->frame) >= 0) PlatformNoThrow("動画の音声の展開", [&] {
+    const int out = swr_get_out_samples(s->resampler, s->frame->nb_samples);
+    if (out > 0) {
+      s->pcm.resize(static_cast<size_t>(out) * s->pcmFormat.blockAlign);
+      uint8_t* dest = s->pcm.data();
+      const int got = swr_convert(s->resampler, &dest, out, const_cast<const uint8_t**>(s->frame->extended_data),
+                                  s->frame->nb_samples);
+      if (got > 0) PlaceSound(s, s->frame->best_effort_timestamp, static_cast<size_t>(got) * s->pcmFormat.blockAlign);
+    }
+    av_frame_unref(s->frame);
+  });
 }
 
-// Counts what the cursor has played and writes the decoded sound ahead of
-// it, silence beyond. An underrun (the cursor past the written sound, or a
-// ring's time gone since the last look, in which it may have gone round)
-// is taken as silence played: writing resumes a little ahead of the
-// cursor, and the clock waits for the sound, except where the file has
-// none to give, in a gap (see SoundGap) or past its end.
-void RefillSound(Session* s, bool gap) {
-  if (!s->ring) return;
+// The file can give no sound before more time has played: it has ended,
+// or what it holds next are pictures, more than may be read ahead.
+bool NoSoundToRead(const Session* s) { return s->readEnded || VideoPacketsFull(s); }
+
+// Writes the ring's free part, under the device's lock: the mixer may be
+// reading anywhere up to it.
+void WriteRing(Session* s, uint32_t offset, const uint8_t* bytes, uint32_t count) {
+  AudioBufferWrite(s->ring, offset, bytes, count);
+}
+
+// Counts what the cursor has played and writes the movie's time on from
+// where the ring's written part ends: the decoded sound at its place,
+// silence in its gaps, and, where the file can give no sound yet, silence
+// as time goes by. The rest of the ring is kept silent. An underrun (the
+// cursor past what was written, or a ring's time gone since the last look,
+// in which it may have gone round) is silence played that is no time of
+// the movie's: writing resumes a little ahead of the cursor, and the clock
+// waits for the sound.
+void RefillSound(Session* s) {
+  if (!s->ring || s->ended) return;
   uint32_t cursor = 0;
   AudioBufferGetPosition(s->ring, &cursor);
   const uint64_t now = Now();
   const int64_t moved = cursor >= s->lastCursor ? cursor - s->lastCursor : s->ringBytes - s->lastCursor + cursor;
-  const int64_t ahead = s->leadBytes + s->dataBytes - s->playedBytes;
-  const uint64_t since = now - s->lastLookMicros;
-  const bool lost = s->running && since >= uint64_t{kAudioRingSeconds} * 1000000;
+  const int64_t ahead = s->leadBytes + s->writtenEnd - s->playedAt;
+  const bool lost = s->running && now - s->lastLookMicros >= uint64_t{kAudioRingSeconds} * 1000000;
   s->lastCursor = cursor;
   s->lastLookMicros = now;
-  bool resumed = false;
+  int64_t head = 0;  // the lead written anew, after an underrun
   if (!lost && moved <= ahead) {
     const int64_t fromLead = std::min(moved, s->leadBytes);
     s->leadBytes -= fromLead;
-    s->playedBytes += moved - fromLead;
+    s->playedAt += moved - fromLead;
   } else {
-    const int64_t went = lost ? UnitsToBytes(s, static_cast<int64_t>(since) * 10) : moved;
-    const int64_t overrun = std::max<int64_t>(went - ahead, 0);
-    s->playedBytes = s->dataBytes;
-    if (s->readEnded && s->pcm.empty()) {
-      if (!s->soundEnded) s->endMicros = now - static_cast<uint64_t>(BytesToUnits(s, overrun) / 10);
-      s->soundEnded = true;
-    } else if (gap) {
-      s->silenceBytes += overrun;
-    }
-    s->leadBytes = s->pcm.empty() ? 0 : UnitsToBytes(s, kResumeLeadUnits);
+    s->playedAt = s->writtenEnd;
+    head = s->leadBytes = UnitsToBytes(s, kResumeLeadUnits);
     s->writeOffset = static_cast<uint32_t>((cursor + s->leadBytes) % s->ringBytes);
-    resumed = true;
   }
-  while (!s->dropped.empty() && s->dropped.front().atByte <= s->playedBytes) {
-    s->droppedPlayed += s->dropped.front().units;
-    s->dropped.pop_front();
-  }
-  // From the end of the written sound (from the cursor, with the lead,
-  // where writing resumes) round to the block before the cursor.
-  const int64_t head = resumed ? s->leadBytes : 0;
+  // From the end of the written part round to the block before the cursor.
   const int64_t room =
-      s->ringBytes - (s->leadBytes - head) - (s->dataBytes - s->playedBytes) - s->pcmFormat.blockAlign;
-  const auto from = static_cast<uint32_t>((s->writeOffset + s->ringBytes - head) % s->ringBytes);
-  void *part1, *part2;
-  uint32_t size1, size2;
-  if (room <= head ||
-      AudioBufferLock(s->ring, from, static_cast<uint32_t>(room), &part1, &size1, &part2, &size2) != 0) {
+      s->ringBytes - (s->leadBytes - head) - (s->writtenEnd - s->playedAt) - s->pcmFormat.blockAlign;
+  if (room <= head) return;
+  const int64_t silentUntil = s->playedAt + UnitsToBytes(s, kAudioLeadUnits);
+  if (!PlatformNoThrow("動画の音声の展開", false, [&] {
+        s->ringWrite.assign(static_cast<size_t>(room), 0);
+        return true;
+      })) {
     return;
   }
-  const size_t data = std::min<size_t>(static_cast<size_t>(room - head), s->pcm.size());
-  auto* first = static_cast<uint8_t*>(part1);
-  auto* second = static_cast<uint8_t*>(part2);
-  std::memset(first, 0, size1);
-  if (second) std::memset(second, 0, size2);
-  const size_t inFirst = std::min<size_t>(data, size1 - std::min<size_t>(size1, head));
-  if (inFirst) std::memcpy(first + head, s->pcm.data(), inFirst);
-  if (data > inFirst) std::memcpy(second + (head + inFirst - size1), s->pcm.data() + inFirst, data - inFirst);
-  AudioBufferUnlock(s->ring, part1, size1, part2, size2);
-  s->pcm.erase(s->pcm.begin(), s->pcm.begin() + static_cast<std::ptrdiff_t>(data));
-  s->dataBytes += static_cast<int64_t>(data);
-  s->writeOffset = static_cast<uint32_t>((s->writeOffset + data) % s->ringBytes);
+  int64_t filled = head;
+  while (filled < room) {
+    if (!s->sound.empty()) {
+      SoundPiece& piece = s->sound.front();
+      if (piece.at > s->writtenEnd) {
+        const int64_t gap = std::min(piece.at - s->writtenEnd, room - filled);
+        filled += gap;
+        s->writtenEnd += gap;
+        continue;
+      }
+      const auto count = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(piece.bytes.size()), room - filled));
+      std::memcpy(s->ringWrite.data() + filled, piece.bytes.data(), count);
+      piece.bytes.erase(piece.bytes.begin(), piece.bytes.begin() + static_cast<std::ptrdiff_t>(count));
+      piece.at += static_cast<int64_t>(count);
+      s->soundHeldBytes -= static_cast<int64_t>(count);
+      filled += static_cast<int64_t>(count);
+      s->soundEnd = s->writtenEnd += static_cast<int64_t>(count);
+      if (piece.bytes.empty()) s->sound.pop_front();
+    } else if (NoSoundToRead(s) && s->writtenEnd < silentUntil) {
+      const int64_t count = std::min(silentUntil - s->writtenEnd, room - filled);
+      filled += count;
+      s->writtenEnd += count;
+    } else {
+      break;
+    }
+  }
+  const auto from = static_cast<uint32_t>((s->writeOffset + s->ringBytes - head) % s->ringBytes);
+  WriteRing(s, from, s->ringWrite.data(), static_cast<uint32_t>(room));
+  s->writeOffset = static_cast<uint32_t>((from + filled) % s->ringBytes);
 }
 
-// ---- Reading and the clock -------------------------------------------------
+// The sound has played to the end of the file's last: nothing is left
+// to decode, to write or to hear.
+bool SoundOver(const Session* s) {
+  return !s->ring || (s->readEnded && s->sound.empty() && s->playedAt >= s->soundEnd);
+}
 
+// The end, once reported: the ring stops and goes silent, whatever the
+// caller does with the movie after.
+void SilenceRing(Session* s) {
+  if (!s->ring) return;
+  AudioBufferStop(s->ring);
+  WriteRing(s, 0, nullptr, s->ringBytes);
+}
+
+// ---- Reading, decoding and the clock --------------------------------------
+
+// Takes what the decoder has ready; at the end of its pictures, notes it.
 void ReceivePictures(Session* s) {
-  while (avcodec_receive_frame(s->video, s->frame) >= 0) {
+  int result;
+  while ((result = avcodec_receive_frame(s->video, s->frame)) >= 0) {
     AVFrame* picture = av_frame_clone(s->frame);
     av_frame_unref(s->frame);
     if (!picture) continue;
     PlatformNoThrow("動画の展開", [&] {
       try {
         s->pictures.push_back(picture);
-        s->picturesBytes += PictureBytes(picture);
       } catch (...) {
         av_frame_free(&picture);
         throw;
       }
     });
   }
+  if (result == AVERROR_EOF || s->drainSent) s->videoEnded = true;
 }
 
-// Reads one packet (or, at the end, drains the decoders); false when the
-// file has nothing more.
+// A video packet waits as it is, the decoding for when its picture is needed.
+void KeepVideoPacket(Session* s) {
+  AVPacket* kept = av_packet_alloc();
+  if (!kept) return;
+  av_packet_move_ref(kept, s->packet);
+  const int size = kept->size;
+  PlatformNoThrow("動画の展開", [&] {
+    try {
+      s->videoPackets.push_back(kept);
+      s->videoPacketBytes += size;
+    } catch (...) {
+      av_packet_free(&kept);
+      throw;
+    }
+  });
+}
+
+// Reads one packet: false when the file has nothing more.
 bool ReadPacket(Session* s) {
   if (s->readEnded) return false;
   // A read cut by its deadline ends the movie: the demuxer may be left in
@@ -538,90 +698,109 @@ bool ReadPacket(Session* s) {
   StartReadDeadline(s);
   if (av_read_frame(s->format, s->packet) < 0) {
     s->readEnded = true;
-    if (s->video && avcodec_send_packet(s->video, nullptr) >= 0) ReceivePictures(s);
     if (s->ring) DecodeSound(s, nullptr);
     return false;
   }
   if (s->packet->stream_index == s->videoIndex && s->video) {
-    if (avcodec_send_packet(s->video, s->packet) >= 0) ReceivePictures(s);
-  } else if (s->packet->stream_index == s->audioIndex && s->ring) {
-    if (SoundHeldFull(s)) {
-      DropSound(s, s->packet);
-    } else {
-      KeepSound(s, s->packet);
-      DecodeSound(s, s->packet);
-    }
+    KeepVideoPacket(s);
+  } else if (s->packet->stream_index == s->audioIndex && s->ring && !SoundHeldFull(s)) {
+    DecodeSound(s, s->packet);
   }
   av_packet_unref(s->packet);
   return true;
 }
 
-int64_t PictureTime(const Session* s, const AVFrame* picture) {
-  const AVStream* stream = s->format->streams[s->videoIndex];
-  int64_t pts = picture->best_effort_timestamp;
-  if (pts == AV_NOPTS_VALUE) return 0;
-  if (stream->start_time != AV_NOPTS_VALUE) pts -= stream->start_time;
-  return ToUnits(pts, stream->time_base);
+// Hands the decoder its next packet, or the end once the file has no more.
+void DecodeNext(Session* s) {
+  if (s->videoPackets.empty()) {
+    if (!s->drainSent) avcodec_send_packet(s->video, nullptr);
+    s->drainSent = true;
+    ReceivePictures(s);
+    return;
+  }
+  AVPacket* packet = s->videoPackets.front();
+  // A decoder that holds pictures takes no more until they are taken; one
+  // that refuses even then gets the packet no more.
+  if (avcodec_send_packet(s->video, packet) == AVERROR(EAGAIN)) {
+    ReceivePictures(s);
+    avcodec_send_packet(s->video, packet);
+  }
+  s->videoPackets.pop_front();
+  s->videoPacketBytes -= packet->size;
+  av_packet_free(&packet);
+  ReceivePictures(s);
 }
 
-// The next picture to show, reading as far as needed; null at the end, or
-// with *later set when the call's time is up before the picture comes or,
-// when the update may wait for the sound, the sound held ahead is full: it
-// is read at a later call.
-AVFrame* NextPicture(Session* s, bool waitForSound, bool* later) {
+int64_t PictureTime(const Session* s, const AVFrame* picture) {
+  const AVStream* stream = s->format->streams[s->videoIndex];
+  const int64_t pts = picture->best_effort_timestamp;
+  if (pts == AV_NOPTS_VALUE) return 0;
+  return ToUnits(pts, stream->time_base) - s->originUnits;
+}
+
+// Decodes, reading as far as needed, until count pictures are held; false
+// when they are not, with *later set when the call's time is up before
+// they come or, when the update may wait for the sound, the sound held
+// ahead is full: they are read at a later call.
+bool HoldPictures(Session* s, size_t count, bool waitForSound, bool* later) {
   for (;;) {
-    while (!s->pictures.empty() && PictureTime(s, s->pictures.front()) < s->skipBefore) {
-      AVFrame* passed = TakePicture(s);
-      av_frame_free(&passed);
-    }
-    if (!s->pictures.empty()) return s->pictures.front();
-    if ((waitForSound && SoundHeldFull(s)) || (!s->readEnded && !CallTimeLeft(s))) {
+    while (!s->pictures.empty() && PictureTime(s, s->pictures.front()) < s->skipBefore) DropPicture(s);
+    if (s->pictures.size() >= count) return true;
+    if (!s->video || s->videoEnded) return false;
+    if (!s->videoPackets.empty() || s->readEnded) {
+      DecodeNext(s);
+    } else if ((waitForSound && SoundHeldSoon(s)) || !CallTimeLeft(s)) {
       *later = true;
-      return nullptr;
+      return false;
+    } else {
+      ReadPacket(s);
     }
-    if (!ReadPacket(s) && s->pictures.empty()) return nullptr;
   }
 }
 
-// The sound's position while there is sound: it waits while the sound has
-// run dry and counts the silence where the file had none to give. Past the
-// end of the sound, the time run on from there; without sound, the time
-// run. Either way the sound dropped undecoded that the cursor has passed
-// counts.
+// The next picture to show, in order.
+AVFrame* NextPicture(Session* s, bool waitForSound, bool* later) {
+  return HoldPictures(s, 1, waitForSound, later) ? s->pictures.front() : nullptr;
+}
+
+// No picture will come any more.
+bool PicturesOver(const Session* s) { return s->pictures.empty() && (!s->video || s->videoEnded); }
+
+// The sound's position while there is sound; without, the time run.
 int64_t Clock(Session* s) {
+  if (s->ring) return BytesToUnits(s, s->playedAt);
   if (!s->running) return s->baseTime;
-  if (!s->ring) return s->baseTime + static_cast<int64_t>(Now() - s->startMicros) * 10;
-  const int64_t dropped = s->droppedPlayed - s->startDropped;
-  int64_t time = s->baseTime + BytesToUnits(s, s->playedBytes + s->silenceBytes - s->startPlayed) + dropped;
-  if (s->soundEnded) time += static_cast<int64_t>(Now() - std::max(s->endMicros, s->startMicros)) * 10;
-  return time;
+  return s->baseTime + static_cast<int64_t>(Now() - s->startMicros) * 10;
 }
 
-// The file has no sound to give before the pictures held: they are as many
-// as are kept, and not one of them is due. The silence played meanwhile
-// counts on the clock, or nothing would ever make room for more reading.
-bool SoundGap(Session* s) {
-  return s->running && s->pcm.empty() && !s->readEnded && PicturesHeldFull(s) &&
-         PictureTime(s, s->pictures.front()) > Clock(s);
+// The latest picture whose time has come, those before it passed over
+// unconverted; null while none is due (*later: or the call's time is up
+// before the next one comes).
+AVFrame* DuePicture(Session* s, bool* later) {
+  if (!NextPicture(s, true, later) || !MayShow(s)) return nullptr;
+  const int64_t now = Clock(s);
+  if (PictureTime(s, s->pictures.front()) > now) return nullptr;
+  bool notYet = false;
+  while (HoldPictures(s, 2, true, &notYet) && PictureTime(s, s->pictures[1]) <= now) DropPicture(s);
+  return s->pictures.front();
 }
 
-// Keeps the sound decoded half a second ahead, within a bound of pictures
-// and of the call's time.
+// Keeps the sound decoded half a second ahead of what the ring holds,
+// within the video packets that may wait and the call's time.
 void ReadAhead(Session* s) {
+  if (s->ended) return;
   if (s->ring) {
-    while (BytesToUnits(s, static_cast<int64_t>(s->pcm.size())) < kAudioLeadUnits && !PicturesHeldFull(s) &&
+    while (BytesToUnits(s, QueuedEnd(s) - s->writtenEnd) < kAudioLeadUnits && !VideoPacketsFull(s) &&
            CallTimeLeft(s) && ReadPacket(s)) {
     }
   }
-  RefillSound(s, s->ring && SoundGap(s));
+  RefillSound(s);
 }
 
 void Start(Session* s) {
   if (s->running) return;
   s->running = true;
   s->startMicros = s->lastLookMicros = Now();
-  s->startPlayed = s->playedBytes + s->silenceBytes;
-  s->startDropped = s->droppedPlayed;
   if (s->ring) AudioBufferPlay(s->ring, 1);
 }
 
@@ -631,6 +810,30 @@ void Stop(Session* s) {
   s->running = false;
   if (s->ring) AudioBufferStop(s->ring);
 }
+
+// Reported once both the pictures and the sound are over.
+MediaUpdateResult End(Session* s) {
+  Stop(s);
+  SilenceRing(s);
+  s->ended = true;
+  return MediaUpdateResult::EndOfStream;
+}
+
+// A stream too large for FFmpeg's probe has no format but what its
+// container says until its first picture is decoded, by our decoder, which
+// refuses a picture over the bound before its buffer: the format it then
+// knows refuses the open.
+void FindFirstPicture(Session* s) {
+  for (int sent = 0; sent < kFirstPicturePackets && s->pictures.empty() && !s->videoEnded && CallTimeLeft(s);) {
+    if (!s->videoPackets.empty() || s->readEnded) {
+      DecodeNext(s);
+      sent++;
+    } else {
+      ReadPacket(s);
+    }
+  }
+}
+
 
 AVPixelFormat SurfaceFormat(const DirectDrawSurfaceDesc& desc) {
   const DirectDrawPixelFormat& f = desc.pixelFormat;
@@ -684,6 +887,7 @@ void ShowPicture(Session* s, MediaObject* sample) {
 }
 
 // ---- The service -----------------------------------------------------------
+// ---- The service -----------------------------------------------------------
 
 class FfmpegMediaStream : public MediaStreamService {
  public:
@@ -710,7 +914,7 @@ class FfmpegMediaStream : public MediaStreamService {
   int AddPrimaryVideoStream(MediaObject* stream, MediaObject*, const MediaPictureBound& bound) override {
     if (!stream->session) return -1;
     stream->session->wantVideo = true;
-    stream->session->pictureBound = bound;
+    stream->session->pictureLimits.bound = bound;
     return 0;
   }
   int AddPrimaryAudioStream(MediaObject* stream) override {
@@ -743,15 +947,19 @@ class FfmpegMediaStream : public MediaStreamService {
     s->videoIndex = s->wantVideo ? av_find_best_stream(s->format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0) : -1;
     s->audioIndex = s->wantAudio ? av_find_best_stream(s->format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) : -1;
     if (s->videoIndex < 0 && s->audioIndex < 0) return CloseInput(s);
-    if (s->videoIndex >= 0 && !(s->video = OpenDecoder(s->format->streams[s->videoIndex], &s->pictureBound))) {
+    if (s->videoIndex >= 0 && !(s->video = OpenDecoder(s->format->streams[s->videoIndex], &s->pictureLimits))) {
       return CloseInput(s);
     }
+    if (s->format->start_time != AV_NOPTS_VALUE) s->originUnits = ToUnits(s->format->start_time, AV_TIME_BASE_Q);
     // Sound that cannot be played leaves the picture alone on the clock.
     if (s->audioIndex >= 0 && !OpenSound(s)) {
       if (s->ring) AudioBufferRelease(s->ring);
       s->ring = nullptr;
       swr_free(&s->resampler);
       avcodec_free_context(&s->audio);
+    }
+    if (s->video && TooLargeToProbe(s->pictureLimits.bound, s->format->streams[s->videoIndex]->codecpar)) {
+      FindFirstPicture(s);
     }
     return 0;
   }
@@ -822,39 +1030,47 @@ class FfmpegMediaStream : public MediaStreamService {
     s->showHeld = !s->pictures.empty();
   }
 
-  // With an event, a picture whose time has not come yet stays pending.
-  // Without one, an update whose call runs out of time before the picture
-  // is shown completes with the picture shown so far. A picture decoded
-  // when the time is up stays held for the next call.
+  // With an event, the latest picture whose time has come is shown, and
+  // the update stays pending while none is; it reports the end once both
+  // the pictures and the sound are over. Without one, the next picture is
+  // shown whatever its time, and the end of the pictures is the end; an
+  // update whose call runs out of time before the picture is shown
+  // completes with the picture shown so far. A picture decoded when the
+  // time is up stays held for the next call.
   MediaUpdateResult UpdateSample(MediaObject* sample, MediaObject* event) override {
     Session* s = sample->session;
+    if (s->ended) return MediaUpdateResult::EndOfStream;
     ReadAhead(s);
     bool later = false;
-    const AVFrame* next = NextPicture(s, event != nullptr, &later);
-    if (!next && !later) return MediaUpdateResult::EndOfStream;
-    if (!event && !(next && MayShow(s))) return MediaUpdateResult::Ok;
-    if (event && (!next || PictureTime(s, next) > Clock(s) || !MayShow(s))) {
-      event->pendingSample = sample;
-      event->signalled = false;
-      return MediaUpdateResult::Pending;
+    if (!event) {
+      const AVFrame* next = NextPicture(s, false, &later);
+      if (!next && !later) return End(s);
+      if (next && MayShow(s)) ShowPicture(s, sample);
+      return MediaUpdateResult::Ok;
     }
-    ShowPicture(s, sample);
-    return MediaUpdateResult::Ok;
+    if (DuePicture(s, &later)) {
+      ShowPicture(s, sample);
+      return MediaUpdateResult::Ok;
+    }
+    if (!later && PicturesOver(s) && SoundOver(s)) return End(s);
+    event->pendingSample = sample;
+    event->signalled = false;
+    return MediaUpdateResult::Pending;
   }
 
-  // A pending update that has run out of pictures completes as well: the
-  // next update then reports the end.
+  // A pending update that finds both the pictures and the sound over
+  // completes as well: the next update then reports the end.
   bool IsEventSignalled(MediaObject* event) override {
     MediaObject* sample = event->pendingSample;
     if (event->signalled || !sample) return event->signalled;
     Session* s = sample->session;
     ReadAhead(s);
     bool later = false;
-    if (!NextPicture(s, true, &later)) {
-      event->signalled = !later;
-    } else if (PictureTime(s, s->pictures.front()) <= Clock(s) && MayShow(s)) {
+    if (DuePicture(s, &later)) {
       ShowPicture(s, sample);
       event->signalled = true;
+    } else {
+      event->signalled = s->ended || (!later && PicturesOver(s) && SoundOver(s));
     }
     if (event->signalled) event->pendingSample = nullptr;
     return event->signalled;
@@ -888,23 +1104,24 @@ class FfmpegMediaStream : public MediaStreamService {
     const bool wasRunning = s->running;
     Stop(s);
     StartReadDeadline(s);
-    avformat_seek_file(s->format, -1, INT64_MIN, av_rescale(time, AV_TIME_BASE, kMediaTimeUnitsPerSecond),
-                       av_rescale(time, AV_TIME_BASE, kMediaTimeUnitsPerSecond), 0);
+    const int64_t target = av_rescale(time + s->originUnits, AV_TIME_BASE, kMediaTimeUnitsPerSecond);
+    avformat_seek_file(s->format, -1, INT64_MIN, target, target, 0);
     if (s->video) avcodec_flush_buffers(s->video);
     if (s->audio) avcodec_flush_buffers(s->audio);
     ClearPictures(s);
-    s->pcm.clear();
-    s->readEnded = false;
+    ClearVideoPackets(s);
+    s->sound.clear();
+    s->soundHeldBytes = 0;
+    s->readEnded = s->drainSent = s->videoEnded = s->ended = false;
     s->skipBefore = time;
     s->baseTime = time;
     if (s->ring) {
-      // The ring starts again from its beginning, silent.
+      // The ring starts again from its beginning, silent, at the time sought.
       AudioBufferSetPosition(s->ring, 0);
+      WriteRing(s, 0, nullptr, s->ringBytes);
       s->lastCursor = s->writeOffset = 0;
-      s->leadBytes = s->playedBytes = s->dataBytes = s->silenceBytes = 0;
-      s->soundEnded = false;
-      s->dropped.clear();
-      s->droppedPlayed = s->startDropped = 0;
+      s->leadBytes = 0;
+      s->playedAt = s->writtenEnd = s->soundEnd = UnitsToBytes(s, std::max<int64_t>(time, 0));
     }
     if (wasRunning) Start(s);
     return 0;
@@ -958,3 +1175,4 @@ void SetMediaStreamService(MediaStreamService* service) { g_service = service; }
 
 void SetMediaFormatsForTest(const char* formats) { g_formatsForTest = formats; }
 void SetMediaStreamClockForTest(uint64_t (*microseconds)()) { g_clockForTest = microseconds; }
+void SetMediaDecoderCoresForTest(int cores) { g_coresForTest = cores; }

@@ -43,11 +43,27 @@
 //                4160 x 4160 ones (132 MB each as decoded): 1.6 MB
 // rgba16.mov     one grey 6144 x 6144 16-bit RGBA PNG picture in MOV: 288 MB
 //                as decoded, 144 MB at 4 bytes a pixel
+// second6k.mov   declared 64 x 64: a red 64 x 64 picture, then that grey one
+// first12k.mov   declared 64 x 64: one grey 12000 x 8000 picture, 732 MB
 // steps.mkv      MPEG-4 video 32 x 24, 10 frames a second, 80 frames: frame n
 //                shows n / 10 in its left half and n % 10 in its right, each
 //                a grey of luma 20 + 20 * digit; 16-bit PCM sound (22,050 Hz
 //                mono) for the first 4 seconds only, its tenth of a second k
 //                a flat level of 500 (k + 1)
+// The clock movies: MPEG-4 video 32 x 24, 16-bit PCM sound (22,050 Hz mono)
+// in Matroska; each picture shows the tenth of a second its time falls in
+// as steps.mkv does, and the sound's tenths, whatever their content, have
+// the flat level 400 (t % 80 + 1) of the tenth t their own time names:
+// late.mkv       10 pictures a second, 80 of them; sound from 4 s on only
+// gap5.mkv       the same; sound for 0-2 s and 7-8 s, no packet between
+// back.flv       the same in FLV (Sorenson H.263 pictures), whose every
+//                packet carries its own time: sound to 5 s, then its times
+//                step back 2 s (the tenths after 5 s are stamped 3.0 s on)
+// jump.flv       the same; sound to 3 s, then its times jump 1000 s on
+// behind.mkv     the same with the whole sound, each tenth of it stored 3 s
+//                after its picture in the file
+// onepicture.mkv one picture, 2 s of sound
+// fast.mkv       60 pictures a second, 4 s of them, the whole sound
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -518,6 +534,16 @@ struct Frames {
   bool silent = false;  // no tone along
 };
 
+std::string ReadFileBytes(const std::string& path) {
+  FILE* in = std::fopen(path.c_str(), "rb");
+  Check(in != nullptr, "read the file back");
+  std::string bytes;
+  char piece[65536];
+  for (size_t got; (got = std::fread(piece, 1, sizeof(piece), in)) > 0;) bytes.append(piece, got);
+  std::fclose(in);
+  return bytes;
+}
+
 // Red frames, then blue, with noise where asked, in Matroska with the tone
 // unless silent.
 void WriteFrames(const std::string& path, const Frames& f) {
@@ -563,12 +589,7 @@ void WriteFrames(const std::string& path, const Frames& f) {
   FinishFile(file, v, a);
   if (f.zerosBefore < 0) return;
   // A key frame every four frames starts each cluster.
-  FILE* in = std::fopen(path.c_str(), "rb");
-  Check(in != nullptr, "read the file back");
-  std::string bytes;
-  char piece[65536];
-  for (size_t got; (got = std::fread(piece, 1, sizeof(piece), in)) > 0;) bytes.append(piece, got);
-  std::fclose(in);
+  std::string bytes = ReadFileBytes(path);
   const std::string clusterId = "\x1F\x43\xB6\x75";
   size_t at = bytes.find(clusterId);
   for (int cluster = 0; cluster < f.zerosBefore / 4 && at != std::string::npos; cluster++) {
@@ -707,6 +728,99 @@ void WriteSteps(const std::string& path) {
   FinishFile(file, v, a);
 }
 
+struct SoundRun {
+  int firstTenth, tenths;  // of the movie's time, as stored
+  int stampShift = 0;      // tenths added to their times
+};
+
+// Pictures tell their tenth of a second; sound, stored in the file a delay
+// of tenths after its own time, tells the tenth its time names.
+void WriteClockMovie(const std::string& path, int fps, int pictures, std::vector<SoundRun> runs, int delay = 0) {
+  const bool flv = path.ends_with(".flv");
+  AVFormatContext* file = NewFile(path, nullptr);
+  static int currentFps;
+  currentFps = fps;
+  Encoder v = AddStream(file, flv ? AV_CODEC_ID_FLV1 : AV_CODEC_ID_MPEG4, [](AVCodecContext* c) {
+    SetUpVideo(c);
+    c->time_base = {1, currentFps};
+    c->framerate = {currentFps, 1};
+  });
+  Encoder a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
+  StartFile(file, path);
+  struct Timed {
+    int64_t tenthInFile;
+    AVPacket* packet;
+  };
+  std::vector<Timed> packets;
+  const auto take = [&](Encoder& e, AVFrame* frame, int64_t tenthInFile) {
+    Check(avcodec_send_frame(e.context, frame) >= 0, "send a frame");
+    for (AVPacket* packet = av_packet_alloc(); avcodec_receive_packet(e.context, packet) >= 0;
+         packet = av_packet_alloc()) {
+      av_packet_rescale_ts(packet, e.context->time_base, e.stream->time_base);
+      packet->stream_index = e.stream->index;
+      packets.push_back({tenthInFile, packet});
+    }
+  };
+  AVFrame* picture = NewPicture(32, 24);
+  for (int n = 0; n < pictures; n++) {
+    const int tenth = n * 10 / fps;
+    Check(av_frame_make_writable(picture) >= 0, "reuse a picture");
+    for (int y = 0; y < 24; y++) {
+      uint8_t* row = picture->data[0] + y * picture->linesize[0];
+      std::memset(row, 20 + 20 * (tenth / 10 % 10), 16);
+      std::memset(row + 16, 20 + 20 * (tenth % 10), 16);
+    }
+    for (int plane = 1; plane < 3; plane++) {
+      for (int y = 0; y < 12; y++) std::memset(picture->data[plane] + y * picture->linesize[plane], 128, 16);
+    }
+    picture->pts = n;
+    take(v, picture, tenth);
+  }
+  take(v, nullptr, pictures * 10 / fps);
+  AVFrame* sound = NewToneFrame(2205);
+  for (const SoundRun& run : runs) {
+    for (int k = run.firstTenth; k < run.firstTenth + run.tenths; k++) {
+      const int64_t stamp = k + run.stampShift;
+      Check(av_frame_make_writable(sound) >= 0, "reuse a sound frame");
+      std::fill_n(reinterpret_cast<int16_t*>(sound->data[0]), 2205, static_cast<int16_t>(400 * (stamp % 80 + 1)));
+      // A muxer takes no time that steps back: FLV's are put right below.
+      sound->pts = (flv ? k : stamp) * 2205;
+      take(a, sound, k + delay);
+    }
+  }
+  take(a, nullptr, 1 << 20);
+  // Stored in the order asked for: by tenth in the file, pictures first.
+  std::stable_sort(packets.begin(), packets.end(),
+                   [](const Timed& x, const Timed& y) { return x.tenthInFile < y.tenthInFile; });
+  for (Timed& t : packets) {
+    Check(av_write_frame(file, t.packet) >= 0, "write a packet");
+    av_packet_free(&t.packet);
+  }
+  av_frame_free(&picture);
+  av_frame_free(&sound);
+  FinishFile(file, v, a);
+  if (!flv) return;
+  // Each FLV tag (after the 9-byte header and a 4-byte size) is: type (8
+  // sound), 24-bit size, 24-bit milliseconds and their top byte, 24-bit
+  // stream, the data, and a 32-bit size after it.
+  std::string bytes = ReadFileBytes(path);
+  const auto byte = [&](size_t at) { return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at])); };
+  for (size_t at = 13; at + 11 <= bytes.size();) {
+    const uint32_t size = byte(at + 1) << 16 | byte(at + 2) << 8 | byte(at + 3);
+    const uint32_t ms = byte(at + 7) << 24 | byte(at + 4) << 16 | byte(at + 5) << 8 | byte(at + 6);
+    for (const SoundRun& run : runs) {
+      if (byte(at) != 8 || ms < run.firstTenth * 100u || ms >= (run.firstTenth + run.tenths) * 100u) continue;
+      const uint32_t stamped = ms + static_cast<uint32_t>(run.stampShift * 100);
+      bytes[at + 4] = static_cast<char>(stamped >> 16);
+      bytes[at + 5] = static_cast<char>(stamped >> 8);
+      bytes[at + 6] = static_cast<char>(stamped);
+      bytes[at + 7] = static_cast<char>(stamped >> 24);
+    }
+    at += 11 + size + 4;
+  }
+  WriteFileBytes(path, bytes);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -744,8 +858,19 @@ int main(int argc, char** argv) {
                  FlatPng16(16000, 8000, std::string("\0\0\xFF\xFF\0\0\xFF\xFF", 8)), blue, blue, blue, blue},
                 true);
   const std::string grey = std::string("\x80\0\x80\0\x80\0\xFF\xFF", 8);
-  WritePngMovie(folder + "/rgba16.mov", 6144, 6144, {FlatPng16(6144, 6144, grey)}, false);
+  const std::string grey6k = FlatPng16(6144, 6144, grey);
+  WritePngMovie(folder + "/rgba16.mov", 6144, 6144, {grey6k}, false);
+  WritePngMovie(folder + "/second6k.mov", 64, 64, {FlatPng16(64, 64, std::string("\xFF\xFF\0\0\0\0\xFF\xFF", 8)), grey6k},
+                false);
+  WritePngMovie(folder + "/first12k.mov", 64, 64, {FlatPng16(12000, 8000, grey)}, false);
   WriteSteps(folder + "/steps.mkv");
+  WriteClockMovie(folder + "/late.mkv", 10, 80, {{40, 40}});
+  WriteClockMovie(folder + "/gap5.mkv", 10, 80, {{0, 20}, {70, 10}});
+  WriteClockMovie(folder + "/back.flv", 10, 80, {{0, 50}, {50, 30, -20}});
+  WriteClockMovie(folder + "/jump.flv", 10, 80, {{0, 30}, {30, 50, 10000}});
+  WriteClockMovie(folder + "/behind.mkv", 10, 80, {{0, 80}}, 30);
+  WriteClockMovie(folder + "/onepicture.mkv", 10, 1, {{0, 20}});
+  WriteClockMovie(folder + "/fast.mkv", 60, 240, {{0, 40}});
   WriteOgg(folder + "/bench640.ogv", EncodeVideo({640, 480, 640, 480, TH_PF_420, 30, 48, 30, 48, FillMoving}), nullptr);
   return 0;
 }

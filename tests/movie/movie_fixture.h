@@ -136,6 +136,7 @@ class ManualSoundMovieTest : public MovieTest {
   }
   void TearDown() override {
     SetMediaStreamClockForTest(nullptr);
+    SetMediaDecoderCoresForTest(0);
     MovieTest::TearDown();
     AudioSelectOutput(AudioOutputKind::Sdl);
   }
