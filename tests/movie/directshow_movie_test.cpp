@@ -582,8 +582,8 @@ TEST_F(StreamMovieSound, WhatIsHeardIsThePictureShownWhateverTheSoundsTimes) {
     int heard = 0;
     double t = 0, stoppedAt = -1;
     std::vector<int16_t> out;
-    while (t < 10) {
-      const bool hold = c.holdAt > 0 && t >= c.holdAt && t < c.holdAt + 0.01;
+    for (int i = 0; t < 10; i++) {
+      const bool hold = c.holdAt > 0 && i == static_cast<int>(c.holdAt * c.updatesPerSecond);
       const double step = hold ? 0.5 : 1.0 / c.updatesPerSecond;
       out.assign(2 * static_cast<size_t>(44100 * step + 0.5), 0);
       AdvanceSound(static_cast<uint32_t>(out.size() / 2), out.data());
