@@ -550,9 +550,6 @@ const TheoraFrameStockEntry* FindTheoraStockFrame(TheoraMovieContext* c, int32_t
 
 void* GetTheoraYuvSurface(const TheoraMovieContext* c) { return c->yuvSurface; }
 
-// Tests only, and declared by them: what every decoding thread calls for its
-// waits instead of sleeping (null puts the sleep back). The hook does the
-// waiting itself.
 void SetTheoraThreadWaitForTest(void (*wait)(const TheoraMovieContext* context, int32_t milliseconds)) {
   g_threadWaitForTest.store(wait, std::memory_order_relaxed);
 }

@@ -106,3 +106,6 @@ GraphImage* GetTheoraFrameImage(TheoraMovieContext* context);
 // Main thread: the published stock entry of the frame, or null.
 const TheoraFrameStockEntry* FindTheoraStockFrame(TheoraMovieContext* context, int32_t frame);
 void* GetTheoraYuvSurface(const TheoraMovieContext* context);
+// Tests: what every decoding thread calls for its waits instead of
+// sleeping, doing the waiting itself (null puts the sleep back).
+void SetTheoraThreadWaitForTest(void (*wait)(const TheoraMovieContext* context, int32_t milliseconds));

@@ -16,9 +16,6 @@
 
 #include "platform/timer.h"
 
-// The decoding thread's waits (movie/theora_decoder.cpp): null puts the sleep back.
-void SetTheoraThreadWaitForTest(void (*wait)(const TheoraMovieContext* context, int32_t milliseconds));
-
 namespace movie_test {
 namespace {
 
