@@ -754,12 +754,14 @@ void WriteClockMovie(const std::string& path, int fps, int pictures, std::vector
   std::vector<Timed> packets;
   const auto take = [&](Encoder& e, AVFrame* frame, int64_t tenthInFile) {
     Check(avcodec_send_frame(e.context, frame) >= 0, "send a frame");
-    for (AVPacket* packet = av_packet_alloc(); avcodec_receive_packet(e.context, packet) >= 0;
-         packet = av_packet_alloc()) {
+    AVPacket* packet = av_packet_alloc();
+    while (avcodec_receive_packet(e.context, packet) >= 0) {
       av_packet_rescale_ts(packet, e.context->time_base, e.stream->time_base);
       packet->stream_index = e.stream->index;
       packets.push_back({tenthInFile, packet});
+      packet = av_packet_alloc();
     }
+    av_packet_free(&packet);
   };
   AVFrame* picture = NewPicture(32, 24);
   for (int n = 0; n < pictures; n++) {
