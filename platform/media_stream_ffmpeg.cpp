@@ -65,11 +65,14 @@ constexpr int kMaxDecoderThreads = 16;
 constexpr int64_t kMaxVideoPacketBytes = int64_t{64} << 20;
 constexpr size_t kMaxVideoPackets = 8192;
 // Sound decoded and not yet in the ring. A picture is looked for no further
-// than this ahead when an update may wait for it; one that must come at
-// once is read on to, and the sound met beyond this is dropped undecoded
-// (a file may put hours of sound before its first picture): its time stays
-// silent.
+// than a few seconds of it ahead when an update may wait for it; one that
+// must come at once is read on to, and the sound met beyond the bytes is
+// dropped undecoded (a file may put hours of sound before its first
+// picture): its time stays silent. The bytes hold a minute and more, for a
+// decoder gives a picture only packets after its own (B-frames, threads),
+// and in a file of few pictures those packets lie far apart.
 constexpr int64_t kMaxSoundAheadUnits = 4 * kMediaTimeUnitsPerSecond;
+constexpr int64_t kMaxSoundHeldBytes = int64_t{16} << 20;
 // A stream too large for FFmpeg's probe shows its format with its first
 // picture, looked for in this many of its packets at the open.
 constexpr int kFirstPicturePackets = 8;
@@ -102,10 +105,14 @@ int Cores() {
 }
 
 // Decoded sound waiting for the ring, at its place in the movie's time: in
-// bytes of the ring's format from the movie's start.
+// bytes of the ring's format from the movie's start, of its first byte not
+// yet taken.
 struct SoundPiece {
   int64_t at;
   std::vector<uint8_t> bytes;
+  size_t taken = 0;
+
+  int64_t Left() const { return static_cast<int64_t>(bytes.size() - taken); }
 };
 
 // What the video decoder's buffer callback reads, from the decoder's threads.
@@ -499,22 +506,20 @@ int64_t UnitsToBytes(const Session* s, int64_t units) {
   return bytes - bytes % s->pcmFormat.blockAlign;
 }
 
-bool SoundHeldFull(const Session* s) {
-  return s->ring && BytesToUnits(s, s->soundHeldBytes) >= kMaxSoundAheadUnits;
-}
+bool SoundHeldFull(const Session* s) { return s->ring && s->soundHeldBytes >= kMaxSoundHeldBytes; }
 
-// The sound held is full, and plays soon: a picture after it can wait for
-// it to play. Sound stamped far ahead (a time that jumps) keeps its place
-// while the pictures before it are read on to, the sound read meanwhile
-// dropped.
+// Seconds of sound are held, and play soon: a picture after them can wait
+// for them to play. Sound stamped far ahead (a time that jumps) keeps its
+// place while the pictures before it are read on to.
 bool SoundHeldSoon(const Session* s) {
-  return SoundHeldFull(s) && s->sound.front().at - s->playedAt <= UnitsToBytes(s, kMaxSoundAheadUnits);
+  const int64_t seconds = UnitsToBytes(s, kMaxSoundAheadUnits);
+  return s->ring && s->soundHeldBytes >= seconds && s->sound.front().at - s->playedAt <= seconds;
 }
 
 // Where the sound decoded so far ends in the movie's time.
 int64_t QueuedEnd(const Session* s) {
   if (s->sound.empty()) return s->writtenEnd;
-  return s->sound.back().at + static_cast<int64_t>(s->sound.back().bytes.size());
+  return s->sound.back().at + s->sound.back().Left();
 }
 
 // Puts a decoded frame's sound (in pcm) where its time says: on from the
@@ -537,7 +542,7 @@ void PlaceSound(Session* s, int64_t timestamp, size_t bytes) {
   if (!s->sound.empty() && at == expected) {
     s->sound.back().bytes.insert(s->sound.back().bytes.end(), from, from + count);
   } else {
-    s->sound.push_back({at, std::vector<uint8_t>(from, from + count)});
+    s->sound.push_back({at, std::vector<uint8_t>(from, from + count), 0});
   }
   s->soundHeldBytes += static_cast<int64_t>(count);
 }
@@ -617,14 +622,14 @@ void RefillSound(Session* s) {
         s->writtenEnd += gap;
         continue;
       }
-      const auto count = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(piece.bytes.size()), room - filled));
-      std::memcpy(s->ringWrite.data() + filled, piece.bytes.data(), count);
-      piece.bytes.erase(piece.bytes.begin(), piece.bytes.begin() + static_cast<std::ptrdiff_t>(count));
-      piece.at += static_cast<int64_t>(count);
-      s->soundHeldBytes -= static_cast<int64_t>(count);
-      filled += static_cast<int64_t>(count);
-      s->soundEnd = s->writtenEnd += static_cast<int64_t>(count);
-      if (piece.bytes.empty()) s->sound.pop_front();
+      const int64_t count = std::min(piece.Left(), room - filled);
+      std::memcpy(s->ringWrite.data() + filled, piece.bytes.data() + piece.taken, static_cast<size_t>(count));
+      piece.taken += static_cast<size_t>(count);
+      piece.at += count;
+      s->soundHeldBytes -= count;
+      filled += count;
+      s->soundEnd = s->writtenEnd += count;
+      if (piece.Left() == 0) s->sound.pop_front();
     } else if (NoSoundToRead(s) && s->writtenEnd < silentUntil) {
       const int64_t count = std::min(silentUntil - s->writtenEnd, room - filled);
       filled += count;
