@@ -15,6 +15,9 @@ jobs=${JOBS:-$(nproc)}
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 # Leaks of system libraries only; ours are always reported.
 export LSAN_OPTIONS="suppressions=$PWD/tools/lsan-suppressions.txt:print_suppressions=0"
+# Races inside FFmpeg's own decoding threads, whose atomics the race
+# detector cannot see; ours are always reported.
+export TSAN_OPTIONS="suppressions=$PWD/tools/tsan-suppressions.txt"
 
 # Each stage sets every option it depends on, whatever its folder's cache
 # holds (tools/run-game.sh leaves the tests off in build/), and a stage that
