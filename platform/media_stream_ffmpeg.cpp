@@ -54,6 +54,10 @@ constexpr int64_t kResumeLeadUnits = kMediaTimeUnitsPerSecond / 20;
 // follows on from it: containers round their times (Matroska to the
 // millisecond), and a step that small is no gap in the file.
 constexpr int64_t kSoundJoinUnits = kMediaTimeUnitsPerSecond / 25;
+// Sound is placed no further from the start than this (a day and more),
+// whatever its time says: the bytes of the ring's format it makes, and
+// their 100 ns units, stay far within 64 bits.
+constexpr int64_t kFarthestSoundUnits = int64_t{1000000} * kMediaTimeUnitsPerSecond / 10;
 // The pictures a video decoder holds in flight stay within these bytes: a
 // thread holds the picture it decodes and its own of the one it refers to,
 // so a huge picture gets few threads.
@@ -192,6 +196,13 @@ namespace {
 
 int64_t ToUnits(int64_t value, AVRational base) {
   return av_rescale_q(value, base, AVRational{1, static_cast<int>(kMediaTimeUnitsPerSecond)});
+}
+
+// A file's timestamp as the movie's time, from its start; any two stay
+// apart by less than 64 bits hold, whatever a file says.
+int64_t MovieTime(const Session* s, int64_t timestamp, AVRational base) {
+  constexpr int64_t kBound = int64_t{1} << 60;
+  return std::clamp(ToUnits(timestamp, base), -kBound, kBound) - std::clamp(s->originUnits, -kBound, kBound);
 }
 
 // The bytes of a picture as decoded, or -1 for a format without a size.
@@ -530,8 +541,8 @@ void PlaceSound(Session* s, int64_t timestamp, size_t bytes) {
   int64_t at = expected;
   size_t skip = 0;
   if (timestamp != AV_NOPTS_VALUE) {
-    const int64_t time = ToUnits(timestamp, s->format->streams[s->audioIndex]->time_base) - s->originUnits;
-    const int64_t placed = UnitsToBytes(s, time);
+    const int64_t time = MovieTime(s, timestamp, s->format->streams[s->audioIndex]->time_base);
+    const int64_t placed = UnitsToBytes(s, std::clamp(time, -kFarthestSoundUnits, kFarthestSoundUnits));
     const int64_t join = UnitsToBytes(s, kSoundJoinUnits);
     if (placed > expected + join) at = placed;
     if (placed < expected - join) skip = static_cast<size_t>(std::min<int64_t>(expected - placed, bytes));
@@ -740,7 +751,7 @@ int64_t PictureTime(const Session* s, const AVFrame* picture) {
   const AVStream* stream = s->format->streams[s->videoIndex];
   const int64_t pts = picture->best_effort_timestamp;
   if (pts == AV_NOPTS_VALUE) return 0;
-  return ToUnits(pts, stream->time_base) - s->originUnits;
+  return MovieTime(s, pts, stream->time_base);
 }
 
 // Decodes, reading as far as needed, until count pictures are held; false
@@ -1126,7 +1137,7 @@ class FfmpegMediaStream : public MediaStreamService {
       WriteRing(s, 0, nullptr, s->ringBytes);
       s->lastCursor = s->writeOffset = 0;
       s->leadBytes = 0;
-      s->playedAt = s->writtenEnd = s->soundEnd = UnitsToBytes(s, std::max<int64_t>(time, 0));
+      s->playedAt = s->writtenEnd = s->soundEnd = UnitsToBytes(s, std::clamp<int64_t>(time, 0, kFarthestSoundUnits));
     }
     if (wasRunning) Start(s);
     return 0;
