@@ -523,8 +523,9 @@ bool SoundHeldFull(const Session* s) { return s->ring && s->soundHeldBytes >= kM
 // for them to play. Sound stamped far ahead (a time that jumps) keeps its
 // place while the pictures before it are read on to.
 bool SoundHeldSoon(const Session* s) {
+  if (!s->ring) return false;
   const int64_t seconds = UnitsToBytes(s, kMaxSoundAheadUnits);
-  return s->ring && s->soundHeldBytes >= seconds && s->sound.front().at - s->playedAt <= seconds;
+  return s->soundHeldBytes >= seconds && s->sound.front().at - s->playedAt <= seconds;
 }
 
 // Where the sound decoded so far ends in the movie's time.
@@ -535,7 +536,8 @@ int64_t QueuedEnd(const Session* s) {
 
 // Puts a decoded frame's sound (in pcm) where its time says: on from the
 // sound before it when it is about there, after silence when it is later,
-// and less what it repeats of the sound before it when it is earlier.
+// and less what it repeats of the sound before it when it is earlier. A
+// piece a frame: the sound held grows by no more than a frame at a time.
 void PlaceSound(Session* s, int64_t timestamp, size_t bytes) {
   const int64_t expected = QueuedEnd(s);
   int64_t at = expected;
@@ -550,11 +552,7 @@ void PlaceSound(Session* s, int64_t timestamp, size_t bytes) {
   if (skip >= bytes) return;
   const uint8_t* from = s->pcm.data() + skip;
   const size_t count = bytes - skip;
-  if (!s->sound.empty() && at == expected) {
-    s->sound.back().bytes.insert(s->sound.back().bytes.end(), from, from + count);
-  } else {
-    s->sound.push_back({at, std::vector<uint8_t>(from, from + count), 0});
-  }
+  s->sound.push_back({at, std::vector<uint8_t>(from, from + count), 0});
   s->soundHeldBytes += static_cast<int64_t>(count);
 }
 
