@@ -60,7 +60,7 @@
 //                packet carries its own time: sound to 5 s, then its times
 //                step back 2 s (the tenths after 5 s are stamped 3.0 s on)
 // jump.flv       the same; sound to 3 s, then its times jump 1000 s on
-// behind.mkv     the same with the whole sound, each tenth of it stored 3 s
+// behind.mkv     the same with the whole sound, each tenth of it stored 4 s
 //                after its picture in the file
 // onepicture.mkv one picture, 10 s of sound
 // fast.mkv       60 pictures a second, 4 s of them, the whole sound
@@ -870,7 +870,7 @@ int main(int argc, char** argv) {
   WriteClockMovie(folder + "/gap5.mkv", 10, 80, {{0, 20}, {70, 10}});
   WriteClockMovie(folder + "/back.flv", 10, 80, {{0, 50}, {50, 30, -20}});
   WriteClockMovie(folder + "/jump.flv", 10, 80, {{0, 30}, {30, 50, 10000}});
-  WriteClockMovie(folder + "/behind.mkv", 10, 80, {{0, 80}}, 30);
+  WriteClockMovie(folder + "/behind.mkv", 10, 80, {{0, 80}}, 40);
   WriteClockMovie(folder + "/onepicture.mkv", 10, 1, {{0, 100}});
   WriteClockMovie(folder + "/fast.mkv", 60, 240, {{0, 40}});
   WriteOgg(folder + "/bench640.ogv", EncodeVideo({640, 480, 640, 480, TH_PF_420, 30, 48, 30, 48, FillMoving}), nullptr);

@@ -553,8 +553,9 @@ TEST_F(StreamMovieSound, AfterTheSoundRunsDryPicturesAndSoundGoOnTogether) {
 // on the manual output, the sound is the picture shown, give or take a
 // tenth, whatever its times do: silence before a late first sound and in
 // a gap with no packet, what steps back over the sound heard passed over, a
-// jump of 1000 s silent and costing no memory, sound stored 3 s after its
-// pictures read ahead of them. 60 pictures a second updated 30 times a
+// jump of 1000 s silent and costing no memory, sound stored 4 s after its
+// pictures read ahead of them, the 40 pictures between waiting as packets.
+// 60 pictures a second updated 30 times a
 // second, the caller held 0.5 s once, pass over what is late and are back
 // with the sound within a second. A movie ends when both its pictures and
 // its sound have (the one picture with 10 s of sound after 10 s), and its
