@@ -296,8 +296,8 @@ def analyse_run(run_dir, movies):
     return r
 
 
-def fmt(v, spec="+.0f"):
-    return "-" if v is None else format(v, spec)
+def fmt(v, form="+.0f"):
+    return "-" if v is None else format(v, form)
 
 
 def print_details(r):
