@@ -576,26 +576,24 @@ void DecodeSound(Session* s, const AVPacket* packet) {
 // or what it holds next are pictures, more than may be read ahead.
 bool NoSoundToRead(const Session* s) { return s->readEnded || VideoPacketsFull(s); }
 
-// Writes the ring's free part, under the device's lock: the mixer may be
-// reading anywhere up to it.
-void WriteRing(Session* s, uint32_t offset, const uint8_t* bytes, uint32_t count) {
-  AudioBufferWrite(s->ring, offset, bytes, count);
-}
-
 // Counts what the cursor has played and writes the movie's time on from
 // where the ring's written part ends: the decoded sound at its place,
 // silence in its gaps, and, where the file can give no sound yet, silence
-// as time goes by. The rest of the ring is kept silent. An underrun (the
-// cursor past what was written, or a ring's time gone since the last look,
-// in which it may have gone round) is silence played that is no time of
-// the movie's: writing resumes a little ahead of the cursor, and the clock
-// waits for the sound.
+// as time goes by. The rest of the ring is kept silent: what the cursor
+// has played since the last look goes silent, the rest of it is already.
+// An underrun (the cursor past what was written, or a ring's time gone
+// since the last look, in which it may have gone round) is silence played
+// that is no time of the movie's: writing resumes a little ahead of the
+// cursor, all of the ring's free part written anew, and the clock waits
+// for the sound. Every write is under the device's lock: the mixer may be
+// reading anywhere up to it.
 void RefillSound(Session* s) {
   if (!s->ring || s->ended) return;
   uint32_t cursor = 0;
   AudioBufferGetPosition(s->ring, &cursor);
   const uint64_t now = Now();
-  const int64_t moved = cursor >= s->lastCursor ? cursor - s->lastCursor : s->ringBytes - s->lastCursor + cursor;
+  const uint32_t lastCursor = s->lastCursor;
+  const int64_t moved = cursor >= lastCursor ? cursor - lastCursor : s->ringBytes - lastCursor + cursor;
   const int64_t ahead = s->leadBytes + s->writtenEnd - s->playedAt;
   const bool lost = s->running && now - s->lastLookMicros >= uint64_t{kAudioRingSeconds} * 1000000;
   s->lastCursor = cursor;
@@ -605,6 +603,7 @@ void RefillSound(Session* s) {
     const int64_t fromLead = std::min(moved, s->leadBytes);
     s->leadBytes -= fromLead;
     s->playedAt += moved - fromLead;
+    if (moved > 0) AudioBufferWrite(s->ring, lastCursor, nullptr, static_cast<uint32_t>(moved));
   } else {
     s->playedAt = s->writtenEnd;
     head = s->leadBytes = UnitsToBytes(s, kResumeLeadUnits);
@@ -616,23 +615,26 @@ void RefillSound(Session* s) {
   if (room <= head) return;
   const int64_t silentUntil = s->playedAt + UnitsToBytes(s, kAudioLeadUnits);
   if (!PlatformNoThrow("動画の音声の展開", false, [&] {
-        s->ringWrite.assign(static_cast<size_t>(room), 0);
+        s->ringWrite.resize(static_cast<size_t>(room));
         return true;
       })) {
     return;
   }
+  uint8_t* bytes = s->ringWrite.data();
+  std::memset(bytes, 0, static_cast<size_t>(head));
   int64_t filled = head;
   while (filled < room) {
     if (!s->sound.empty()) {
       SoundPiece& piece = s->sound.front();
       if (piece.at > s->writtenEnd) {
         const int64_t gap = std::min(piece.at - s->writtenEnd, room - filled);
+        std::memset(bytes + filled, 0, static_cast<size_t>(gap));
         filled += gap;
         s->writtenEnd += gap;
         continue;
       }
       const int64_t count = std::min(piece.Left(), room - filled);
-      std::memcpy(s->ringWrite.data() + filled, piece.bytes.data() + piece.taken, static_cast<size_t>(count));
+      std::memcpy(bytes + filled, piece.bytes.data() + piece.taken, static_cast<size_t>(count));
       piece.taken += static_cast<size_t>(count);
       piece.at += count;
       s->soundHeldBytes -= count;
@@ -641,6 +643,7 @@ void RefillSound(Session* s) {
       if (piece.Left() == 0) s->sound.pop_front();
     } else if (NoSoundToRead(s) && s->writtenEnd < silentUntil) {
       const int64_t count = std::min(silentUntil - s->writtenEnd, room - filled);
+      std::memset(bytes + filled, 0, static_cast<size_t>(count));
       filled += count;
       s->writtenEnd += count;
     } else {
@@ -648,7 +651,9 @@ void RefillSound(Session* s) {
     }
   }
   const auto from = static_cast<uint32_t>((s->writeOffset + s->ringBytes - head) % s->ringBytes);
-  WriteRing(s, from, s->ringWrite.data(), static_cast<uint32_t>(room));
+  const int64_t written = head > 0 ? room : filled;
+  std::memset(bytes + filled, 0, static_cast<size_t>(written - filled));
+  if (written > 0) AudioBufferWrite(s->ring, from, bytes, static_cast<uint32_t>(written));
   s->writeOffset = static_cast<uint32_t>((from + filled) % s->ringBytes);
 }
 
@@ -663,7 +668,7 @@ bool SoundOver(const Session* s) {
 void SilenceRing(Session* s) {
   if (!s->ring) return;
   AudioBufferStop(s->ring);
-  WriteRing(s, 0, nullptr, s->ringBytes);
+  AudioBufferWrite(s->ring, 0, nullptr, s->ringBytes);
 }
 
 // ---- Reading, decoding and the clock --------------------------------------
@@ -1132,7 +1137,7 @@ class FfmpegMediaStream : public MediaStreamService {
     if (s->ring) {
       // The ring starts again from its beginning, silent, at the time sought.
       AudioBufferSetPosition(s->ring, 0);
-      WriteRing(s, 0, nullptr, s->ringBytes);
+      AudioBufferWrite(s->ring, 0, nullptr, s->ringBytes);
       s->lastCursor = s->writeOffset = 0;
       s->leadBytes = 0;
       s->playedAt = s->writtenEnd = s->soundEnd = UnitsToBytes(s, std::clamp<int64_t>(time, 0, kFarthestSoundUnits));
