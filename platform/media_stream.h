@@ -8,6 +8,7 @@
 // Two services: the real one over FFmpeg (the default), and a scripted one
 // for tests (platform/media_stream_scripted.h) where every call can fail.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/directdraw.h"
@@ -105,3 +106,6 @@ void SetMediaStreamClockForTest(uint64_t (*microseconds)());
 // The cores the real service counts its decoder threads from; 0 puts the
 // machine's back.
 void SetMediaDecoderCoresForTest(int cores);
+// The video packets that may wait for their pictures while the sound is
+// read ahead (the firm bound a multiple of it); 0 puts the usual back.
+void SetMediaVideoPacketBoundForTest(size_t packets);

@@ -5,21 +5,27 @@
 // audio device. The ring's bytes are the movie's time: each piece of sound
 // goes where its timestamp puts it, with silence before the first and in
 // the file's gaps, so the stream's clock is the sound's position while
-// there is sound, else the time it has run. The reading keeps the sound
-// ahead whatever the pictures do: video packets met meanwhile wait as
-// packets and are decoded when their pictures are needed, and a picture
-// whose time has passed when the next one is due too is passed over
-// unconverted. The reading runs on the caller's thread: every update and
-// event test first refills the sound and reads ahead. Only the movie's own
-// file is read, as one of the containers that hold a single movie. An open
-// or a seek reads within a deadline; a call of the caller's stops reading
-// at a packet when its deadline comes and goes on at the next, a picture
-// decoded after it being the next call's first to show, and only a single
-// read that outlasts a deadline of its own (a stalled or hostile file) ends
-// the movie.
+// there is sound, else the time it has run. Timestamps are checked as they
+// are read (platform/media_timestamps.h): a joined or restarting file runs
+// on, a broken sound time counts as missing. Both kinds of packet wait as
+// packets, and are decoded when their sound or pictures are needed: the
+// reading keeps the sound ahead whatever the pictures do, and reads on for
+// a picture at the cost of compressed bytes alone. An update that is
+// behind decodes for a frame's time once it has a picture, shows the
+// latest due, and goes on at the next call; pictures the clock has passed
+// are skipped where the stream allows. The reading runs on the caller's
+// thread: every update and event test first refills the sound and reads
+// ahead. Only the movie's own file is read, as one of the containers that
+// hold a single movie. An open or a seek reads within a deadline; a call
+// of the caller's stops reading at a packet when its deadline comes and
+// goes on at the next, a picture decoded after it being the next call's
+// first to show, and only a single read that outlasts a deadline of its
+// own (a stalled or hostile file) ends the movie.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <deque>
+#include <mutex>
 #include <new>
 #include <thread>
 #include <vector>
@@ -38,10 +44,13 @@ extern "C" {
 #include "platform/audio_device.h"
 #include "platform/files.h"
 #include "platform/media_stream.h"
+#include "platform/media_timestamps.h"
 #include "platform/no_throw.h"
 #include "platform/timer.h"
 
 namespace {
+
+static_assert(kMediaTimeUnitsPerSecond == kPacketTimeUnitsPerSecond);
 
 // The sound kept decoded ahead of what the ring holds, and the ring.
 constexpr int64_t kAudioLeadUnits = kMediaTimeUnitsPerSecond / 2;
@@ -50,6 +59,10 @@ constexpr int kAudioRingSeconds = 1;
 // more than the SDL output mixes at a time, so that none of the sound is
 // passed over while it is being written.
 constexpr int64_t kResumeLeadUnits = kMediaTimeUnitsPerSecond / 20;
+// Written sound ahead of the play cursor below which the ring is about to
+// run dry: the reading for sound may then pass the video packets' usual
+// bound.
+constexpr int64_t kRingShortUnits = kMediaTimeUnitsPerSecond / 4;
 // Sound whose time lies within this of where the sound before it ends
 // follows on from it: containers round their times (Matroska to the
 // millisecond), and a step that small is no gap in the file.
@@ -59,24 +72,37 @@ constexpr int64_t kSoundJoinUnits = kMediaTimeUnitsPerSecond / 25;
 // their 100 ns units, stay far within 64 bits.
 constexpr int64_t kFarthestSoundUnits = int64_t{1000000} * kMediaTimeUnitsPerSecond / 10;
 // The pictures a video decoder holds in flight stay within these bytes: a
-// thread holds the picture it decodes and its own of the one it refers to,
-// so a huge picture gets few threads.
+// frame thread holds the picture it decodes and its own of the one it
+// refers to, so a huge picture gets few threads.
 constexpr int64_t kMaxQueuedBytes = int64_t{128} << 20;
 constexpr int64_t kPicturesPerThread = 2;
 constexpr int kMaxDecoderThreads = 16;
+// A frame thread holds a picture back by a packet: no more of them than a
+// stream has pictures in this time, so that a slide show decodes on one.
+constexpr int64_t kFrameThreadMillis = 250;
+// What a packet held costs beside its bytes (FFmpeg's packet, its buffer's
+// reference and padding, the allocator's share): a file of tiny packets is
+// bounded by their count as much as by their bytes.
+constexpr int64_t kPacketOverheadBytes = 384;
 // Video packets read ahead of their pictures for the sound's sake: seconds
 // of any common movie, and a bound on what a file of tiny packets costs.
+// While the ring is about to run dry the reading goes on to the firm
+// bound, for sound that a fast stream of pictures lies between; only past
+// that does the ring take the time as silence.
 constexpr int64_t kMaxVideoPacketBytes = int64_t{64} << 20;
 constexpr size_t kMaxVideoPackets = 8192;
-// Sound decoded and not yet in the ring. A picture is looked for no further
-// than a few seconds of it ahead when an update may wait for it; one that
-// must come at once is read on to, and the sound met beyond the bytes is
-// dropped undecoded (a file may put hours of sound before its first
-// picture): its time stays silent. The bytes hold a minute and more, for a
-// decoder gives a picture only packets after its own (B-frames, threads),
-// and in a file of few pictures those packets lie far apart.
-constexpr int64_t kMaxSoundAheadUnits = 4 * kMediaTimeUnitsPerSecond;
-constexpr int64_t kMaxSoundHeldBytes = int64_t{16} << 20;
+constexpr int64_t kFirmBoundFactor = 4;
+// Sound packets read on to a picture: a minute and more of any common
+// movie's sound. A file may put hours of sound before its first picture:
+// what is read beyond the bound is dropped undecoded, and its time stays
+// silent.
+constexpr int64_t kMaxSoundPacketBytes = int64_t{16} << 20;
+// The packets sent to a frame-threaded decoder are kept, beyond the ones
+// in flight, for a decoder opened again with fewer threads to take again.
+constexpr size_t kSentPacketsBeyondThreads = 2;
+constexpr int64_t kMaxSentPacketBytes = int64_t{16} << 20;
+// FFmpeg's probe keeps every packet it reads: the bytes it may so hold.
+constexpr int64_t kMaxProbeBytes = int64_t{64} << 20;
 // A stream too large for FFmpeg's probe shows its format with its first
 // picture, looked for in this many of its packets at the open.
 constexpr int kFirstPicturePackets = 8;
@@ -96,6 +122,12 @@ constexpr char kMovieProtocols[] = "";
 // The longest an open, a seek, one packet's read or the reading ahead of
 // one call may take, whatever the file.
 constexpr uint64_t kReadDeadlineMicros = 5 * 1000000;
+// Once a call has a picture, the longest it decodes on to catch up with
+// the clock: about a frame of the game's.
+constexpr uint64_t kCatchUpMicros = 1000000 / 60;
+// A picture shown this far behind the clock when the catching up ran out
+// of time: the pictures are behind, and the next call may skip.
+constexpr int64_t kBehindUnits = kMediaTimeUnitsPerSecond / 10;
 
 uint64_t (*g_clockForTest)() = nullptr;
 
@@ -108,6 +140,18 @@ int Cores() {
   return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
+size_t g_videoPacketsForTest = 0;
+
+size_t MaxVideoPackets() { return g_videoPacketsForTest > 0 ? g_videoPacketsForTest : kMaxVideoPackets; }
+
+// Packets read and waiting to be decoded, in the order read.
+struct PacketQueue {
+  std::deque<AVPacket*> packets;
+  int64_t bytes = 0;  // with each packet's overhead
+};
+
+int64_t HeldBytes(const AVPacket* packet) { return packet->size + kPacketOverheadBytes; }
+
 // Decoded sound waiting for the ring, at its place in the movie's time: in
 // bytes of the ring's format from the movie's start, of its first byte not
 // yet taken.
@@ -119,25 +163,42 @@ struct SoundPiece {
   int64_t Left() const { return static_cast<int64_t>(bytes.size() - taken); }
 };
 
-// What the video decoder's buffer callback reads, from the decoder's threads.
+// A picture refused for its decoder's threads alone: fewer would take it.
+struct RefusedPicture {
+  int format = -1;
+  int width = 0;
+  int height = 0;
+  int64_t pts = AV_NOPTS_VALUE;
+};
+
+// What the video decoder's buffer callback reads and writes, from the
+// decoder's threads.
 struct PictureLimits {
-  MediaPictureBound bound;
-  int threads;
+  MediaPictureBound bound{};
+  int frameThreads = 1;
+  std::atomic<bool> refusedAny{false};
+  std::mutex refusalLock;
+  RefusedPicture refused;  // under refusalLock
 };
 
 struct Session {
   int references = 1;
   bool wantVideo = false;
   bool wantAudio = false;
-  PictureLimits pictureLimits{};  // the video decoder's
+  PictureLimits pictureLimits;  // the video decoder's
   AVFormatContext* format = nullptr;
   AVIOContext* input = nullptr;  // the file, read by us for FFmpeg
   uint64_t readDeadline = 0;     // of the open, seek or packet read under way
   uint64_t callDeadline = 0;     // of the caller's call under way
+  bool catchingUp = false;       // the call has had its picture
+  uint64_t catchUpDeadline = 0;  // and decodes on until this
   bool showHeld = false;         // pictures were held when the call started
+  bool probing = false;          // FFmpeg's probe is reading
+  int64_t probeLooks = 0;        // the packets it has read, as it looks at the deadline
   int videoIndex = -1;
   int audioIndex = -1;
   int64_t originUnits = 0;  // the movie's time 0 in the file's times
+  PacketTimes times;
   AVCodecContext* video = nullptr;
   AVCodecContext* audio = nullptr;
   SwsContext* scaler = nullptr;
@@ -146,21 +207,28 @@ struct Session {
   AVPacket* packet = nullptr;
   AVFrame* frame = nullptr;
   bool readEnded = false;
-  std::deque<AVPacket*> videoPackets;  // read, not yet decoded
-  int64_t videoPacketBytes = 0;
+
+  // Pictures.
+  PacketQueue videoPackets;           // read, not yet decoded
+  std::deque<AVPacket*> sentPackets;  // decoded lately, for a decoder opened again
+  int64_t sentBytes = 0;
   bool drainSent = false;   // the decoder was told the file has ended
   bool videoEnded = false;  // and has given its last picture
-  std::deque<AVFrame*> pictures;
+  bool behind = false;      // the last catching up ran out of time
+  std::deque<AVFrame*> pictures;  // each stamped with its time in the movie
   int64_t skipBefore = 0;  // after a seek: pictures before this time are passed over
+  int64_t lastPictureTime = kNoPacketTime;
+  int64_t decodedThrough = kNoPacketTime;  // decoded again after a new decoder: passed over
 
   // Sound. playedAt and writtenEnd count the ring's bytes of the movie's
   // time from its start, the silence of the file's gaps with them; the
   // silence of an underrun (the lead where writing resumed) is no time of
   // the movie's and is not counted.
+  PacketQueue soundPackets;  // read, not yet decoded
+  bool soundDrained = false;  // the decoder has given what the file's end left in it
   WaveFormat pcmFormat{};
   std::vector<uint8_t> pcm;  // one decoded frame's, on its way to a piece
   std::deque<SoundPiece> sound;  // decoded, not yet in the ring
-  int64_t soundHeldBytes = 0;
   AudioBuffer* ring = nullptr;
   uint32_t ringBytes = 0;
   std::vector<uint8_t> ringWrite;  // what one refill writes
@@ -198,6 +266,10 @@ int64_t ToUnits(int64_t value, AVRational base) {
   return av_rescale_q(value, base, AVRational{1, static_cast<int>(kMediaTimeUnitsPerSecond)});
 }
 
+int64_t FromUnits(int64_t units, AVRational base) {
+  return av_rescale_q(units, AVRational{1, static_cast<int>(kMediaTimeUnitsPerSecond)}, base);
+}
+
 // A file's timestamp as the movie's time, from its start; any two stay
 // apart by less than 64 bits hold, whatever a file says.
 int64_t MovieTime(const Session* s, int64_t timestamp, AVRational base) {
@@ -210,11 +282,6 @@ int64_t PictureBytes(int format, int width, int height) {
   const int bytes = av_image_get_buffer_size(static_cast<AVPixelFormat>(format), width, height, 1);
   return bytes < 0 ? -1 : bytes;
 }
-
-// FFmpeg's own bound on pictures, which its decoders check as soon as a
-// size is known, before their tables for it: in pixels alone, and on rows
-// rounded up to its vector width (64 pixels at most). A decoder opened
-// with a size over it forgets that size.
 
 // FFmpeg's own bound on pictures, which its decoders check as soon as a
 // size is known, before their tables for it: in pixels alone, and on rows
@@ -244,39 +311,87 @@ bool TooLargeToProbe(const MediaPictureBound& bound, const AVCodecParameters* de
   return int64_t{declared->width} * declared->height > ProbePixels(bound);
 }
 
-// Threads for a stream's decoder: the machine's cores, no more than keep a
-// picture each within the bytes held in flight. An unknown format counts
-// as the surfaces' 4 bytes a pixel; the buffer callback refuses a picture
-// that the guess or a later size would multiply past the bytes.
-int DecoderThreads(const AVCodecParameters* declared) {
-  const int64_t width = FFALIGN(int64_t{std::max(declared->width, 0)}, 64);
-  const int64_t height = FFALIGN(int64_t{std::max(declared->height, 0)}, 64);
-  int64_t bytes = declared->format >= 0 ? PictureBytes(declared->format, static_cast<int>(width),
-                                                       static_cast<int>(height))
-                                        : -1;
-  if (bytes <= 0) bytes = width * height * 4;
-  const int64_t fit = bytes > 0 ? std::max<int64_t>(kMaxQueuedBytes / (bytes * kPicturesPerThread), 1)
-                                : kMaxDecoderThreads;
-  return static_cast<int>(std::min<int64_t>({Cores(), kMaxDecoderThreads, fit}));
+struct DecoderThreading {
+  int count;
+  int type;
+  int frameThreads;  // of the count, those that hold pictures of their own
+};
+
+AVRational PictureRate(const AVStream* stream) {
+  const AVRational average = stream->avg_frame_rate;
+  return average.num > 0 && average.den > 0 ? average : stream->r_frame_rate;
+}
+
+// Threads for a video decoder of pictures of this size (0 x 0: not known;
+// an unknown format counts as the surfaces' 4 bytes a pixel). Frame threads
+// each hold pictures of their own: as many as the cores, but no more than
+// keep two pictures a thread within the bytes held in flight, nor than
+// the stream has pictures in a fraction of a second. With one frame
+// thread, the cores decode a picture's slices instead, which hold none.
+// A size the bound refuses is not multiplied at all: the open refuses it.
+DecoderThreading ChooseThreads(const MediaPictureBound& bound, int format, int64_t width, int64_t height,
+                               AVRational rate) {
+  const int cores = std::min(Cores(), kMaxDecoderThreads);
+  int64_t frameThreads = cores;
+  if (width > 0 || height > 0) {
+    if (MediaPictureAllowed(bound, width, height, 0)) {
+      const int alignedWidth = FFALIGN(static_cast<int>(width), 64);
+      const int alignedHeight = FFALIGN(static_cast<int>(height), 64);
+      int64_t bytes = format >= 0 ? PictureBytes(format, alignedWidth, alignedHeight) : -1;
+      if (bytes <= 0) bytes = int64_t{alignedWidth} * alignedHeight * 4;
+      frameThreads = std::min(frameThreads, std::max<int64_t>(kMaxQueuedBytes / (bytes * kPicturesPerThread), 1));
+    } else {
+      frameThreads = 1;
+    }
+  }
+  if (rate.num > 0 && rate.den > 0) {
+    const int64_t perFraction = av_rescale_rnd(rate.num, kFrameThreadMillis, int64_t{rate.den} * 1000, AV_ROUND_DOWN);
+    frameThreads = std::min(frameThreads, std::max<int64_t>(perFraction, 1));
+  }
+  if (frameThreads > 1) {
+    return {static_cast<int>(frameThreads), FF_THREAD_FRAME | FF_THREAD_SLICE, static_cast<int>(frameThreads)};
+  }
+  return {cores, FF_THREAD_SLICE, 1};
+}
+
+// Only the first refusal is kept: the decoder is opened again for it, and
+// the pictures refused after it are decoded again then.
+void NoteRefusal(PictureLimits* limits, const AVFrame* frame) {
+  std::lock_guard<std::mutex> lock(limits->refusalLock);
+  if (limits->refusedAny.load(std::memory_order_relaxed)) return;
+  limits->refused = {frame->format, frame->width, frame->height, frame->pts};
+  limits->refusedAny.store(true, std::memory_order_release);
+}
+
+bool TakeRefusal(PictureLimits* limits, RefusedPicture* refused) {
+  if (!limits->refusedAny.load(std::memory_order_acquire)) return false;
+  std::lock_guard<std::mutex> lock(limits->refusalLock);
+  *refused = limits->refused;
+  limits->refusedAny.store(false, std::memory_order_relaxed);
+  return true;
 }
 
 // A picture the player would refuse gets no buffer: a size that changes
 // after the open is held to the bound of the first, in the format the
-// decoder decodes it into, and to the bytes in flight that its threads
-// were counted for. The frame's size is the coded one, which may be larger
-// than the picture. Called on the decoder's threads.
+// decoder decodes it into. One that the bound allows but the frame threads
+// would hold too many of is noted for a decoder with fewer. The frame's
+// size is the coded one, which may be larger than the picture. Called on
+// the decoder's threads.
 int BoundedPictureBuffer(AVCodecContext* context, AVFrame* frame, int flags) {
-  const auto* limits = static_cast<const PictureLimits*>(context->opaque);
+  auto* limits = static_cast<PictureLimits*>(context->opaque);
   const int64_t bytes = PictureBytes(frame->format, frame->width, frame->height);
-  if (bytes < 0 || !MediaPictureAllowed(limits->bound, context->width, context->height, bytes) ||
-      (limits->threads > 1 && bytes * kPicturesPerThread * limits->threads > kMaxQueuedBytes)) {
+  if (bytes < 0 || !MediaPictureAllowed(limits->bound, context->width, context->height, bytes)) {
+    return AVERROR(ENOMEM);
+  }
+  if (limits->frameThreads > 1 && bytes * kPicturesPerThread * limits->frameThreads > kMaxQueuedBytes) {
+    NoteRefusal(limits, frame);
     return AVERROR(ENOMEM);
   }
   return avcodec_default_get_buffer2(context, frame, flags);
 }
 
-// limits: the pictures' (null for sound), whose threads are chosen here.
-AVCodecContext* OpenDecoder(const AVStream* stream, PictureLimits* limits) {
+// limits: the pictures' (null for sound), with threading for them.
+AVCodecContext* OpenDecoder(const AVStream* stream, PictureLimits* limits, const DecoderThreading& threading) {
   const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
   if (!codec) return nullptr;
   AVCodecContext* context = avcodec_alloc_context3(codec);
@@ -286,19 +401,31 @@ AVCodecContext* OpenDecoder(const AVStream* stream, PictureLimits* limits) {
   const bool boundFirst =
       limits && int64_t{declared->width} * declared->height <= MaxPixels(limits->bound);
   if (context && limits) {
-    limits->threads = DecoderThreads(declared);
     context->opaque = limits;
     context->get_buffer2 = BoundedPictureBuffer;
-    context->thread_count = limits->threads;
-    context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    context->thread_count = threading.count;
+    context->thread_type = threading.type;
     if (boundFirst) context->max_pixels = MaxPixels(limits->bound);
   }
   if (!context || avcodec_parameters_to_context(context, declared) < 0 || avcodec_open2(context, codec, nullptr) < 0) {
     avcodec_free_context(&context);
     return nullptr;
   }
-  if (limits && !boundFirst) context->max_pixels = MaxPixels(limits->bound);
+  if (limits) {
+    if (!boundFirst) context->max_pixels = MaxPixels(limits->bound);
+    // No picture has been asked for a buffer yet: the decoder's threads
+    // read this only once they are handed a packet.
+    limits->frameThreads = (context->active_thread_type & FF_THREAD_FRAME) ? context->thread_count : 1;
+  }
   return context;
+}
+
+AVCodecContext* OpenVideoDecoder(Session* s) {
+  const AVStream* stream = s->format->streams[s->videoIndex];
+  const AVCodecParameters* declared = stream->codecpar;
+  const DecoderThreading threading = ChooseThreads(s->pictureLimits.bound, declared->format, declared->width,
+                                                   declared->height, PictureRate(stream));
+  return OpenDecoder(stream, &s->pictureLimits, threading);
 }
 
 // ---- Files -----------------------------------------------------------------
@@ -312,6 +439,7 @@ struct InputFile {
   PlatformFileHandle file;
   int64_t position;
   uint64_t* deadline;
+  int64_t bytesRead;
 };
 
 // A deadline once past stays past (0), and the clock is not read for it
@@ -321,12 +449,34 @@ bool PastDeadline(uint64_t* deadline) {
   return *deadline == 0;
 }
 
-// FFmpeg's own loops ask this; our reader asks the same at every read.
-int InterruptRead(void* opaque) { return PastDeadline(static_cast<uint64_t*>(opaque)) ? 1 : 0; }
+// FFmpeg's probe keeps every packet it reads, each costing far more than
+// its bytes: a file of tiny packets would have it hold gigabytes. It asks
+// whether to stop once a packet, so the asking counts the packets.
+bool ProbeOverBudget(Session* s) {
+  if (!s->probing) return false;
+  s->probeLooks++;
+  const auto* in = static_cast<const InputFile*>(s->input->opaque);
+  return s->probeLooks * kPacketOverheadBytes + in->bytesRead > kMaxProbeBytes;
+}
+
+// FFmpeg's own loops ask this; our reader asks the deadline at every read.
+int InterruptRead(void* opaque) {
+  auto* s = static_cast<Session*>(opaque);
+  return PastDeadline(&s->readDeadline) || ProbeOverBudget(s) ? 1 : 0;
+}
 
 void StartReadDeadline(Session* s) { s->readDeadline = Now() + kReadDeadlineMicros; }
 
 bool CallTimeLeft(Session* s) { return !PastDeadline(&s->callDeadline); }
+
+// Catching up starts once the call has a picture, and ends with the call.
+void StartCatchUp(Session* s) {
+  if (s->catchingUp) return;
+  s->catchingUp = true;
+  s->catchUpDeadline = CallTimeLeft(s) ? std::min(Now() + kCatchUpMicros, s->callDeadline) : 0;
+}
+
+bool CatchUpTimeLeft(Session* s) { return !PastDeadline(&s->catchUpDeadline); }
 
 // A picture is converted into the surface while the call has time; the
 // call's first one, when held since an earlier call, whatever the time: a
@@ -340,6 +490,7 @@ int ReadInput(void* opaque, uint8_t* buffer, int size) {
   if (got < 0) return AVERROR(EIO);
   if (got == 0) return AVERROR_EOF;
   in->position += got;
+  in->bytesRead += got;
   return static_cast<int>(got);
 }
 
@@ -364,7 +515,7 @@ int64_t SeekInput(void* opaque, int64_t offset, int whence) {
 AVIOContext* OpenInput(const char* path, uint64_t* deadline) {
   const PlatformFileHandle file = PlatformFileOpenRead(path);
   if (!file) return nullptr;
-  auto* in = new (std::nothrow) InputFile{file, 0, deadline};
+  auto* in = new (std::nothrow) InputFile{file, 0, deadline, 0};
   auto* buffer = static_cast<uint8_t*>(av_malloc(kInputBufferBytes));
   AVIOContext* io =
       in && buffer ? avio_alloc_context(buffer, kInputBufferBytes, 0, in, ReadInput, nullptr, SeekInput) : nullptr;
@@ -391,6 +542,15 @@ int RefuseNestedInput(AVFormatContext*, AVIOContext**, const char*, int, AVDicti
   return AVERROR(EACCES);
 }
 
+// The probe, counting the packets it holds (ProbeOverBudget).
+int ProbeStreams(Session* s, AVDictionary** options) {
+  s->probing = true;
+  s->probeLooks = 0;
+  const int result = avformat_find_stream_info(s->format, options);
+  s->probing = false;
+  return result;
+}
+
 // FFmpeg's probe decodes with a decoder of its own, which takes options but
 // no callback: it is bounded in pixels, so many that it stays within the
 // bytes. A stream that declares a size over the bound, which the open
@@ -399,7 +559,7 @@ int RefuseNestedInput(AVFormatContext*, AVIOContext**, const char*, int, AVDicti
 // format our own decoder finds from its first picture (FindFirstPicture),
 // in buffers bounded in bytes.
 int FindStreamInfo(Session* s) {
-  if (!s->wantVideo) return avformat_find_stream_info(s->format, nullptr);
+  if (!s->wantVideo) return ProbeStreams(s, nullptr);
   const MediaPictureBound& bound = s->pictureLimits.bound;
   const unsigned streams = s->format->nb_streams;
   auto** options = static_cast<AVDictionary**>(av_calloc(std::max(streams, 1u), sizeof(AVDictionary*)));
@@ -419,7 +579,7 @@ int FindStreamInfo(Session* s) {
       av_dict_set_int(&options[i], "max_pixels", ProbePixels(bound), 0);
     }
   }
-  const int result = avformat_find_stream_info(s->format, options);
+  const int result = ProbeStreams(s, options);
   for (unsigned i = 0; i < streams; i++) {
     av_dict_free(&options[i]);
     AVStream* stream = s->format->streams[i];
@@ -436,15 +596,47 @@ int FindStreamInfo(Session* s) {
   return result;
 }
 
+// ---- Packets and pictures held ---------------------------------------------
+
+// Takes the packet's data over; a packet that finds no memory is dropped.
+void QueuePacket(PacketQueue* queue, AVPacket* from) {
+  AVPacket* kept = av_packet_alloc();
+  if (!kept) return;
+  av_packet_move_ref(kept, from);
+  PlatformNoThrow("動画の展開", [&] {
+    try {
+      queue->packets.push_back(kept);
+      queue->bytes += HeldBytes(kept);
+    } catch (...) {
+      av_packet_free(&kept);
+      throw;
+    }
+  });
+}
+
+// The caller's from here on.
+AVPacket* TakePacket(PacketQueue* queue) {
+  AVPacket* packet = queue->packets.front();
+  queue->packets.pop_front();
+  queue->bytes -= HeldBytes(packet);
+  return packet;
+}
+
+void ClearPackets(PacketQueue* queue) {
+  for (AVPacket* packet : queue->packets) av_packet_free(&packet);
+  queue->packets.clear();
+  queue->bytes = 0;
+}
+
+void ClearSentPackets(Session* s) {
+  for (AVPacket* packet : s->sentPackets) av_packet_free(&packet);
+  s->sentPackets.clear();
+  s->sentBytes = 0;
+}
+
 void ClearPictures(Session* s) {
   for (AVFrame* picture : s->pictures) av_frame_free(&picture);
   s->pictures.clear();
-}
-
-void ClearVideoPackets(Session* s) {
-  for (AVPacket* packet : s->videoPackets) av_packet_free(&packet);
-  s->videoPackets.clear();
-  s->videoPacketBytes = 0;
 }
 
 // The caller's from here on.
@@ -459,8 +651,15 @@ void DropPicture(Session* s) {
   av_frame_free(&passed);
 }
 
-bool VideoPacketsFull(const Session* s) {
-  return s->videoPacketBytes >= kMaxVideoPacketBytes || s->videoPackets.size() >= kMaxVideoPackets;
+// Stamped when it was taken from the decoder.
+int64_t PictureTime(const AVFrame* picture) { return picture->pts; }
+
+// The waiting video packets have reached their bound: the usual one, or
+// with firm the one that holds even while the ring is about to run dry.
+bool VideoPacketsFull(const Session* s, bool firm) {
+  const int64_t factor = firm ? kFirmBoundFactor : 1;
+  return s->videoPackets.bytes >= kMaxVideoPacketBytes * factor ||
+         s->videoPackets.packets.size() >= MaxVideoPackets() * static_cast<size_t>(factor);
 }
 
 // The file and what reads it, as an open that failed half way leaves them.
@@ -473,7 +672,9 @@ void CloseSessionFile(Session* s) {
 
 void CloseSession(Session* s) {
   ClearPictures(s);
-  ClearVideoPackets(s);
+  ClearPackets(&s->videoPackets);
+  ClearPackets(&s->soundPackets);
+  ClearSentPackets(s);
   if (s->ring) AudioBufferRelease(s->ring);
   sws_freeContext(s->scaler);
   av_frame_free(&s->converted);
@@ -489,7 +690,7 @@ void CloseSession(Session* s) {
 bool OpenSound(Session* s) {
   const AVStream* stream = s->format->streams[s->audioIndex];
   AudioDevice* device = AudioDeviceActive();
-  if (!device || !(s->audio = OpenDecoder(stream, nullptr))) return false;
+  if (!device || !(s->audio = OpenDecoder(stream, nullptr, DecoderThreading{1, 0, 1}))) return false;
   const int channels = std::min(s->audio->ch_layout.nb_channels, 2);
   const int rate = s->audio->sample_rate;
   if (channels <= 0 || rate < 100 || rate > 200000) return false;
@@ -517,17 +718,6 @@ int64_t UnitsToBytes(const Session* s, int64_t units) {
   return bytes - bytes % s->pcmFormat.blockAlign;
 }
 
-bool SoundHeldFull(const Session* s) { return s->ring && s->soundHeldBytes >= kMaxSoundHeldBytes; }
-
-// Seconds of sound are held, and play soon: a picture after them can wait
-// for them to play. Sound stamped far ahead (a time that jumps) keeps its
-// place while the pictures before it are read on to.
-bool SoundHeldSoon(const Session* s) {
-  if (!s->ring) return false;
-  const int64_t seconds = UnitsToBytes(s, kMaxSoundAheadUnits);
-  return s->soundHeldBytes >= seconds && s->sound.front().at - s->playedAt <= seconds;
-}
-
 // Where the sound decoded so far ends in the movie's time.
 int64_t QueuedEnd(const Session* s) {
   if (s->sound.empty()) return s->writtenEnd;
@@ -536,8 +726,7 @@ int64_t QueuedEnd(const Session* s) {
 
 // Puts a decoded frame's sound (in pcm) where its time says: on from the
 // sound before it when it is about there, after silence when it is later,
-// and less what it repeats of the sound before it when it is earlier. A
-// piece a frame: the sound held grows by no more than a frame at a time.
+// and less what it repeats of the sound before it when it is earlier.
 void PlaceSound(Session* s, int64_t timestamp, size_t bytes) {
   const int64_t expected = QueuedEnd(s);
   int64_t at = expected;
@@ -551,12 +740,11 @@ void PlaceSound(Session* s, int64_t timestamp, size_t bytes) {
   }
   if (skip >= bytes) return;
   const uint8_t* from = s->pcm.data() + skip;
-  const size_t count = bytes - skip;
-  s->sound.push_back({at, std::vector<uint8_t>(from, from + count), 0});
-  s->soundHeldBytes += static_cast<int64_t>(count);
+  s->sound.push_back({at, std::vector<uint8_t>(from, from + (bytes - skip)), 0});
 }
 
-// Sound that finds no memory is dropped; the picture goes on.
+// Sound that finds no memory is dropped; the picture goes on. A null
+// packet takes what the decoder still holds at the file's end.
 void DecodeSound(Session* s, const AVPacket* packet) {
   if (avcodec_send_packet(s->audio, packet) < 0) return;
   while (avcodec_receive_frame(s->audio, s->frame) >= 0) PlatformNoThrow("動画の音声の展開", [&] {
@@ -572,25 +760,45 @@ void DecodeSound(Session* s, const AVPacket* packet) {
   });
 }
 
-// The file can give no sound before more time has played: it has ended,
-// or what it holds next are pictures, more than may be read ahead.
-bool NoSoundToRead(const Session* s) { return s->readEnded || VideoPacketsFull(s); }
+// Decodes the next waiting sound packet, or, once the file has ended and
+// none waits, what the decoder still holds; false when there is neither.
+bool DecodeNextSound(Session* s) {
+  if (!s->soundPackets.packets.empty()) {
+    AVPacket* packet = TakePacket(&s->soundPackets);
+    DecodeSound(s, packet);
+    av_packet_free(&packet);
+    return true;
+  }
+  if (!s->readEnded || s->soundDrained) return false;
+  s->soundDrained = true;
+  DecodeSound(s, nullptr);
+  return true;
+}
 
-// Counts what the cursor has played and writes the movie's time on from
-// where the ring's written part ends: the decoded sound at its place,
-// silence in its gaps, and, where the file can give no sound yet, silence
-// as time goes by. The rest of the ring is kept silent: what the cursor
-// has played since the last look goes silent, the rest of it is already.
-// An underrun (the cursor past what was written, or a ring's time gone
-// since the last look, in which it may have gone round) is silence played
-// that is no time of the movie's: writing resumes a little ahead of the
-// cursor, all of the ring's free part written anew, and the clock waits
-// for the sound. Every write is under the device's lock: the mixer may be
-// reading anywhere up to it.
-void RefillSound(Session* s) {
-  if (!s->ring || s->ended) return;
-  uint32_t cursor = 0;
-  AudioBufferGetPosition(s->ring, &cursor);
+// The written sound ahead of the play cursor is about to run out.
+bool RingShort(const Session* s) {
+  return s->leadBytes + s->writtenEnd - s->playedAt < UnitsToBytes(s, kRingShortUnits);
+}
+
+// Sound is read for when the video packets met meanwhile may wait: within
+// their usual bound, or their firm one while the ring is about to run dry.
+bool MayReadForSound(const Session* s) {
+  return !VideoPacketsFull(s, false) || (RingShort(s) && !VideoPacketsFull(s, true));
+}
+
+// The file can give no sound before more time has played: all of its
+// sound is decoded, or what it holds next are pictures beyond even the
+// firm bound.
+bool NoSoundToRead(const Session* s) { return s->soundDrained || VideoPacketsFull(s, true); }
+
+// Counts what the cursor has played since the last look, and returns the
+// lead to write anew before the sound: none, but after an underrun (the
+// cursor past what was written, or a ring's time gone since the last
+// look, in which it may have gone round). That is silence played that is
+// no time of the movie's: writing resumes a little ahead of the cursor,
+// and the clock waits for the sound. What the cursor played goes silent,
+// under the device's lock: the mixer may be reading anywhere up to it.
+int64_t CountPlayed(Session* s, uint32_t cursor) {
   const uint64_t now = Now();
   const uint32_t lastCursor = s->lastCursor;
   const int64_t moved = cursor >= lastCursor ? cursor - lastCursor : s->ringBytes - lastCursor + cursor;
@@ -598,30 +806,27 @@ void RefillSound(Session* s) {
   const bool lost = s->running && now - s->lastLookMicros >= uint64_t{kAudioRingSeconds} * 1000000;
   s->lastCursor = cursor;
   s->lastLookMicros = now;
-  int64_t head = 0;  // the lead written anew, after an underrun
   if (!lost && moved <= ahead) {
     const int64_t fromLead = std::min(moved, s->leadBytes);
     s->leadBytes -= fromLead;
     s->playedAt += moved - fromLead;
     if (moved > 0) AudioBufferWrite(s->ring, lastCursor, nullptr, static_cast<uint32_t>(moved));
-  } else {
-    s->playedAt = s->writtenEnd;
-    head = s->leadBytes = UnitsToBytes(s, kResumeLeadUnits);
-    s->writeOffset = static_cast<uint32_t>((cursor + s->leadBytes) % s->ringBytes);
+    return 0;
   }
-  // From the end of the written part round to the block before the cursor.
-  const int64_t room =
-      s->ringBytes - (s->leadBytes - head) - (s->writtenEnd - s->playedAt) - s->pcmFormat.blockAlign;
-  if (room <= head) return;
-  const int64_t silentUntil = s->playedAt + UnitsToBytes(s, kAudioLeadUnits);
-  if (!PlatformNoThrow("動画の音声の展開", false, [&] {
-        s->ringWrite.resize(static_cast<size_t>(room));
-        return true;
-      })) {
-    return;
-  }
+  s->playedAt = s->writtenEnd;
+  s->leadBytes = UnitsToBytes(s, kResumeLeadUnits);
+  s->writeOffset = static_cast<uint32_t>((cursor + s->leadBytes) % s->ringBytes);
+  return s->leadBytes;
+}
+
+// Composes into ringWrite, after head bytes of silence, the movie's time
+// on from where the written part ends: the decoded sound at its place,
+// silence in its gaps, and, where the file can give no sound yet, silence
+// as time goes by. Returns the bytes composed, head among them.
+int64_t ComposeSound(Session* s, int64_t head, int64_t room) {
   uint8_t* bytes = s->ringWrite.data();
   std::memset(bytes, 0, static_cast<size_t>(head));
+  const int64_t silentUntil = s->playedAt + UnitsToBytes(s, kAudioLeadUnits);
   int64_t filled = head;
   while (filled < room) {
     if (!s->sound.empty()) {
@@ -637,7 +842,6 @@ void RefillSound(Session* s) {
       std::memcpy(bytes + filled, piece.bytes.data() + piece.taken, static_cast<size_t>(count));
       piece.taken += static_cast<size_t>(count);
       piece.at += count;
-      s->soundHeldBytes -= count;
       filled += count;
       s->soundEnd = s->writtenEnd += count;
       if (piece.Left() == 0) s->sound.pop_front();
@@ -650,17 +854,39 @@ void RefillSound(Session* s) {
       break;
     }
   }
+  return filled;
+}
+
+// Writes the movie's time on from where the ring's written part ends, as
+// far as the cursor allows; after an underrun all of the ring's free part
+// is written anew. Every write is under the device's lock.
+void RefillSound(Session* s) {
+  if (!s->ring || s->ended) return;
+  uint32_t cursor = 0;
+  AudioBufferGetPosition(s->ring, &cursor);
+  const int64_t head = CountPlayed(s, cursor);
+  // From the end of the written part round to the block before the cursor.
+  const int64_t room =
+      s->ringBytes - (s->leadBytes - head) - (s->writtenEnd - s->playedAt) - s->pcmFormat.blockAlign;
+  if (room <= head) return;
+  if (!PlatformNoThrow("動画の音声の展開", false, [&] {
+        s->ringWrite.resize(static_cast<size_t>(room));
+        return true;
+      })) {
+    return;
+  }
+  const int64_t filled = ComposeSound(s, head, room);
   const auto from = static_cast<uint32_t>((s->writeOffset + s->ringBytes - head) % s->ringBytes);
   const int64_t written = head > 0 ? room : filled;
-  std::memset(bytes + filled, 0, static_cast<size_t>(written - filled));
-  if (written > 0) AudioBufferWrite(s->ring, from, bytes, static_cast<uint32_t>(written));
+  std::memset(s->ringWrite.data() + filled, 0, static_cast<size_t>(written - filled));
+  if (written > 0) AudioBufferWrite(s->ring, from, s->ringWrite.data(), static_cast<uint32_t>(written));
   s->writeOffset = static_cast<uint32_t>((from + filled) % s->ringBytes);
 }
 
 // The sound has played to the end of the file's last: nothing is left
 // to decode, to write or to hear.
 bool SoundOver(const Session* s) {
-  return !s->ring || (s->readEnded && s->sound.empty() && s->playedAt >= s->soundEnd);
+  return !s->ring || (s->soundDrained && s->sound.empty() && s->playedAt >= s->soundEnd);
 }
 
 // The end, once reported: the ring stops and goes silent, whatever the
@@ -671,15 +897,77 @@ void SilenceRing(Session* s) {
   AudioBufferWrite(s->ring, 0, nullptr, s->ringBytes);
 }
 
-// ---- Reading, decoding and the clock --------------------------------------
+// ---- Reading ---------------------------------------------------------------
 
-// Takes what the decoder has ready; at the end of its pictures, notes it.
-void ReceivePictures(Session* s) {
+// Shifts a packet's times as the file's checked times say, or takes them
+// as missing where they are broken.
+void CheckTimes(Session* s, AVPacket* packet, bool picture) {
+  const AVRational base = s->format->streams[packet->stream_index]->time_base;
+  const int64_t stamp = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
+  const int64_t time = stamp == AV_NOPTS_VALUE ? kNoPacketTime : MovieTime(s, stamp, base);
+  const PacketTimeCheck check = CheckPacketTime(&s->times, static_cast<size_t>(packet->stream_index), picture,
+                                                time, packet->duration > 0 ? ToUnits(packet->duration, base) : 0);
+  if (check.broken) {
+    packet->pts = packet->dts = AV_NOPTS_VALUE;
+    return;
+  }
+  if (check.shift == 0) return;
+  const int64_t shift = FromUnits(check.shift, base);
+  for (int64_t* t : {&packet->pts, &packet->dts}) {
+    if (*t != AV_NOPTS_VALUE && __builtin_add_overflow(*t, shift, t)) *t = AV_NOPTS_VALUE;
+  }
+}
+
+// Reads one packet into the queue of its kind: false when the file has
+// nothing more. Sound beyond its queue's bound is dropped, its time left
+// silent.
+bool ReadPacket(Session* s) {
+  if (s->readEnded) return false;
+  // A read cut by its deadline ends the movie: the demuxer may be left in
+  // the middle of a packet.
+  StartReadDeadline(s);
+  if (av_read_frame(s->format, s->packet) < 0) {
+    s->readEnded = true;
+    return false;
+  }
+  const int index = s->packet->stream_index;
+  if (index == s->videoIndex && s->video) {
+    CheckTimes(s, s->packet, true);
+    QueuePacket(&s->videoPackets, s->packet);
+  } else if (index == s->audioIndex && s->ring) {
+    CheckTimes(s, s->packet, false);
+    if (s->soundPackets.bytes + HeldBytes(s->packet) <= kMaxSoundPacketBytes) QueuePacket(&s->soundPackets, s->packet);
+  }
+  av_packet_unref(s->packet);
+  return true;
+}
+
+// ---- Decoding pictures -----------------------------------------------------
+
+// A picture without a time of its own follows the one before it.
+int64_t PictureTimeOf(Session* s, const AVFrame* frame) {
+  const int64_t pts = frame->best_effort_timestamp;
+  if (pts != AV_NOPTS_VALUE) return MovieTime(s, pts, s->format->streams[s->videoIndex]->time_base);
+  return s->lastPictureTime != kNoPacketTime ? s->lastPictureTime : 0;
+}
+
+// Takes what the decoder has ready, each picture stamped with its time;
+// passes over those before the time sought and those a new decoder gave
+// again. Returns the decoder's last answer.
+int ReceivePictures(Session* s) {
   int result;
   while ((result = avcodec_receive_frame(s->video, s->frame)) >= 0) {
+    const int64_t time = PictureTimeOf(s, s->frame);
+    if (time < s->skipBefore || (s->decodedThrough != kNoPacketTime && time <= s->decodedThrough)) {
+      av_frame_unref(s->frame);
+      continue;
+    }
+    s->decodedThrough = kNoPacketTime;
+    s->lastPictureTime = time;
     AVFrame* picture = av_frame_clone(s->frame);
     av_frame_unref(s->frame);
     if (!picture) continue;
+    picture->pts = time;
     PlatformNoThrow("動画の展開", [&] {
       try {
         s->pictures.push_back(picture);
@@ -689,86 +977,116 @@ void ReceivePictures(Session* s) {
       }
     });
   }
-  if (result == AVERROR_EOF || s->drainSent) s->videoEnded = true;
+  return result;
 }
 
-// A video packet waits as it is, the decoding for when its picture is needed.
-void KeepVideoPacket(Session* s) {
-  AVPacket* kept = av_packet_alloc();
-  if (!kept) return;
-  av_packet_move_ref(kept, s->packet);
-  const int size = kept->size;
+// Keeps a packet sent to a frame-threaded decoder while its picture may
+// still be refused: those in flight and a few before them.
+void KeepSentPacket(Session* s, AVPacket* packet) {
+  if (s->pictureLimits.frameThreads <= 1) {
+    av_packet_free(&packet);
+    return;
+  }
   PlatformNoThrow("動画の展開", [&] {
     try {
-      s->videoPackets.push_back(kept);
-      s->videoPacketBytes += size;
+      s->sentPackets.push_back(packet);
+      s->sentBytes += HeldBytes(packet);
     } catch (...) {
-      av_packet_free(&kept);
+      av_packet_free(&packet);
       throw;
     }
   });
+  const size_t keep = static_cast<size_t>(s->pictureLimits.frameThreads) + kSentPacketsBeyondThreads;
+  while (!s->sentPackets.empty() && (s->sentPackets.size() > keep || s->sentBytes > kMaxSentPacketBytes)) {
+    s->sentBytes -= HeldBytes(s->sentPackets.front());
+    av_packet_free(&s->sentPackets.front());
+    s->sentPackets.pop_front();
+  }
 }
 
-// Reads one packet: false when the file has nothing more.
-bool ReadPacket(Session* s) {
-  if (s->readEnded) return false;
-  // A read cut by its deadline ends the movie: the demuxer may be left in
-  // the middle of a packet.
-  StartReadDeadline(s);
-  if (av_read_frame(s->format, s->packet) < 0) {
-    s->readEnded = true;
-    if (s->ring) DecodeSound(s, nullptr);
-    return false;
+// Where a new decoder takes up the packets sent: at the key packet at or
+// before the refused picture's, else at the refused one, else at the first
+// kept.
+size_t ResendFrom(const Session* s, int64_t refusedPts) {
+  const std::deque<AVPacket*>& sent = s->sentPackets;
+  size_t refused = 0;
+  for (size_t i = sent.size(); i-- > 0;) {
+    if (refusedPts != AV_NOPTS_VALUE && sent[i]->pts == refusedPts) {
+      refused = i;
+      break;
+    }
   }
-  if (s->packet->stream_index == s->videoIndex && s->video) {
-    KeepVideoPacket(s);
-  } else if (s->packet->stream_index == s->audioIndex && s->ring && !SoundHeldFull(s)) {
-    DecodeSound(s, s->packet);
+  for (size_t i = refused + 1; i-- > 0;) {
+    if (sent[i]->flags & AV_PKT_FLAG_KEY) return i;
   }
-  av_packet_unref(s->packet);
-  return true;
+  return refused;
+}
+
+// A picture grown past what the decoder's frame threads were counted for:
+// what the decoder finished before it comes first, then a decoder with
+// threads that fit the new size takes up the packets from the refused
+// picture's key packet. The pictures it gives again are passed over.
+void ReopenForGrownPicture(Session* s) {
+  RefusedPicture refused;
+  if (!TakeRefusal(&s->pictureLimits, &refused)) return;
+  const AVStream* stream = s->format->streams[s->videoIndex];
+  const DecoderThreading threading =
+      ChooseThreads(s->pictureLimits.bound, refused.format, refused.width, refused.height, PictureRate(stream));
+  if (threading.frameThreads >= s->pictureLimits.frameThreads) return;
+  if (!s->drainSent) avcodec_send_packet(s->video, nullptr);
+  ReceivePictures(s);
+  avcodec_free_context(&s->video);
+  s->video = OpenDecoder(stream, &s->pictureLimits, threading);
+  s->drainSent = s->videoEnded = false;
+  s->decodedThrough = s->lastPictureTime;
+  const size_t from = ResendFrom(s, refused.pts);
+  PlatformNoThrow("動画の展開", [&] {
+    while (s->sentPackets.size() > from) {
+      AVPacket* packet = s->sentPackets.back();
+      s->videoPackets.packets.push_front(packet);
+      s->videoPackets.bytes += HeldBytes(packet);
+      s->sentPackets.pop_back();
+    }
+  });
+  ClearSentPackets(s);
 }
 
 // Hands the decoder its next packet, or the end once the file has no more.
 void DecodeNext(Session* s) {
-  if (s->videoPackets.empty()) {
+  if (s->videoPackets.packets.empty()) {
     if (!s->drainSent) avcodec_send_packet(s->video, nullptr);
     s->drainSent = true;
     ReceivePictures(s);
-    return;
-  }
-  AVPacket* packet = s->videoPackets.front();
-  // A decoder that holds pictures takes no more until they are taken; one
-  // that refuses even then gets the packet no more.
-  if (avcodec_send_packet(s->video, packet) == AVERROR(EAGAIN)) {
+    s->videoEnded = true;
+  } else {
+    AVPacket* packet = TakePacket(&s->videoPackets);
+    // A decoder that holds pictures takes no more until they are taken; one
+    // that refuses even then gets the packet no more.
+    if (avcodec_send_packet(s->video, packet) == AVERROR(EAGAIN)) {
+      ReceivePictures(s);
+      avcodec_send_packet(s->video, packet);
+    }
+    KeepSentPacket(s, packet);
     ReceivePictures(s);
-    avcodec_send_packet(s->video, packet);
   }
-  s->videoPackets.pop_front();
-  s->videoPacketBytes -= packet->size;
-  av_packet_free(&packet);
-  ReceivePictures(s);
-}
-
-int64_t PictureTime(const Session* s, const AVFrame* picture) {
-  const AVStream* stream = s->format->streams[s->videoIndex];
-  const int64_t pts = picture->best_effort_timestamp;
-  if (pts == AV_NOPTS_VALUE) return 0;
-  return MovieTime(s, pts, stream->time_base);
+  ReopenForGrownPicture(s);
 }
 
 // Decodes, reading as far as needed, until count pictures are held; false
-// when they are not, with *later set when the call's time is up before
-// they come or, when the update may wait for the sound, the sound held
-// ahead is full: they are read at a later call.
-bool HoldPictures(Session* s, size_t count, bool waitForSound, bool* later) {
+// when they are not. *later is set when the call's time is up before they
+// come, or, catching up, its time to catch up: they are decoded at a later
+// call.
+bool HoldPictures(Session* s, size_t count, bool catchingUp, bool* later) {
   for (;;) {
-    while (!s->pictures.empty() && PictureTime(s, s->pictures.front()) < s->skipBefore) DropPicture(s);
     if (s->pictures.size() >= count) return true;
     if (!s->video || s->videoEnded) return false;
-    if (!s->videoPackets.empty() || s->readEnded) {
+    if (catchingUp && !CatchUpTimeLeft(s)) {
+      *later = true;
+      return false;
+    }
+    if (!s->videoPackets.packets.empty() || s->readEnded) {
       DecodeNext(s);
-    } else if ((waitForSound && SoundHeldSoon(s)) || !CallTimeLeft(s)) {
+    } else if (!CallTimeLeft(s)) {
       *later = true;
       return false;
     } else {
@@ -777,13 +1095,48 @@ bool HoldPictures(Session* s, size_t count, bool waitForSound, bool* later) {
   }
 }
 
-// The next picture to show, in order.
-AVFrame* NextPicture(Session* s, bool waitForSound, bool* later) {
-  return HoldPictures(s, 1, waitForSound, later) ? s->pictures.front() : nullptr;
+// The next picture to show, in order: the call's first whatever it takes,
+// any after it within the call's time to catch up.
+AVFrame* NextPicture(Session* s, bool* later) {
+  return HoldPictures(s, 1, s->catchingUp, later) ? s->pictures.front() : nullptr;
 }
 
 // No picture will come any more.
 bool PicturesOver(const Session* s) { return s->pictures.empty() && (!s->video || s->videoEnded); }
+
+int64_t PacketTime(const Session* s, const AVPacket* packet) {
+  const int64_t stamp = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+  if (stamp == AV_NOPTS_VALUE) return kNoPacketTime;
+  return MovieTime(s, stamp, s->format->streams[s->videoIndex]->time_base);
+}
+
+// Behind the clock, a key picture whose time has come among the waiting
+// packets makes the ones before it needless: the decoder starts again
+// from it.
+void SkipToDueKey(Session* s, int64_t now) {
+  const std::deque<AVPacket*>& waiting = s->videoPackets.packets;
+  size_t key = 0;
+  for (size_t i = 1; i < waiting.size(); i++) {
+    const int64_t time = PacketTime(s, waiting[i]);
+    if ((waiting[i]->flags & AV_PKT_FLAG_KEY) && time != kNoPacketTime && time <= now) key = i;
+  }
+  if (key == 0) return;
+  while (key-- > 0) {
+    AVPacket* passed = TakePacket(&s->videoPackets);
+    av_packet_free(&passed);
+  }
+  avcodec_flush_buffers(s->video);
+  ClearPictures(s);
+  ClearSentPackets(s);
+  s->drainSent = s->videoEnded = false;
+  s->decodedThrough = kNoPacketTime;
+}
+
+// While behind, pictures no other refers to are not decoded at all.
+void SetBehind(Session* s, bool behind) {
+  s->behind = behind;
+  if (s->video) s->video->skip_frame = behind ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+}
 
 // The sound's position while there is sound; without, the time run.
 int64_t Clock(Session* s) {
@@ -792,15 +1145,21 @@ int64_t Clock(Session* s) {
   return s->baseTime + static_cast<int64_t>(Now() - s->startMicros) * 10;
 }
 
-// The latest picture whose time has come, those before it passed over
-// unconverted; null while none is due (*later: or the call's time is up
-// before the next one comes).
+// The latest picture whose time has come that the call's catching up
+// reaches, those before it passed over unconverted; null while none is
+// due (*later: or the call's time is up before the next one comes).
 AVFrame* DuePicture(Session* s, bool* later) {
-  if (!NextPicture(s, true, later) || !MayShow(s)) return nullptr;
   const int64_t now = Clock(s);
-  if (PictureTime(s, s->pictures.front()) > now) return nullptr;
-  bool notYet = false;
-  while (HoldPictures(s, 2, true, &notYet) && PictureTime(s, s->pictures[1]) <= now) DropPicture(s);
+  if (s->behind && s->video) SkipToDueKey(s, now);
+  if (!NextPicture(s, later) || !MayShow(s)) return nullptr;
+  if (PictureTime(s->pictures.front()) > now) {
+    SetBehind(s, false);
+    return nullptr;
+  }
+  StartCatchUp(s);
+  bool outOfTime = false;
+  while (HoldPictures(s, 2, true, &outOfTime) && PictureTime(s->pictures[1]) <= now) DropPicture(s);
+  SetBehind(s, outOfTime && PictureTime(s->pictures.front()) < now - kBehindUnits);
   return s->pictures.front();
 }
 
@@ -809,8 +1168,9 @@ AVFrame* DuePicture(Session* s, bool* later) {
 void ReadAhead(Session* s) {
   if (s->ended) return;
   if (s->ring) {
-    while (BytesToUnits(s, QueuedEnd(s) - s->writtenEnd) < kAudioLeadUnits && !VideoPacketsFull(s) &&
-           CallTimeLeft(s) && ReadPacket(s)) {
+    while (BytesToUnits(s, QueuedEnd(s) - s->writtenEnd) < kAudioLeadUnits) {
+      if (DecodeNextSound(s)) continue;
+      if (!MayReadForSound(s) || !CallTimeLeft(s) || !ReadPacket(s)) break;
     }
   }
   RefillSound(s);
@@ -844,7 +1204,7 @@ MediaUpdateResult End(Session* s) {
 // knows refuses the open.
 void FindFirstPicture(Session* s) {
   for (int sent = 0; sent < kFirstPicturePackets && s->pictures.empty() && !s->videoEnded && CallTimeLeft(s);) {
-    if (!s->videoPackets.empty() || s->readEnded) {
+    if (!s->videoPackets.packets.empty() || s->readEnded) {
       DecodeNext(s);
       sent++;
     } else {
@@ -852,7 +1212,6 @@ void FindFirstPicture(Session* s) {
     }
   }
 }
-
 
 AVPixelFormat SurfaceFormat(const DirectDrawSurfaceDesc& desc) {
   const DirectDrawPixelFormat& f = desc.pixelFormat;
@@ -906,7 +1265,6 @@ void ShowPicture(Session* s, MediaObject* sample) {
 }
 
 // ---- The service -----------------------------------------------------------
-// ---- The service -----------------------------------------------------------
 
 class FfmpegMediaStream : public MediaStreamService {
  public:
@@ -957,7 +1315,7 @@ class FfmpegMediaStream : public MediaStreamService {
     }
     s->format->pb = s->input;
     s->format->io_open = RefuseNestedInput;
-    s->format->interrupt_callback = {InterruptRead, &s->readDeadline};
+    s->format->interrupt_callback = {InterruptRead, s};
     if (avformat_open_input(&s->format, nativePath, nullptr, nullptr) < 0) return CloseInput(s);
     if (FindStreamInfo(s) < 0 || !(s->packet = av_packet_alloc()) ||
         !(s->frame = av_frame_alloc())) {
@@ -966,10 +1324,9 @@ class FfmpegMediaStream : public MediaStreamService {
     s->videoIndex = s->wantVideo ? av_find_best_stream(s->format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0) : -1;
     s->audioIndex = s->wantAudio ? av_find_best_stream(s->format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) : -1;
     if (s->videoIndex < 0 && s->audioIndex < 0) return CloseInput(s);
-    if (s->videoIndex >= 0 && !(s->video = OpenDecoder(s->format->streams[s->videoIndex], &s->pictureLimits))) {
-      return CloseInput(s);
-    }
+    if (s->videoIndex >= 0 && !(s->video = OpenVideoDecoder(s))) return CloseInput(s);
     if (s->format->start_time != AV_NOPTS_VALUE) s->originUnits = ToUnits(s->format->start_time, AV_TIME_BASE_Q);
+    ResetTimes(s);
     // Sound that cannot be played leaves the picture alone on the clock.
     if (s->audioIndex >= 0 && !OpenSound(s)) {
       if (s->ring) AudioBufferRelease(s->ring);
@@ -1046,6 +1403,7 @@ class FfmpegMediaStream : public MediaStreamService {
     if (!stream || !stream->session) return;
     Session* s = stream->session;
     s->callDeadline = Now() + kReadDeadlineMicros;
+    s->catchingUp = false;
     s->showHeld = !s->pictures.empty();
   }
 
@@ -1062,7 +1420,7 @@ class FfmpegMediaStream : public MediaStreamService {
     ReadAhead(s);
     bool later = false;
     if (!event) {
-      const AVFrame* next = NextPicture(s, false, &later);
+      const AVFrame* next = NextPicture(s, &later);
       if (!next && !later) return End(s);
       if (next && MayShow(s)) ShowPicture(s, sample);
       return MediaUpdateResult::Ok;
@@ -1128,10 +1486,14 @@ class FfmpegMediaStream : public MediaStreamService {
     if (s->video) avcodec_flush_buffers(s->video);
     if (s->audio) avcodec_flush_buffers(s->audio);
     ClearPictures(s);
-    ClearVideoPackets(s);
+    ClearPackets(&s->videoPackets);
+    ClearPackets(&s->soundPackets);
+    ClearSentPackets(s);
     s->sound.clear();
-    s->soundHeldBytes = 0;
-    s->readEnded = s->drainSent = s->videoEnded = s->ended = false;
+    s->readEnded = s->drainSent = s->videoEnded = s->soundDrained = s->ended = false;
+    SetBehind(s, false);
+    ResetTimes(s);
+    s->lastPictureTime = s->decodedThrough = kNoPacketTime;
     s->skipBefore = time;
     s->baseTime = time;
     if (s->ring) {
@@ -1177,6 +1539,13 @@ class FfmpegMediaStream : public MediaStreamService {
     DirectDrawAddRefSurface(surface->surface);
     return Make(Kind::Surface, nullptr, surface->surface);
   }
+  // The checking of times starts afresh at the open and at a seek: where
+  // it lands, no segment is under way.
+  static void ResetTimes(Session* s) {
+    const int64_t length =
+        s->format->duration > 0 ? ToUnits(s->format->duration, AV_TIME_BASE_Q) : kNoPacketTime;
+    ResetPacketTimes(&s->times, s->format->nb_streams, (s->format->iformat->flags & AVFMT_TS_DISCONT) != 0, length);
+  }
   static int CloseInput(Session* s) {
     CloseSessionFile(s);
     return -1;
@@ -1195,3 +1564,4 @@ void SetMediaStreamService(MediaStreamService* service) { g_service = service; }
 void SetMediaFormatsForTest(const char* formats) { g_formatsForTest = formats; }
 void SetMediaStreamClockForTest(uint64_t (*microseconds)()) { g_clockForTest = microseconds; }
 void SetMediaDecoderCoresForTest(int cores) { g_coresForTest = cores; }
+void SetMediaVideoPacketBoundForTest(size_t packets) { g_videoPacketsForTest = packets; }

@@ -137,6 +137,7 @@ class ManualSoundMovieTest : public MovieTest {
   void TearDown() override {
     SetMediaStreamClockForTest(nullptr);
     SetMediaDecoderCoresForTest(0);
+    SetMediaVideoPacketBoundForTest(0);
     MovieTest::TearDown();
     AudioSelectOutput(AudioOutputKind::Sdl);
   }
