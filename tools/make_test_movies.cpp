@@ -64,6 +64,22 @@
 //                after its picture in the file
 // onepicture.mkv one picture, 10 s of sound
 // fast.mkv       60 pictures a second, 4 s of them, the whole sound
+// farjump.mkv    10 pictures a second, 80 of them, the whole sound; the
+//                sound packet of 3.0 s alone carries a time 1000 s later,
+//                1003.0 s, which starts a cluster of its own
+// twoclocks.mkv  the same with every odd tenth's sound packet 1000 s later
+// restart.flv    as back.flv with the whole sound, whose times start again
+//                at 5 s: the tenths after 5 s are stamped 0.0 s on, yet
+//                sound the tenths they are stored at (their content runs
+//                on unbroken)
+// slides.mkv     a picture every 2 s (at 0, 2, 4 and 6 s), its rate so
+//                declared, with the whole 8 s of sound among them
+// onepacket.mkv  10 pictures a second, 80 of them, and the whole 8 s of
+//                sound in one packet (176,400 samples) after picture 0
+// growing.mov    8-bit RGB PNG pictures in MOV, declared 32 x 24, 30 a
+//                second, 90 of them: 32 x 24 to 1.5 s, then 2560 x 1440;
+//                each shows its tenth as the clock movies do, the greys
+//                (luma - 16) * 255 / 219 rounded; the clock's sound for 3 s
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -628,13 +644,12 @@ std::string DeflatedPiece(const std::string& bytes) {
   return out;
 }
 
-// A flat picture of the colour (RGBA, 16-bit big-endian): the first row
-// filtered by Sub, zeros past its first pixel, and every other row by Up,
-// all zeros, so that the deflate data of 16 of them serves them all.
-std::string FlatPng16(uint32_t width, uint32_t height, const std::string& rgba) {
-  std::string first(1 + size_t{width} * 8, '\0'), next(first.size(), '\0');
-  first[0] = 1;
-  first.replace(1, 8, rgba);
+// A picture whose rows all repeat the first, given as filtered (its filter
+// byte first): every other row is filtered by Up, all zeros, so that the
+// deflate data of 16 of them serves them all, however large the picture.
+// The format is IHDR's bit depth and colour type.
+std::string RepeatedRowPng(uint32_t width, uint32_t height, const std::string& format, const std::string& first) {
+  std::string next(first.size(), '\0');
   next[0] = 2;
   const auto adler = [](const std::string& rows) {
     return adler32(1, reinterpret_cast<const Bytef*>(rows.data()), static_cast<uInt>(rows.size()));
@@ -654,15 +669,46 @@ std::string FlatPng16(uint32_t width, uint32_t height, const std::string& rgba) 
   }
   data += std::string("\x03\x00", 2) + BigEndian32(static_cast<uint32_t>(sum));  // an empty last block
   std::string png = "\x89PNG\r\n\x1a\n";
-  AppendPngChunk(png, "IHDR", BigEndian32(width) + BigEndian32(height) + std::string("\x10\x06\0\0\0", 5));
+  AppendPngChunk(png, "IHDR", BigEndian32(width) + BigEndian32(height) + format + std::string(3, '\0'));
   AppendPngChunk(png, "IDAT", data);
   AppendPngChunk(png, "IEND", "");
   return png;
 }
 
-// The pictures 10 a second under the declared size, with the tone along when asked.
+// A flat picture of the colour (RGBA, 16-bit big-endian): its first row
+// filtered by Sub, zeros past its first pixel.
+std::string FlatPng16(uint32_t width, uint32_t height, const std::string& rgba) {
+  std::string first(1 + size_t{width} * 8, '\0');
+  first[0] = 1;
+  first.replace(1, 8, rgba);
+  return RepeatedRowPng(width, height, "\x10\x06", first);
+}
+
+// The clock's picture of the tenth in 8-bit RGB: each half the grey its
+// luma stands for in full range, (luma - 16) * 255 / 219 rounded. Filtered
+// by Sub, the first row is zeros but for its first pixel and the step to
+// the right half.
+std::string ClockPng8(uint32_t width, uint32_t height, int tenth) {
+  const auto grey = [](int digit) {
+    const int luma = 20 + 20 * digit;
+    return static_cast<char>(((luma - 16) * 255 * 2 + 219) / (219 * 2));
+  };
+  const char left = grey(tenth / 10 % 10), right = grey(tenth % 10);
+  std::string first(1 + size_t{width} * 3, '\0');
+  first[0] = 1;
+  first.replace(1, 3, 3, left);
+  first.replace(1 + size_t{width / 2} * 3, 3, 3, static_cast<char>(right - left));
+  return RepeatedRowPng(width, height, "\x08\x02", first);
+}
+
+enum class Along { kNothing, kTone, kClock };
+
+// The pictures so many a second under the declared size, with the sound
+// asked for along them, as long as they last: the tone, or the clock's
+// levels, 400 (t + 1) through tenth t. Each tenth of the sound follows the
+// picture that starts it.
 void WritePngMovie(const std::string& path, int width, int height, const std::vector<std::string>& pictures,
-                   bool tone) {
+                   Along along, int fps = 10) {
   AVFormatContext* file = NewFile(path, "mov");
   Encoder v, a;
   v.stream = avformat_new_stream(file, nullptr);
@@ -670,27 +716,35 @@ void WritePngMovie(const std::string& path, int width, int height, const std::ve
   v.stream->codecpar->codec_id = AV_CODEC_ID_PNG;
   v.stream->codecpar->width = width;
   v.stream->codecpar->height = height;
-  v.stream->time_base = {1, 10};
-  if (tone) a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
+  v.stream->time_base = {1, fps};
+  const bool sound = along != Along::kNothing;
+  if (sound) a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
   StartFile(file, path);
   AVPacket* packet = av_packet_alloc();
-  AVFrame* sound = tone ? NewToneFrame(2205) : nullptr;
+  AVFrame* tenth = sound ? NewToneFrame(2205) : nullptr;
+  int soundTenths = 0;
   for (size_t n = 0; n < pictures.size(); n++) {
     Check(av_new_packet(packet, static_cast<int>(pictures[n].size())) >= 0, "make a packet");
     std::memcpy(packet->data, pictures[n].data(), pictures[n].size());
     packet->pts = packet->dts = static_cast<int64_t>(n);
     packet->duration = 1;
     packet->flags = AV_PKT_FLAG_KEY;
-    av_packet_rescale_ts(packet, AVRational{1, 10}, v.stream->time_base);
+    av_packet_rescale_ts(packet, AVRational{1, fps}, v.stream->time_base);
     Check(av_interleaved_write_frame(file, packet) >= 0, "write a packet");
-    if (tone) {
-      FillTone(sound, static_cast<int>(n), 2205);
-      Encode(file, a, sound);
+    for (; sound && int64_t{soundTenths} * fps <= int64_t{10} * static_cast<int64_t>(n); soundTenths++) {
+      if (along == Along::kTone) {
+        FillTone(tenth, soundTenths, 2205);
+      } else {
+        Check(av_frame_make_writable(tenth) >= 0, "reuse a sound frame");
+        std::fill_n(reinterpret_cast<int16_t*>(tenth->data[0]), 2205, static_cast<int16_t>(400 * (soundTenths + 1)));
+        tenth->pts = int64_t{soundTenths} * 2205;
+      }
+      Encode(file, a, tenth);
     }
   }
-  if (tone) Encode(file, a, nullptr);
+  if (sound) Encode(file, a, nullptr);
   av_packet_free(&packet);
-  av_frame_free(&sound);
+  av_frame_free(&tenth);
   FinishFile(file, v, a);
 }
 
@@ -729,33 +783,42 @@ void WriteSteps(const std::string& path) {
 }
 
 struct SoundRun {
-  int firstTenth, tenths;  // of the movie's time, as stored
-  int stampShift = 0;      // tenths added to their times
+  int firstTenth, tenths;      // of the movie's time, as stored
+  int stampShift = 0;          // tenths added to their times
+  bool heardAsStored = false;  // levels of the tenths as stored, not as stamped
+  int tenthsAPacket = 1;
 };
 
 // Pictures tell their tenth of a second; sound, stored in the file a delay
-// of tenths after its own time, tells the tenth its time names.
-void WriteClockMovie(const std::string& path, int fps, int pictures, std::vector<SoundRun> runs, int delay = 0) {
+// of tenths after its own time, tells the tenth its time names. The rate
+// is of pictures a second.
+void WriteClockMovie(const std::string& path, AVRational rate, int pictures, std::vector<SoundRun> runs,
+                     int delay = 0) {
   const bool flv = path.ends_with(".flv");
   AVFormatContext* file = NewFile(path, nullptr);
-  static int currentFps;
-  currentFps = fps;
+  static AVRational currentRate;
+  currentRate = rate;
   Encoder v = AddStream(file, flv ? AV_CODEC_ID_FLV1 : AV_CODEC_ID_MPEG4, [](AVCodecContext* c) {
     SetUpVideo(c);
-    c->time_base = {1, currentFps};
-    c->framerate = {currentFps, 1};
+    c->time_base = av_inv_q(currentRate);
+    c->framerate = currentRate;
   });
   Encoder a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
+  // The MPEG-4 header tells the decoder its time base's denominator as the
+  // pictures a second, true of whole rates only: a picture every 2 s would
+  // read as one a second. The container's picture duration tells the rest.
+  if (rate.den > 1) v.stream->avg_frame_rate = rate;
   StartFile(file, path);
   struct Timed {
     int64_t tenthInFile;
     AVPacket* packet;
   };
   std::vector<Timed> packets;
-  const auto take = [&](Encoder& e, AVFrame* frame, int64_t tenthInFile) {
+  const auto take = [&](Encoder& e, AVFrame* frame, int64_t tenthInFile, int64_t ptsShift = 0) {
     Check(avcodec_send_frame(e.context, frame) >= 0, "send a frame");
     AVPacket* packet = av_packet_alloc();
     while (avcodec_receive_packet(e.context, packet) >= 0) {
+      packet->pts += ptsShift;
       av_packet_rescale_ts(packet, e.context->time_base, e.stream->time_base);
       packet->stream_index = e.stream->index;
       packets.push_back({tenthInFile, packet});
@@ -764,8 +827,9 @@ void WriteClockMovie(const std::string& path, int fps, int pictures, std::vector
     av_packet_free(&packet);
   };
   AVFrame* picture = NewPicture(32, 24);
+  const auto tenthOf = [rate](int n) { return static_cast<int>(int64_t{n} * 10 * rate.den / rate.num); };
   for (int n = 0; n < pictures; n++) {
-    const int tenth = n * 10 / fps;
+    const int tenth = tenthOf(n);
     Check(av_frame_make_writable(picture) >= 0, "reuse a picture");
     for (int y = 0; y < 24; y++) {
       uint8_t* row = picture->data[0] + y * picture->linesize[0];
@@ -778,16 +842,23 @@ void WriteClockMovie(const std::string& path, int fps, int pictures, std::vector
     picture->pts = n;
     take(v, picture, tenth);
   }
-  take(v, nullptr, pictures * 10 / fps);
-  AVFrame* sound = NewToneFrame(2205);
+  take(v, nullptr, tenthOf(pictures));
   for (const SoundRun& run : runs) {
-    for (int k = run.firstTenth; k < run.firstTenth + run.tenths; k++) {
-      const int64_t stamp = k + run.stampShift;
-      Check(av_frame_make_writable(sound) >= 0, "reuse a sound frame");
-      std::fill_n(reinterpret_cast<int16_t*>(sound->data[0]), 2205, static_cast<int16_t>(400 * (stamp % 80 + 1)));
-      // A muxer takes no time that steps back: FLV's are put right below.
-      sound->pts = (flv ? k : stamp) * 2205;
-      take(a, sound, k + delay);
+    const int end = run.firstTenth + run.tenths;
+    for (int k = run.firstTenth; k < end; k += run.tenthsAPacket) {
+      const int tenths = std::min(run.tenthsAPacket, end - k);
+      AVFrame* sound = NewToneFrame(2205 * tenths);
+      for (int i = 0; i < tenths; i++) {
+        const int64_t heard = k + i + (run.heardAsStored ? 0 : run.stampShift);
+        std::fill_n(reinterpret_cast<int16_t*>(sound->data[0]) + 2205 * i, 2205,
+                    static_cast<int16_t>(400 * (heard % 80 + 1)));
+      }
+      // A muxer takes no time that steps back. FLV's are put right below;
+      // Matroska, which keeps no decoding time, takes a later one as the
+      // presentation time alone, its decoding times in order.
+      sound->pts = int64_t{k} * 2205;
+      take(a, sound, k + delay, flv ? 0 : int64_t{run.stampShift} * 2205);
+      av_frame_free(&sound);
     }
   }
   take(a, nullptr, 1 << 20);
@@ -799,7 +870,6 @@ void WriteClockMovie(const std::string& path, int fps, int pictures, std::vector
     av_packet_free(&t.packet);
   }
   av_frame_free(&picture);
-  av_frame_free(&sound);
   FinishFile(file, v, a);
   if (!flv) return;
   // Each FLV tag (after the 9-byte header and a 4-byte size) is: type (8
@@ -858,21 +928,38 @@ int main(int argc, char** argv) {
   WritePngMovie(folder + "/changing.mov", 64, 64,
                 {FlatPng16(64, 64, std::string("\xFF\xFF\0\0\0\0\xFF\xFF", 8)),
                  FlatPng16(16000, 8000, std::string("\0\0\xFF\xFF\0\0\xFF\xFF", 8)), blue, blue, blue, blue},
-                true);
+                Along::kTone);
   const std::string grey = std::string("\x80\0\x80\0\x80\0\xFF\xFF", 8);
   const std::string grey6k = FlatPng16(6144, 6144, grey);
-  WritePngMovie(folder + "/rgba16.mov", 6144, 6144, {grey6k}, false);
-  WritePngMovie(folder + "/second6k.mov", 64, 64, {FlatPng16(64, 64, std::string("\xFF\xFF\0\0\0\0\xFF\xFF", 8)), grey6k},
-                false);
-  WritePngMovie(folder + "/first12k.mov", 64, 64, {FlatPng16(12000, 8000, grey)}, false);
+  WritePngMovie(folder + "/rgba16.mov", 6144, 6144, {grey6k}, Along::kNothing);
+  WritePngMovie(folder + "/second6k.mov", 64, 64,
+                {FlatPng16(64, 64, std::string("\xFF\xFF\0\0\0\0\xFF\xFF", 8)), grey6k}, Along::kNothing);
+  WritePngMovie(folder + "/first12k.mov", 64, 64, {FlatPng16(12000, 8000, grey)}, Along::kNothing);
   WriteSteps(folder + "/steps.mkv");
-  WriteClockMovie(folder + "/late.mkv", 10, 80, {{40, 40}});
-  WriteClockMovie(folder + "/gap5.mkv", 10, 80, {{0, 20}, {70, 10}});
-  WriteClockMovie(folder + "/back.flv", 10, 80, {{0, 50}, {50, 30, -20}});
-  WriteClockMovie(folder + "/jump.flv", 10, 80, {{0, 30}, {30, 50, 10000}});
-  WriteClockMovie(folder + "/behind.mkv", 10, 80, {{0, 80}}, 40);
-  WriteClockMovie(folder + "/onepicture.mkv", 10, 1, {{0, 100}});
-  WriteClockMovie(folder + "/fast.mkv", 60, 240, {{0, 40}});
+  WriteClockMovie(folder + "/late.mkv", {10, 1}, 80, {{40, 40}});
+  WriteClockMovie(folder + "/gap5.mkv", {10, 1}, 80, {{0, 20}, {70, 10}});
+  WriteClockMovie(folder + "/back.flv", {10, 1}, 80, {{0, 50}, {50, 30, -20}});
+  WriteClockMovie(folder + "/jump.flv", {10, 1}, 80, {{0, 30}, {30, 50, 10000}});
+  WriteClockMovie(folder + "/behind.mkv", {10, 1}, 80, {{0, 80}}, 40);
+  WriteClockMovie(folder + "/onepicture.mkv", {10, 1}, 1, {{0, 100}});
+  WriteClockMovie(folder + "/fast.mkv", {60, 1}, 240, {{0, 40}});
+  // A far time and the one after it each start a cluster, which the muxer
+  // warns of every time.
+  av_log_set_level(AV_LOG_ERROR);
+  WriteClockMovie(folder + "/farjump.mkv", {10, 1}, 80, {{0, 30}, {30, 1, 10000}, {31, 49}});
+  std::vector<SoundRun> oddsLate;
+  for (int k = 0; k < 80; k++) oddsLate.push_back({k, 1, k % 2 ? 10000 : 0});
+  WriteClockMovie(folder + "/twoclocks.mkv", {10, 1}, 80, oddsLate);
+  av_log_set_level(AV_LOG_INFO);
+  WriteClockMovie(folder + "/restart.flv", {10, 1}, 80, {{0, 50}, {50, 30, -50, true}});
+  WriteClockMovie(folder + "/slides.mkv", {1, 2}, 4, {{0, 80}});
+  WriteClockMovie(folder + "/onepacket.mkv", {10, 1}, 80, {{0, 80, 0, false, 80}});
+  std::vector<std::string> growing;
+  for (int n = 0; n < 90; n++) {
+    const bool big = n >= 45;
+    growing.push_back(n % 3 ? growing.back() : ClockPng8(big ? 2560 : 32, big ? 1440 : 24, n / 3));
+  }
+  WritePngMovie(folder + "/growing.mov", 32, 24, growing, Along::kClock, 30);
   WriteOgg(folder + "/bench640.ogv", EncodeVideo({640, 480, 640, 480, TH_PF_420, 30, 48, 30, 48, FillMoving}), nullptr);
   return 0;
 }
