@@ -68,10 +68,19 @@
 //                sound packet of 3.0 s alone carries a time 1000 s later,
 //                1003.0 s, which starts a cluster of its own
 // twoclocks.mkv  the same with every odd tenth's sound packet 1000 s later
-// restart.flv    as back.flv with the whole sound, whose times start again
-//                at 5 s: the tenths after 5 s are stamped 0.0 s on, yet
-//                sound the tenths they are stored at (their content runs
-//                on unbroken)
+// restart.ts     10 pictures a second, 80 of them, in MPEG-TS, whose times
+//                its demuxer says may break, with the whole sound as SMPTE
+//                302M, a lossless sound MPEG-TS carries that FFmpeg both
+//                writes and reads: 48,000 Hz stereo, 16-bit, both channels
+//                alike, a packet a tenth. Its times, on the 90 kHz clock,
+//                start at 1.4 s, as the ffmpeg tool's do; the sound's start
+//                again at 5 s: its tenths 50-79 are stamped 1.4-4.3 s, as
+//                0-29 were, yet sound the tenths they are stored at
+// joined.ts      two such files of 40 pictures and 4 s of sound each,
+//                alike, end to end: both streams' times start again half
+//                way, the tenths 0-39 shown and heard twice over; the
+//                first packet of every PID marks its count as starting
+//                afresh, so that the demuxer finds none broken at the join
 // slides.mkv     a picture every 2 s (at 0, 2, 4 and 6 s), its rate so
 //                declared, with the whole 8 s of sound among them
 // onepacket.mkv  10 pictures a second, 80 of them, and the whole 8 s of
@@ -84,6 +93,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
 }
 #include <ogg/ogg.h>
 #include <theora/theoraenc.h>
@@ -386,6 +396,16 @@ void SetUpAudio(AVCodecContext* c) {
   c->time_base = {1, 22050};
 }
 
+// SMPTE 302M, lossless in MPEG-TS both ways through FFmpeg, takes 48 kHz
+// in pairs of channels alone. Its encoder counts as experimental.
+void SetUpS302m(AVCodecContext* c) {
+  c->sample_fmt = AV_SAMPLE_FMT_S16;
+  c->sample_rate = 48000;
+  av_channel_layout_default(&c->ch_layout, 2);
+  c->time_base = {1, 48000};
+  c->strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;
+}
+
 // The BT.601 video-range values of pure red, green and blue.
 void FillColour(AVFrame* frame, int n) {
   static const uint8_t kYuv[3][3] = {{81, 90, 240}, {145, 54, 34}, {41, 240, 110}};
@@ -408,14 +428,15 @@ AVFrame* NewPicture(int width, int height) {
   return picture;
 }
 
-// A frame of the tone's samples: 16-bit mono at 22050 a second.
-AVFrame* NewToneFrame(int samples) {
+// A frame of the tone's samples: 16-bit mono at 22050 a second unless
+// asked otherwise, the channels interleaved.
+AVFrame* NewToneFrame(int samples, int rate = 22050, int channels = 1) {
   AVFrame* sound = av_frame_alloc();
   Check(sound != nullptr, "make a sound frame");
   sound->format = AV_SAMPLE_FMT_S16;
-  sound->sample_rate = 22050;
+  sound->sample_rate = rate;
   sound->nb_samples = samples;
-  av_channel_layout_default(&sound->ch_layout, 1);
+  av_channel_layout_default(&sound->ch_layout, channels);
   Check(av_frame_get_buffer(sound, 0) >= 0, "make a sound frame");
   return sound;
 }
@@ -789,12 +810,60 @@ struct SoundRun {
   int tenthsAPacket = 1;
 };
 
+// Adds each run's shift to the times of the PES packets on the PID that
+// start in its tenths, counted from the PID's first time: the muxer starts
+// the file's times some way past 0. Each 188-byte TS packet is: 0x47, the
+// payload-start bit, the 13-bit PID, the adaptation field's presence (0x20)
+// and the payload's (0x10), the adaptation field (its length first), and
+// the payload. A PES header, where a payload starts, is 00 00 01, the
+// stream, a 16-bit length, two bytes of flags (times present: the top two
+// bits of the second, PTS and DTS), the header's remaining length, then
+// each time as 33 bits in 5 bytes, marker bits between.
+void PatchTsTimes(const std::string& path, int pid, const std::vector<SoundRun>& runs) {
+  std::string bytes = ReadFileBytes(path);
+  Check(bytes.size() % 188 == 0, "read the MPEG-TS file back");
+  const auto byte = [&](size_t at) { return static_cast<int64_t>(static_cast<uint8_t>(bytes[at])); };
+  const auto readTime = [&](size_t at) {
+    return (byte(at) >> 1 & 7) << 30 | byte(at + 1) << 22 | (byte(at + 2) >> 1) << 15 | byte(at + 3) << 7 |
+           byte(at + 4) >> 1;
+  };
+  const auto writeTime = [&](size_t at, int64_t time) {
+    bytes[at] = static_cast<char>((byte(at) & 0xF0) | (time >> 29 & 0x0E) | 1);
+    bytes[at + 1] = static_cast<char>(time >> 22);
+    bytes[at + 2] = static_cast<char>((time >> 14 & 0xFE) | 1);
+    bytes[at + 3] = static_cast<char>(time >> 7);
+    bytes[at + 4] = static_cast<char>((time << 1 & 0xFE) | 1);
+  };
+  constexpr int64_t kTicksATenth = 9000;  // of the 90 kHz clock
+  int64_t origin = -1;
+  for (size_t packet = 0; packet < bytes.size(); packet += 188) {
+    Check(byte(packet) == 0x47, "find the MPEG-TS packets");
+    if (!(byte(packet + 1) & 0x40) || ((byte(packet + 1) & 0x1F) << 8 | byte(packet + 2)) != pid) continue;
+    size_t pes = packet + 4;
+    if (byte(packet + 3) & 0x20) pes += 1 + static_cast<size_t>(byte(pes));
+    Check(byte(pes) == 0 && byte(pes + 1) == 0 && byte(pes + 2) == 1 && (byte(pes + 7) & 0x80), "find a PES time");
+    const size_t pts = pes + 9;
+    const int64_t time = readTime(pts);
+    if (origin < 0) origin = time - runs.front().firstTenth * kTicksATenth;
+    for (const SoundRun& run : runs) {
+      const int64_t from = origin + run.firstTenth * kTicksATenth;
+      if (time < from || time >= from + run.tenths * kTicksATenth) continue;
+      const int64_t shift = run.stampShift * kTicksATenth;
+      writeTime(pts, time + shift);
+      if (byte(pes + 7) & 0x40) writeTime(pts + 5, readTime(pts + 5) + shift);
+    }
+  }
+  WriteFileBytes(path, bytes);
+}
+
 // Pictures tell their tenth of a second; sound, stored in the file a delay
 // of tenths after its own time, tells the tenth its time names. The rate
 // is of pictures a second.
 void WriteClockMovie(const std::string& path, AVRational rate, int pictures, std::vector<SoundRun> runs,
                      int delay = 0) {
-  const bool flv = path.ends_with(".flv");
+  const bool flv = path.ends_with(".flv"), ts = path.ends_with(".ts");
+  // Both keep each packet's own time, which is put right afterwards.
+  const bool patched = flv || ts;
   AVFormatContext* file = NewFile(path, nullptr);
   static AVRational currentRate;
   currentRate = rate;
@@ -803,7 +872,21 @@ void WriteClockMovie(const std::string& path, AVRational rate, int pictures, std
     c->time_base = av_inv_q(currentRate);
     c->framerate = currentRate;
   });
-  Encoder a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
+  Encoder a = ts ? AddStream(file, AV_CODEC_ID_S302M, SetUpS302m) : AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
+  const int soundRate = a.context->sample_rate, channels = a.context->ch_layout.nb_channels;
+  const int tenth = soundRate / 10;
+  // The sound's packets are found by their PID when their times are put right.
+  constexpr int kSoundPid = 0x101;
+  if (ts) {
+    v.stream->id = 0x100;
+    a.stream->id = kSoundPid;
+    // As the ffmpeg tool muxes by default: the times start 1.4 s on, twice
+    // this, as players meet them.
+    file->max_delay = 700000;
+    // Each stream's first packet says its count starts afresh, so that
+    // files joined end to end read whole.
+    Check(av_opt_set(file->priv_data, "mpegts_flags", "+initial_discontinuity", 0) >= 0, "mark the start");
+  }
   // The MPEG-4 header tells the decoder its time base's denominator as the
   // pictures a second, true of whole rates only: a picture every 2 s would
   // read as one a second. The container's picture duration tells the rest.
@@ -829,35 +912,35 @@ void WriteClockMovie(const std::string& path, AVRational rate, int pictures, std
   AVFrame* picture = NewPicture(32, 24);
   const auto tenthOf = [rate](int n) { return static_cast<int>(int64_t{n} * 10 * rate.den / rate.num); };
   for (int n = 0; n < pictures; n++) {
-    const int tenth = tenthOf(n);
+    const int shown = tenthOf(n);
     Check(av_frame_make_writable(picture) >= 0, "reuse a picture");
     for (int y = 0; y < 24; y++) {
       uint8_t* row = picture->data[0] + y * picture->linesize[0];
-      std::memset(row, 20 + 20 * (tenth / 10 % 10), 16);
-      std::memset(row + 16, 20 + 20 * (tenth % 10), 16);
+      std::memset(row, 20 + 20 * (shown / 10 % 10), 16);
+      std::memset(row + 16, 20 + 20 * (shown % 10), 16);
     }
     for (int plane = 1; plane < 3; plane++) {
       for (int y = 0; y < 12; y++) std::memset(picture->data[plane] + y * picture->linesize[plane], 128, 16);
     }
     picture->pts = n;
-    take(v, picture, tenth);
+    take(v, picture, shown);
   }
   take(v, nullptr, tenthOf(pictures));
   for (const SoundRun& run : runs) {
     const int end = run.firstTenth + run.tenths;
     for (int k = run.firstTenth; k < end; k += run.tenthsAPacket) {
       const int tenths = std::min(run.tenthsAPacket, end - k);
-      AVFrame* sound = NewToneFrame(2205 * tenths);
+      AVFrame* sound = NewToneFrame(tenth * tenths, soundRate, channels);
       for (int i = 0; i < tenths; i++) {
         const int64_t heard = k + i + (run.heardAsStored ? 0 : run.stampShift);
-        std::fill_n(reinterpret_cast<int16_t*>(sound->data[0]) + 2205 * i, 2205,
+        std::fill_n(reinterpret_cast<int16_t*>(sound->data[0]) + tenth * channels * i, tenth * channels,
                     static_cast<int16_t>(400 * (heard % 80 + 1)));
       }
-      // A muxer takes no time that steps back. FLV's are put right below;
-      // Matroska, which keeps no decoding time, takes a later one as the
-      // presentation time alone, its decoding times in order.
-      sound->pts = int64_t{k} * 2205;
-      take(a, sound, k + delay, flv ? 0 : int64_t{run.stampShift} * 2205);
+      // A muxer takes no time that steps back. FLV's and MPEG-TS's are put
+      // right below; Matroska, which keeps no decoding time, takes a later
+      // one as the presentation time alone, its decoding times in order.
+      sound->pts = int64_t{k} * tenth;
+      take(a, sound, k + delay, patched ? 0 : int64_t{run.stampShift} * tenth);
       av_frame_free(&sound);
     }
   }
@@ -871,6 +954,7 @@ void WriteClockMovie(const std::string& path, AVRational rate, int pictures, std
   }
   av_frame_free(&picture);
   FinishFile(file, v, a);
+  if (ts) PatchTsTimes(path, kSoundPid, runs);
   if (!flv) return;
   // Each FLV tag (after the 9-byte header and a 4-byte size) is: type (8
   // sound), 24-bit size, 24-bit milliseconds and their top byte, 24-bit
@@ -951,7 +1035,14 @@ int main(int argc, char** argv) {
   for (int k = 0; k < 80; k++) oddsLate.push_back({k, 1, k % 2 ? 10000 : 0});
   WriteClockMovie(folder + "/twoclocks.mkv", {10, 1}, 80, oddsLate);
   av_log_set_level(AV_LOG_INFO);
-  WriteClockMovie(folder + "/restart.flv", {10, 1}, 80, {{0, 50}, {50, 30, -50, true}});
+  // The muxer warns that 302M goes as private data, which the demuxer yet
+  // knows by the registration descriptor the muxer writes along.
+  av_log_set_level(AV_LOG_ERROR);
+  WriteClockMovie(folder + "/restart.ts", {10, 1}, 80, {{0, 50}, {50, 30, -50, true}});
+  WriteClockMovie(folder + "/joined.ts", {10, 1}, 40, {{0, 40}});
+  av_log_set_level(AV_LOG_INFO);
+  const std::string half = ReadFileBytes(folder + "/joined.ts");
+  WriteFileBytes(folder + "/joined.ts", half + half);
   WriteClockMovie(folder + "/slides.mkv", {1, 2}, 4, {{0, 80}});
   WriteClockMovie(folder + "/onepacket.mkv", {10, 1}, 80, {{0, 80, 0, false, 80}});
   std::vector<std::string> growing;
