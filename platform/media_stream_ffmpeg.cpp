@@ -83,7 +83,7 @@ constexpr int64_t kFrameThreadMillis = 250;
 // What a packet held costs beside its bytes (FFmpeg's packet, its buffer's
 // reference and padding, the allocator's share): a file of tiny packets is
 // bounded by their count as much as by their bytes.
-constexpr int64_t kPacketOverheadBytes = 384;
+constexpr int64_t kPacketOverheadBytes = 576;
 // Video packets read ahead of their pictures for the sound's sake: seconds
 // of any common movie, and a bound on what a file of tiny packets costs.
 // While the ring is about to run dry the reading goes on to the firm
@@ -451,7 +451,8 @@ bool PastDeadline(uint64_t* deadline) {
 
 // FFmpeg's probe keeps every packet it reads, each costing far more than
 // its bytes: a file of tiny packets would have it hold gigabytes. It asks
-// whether to stop once a packet, so the asking counts the packets.
+// whether to stop once a packet, so the asking counts the packets; stopped,
+// it keeps what it found, which the container's own header fills out.
 bool ProbeOverBudget(Session* s) {
   if (!s->probing) return false;
   s->probeLooks++;
@@ -760,11 +761,26 @@ void DecodeSound(Session* s, const AVPacket* packet) {
   });
 }
 
+// Sound beyond its queue's bound is not even demuxed until the queue has
+// drained by half, and its time stays silent: reading on to a picture past
+// hours of sound then costs the container's parsing alone. Where the sound
+// is taken up again, its times are judged afresh from where the file stands.
+void HoldBackSound(Session* s) {
+  AVStream* stream = s->format->streams[s->audioIndex];
+  if (s->soundPackets.bytes >= kMaxSoundPacketBytes) {
+    stream->discard = AVDISCARD_ALL;
+  } else if (stream->discard == AVDISCARD_ALL && s->soundPackets.bytes <= kMaxSoundPacketBytes / 2) {
+    stream->discard = AVDISCARD_DEFAULT;
+    s->times.streams[static_cast<size_t>(s->audioIndex)].next = kNoPacketTime;
+  }
+}
+
 // Decodes the next waiting sound packet, or, once the file has ended and
 // none waits, what the decoder still holds; false when there is neither.
 bool DecodeNextSound(Session* s) {
   if (!s->soundPackets.packets.empty()) {
     AVPacket* packet = TakePacket(&s->soundPackets);
+    HoldBackSound(s);
     DecodeSound(s, packet);
     av_packet_free(&packet);
     return true;
@@ -919,8 +935,7 @@ void CheckTimes(Session* s, AVPacket* packet, bool picture) {
 }
 
 // Reads one packet into the queue of its kind: false when the file has
-// nothing more. Sound beyond its queue's bound is dropped, its time left
-// silent.
+// nothing more.
 bool ReadPacket(Session* s) {
   if (s->readEnded) return false;
   // A read cut by its deadline ends the movie: the demuxer may be left in
@@ -936,7 +951,8 @@ bool ReadPacket(Session* s) {
     QueuePacket(&s->videoPackets, s->packet);
   } else if (index == s->audioIndex && s->ring) {
     CheckTimes(s, s->packet, false);
-    if (s->soundPackets.bytes + HeldBytes(s->packet) <= kMaxSoundPacketBytes) QueuePacket(&s->soundPackets, s->packet);
+    QueuePacket(&s->soundPackets, s->packet);
+    HoldBackSound(s);
   }
   av_packet_unref(s->packet);
   return true;

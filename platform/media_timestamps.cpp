@@ -4,10 +4,9 @@
 
 namespace {
 
-// A step back smaller than this is a container rounding its times.
-constexpr int64_t kStepBackSlackUnits = kPacketTimeUnitsPerSecond / 10;
-// Times that step back to within this of where their stream's began have
-// started again.
+// Times that step back more than this, to within this of where their
+// stream's began, have started again: a smaller step is a container's
+// rounding, or a packet's length guessed wrong where none is given.
 constexpr int64_t kRestartSlackUnits = kPacketTimeUnitsPerSecond;
 // A time this far past the file's length, and past everything read, is broken.
 constexpr int64_t kPastLengthUnits = kPacketTimeUnitsPerSecond;
@@ -44,7 +43,7 @@ int64_t NewSegmentAt(const PacketTimes& t, const StreamTimes& s, int64_t time) {
   const int64_t placed = time + s.offset;
   if (s.next != kNoPacketTime) {
     const int64_t delta = placed - s.next;
-    const bool restarted = delta < -kStepBackSlackUnits && time <= s.began + kRestartSlackUnits;
+    const bool restarted = delta < -kRestartSlackUnits && time <= s.began + kRestartSlackUnits;
     return restarted || delta > kTimeJumpUnits || delta < -kTimeJumpUnits ? s.next : kNoPacketTime;
   }
   // A stream's first packet, far from where the file stands.
@@ -69,7 +68,7 @@ PacketTimeCheck CheckPacketTime(PacketTimes* times, size_t stream, bool picture,
   StreamTimes& s = times->streams[stream];
   duration = std::clamp<int64_t>(duration, 0, kLongestPacketUnits);
   if (time == kNoPacketTime || (!times->timesMayRestart && Broken(*times, s, picture, time))) {
-    if (s.next != kNoPacketTime) s.next += duration;
+    if (s.next != kNoPacketTime) s.next += duration > 0 ? duration : s.step;
     return {0, time != kNoPacketTime};
   }
   time = std::clamp(time, -kFarthestUnits, kFarthestUnits);
@@ -84,7 +83,9 @@ PacketTimeCheck CheckPacketTime(PacketTimes* times, size_t stream, bool picture,
   }
   const int64_t placed = std::clamp(time + s.offset, -kFarthestUnits, kFarthestUnits);
   s.offset = placed - time;
-  s.next = placed + duration;
+  if (s.last != kNoPacketTime && placed > s.last) s.step = std::min(placed - s.last, kLongestPacketUnits);
+  s.last = placed;
+  s.next = placed + (duration > 0 ? duration : s.step);
   times->lastRead = placed;
   if (picture) times->picturesRead = Latest(times->picturesRead, placed);
   return {s.offset, false};

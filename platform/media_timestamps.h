@@ -22,6 +22,8 @@ struct StreamTimes {
   int64_t offset = 0;             // added to its times in the segment under way
   int64_t began = kNoPacketTime;  // its first time as stored in that segment
   int64_t next = kNoPacketTime;   // where its next packet should lie
+  int64_t last = kNoPacketTime;   // where its last packet went
+  int64_t step = 0;               // from the one before that: a packet's length where none is given
 };
 
 struct PacketTimes {
@@ -40,7 +42,8 @@ struct PacketTimeCheck {
 void ResetPacketTimes(PacketTimes* times, size_t streams, bool timesMayRestart, int64_t length);
 
 // time: the packet's decoding time, else its presentation time, or
-// kNoPacketTime; duration: its length, 0 when not known. A picture's time
+// kNoPacketTime; duration: its length, 0 when not known (the step between
+// the stream's last two packets then stands for it). A picture's time
 // is judged against the file's length alone, where the container gives
 // one: a slide show's pictures may lie far apart, and nothing but the
 // length says how far is too far.

@@ -81,8 +81,11 @@
 //                way, the tenths 0-39 shown and heard twice over; the
 //                first packet of every PID marks its count as starting
 //                afresh, so that the demuxer finds none broken at the join
-// slides.mkv     a picture every 2 s (at 0, 2, 4 and 6 s), its rate so
-//                declared, with the whole 8 s of sound among them
+// slides.mkv     a picture every 2 s, 20 of them (each showing its tenth
+//                % 100), its rate so declared, with the whole 40 s of sound
+//                among them (its levels, as ever, the tenth % 80)
+// tinysound.mkv  40 s of silence, 8 kHz mono 16-bit PCM in packets of one
+//                sample, then the only picture, red, at 40 s
 // onepacket.mkv  10 pictures a second, 80 of them, and the whole 8 s of
 //                sound in one packet (176,400 samples) after picture 0
 // growing.mov    8-bit RGB PNG pictures in MOV, declared 32 x 24, 30 a
@@ -527,6 +530,35 @@ void WriteSilence(const std::string& path, int seconds, std::vector<TimedPicture
   }
   Encode(file, a, nullptr);
   for (; next < pictures.size(); next++) WritePicture(file, v, pictures[next].colour, pictures[next].tenths);
+  Encode(file, v, nullptr);
+  av_frame_free(&sound);
+  FinishFile(file, v, a);
+}
+
+// Seconds of 8 kHz mono PCM silence, a packet a sample, and then the only
+// picture, red: each packet's few bytes cost a reader far more to hold.
+void WriteTinySound(const std::string& path, int seconds) {
+  AVFormatContext* file = NewFile(path, "matroska");
+  Encoder v = AddStream(file, AV_CODEC_ID_MPEG4, SetUpVideo<>);
+  Encoder a = AddStream(file, AV_CODEC_ID_PCM_S16LE, [](AVCodecContext* c) {
+    SetUpAudio(c);
+    c->sample_rate = 8000;
+    c->time_base = {1, 8000};
+  });
+  StartFile(file, path);
+  AVFrame* sound = av_frame_alloc();
+  sound->format = AV_SAMPLE_FMT_S16;
+  sound->sample_rate = 8000;
+  sound->nb_samples = 1;
+  av_channel_layout_default(&sound->ch_layout, 1);
+  Check(av_frame_get_buffer(sound, 0) >= 0, "make a sound frame");
+  av_samples_set_silence(sound->data, 0, 1, 1, AV_SAMPLE_FMT_S16);
+  for (int64_t sample = 0; sample < int64_t{8000} * seconds; sample++) {
+    sound->pts = sample;
+    Encode(file, a, sound);
+  }
+  Encode(file, a, nullptr);
+  WritePicture(file, v, 0, int64_t{10} * seconds);
   Encode(file, v, nullptr);
   av_frame_free(&sound);
   FinishFile(file, v, a);
@@ -1043,7 +1075,8 @@ int main(int argc, char** argv) {
   av_log_set_level(AV_LOG_INFO);
   const std::string half = ReadFileBytes(folder + "/joined.ts");
   WriteFileBytes(folder + "/joined.ts", half + half);
-  WriteClockMovie(folder + "/slides.mkv", {1, 2}, 4, {{0, 80}});
+  WriteClockMovie(folder + "/slides.mkv", {1, 2}, 20, {{0, 400}});
+  WriteTinySound(folder + "/tinysound.mkv", 40);
   WriteClockMovie(folder + "/onepacket.mkv", {10, 1}, 80, {{0, 80, 0, false, 80}});
   std::vector<std::string> growing;
   for (int n = 0; n < 90; n++) {

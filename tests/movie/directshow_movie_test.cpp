@@ -573,12 +573,23 @@ TEST_F(StreamMovieSound, WhatIsHeardIsThePictureShownWhateverTheSoundsTimes) {
     int tenthsPerPicture = 1;
     int cores = 4;
     size_t videoPackets = 0;  // that may wait for the sound's sake, or 0: as many as usual
+    int64_t peakMb = 32;
+    int cycle = 80;  // tenths after which the sound's levels and the pictures start again
   };
   const Case cases[] = {
       {"late.mkv", 50, 0, 190, 8, 79},  {"gap5.mkv", 50, 0, 140, 8, 79},   {"back.flv", 50, 0, 290, 7.9, 79},
       {"jump.flv", 50, 0, 390, 8, 79},  {"behind.mkv", 50, 0, 390, 8, 79}, {"fast.mkv", 30, 1, 80, 4, 39},
-      {"onepicture.mkv", 50, 0, 495, 10, 0},
+      {"onepicture.mkv", 50, 0, 495, 10, 0, 100},
       {"fast.mkv", 30, 0, 115, 4, 39, 1, 4, 8},
+      {"farjump.mkv", 50, 0, 390, 8, 79},
+      {"twoclocks.mkv", 50, 0, 390, 8, 79},
+      {"onepacket.mkv", 50, 0, 390, 8, 79},
+      {"slides.mkv", 50, 0, 540, 0, 0, 20, 8},
+      {"slides.mkv", 50, 0, 540, 0, 0, 20, 16},
+      {"restart.ts", 50, 0, 390, 8, 79},
+      {"joined.ts", 50, 0, 390, 8, 39, 1, 4, 0, 32, 40},
+      {"growing.mov", 50, 0, 140, 3, 29, 1, 8, 0, 160},
+      {"growing.mov", 50, 0, 140, 3, 29, 1, 16, 0, 160},
   };
   for (const Case& c : cases) {
     SetMediaDecoderCoresForTest(c.cores);
@@ -599,10 +610,11 @@ TEST_F(StreamMovieSound, WhatIsHeardIsThePictureShownWhateverTheSoundsTimes) {
       const bool settling = c.holdAt > 0 && t >= c.holdAt && t < c.holdAt + 1.5;
       if (out[0] != 0 && stoppedAt < 0) {
         heard++;
-        if (c.lastTenth > 0 && !settling) {
+        if (t < 7.95 && !settling) {
           const int tenth = out[0] / 400 - 1;
-          EXPECT_NEAR(PictureOf(graph), tenth / c.tenthsPerPicture * c.tenthsPerPicture, 1)
-              << c.file << " at " << t << " s";
+          const int apart = std::abs(PictureOf(graph) - tenth / c.tenthsPerPicture * c.tenthsPerPicture);
+          EXPECT_LE(std::min(apart, c.cycle - apart), 1) << c.file << " at " << t << " s: " << PictureOf(graph)
+                                                         << " shown, " << tenth << " heard";
         }
       }
       t += step;
@@ -624,7 +636,7 @@ TEST_F(StreamMovieSound, WhatIsHeardIsThePictureShownWhateverTheSoundsTimes) {
       EXPECT_EQ(stoppedAt, -1) << c.file;
     }
     if (kOwnPeaks) {
-      EXPECT_LT(PeakResidentBytes() - peakBefore, int64_t{32} << 20) << c.file;
+      EXPECT_LT(PeakResidentBytes() - peakBefore, c.peakMb << 20) << c.file << " on " << c.cores;
     }
     DeleteGraphHandle(graph);
   }
