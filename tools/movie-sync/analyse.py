@@ -209,6 +209,12 @@ def analyse_run(run_dir, movies):
     r["late_last_ms"] = late[-1][0] if late else None
     r["late_worst_ms"] = max((v for v, _ in late), default=None)
     r["late_median_ms"] = sorted(v for v, _ in late)[len(late) // 2] if late else None
+    # The first picture after the load's to reach the screen: a movie that
+    # shows nothing for a long while shows it here.
+    later = [(present, code) for code, present in first_show.items() if code > 0]
+    r["first_new"] = ((min(later)[1], (min(later)[0] - start_f) * ms) if later else None)
+    # The latest picture that reached the screen: where a frozen movie stopped.
+    r["last_shown"] = max(first_show) if first_show else None
 
     # Tones.
     bursts = find_tones(left, rate)
@@ -300,17 +306,38 @@ def fmt(v, form="+.0f"):
     return "-" if v is None else format(v, form)
 
 
+def cpu_share(meta):
+    """The process's processor time against its run time, in percent of one processor."""
+    if "cpu_s" not in meta or not float(meta.get("process_s", 0)):
+        return "-"
+    return f"{100 * float(meta['cpu_s']) / float(meta['process_s']):.0f}"
+
+
+def mb(kb):
+    """Megabytes from a log's kB figure, None where the log has none."""
+    return None if kb is None else int(kb) / 1024
+
+
 def print_details(r):
     m = r["meta"]
+    cores = "the machine's" if m.get("cores", "0") == "0" else m["cores"]
     print(f"== {r['run']}: {r['movie']} ({r['seconds']} s; pace {m.get('pace')}, audio {m.get('audio')}, "
-          f"hold {m.get('hold')})")
+          f"hold {m.get('hold')}, decoder cores {cores})")
     print(f"  run {r['run_s']:.2f} s for a {r['seconds']} s movie, ended by {r['ending']}; "
-          f"load {int(m.get('load_us', 0)) / 1000:.0f} ms")
+          f"load {int(m.get('load_us', 0)) / 1000:.0f} ms; peak resident {fmt(mb(m.get('start_hwm_kb')), '.0f')} MB "
+          f"before the load, {fmt(mb(m.get('load_hwm_kb')), '.0f')} MB after it, "
+          f"{fmt(mb(m.get('peak_rss_kb')), '.0f')} MB at the end; processor time {m.get('cpu_s', '-')} s "
+          f"of the process's {m.get('process_s', '-')} s")
     print(f"  pictures: {r['shown']} of {r['frames']} handed on, {r['on_screen']} reached the screen; "
           f"{r['unreadable']} unreadable, {r['repeats']} repeated, {r['backwards']} backwards")
     print(f"  pictures on screen behind the run's clock: first {fmt(r['late_first_ms'])} ms, "
           f"last {fmt(r['late_last_ms'])} ms, median {fmt(r['late_median_ms'])} ms, "
           f"worst {fmt(r['late_worst_ms'])} ms")
+    if r["first_new"]:
+        print(f"  first picture after the load's on screen: its time {r['first_new'][0]} ms, "
+              f"at {r['first_new'][1]:.0f} ms of the run; the latest on screen: its time {r['last_shown']} ms")
+    else:
+        print("  no picture after the load's reached the screen")
     print(f"  updates {m.get('updates')}: median {m.get('update_us_median')} us, p99 {m.get('update_us_p99')} us, "
           f"max {m.get('update_us_max')} us; longest frame {int(m.get('frame_gap_us_max', 0)) / 1000:.1f} ms")
     print(f"  tones heard {r['tones_heard']} of {r['tones_expected']}"
@@ -336,7 +363,8 @@ def print_details(r):
 
 def print_table(results):
     head = ["run", "handed", "on screen", "tones", "mean ms", "worst ms", "snd-clk ms", "pic late med/max",
-            "run s/movie s", "max frame ms", "breaks (ms)", "mute end ms", "after end ms"]
+            "run s/movie s", "ended", "max frame ms", "open ms", "peak MB", "cpu %", "breaks (ms)", "mute end ms",
+            "after end ms"]
     lines = []
     for r in results:
         lines.append([
@@ -344,7 +372,10 @@ def print_table(results):
             f"{r['tones_heard']}/{r['tones_expected']}",
             fmt(r["mean_ms"]), fmt(r["worst_ms"]), fmt(r["clock_mean_ms"]),
             f"{fmt(r['late_median_ms'])}/{fmt(r['late_worst_ms'])}",
-            f"{r['run_s']:.2f}/{r['seconds']}", f"{int(r['meta'].get('frame_gap_us_max', 0)) / 1000:.0f}",
+            f"{r['run_s']:.2f}/{r['seconds']}", r["ending"],
+            f"{int(r['meta'].get('frame_gap_us_max', 0)) / 1000:.0f}",
+            f"{int(r['meta'].get('load_us', 0)) / 1000:.0f}", fmt(mb(r["meta"].get("peak_rss_kb")), ".0f"),
+            cpu_share(r["meta"]),
             f"{r['breaks']} ({r['break_ms']:.0f})",
             fmt(r["sound_end_ms"], ".0f"), str(r["after_end_ms"]),
         ])

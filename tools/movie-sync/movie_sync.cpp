@@ -4,7 +4,7 @@
 // the same run mixed.
 //
 //   movie_sync --movie FILE --out DIR [--pace present|10ms] [--audio capture|sdl-disk]
-//              [--hold] [--timeout SECONDS] [--tail SECONDS]
+//              [--hold] [--cores N] [--timeout SECONDS] [--tail SECONDS]
 //
 // DIR receives pictures.csv (one line a picture handed on), mix.wav (the
 // mix, 44,100 Hz stereo 16-bit), with --audio sdl-disk also sdl.raw (what
@@ -28,6 +28,12 @@
 // so the frame count is the mix's own clock at that moment, and a picture
 // stands at an exact place in mix.wav. With SDL's output the count is what
 // SDL's thread had asked for, a buffer or so ahead of what was heard.
+//
+// --cores N makes the player count its decoder threads from N cores instead
+// of the machine's. The log also holds how long LoadGraphFile took and the
+// process's peak resident memory (VmHWM) before the load, after it and at
+// the end: a movie that makes the open read far ahead shows there.
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,6 +42,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,6 +53,7 @@
 #include "graphics/screen.h"
 #include "movie/movie.h"
 #include "platform/audio_device.h"
+#include "platform/media_stream.h"
 #include "platform/scripted_present.h"
 #include "platform/scripted_window.h"
 #include "platform/timer.h"
@@ -76,6 +84,7 @@ struct Options {
   bool hold = false;
   double timeout = 60;
   double tail = 2;
+  int cores = 0;  // 0: the machine's
 };
 
 MovieFrameCallback g_original = nullptr;
@@ -87,6 +96,16 @@ int g_frame = -1;
 std::vector<uint32_t> g_presentFrames;
 
 uint32_t MixFrames() { return AudioCaptureFrames(AudioDeviceActive()); }
+
+// The process's peak resident memory so far, in kB (0 where /proc has none).
+long PeakResidentKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+  }
+  return 0;
+}
 
 // Mean luma of a small square of the graphic's pixels around (cx, cy).
 int LumaAt(const MEMIMG& image, int cx, int cy, int half) {
@@ -160,7 +179,7 @@ void LoggingFrameCallback(MovieRecord* movie, int32_t graph) {
 [[noreturn]] void Usage(const char* why) {
   std::fprintf(stderr,
                "%s\nusage: movie_sync --movie FILE --out DIR [--pace present|10ms] [--audio capture|sdl-disk]\n"
-               "                  [--hold] [--timeout SECONDS] [--tail SECONDS]\n",
+               "                  [--hold] [--cores N] [--timeout SECONDS] [--tail SECONDS]\n",
                why);
   std::exit(2);
 }
@@ -187,6 +206,9 @@ Options ParseOptions(int argc, char** argv) {
       o.sdlDisk = v == "sdl-disk";
     } else if (a == "--hold") {
       o.hold = true;
+    } else if (a == "--cores") {
+      o.cores = std::atoi(value().c_str());
+      if (o.cores < 1) Usage("--cores is a count of at least 1");
     } else if (a == "--timeout") {
       o.timeout = std::atof(value().c_str());
     } else if (a == "--tail") {
@@ -213,6 +235,7 @@ struct UpdateTimes {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const uint64_t processStart = PlatformMicroseconds();
   const Options o = ParseOptions(argc, argv);
   const std::filesystem::path movie = std::filesystem::absolute(o.movie);
   const std::filesystem::path out = std::filesystem::absolute(o.out);
@@ -248,14 +271,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "SDL's disk output did not open\n");
   }
 
+  if (o.cores > 0) SetMediaDecoderCoresForTest(o.cores);
+  const long startHwmKb = PeakResidentKb();
   const uint64_t loadStart = PlatformMicroseconds();
   const int graph = LoadGraphFile(movie.c_str(), 0);
   const uint64_t loadEnd = PlatformMicroseconds();
+  const long loadHwmKb = PeakResidentKb();
   const GraphHandleRecord* graphRecord = graph == -1 ? nullptr : LookupGraphHandle(graph);
   const int handle = graphRecord ? graphRecord->original->movie : -1;
   MovieRecord* record = handle >= 0 ? GetMovieRecord(handle) : nullptr;
   if (!record) {
-    std::fprintf(stderr, "%s did not open as a movie\n", movie.c_str());
+    std::fprintf(stderr, "%s did not open as a movie (LoadGraphFile took %.2f s, peak resident %ld MB)\n",
+                 movie.c_str(), static_cast<double>(loadEnd - loadStart) / 1e6, loadHwmKb / 1024);
     LibraryEnd();
     return 1;
   }
@@ -319,6 +346,14 @@ int main(int argc, char** argv) {
   const uint32_t lastFrames = MixFrames();
   const uint64_t last = PlatformMicroseconds();
   const int width = graphRecord->width, height = graphRecord->height;
+  const long peakKb = PeakResidentKb();
+  // The processor time the whole process had against the time it ran: what
+  // a slowed sitting (a shared processor, stops and starts) really left it.
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const double cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  const double processSeconds = static_cast<double>(PlatformMicroseconds() - processStart) / 1e6;
   FinishCaptureWavFile();
   DeleteGraphHandle(graph);
   LibraryEnd();
@@ -326,8 +361,10 @@ int main(int argc, char** argv) {
   FILE* log = std::fopen((out / "pictures.csv").c_str(), "w");
   if (!log) return 1;
   std::fprintf(log, "# movie=%s\n# size=%dx%d\n", movie.c_str(), width, height);
-  std::fprintf(log, "# pace=%s audio=%s hold=%d\n", o.pacePresent ? "present" : "10ms",
-               o.sdlDisk ? "sdl-disk" : "capture", o.hold ? 1 : 0);
+  std::fprintf(log, "# pace=%s audio=%s hold=%d cores=%d\n", o.pacePresent ? "present" : "10ms",
+               o.sdlDisk ? "sdl-disk" : "capture", o.hold ? 1 : 0, o.cores);
+  std::fprintf(log, "# start_hwm_kb=%ld load_hwm_kb=%ld peak_rss_kb=%ld\n", startHwmKb, loadHwmKb, peakKb);
+  std::fprintf(log, "# cpu_s=%.2f process_s=%.2f\n", cpuSeconds, processSeconds);
   std::fprintf(log, "# mix_rate=44100\n# load_us=%llu\n", static_cast<unsigned long long>(loadEnd - loadStart));
   std::fprintf(log, "# start_wall_us=%llu start_mix_frames=%u\n", static_cast<unsigned long long>(start), startFrames);
   std::fprintf(log, "# end_wall_us=%llu end_mix_frames=%u ending=%s\n", static_cast<unsigned long long>(end),
@@ -346,7 +383,8 @@ int main(int argc, char** argv) {
                  s.codeMs, s.phase, s.frame, presented);
   }
   std::fclose(log);
-  std::printf("%s: %zu pictures handed on, ended by %s after %.2f s\n", movie.filename().c_str(), g_shown.size(),
-              ending, static_cast<double>(end - start) / 1e6);
+  std::printf("%s: %zu pictures handed on, ended by %s after %.2f s; open %.0f ms, peak resident %ld MB\n",
+              movie.filename().c_str(), g_shown.size(), ending, static_cast<double>(end - start) / 1e6,
+              static_cast<double>(loadEnd - loadStart) / 1e3, peakKb / 1024);
   return 0;
 }

@@ -48,8 +48,9 @@ def read_manifest(movie_dir):
     with open(os.path.join(movie_dir, "movies.tsv"), newline="") as f:
         rows = list(csv.DictReader(f, delimiter="\t"))
     for r in rows:
-        for k in ("width", "height", "fps", "seconds", "frames"):
+        for k in ("width", "height", "seconds", "frames"):
             r[k] = int(r[k])
+        r["fps"] = float(r["fps"])  # sparse movies have fewer than one a second
         r["tones"] = parse_list(r["tones"])
         r["silent"] = parse_ranges(r["silent"])
         r["path"] = os.path.join(movie_dir, r["file"])
