@@ -28,6 +28,7 @@
 #include <mutex>
 #include <new>
 #include <thread>
+#include <utility>
 #include <vector>
 
 extern "C" {
@@ -36,6 +37,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/log.h>
+#include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
@@ -122,6 +124,9 @@ constexpr char kMovieProtocols[] = "";
 // The longest an open, a seek, one packet's read or the reading ahead of
 // one call may take, whatever the file.
 constexpr uint64_t kReadDeadlineMicros = 5 * 1000000;
+// The packets one call reads at most: far more than any common movie needs
+// a call, a frame's time of demuxing for a file of tiny packets.
+constexpr int64_t kMaxCallPackets = 16384;
 // Once a call has a picture, the longest it decodes on to catch up with
 // the clock: about a frame of the game's.
 constexpr uint64_t kCatchUpMicros = 1000000 / 60;
@@ -163,6 +168,12 @@ struct SoundPiece {
   int64_t Left() const { return static_cast<int64_t>(bytes.size() - taken); }
 };
 
+struct ScalerShape {
+  int fromWidth, fromHeight, fromFormat;
+  int toWidth, toHeight, toFormat;
+  bool operator==(const ScalerShape&) const = default;
+};
+
 // A picture refused for its decoder's threads alone: fewer would take it.
 struct RefusedPicture {
   int format = -1;
@@ -190,6 +201,7 @@ struct Session {
   AVIOContext* input = nullptr;  // the file, read by us for FFmpeg
   uint64_t readDeadline = 0;     // of the open, seek or packet read under way
   uint64_t callDeadline = 0;     // of the caller's call under way
+  int64_t callPacketsLeft = 0;   // that it may read
   bool catchingUp = false;       // the call has had its picture
   uint64_t catchUpDeadline = 0;  // and decodes on until this
   bool showHeld = false;         // pictures were held when the call started
@@ -202,6 +214,7 @@ struct Session {
   AVCodecContext* video = nullptr;
   AVCodecContext* audio = nullptr;
   SwsContext* scaler = nullptr;
+  ScalerShape scalerShape{};     // what the scaler was made for
   AVFrame* converted = nullptr;  // the scaler's output, copied into the surface
   SwrContext* resampler = nullptr;
   AVPacket* packet = nullptr;
@@ -469,6 +482,11 @@ int InterruptRead(void* opaque) {
 void StartReadDeadline(Session* s) { s->readDeadline = Now() + kReadDeadlineMicros; }
 
 bool CallTimeLeft(Session* s) { return !PastDeadline(&s->callDeadline); }
+
+// A call reads within its deadline and within a count of packets: a file
+// of millions of tiny packets, whose demuxer allocates for each even where
+// it is skipped, holds no call for longer than a frame or so.
+bool CallMayRead(Session* s) { return s->callPacketsLeft > 0 && CallTimeLeft(s); }
 
 // Catching up starts once the call has a picture, and ends with the call.
 void StartCatchUp(Session* s) {
@@ -761,26 +779,11 @@ void DecodeSound(Session* s, const AVPacket* packet) {
   });
 }
 
-// Sound beyond its queue's bound is not even demuxed until the queue has
-// drained by half, and its time stays silent: reading on to a picture past
-// hours of sound then costs the container's parsing alone. Where the sound
-// is taken up again, its times are judged afresh from where the file stands.
-void HoldBackSound(Session* s) {
-  AVStream* stream = s->format->streams[s->audioIndex];
-  if (s->soundPackets.bytes >= kMaxSoundPacketBytes) {
-    stream->discard = AVDISCARD_ALL;
-  } else if (stream->discard == AVDISCARD_ALL && s->soundPackets.bytes <= kMaxSoundPacketBytes / 2) {
-    stream->discard = AVDISCARD_DEFAULT;
-    s->times.streams[static_cast<size_t>(s->audioIndex)].next = kNoPacketTime;
-  }
-}
-
 // Decodes the next waiting sound packet, or, once the file has ended and
 // none waits, what the decoder still holds; false when there is neither.
 bool DecodeNextSound(Session* s) {
   if (!s->soundPackets.packets.empty()) {
     AVPacket* packet = TakePacket(&s->soundPackets);
-    HoldBackSound(s);
     DecodeSound(s, packet);
     av_packet_free(&packet);
     return true;
@@ -791,9 +794,10 @@ bool DecodeNextSound(Session* s) {
   return true;
 }
 
-// The written sound ahead of the play cursor is about to run out.
+// The written sound ahead of the play cursor is about to run out; a ring
+// that does not play is never short.
 bool RingShort(const Session* s) {
-  return s->leadBytes + s->writtenEnd - s->playedAt < UnitsToBytes(s, kRingShortUnits);
+  return s->running && s->leadBytes + s->writtenEnd - s->playedAt < UnitsToBytes(s, kRingShortUnits);
 }
 
 // Sound is read for when the video packets met meanwhile may wait: within
@@ -935,12 +939,14 @@ void CheckTimes(Session* s, AVPacket* packet, bool picture) {
 }
 
 // Reads one packet into the queue of its kind: false when the file has
-// nothing more.
+// nothing more. Sound beyond its queue's bound is dropped, its time left
+// silent.
 bool ReadPacket(Session* s) {
   if (s->readEnded) return false;
   // A read cut by its deadline ends the movie: the demuxer may be left in
   // the middle of a packet.
   StartReadDeadline(s);
+  s->callPacketsLeft--;
   if (av_read_frame(s->format, s->packet) < 0) {
     s->readEnded = true;
     return false;
@@ -951,8 +957,7 @@ bool ReadPacket(Session* s) {
     QueuePacket(&s->videoPackets, s->packet);
   } else if (index == s->audioIndex && s->ring) {
     CheckTimes(s, s->packet, false);
-    QueuePacket(&s->soundPackets, s->packet);
-    HoldBackSound(s);
+    if (s->soundPackets.bytes + HeldBytes(s->packet) <= kMaxSoundPacketBytes) QueuePacket(&s->soundPackets, s->packet);
   }
   av_packet_unref(s->packet);
   return true;
@@ -1102,7 +1107,7 @@ bool HoldPictures(Session* s, size_t count, bool catchingUp, bool* later) {
     }
     if (!s->videoPackets.packets.empty() || s->readEnded) {
       DecodeNext(s);
-    } else if (!CallTimeLeft(s)) {
+    } else if (!CallMayRead(s)) {
       *later = true;
       return false;
     } else {
@@ -1186,7 +1191,7 @@ void ReadAhead(Session* s) {
   if (s->ring) {
     while (BytesToUnits(s, QueuedEnd(s) - s->writtenEnd) < kAudioLeadUnits) {
       if (DecodeNextSound(s)) continue;
-      if (!MayReadForSound(s) || !CallTimeLeft(s) || !ReadPacket(s)) break;
+      if (!MayReadForSound(s) || !CallMayRead(s) || !ReadPacket(s)) break;
     }
   }
   RefillSound(s);
@@ -1219,7 +1224,7 @@ MediaUpdateResult End(Session* s) {
 // refuses a picture over the bound before its buffer: the format it then
 // knows refuses the open.
 void FindFirstPicture(Session* s) {
-  for (int sent = 0; sent < kFirstPicturePackets && s->pictures.empty() && !s->videoEnded && CallTimeLeft(s);) {
+  for (int sent = 0; sent < kFirstPicturePackets && s->pictures.empty() && !s->videoEnded && CallMayRead(s);) {
     if (!s->videoPackets.packets.empty() || s->readEnded) {
       DecodeNext(s);
       sent++;
@@ -1256,6 +1261,30 @@ AVFrame* ConvertedFrame(Session* s, const DirectDrawSurfaceDesc& desc) {
   return out;
 }
 
+// The scaler for pictures of this size and format into the surface's,
+// made again when either changes. It cuts each picture among the cores: a
+// large picture's conversion is, after its decode, the longest step of an
+// update.
+SwsContext* Scaler(Session* s, const AVFrame* picture, const DirectDrawSurfaceDesc& desc) {
+  const ScalerShape shape{picture->width, picture->height, picture->format, desc.width, desc.height,
+                          SurfaceFormat(desc)};
+  if (s->scaler && s->scalerShape == shape) return s->scaler;
+  sws_freeContext(s->scaler);
+  s->scaler = sws_alloc_context();
+  s->scalerShape = shape;
+  const std::pair<const char*, int64_t> options[] = {
+      {"srcw", shape.fromWidth}, {"srch", shape.fromHeight}, {"src_format", shape.fromFormat},
+      {"dstw", shape.toWidth},   {"dsth", shape.toHeight},   {"dst_format", shape.toFormat},
+      {"sws_flags", SWS_BILINEAR}, {"threads", std::min(Cores(), kMaxDecoderThreads)}};
+  bool set = s->scaler != nullptr;
+  for (const auto& [name, value] : options) set = set && av_opt_set_int(s->scaler, name, value, 0) >= 0;
+  if (!set || sws_init_context(s->scaler, nullptr, nullptr) < 0) {
+    sws_freeContext(s->scaler);
+    s->scaler = nullptr;
+  }
+  return s->scaler;
+}
+
 // Takes the next picture out and draws it into the sample's surface.
 void ShowPicture(Session* s, MediaObject* sample) {
   AVFrame* picture = TakePicture(s);
@@ -1264,12 +1293,9 @@ void ShowPicture(Session* s, MediaObject* sample) {
   DirectDrawGetSurfaceDesc(sample->surface, &desc);
   void* pixels;
   int32_t pitch;
-  s->scaler = sws_getCachedContext(s->scaler, picture->width, picture->height,
-                                   static_cast<AVPixelFormat>(picture->format), desc.width, desc.height,
-                                   SurfaceFormat(desc), SWS_BILINEAR, nullptr, nullptr, nullptr);
-  AVFrame* out = s->scaler ? ConvertedFrame(s, desc) : nullptr;
-  if (out && sws_scale(s->scaler, picture->data, picture->linesize, 0, picture->height, out->data, out->linesize) > 0 &&
-      DirectDrawLockSurface(sample->surface, &pixels, &pitch) == 0) {
+  SwsContext* scaler = Scaler(s, picture, desc);
+  AVFrame* out = scaler ? ConvertedFrame(s, desc) : nullptr;
+  if (out && sws_scale_frame(scaler, out, picture) >= 0 && DirectDrawLockSurface(sample->surface, &pixels, &pitch) == 0) {
     const size_t rowBytes = static_cast<size_t>(desc.width) * (desc.pixelFormat.bitCount / 8);
     for (int32_t y = 0; y < desc.height; y++) {
       std::memcpy(static_cast<uint8_t*>(pixels) + static_cast<ptrdiff_t>(y) * pitch,
@@ -1322,6 +1348,7 @@ class FfmpegMediaStream : public MediaStreamService {
     if (!s || s->format || s->input) return -1;
     StartReadDeadline(s);
     s->callDeadline = s->readDeadline;
+    s->callPacketsLeft = kMaxCallPackets;
     if (!(s->input = OpenInput(nativePath, &s->readDeadline)) || !(s->format = avformat_alloc_context())) {
       return CloseInput(s);
     }
@@ -1419,6 +1446,7 @@ class FfmpegMediaStream : public MediaStreamService {
     if (!stream || !stream->session) return;
     Session* s = stream->session;
     s->callDeadline = Now() + kReadDeadlineMicros;
+    s->callPacketsLeft = kMaxCallPackets;
     s->catchingUp = false;
     s->showHeld = !s->pictures.empty();
   }
