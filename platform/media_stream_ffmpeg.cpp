@@ -127,11 +127,11 @@ constexpr uint64_t kReadDeadlineMicros = 5 * 1000000;
 // The packets one call reads at most: far more than any common movie needs
 // a call, a frame's time of demuxing for a file of tiny packets.
 constexpr int64_t kMaxCallPackets = 16384;
-// Once a call has a picture, the longest it decodes on to catch up with
+// After its first decode, the longest a call decodes on to catch up with
 // the clock: about a frame of the game's.
-constexpr uint64_t kCatchUpMicros = 1000000 / 60;
-// A picture shown this far behind the clock when the catching up ran out
-// of time: the pictures are behind, and the next call may skip.
+constexpr uint64_t kDecodeMicros = 1000000 / 60;
+// A picture shown this far behind the clock when the call's decoding ran
+// out of time: the pictures are behind, and the next call may skip.
 constexpr int64_t kBehindUnits = kMediaTimeUnitsPerSecond / 10;
 
 uint64_t (*g_clockForTest)() = nullptr;
@@ -202,8 +202,8 @@ struct Session {
   uint64_t readDeadline = 0;     // of the open, seek or packet read under way
   uint64_t callDeadline = 0;     // of the caller's call under way
   int64_t callPacketsLeft = 0;   // that it may read
-  bool catchingUp = false;       // the call has had its picture
-  uint64_t catchUpDeadline = 0;  // and decodes on until this
+  bool decodedInCall = false;     // the call has decoded a packet
+  uint64_t decodeDeadline = 0;    // and may decode on until this
   bool showHeld = false;         // pictures were held when the call started
   bool probing = false;          // FFmpeg's probe is reading
   int64_t probeLooks = 0;        // the packets it has read, as it looks at the deadline
@@ -227,7 +227,8 @@ struct Session {
   int64_t sentBytes = 0;
   bool drainSent = false;   // the decoder was told the file has ended
   bool videoEnded = false;  // and has given its last picture
-  bool behind = false;      // the last catching up ran out of time
+  bool behind = false;      // the last call's decoding ran out of time, the pictures late
+  bool awaitingKey = false;  // started again at a key picture that has not come out yet
   std::deque<AVFrame*> pictures;  // each stamped with its time in the movie
   int64_t skipBefore = 0;  // after a seek: pictures before this time are passed over
   int64_t lastPictureTime = kNoPacketTime;
@@ -488,14 +489,17 @@ bool CallTimeLeft(Session* s) { return !PastDeadline(&s->callDeadline); }
 // it is skipped, holds no call for longer than a frame or so.
 bool CallMayRead(Session* s) { return s->callPacketsLeft > 0 && CallTimeLeft(s); }
 
-// Catching up starts once the call has a picture, and ends with the call.
-void StartCatchUp(Session* s) {
-  if (s->catchingUp) return;
-  s->catchingUp = true;
-  s->catchUpDeadline = CallTimeLeft(s) ? std::min(Now() + kCatchUpMicros, s->callDeadline) : 0;
+// A call that shows pictures by the clock decodes once whatever it takes,
+// then for no longer than a frame of the game's time: a machine too slow
+// for a movie shows fewer pictures, and no call waits for more than one
+// decode beyond its frame.
+void StartDecodeTime(Session* s) {
+  if (s->decodeDeadline == 0 && !s->decodedInCall) {
+    s->decodeDeadline = std::min(Now() + kDecodeMicros, s->callDeadline);
+  }
 }
 
-bool CatchUpTimeLeft(Session* s) { return !PastDeadline(&s->catchUpDeadline); }
+bool DecodeTimeLeft(Session* s) { return !s->decodedInCall || !PastDeadline(&s->decodeDeadline); }
 
 // A picture is converted into the surface while the call has time; the
 // call's first one, when held since an earlier call, whatever the time: a
@@ -573,17 +577,23 @@ int ProbeStreams(Session* s, AVDictionary** options) {
 // FFmpeg's probe decodes with a decoder of its own, which takes options but
 // no callback: it is bounded in pixels, so many that it stays within the
 // bytes. A stream that declares a size over the bound, which the open
-// refuses as declared, is not probed at all, nor one too large for the
-// probe's pixels: the file is read again from its start for that one, whose
-// format our own decoder finds from its first picture (FindFirstPicture),
-// in buffers bounded in bytes.
+// refuses as declared, is not probed at all. One too large for the probe's
+// pixels is probed all the same, its pictures refused before their
+// buffers: the probe keeps its packets, its first key picture among them,
+// and where the refusal made the probe forget the declared size, that
+// size is put back; our own decoder, bounded in bytes, finds its format
+// from its first picture (FindFirstPicture).
 int FindStreamInfo(Session* s) {
   if (!s->wantVideo) return ProbeStreams(s, nullptr);
   const MediaPictureBound& bound = s->pictureLimits.bound;
   const unsigned streams = s->format->nb_streams;
   auto** options = static_cast<AVDictionary**>(av_calloc(std::max(streams, 1u), sizeof(AVDictionary*)));
-  if (!options) return AVERROR(ENOMEM);
-  bool unprobed = false;
+  auto* declaredSizes = static_cast<int*>(av_calloc(std::max(streams, 1u), 2 * sizeof(int)));
+  if (!options || !declaredSizes) {
+    av_free(options);
+    av_free(declaredSizes);
+    return AVERROR(ENOMEM);
+  }
   for (unsigned i = 0; i < streams; i++) {
     AVStream* stream = s->format->streams[i];
     const AVCodecParameters* declared = stream->codecpar;
@@ -591,27 +601,25 @@ int FindStreamInfo(Session* s) {
     if ((declared->width > 0 || declared->height > 0) &&
         !MediaPictureAllowed(bound, declared->width, declared->height, 0)) {
       stream->discard = AVDISCARD_ALL;
-    } else if (TooLargeToProbe(bound, declared)) {
-      stream->discard = AVDISCARD_ALL;
-      unprobed = true;
     } else {
+      if (TooLargeToProbe(bound, declared)) {
+        declaredSizes[2 * i] = declared->width;
+        declaredSizes[2 * i + 1] = declared->height;
+      }
       av_dict_set_int(&options[i], "max_pixels", ProbePixels(bound), 0);
     }
   }
   const int result = ProbeStreams(s, options);
   for (unsigned i = 0; i < streams; i++) {
     av_dict_free(&options[i]);
-    AVStream* stream = s->format->streams[i];
-    if (TooLargeToProbe(bound, stream->codecpar) && MediaPictureAllowed(bound, stream->codecpar->width,
-                                                                        stream->codecpar->height, 0)) {
-      stream->discard = AVDISCARD_DEFAULT;
+    AVCodecParameters* probed = s->format->streams[i]->codecpar;
+    if (declaredSizes[2 * i] > 0 && (probed->width <= 0 || probed->height <= 0)) {
+      probed->width = declaredSizes[2 * i];
+      probed->height = declaredSizes[2 * i + 1];
     }
   }
   av_free(options);
-  if (result >= 0 && unprobed) {
-    av_seek_frame(s->format, -1, s->format->start_time != AV_NOPTS_VALUE ? s->format->start_time : 0,
-                  AVSEEK_FLAG_BACKWARD);
-  }
+  av_free(declaredSizes);
   return result;
 }
 
@@ -985,6 +993,7 @@ int ReceivePictures(Session* s) {
     }
     s->decodedThrough = kNoPacketTime;
     s->lastPictureTime = time;
+    s->awaitingKey = false;
     AVFrame* picture = av_frame_clone(s->frame);
     av_frame_unref(s->frame);
     if (!picture) continue;
@@ -1095,18 +1104,19 @@ void DecodeNext(Session* s) {
 
 // Decodes, reading as far as needed, until count pictures are held; false
 // when they are not. *later is set when the call's time is up before they
-// come, or, catching up, its time to catch up: they are decoded at a later
+// come, or, by the clock, its time to decode: they are decoded at a later
 // call.
-bool HoldPictures(Session* s, size_t count, bool catchingUp, bool* later) {
+bool HoldPictures(Session* s, size_t count, bool byTheClock, bool* later) {
   for (;;) {
     if (s->pictures.size() >= count) return true;
     if (!s->video || s->videoEnded) return false;
-    if (catchingUp && !CatchUpTimeLeft(s)) {
+    if (byTheClock && !DecodeTimeLeft(s)) {
       *later = true;
       return false;
     }
     if (!s->videoPackets.packets.empty() || s->readEnded) {
       DecodeNext(s);
+      s->decodedInCall = true;
     } else if (!CallMayRead(s)) {
       *later = true;
       return false;
@@ -1116,10 +1126,9 @@ bool HoldPictures(Session* s, size_t count, bool catchingUp, bool* later) {
   }
 }
 
-// The next picture to show, in order: the call's first whatever it takes,
-// any after it within the call's time to catch up.
-AVFrame* NextPicture(Session* s, bool* later) {
-  return HoldPictures(s, 1, s->catchingUp, later) ? s->pictures.front() : nullptr;
+// The next picture to show, in order.
+AVFrame* NextPicture(Session* s, bool byTheClock, bool* later) {
+  return HoldPictures(s, 1, byTheClock, later) ? s->pictures.front() : nullptr;
 }
 
 // No picture will come any more.
@@ -1133,8 +1142,10 @@ int64_t PacketTime(const Session* s, const AVPacket* packet) {
 
 // Behind the clock, a key picture whose time has come among the waiting
 // packets makes the ones before it needless: the decoder starts again
-// from it.
+// from it. Not again before that picture has come out: a machine whose
+// calls take longer than the keys lie apart would start again for ever.
 void SkipToDueKey(Session* s, int64_t now) {
+  if (s->awaitingKey) return;
   const std::deque<AVPacket*>& waiting = s->videoPackets.packets;
   size_t key = 0;
   for (size_t i = 1; i < waiting.size(); i++) {
@@ -1151,6 +1162,7 @@ void SkipToDueKey(Session* s, int64_t now) {
   ClearSentPackets(s);
   s->drainSent = s->videoEnded = false;
   s->decodedThrough = kNoPacketTime;
+  s->awaitingKey = true;
 }
 
 // While behind, pictures no other refers to are not decoded at all.
@@ -1166,22 +1178,27 @@ int64_t Clock(Session* s) {
   return s->baseTime + static_cast<int64_t>(Now() - s->startMicros) * 10;
 }
 
-// The latest picture whose time has come that the call's catching up
+// The latest picture whose time has come that the call's decoding
 // reaches, those before it passed over unconverted; null while none is
 // due (*later: or the call's time is up before the next one comes).
 AVFrame* DuePicture(Session* s, bool* later) {
   const int64_t now = Clock(s);
   if (s->behind && s->video) SkipToDueKey(s, now);
-  if (!NextPicture(s, later) || !MayShow(s)) return nullptr;
-  if (PictureTime(s->pictures.front()) > now) {
-    SetBehind(s, false);
-    return nullptr;
-  }
-  StartCatchUp(s);
+  StartDecodeTime(s);
   bool outOfTime = false;
-  while (HoldPictures(s, 2, true, &outOfTime) && PictureTime(s->pictures[1]) <= now) DropPicture(s);
-  SetBehind(s, outOfTime && PictureTime(s->pictures.front()) < now - kBehindUnits);
-  return s->pictures.front();
+  AVFrame* due = nullptr;
+  if (NextPicture(s, true, &outOfTime)) {
+    if (MayShow(s) && PictureTime(s->pictures.front()) <= now) {
+      while (HoldPictures(s, 2, true, &outOfTime) && PictureTime(s->pictures[1]) <= now) DropPicture(s);
+      due = s->pictures.front();
+    }
+  } else {
+    *later = outOfTime;
+  }
+  // Behind: the decoding ran out of time with the pictures it reached late.
+  const int64_t reached = s->pictures.empty() ? s->lastPictureTime : PictureTime(s->pictures.front());
+  SetBehind(s, outOfTime && reached != kNoPacketTime && reached < now - kBehindUnits);
+  return due;
 }
 
 // Keeps the sound decoded half a second ahead of what the ring holds,
@@ -1447,7 +1464,8 @@ class FfmpegMediaStream : public MediaStreamService {
     Session* s = stream->session;
     s->callDeadline = Now() + kReadDeadlineMicros;
     s->callPacketsLeft = kMaxCallPackets;
-    s->catchingUp = false;
+    s->decodedInCall = false;
+    s->decodeDeadline = 0;
     s->showHeld = !s->pictures.empty();
   }
 
@@ -1464,7 +1482,7 @@ class FfmpegMediaStream : public MediaStreamService {
     ReadAhead(s);
     bool later = false;
     if (!event) {
-      const AVFrame* next = NextPicture(s, &later);
+      const AVFrame* next = NextPicture(s, false, &later);
       if (!next && !later) return End(s);
       if (next && MayShow(s)) ShowPicture(s, sample);
       return MediaUpdateResult::Ok;
@@ -1534,7 +1552,7 @@ class FfmpegMediaStream : public MediaStreamService {
     ClearPackets(&s->soundPackets);
     ClearSentPackets(s);
     s->sound.clear();
-    s->readEnded = s->drainSent = s->videoEnded = s->soundDrained = s->ended = false;
+    s->readEnded = s->drainSent = s->videoEnded = s->soundDrained = s->ended = s->awaitingKey = false;
     SetBehind(s, false);
     ResetTimes(s);
     s->lastPictureTime = s->decodedThrough = kNoPacketTime;

@@ -549,19 +549,28 @@ TEST_F(StreamMovieSound, AfterTheSoundRunsDryPicturesAndSoundGoOnTogether) {
 }
 
 // The clock movies: each picture shows its tenth of a second, each tenth of
-// sound is the level 400 (t + 1) of the tenth t its own time names. Heard
-// on the manual output, the sound is the picture shown, give or take a
-// tenth, whatever its times do: silence before a late first sound and in
-// a gap with no packet, what steps back over the sound heard passed over, a
-// jump of 1000 s silent and costing no memory, sound stored 4 s after its
-// pictures read ahead of them, the 40 pictures between waiting as packets.
-// 60 pictures a second updated 30 times a
-// second, the caller held 0.5 s once, pass over what is late and are back
-// with the sound within a second. A movie ends when both its pictures and
-// its sound have (the one picture with 10 s of sound after 10 s), and its
-// ring is silent after. On four cores a decoder gives a picture four
-// packets after its own: the first picture of the one-picture movie comes
-// at the end of the file, and the 10 s of sound read on to it are kept.
+// sound is the level 400 (t + 1) of the tenth t its own time names (both
+// start again after 8 s, or where a file joins two). Heard on the manual
+// output, the sound is the picture shown (the latest of a slide show),
+// give or take a tenth, whatever its times do: silence before a late first
+// sound and in a gap with no packet, what steps back over the sound heard
+// passed over, sound stored 4 s after its pictures read ahead of them, the
+// 40 pictures between waiting as packets. A time 1000 s on, in FLV or in
+// Matroska, once or every other packet, is taken as missing: the movie
+// plays its 8 s whole. MPEG-TS, whose times may start again, runs on where
+// the sound's start again at 5 s and where two files are joined. 60
+// pictures a second updated 30 times a second, the caller held 0.5 s once,
+// pass over what is late and are back with the sound within a second; with
+// so few video packets let wait that the usual bound holds a few hundredths
+// of a second, the sound is read on past it while the ring runs low, and
+// all of it is heard. A movie ends when both its pictures and its sound
+// have (the one picture with 10 s of sound after 10 s), and its ring is
+// silent after. A frame thread holds a picture back by a packet: a slide
+// show, one picture every 2 s, decodes on one, or its pictures would come
+// seconds late; all of the sound in one packet waits as a packet while the
+// pictures are read past it; a picture that grows from 32 x 24 to 2560 x
+// 1440 on 8 or 16 cores, past what the frame threads were counted for, is
+// decoded again on fewer and shown.
 TEST_F(StreamMovieSound, WhatIsHeardIsThePictureShownWhateverTheSoundsTimes) {
   struct Case {
     const char* file;
@@ -645,9 +654,9 @@ TEST_F(StreamMovieSound, WhatIsHeardIsThePictureShownWhateverTheSoundsTimes) {
 // A machine so slow that every look at the clock takes a millisecond.
 // fast.mkv, 60 pictures a second (six a tenth), is held for a second: the
 // ring plays dry and the sound goes on where it stopped, 0.95 s past the
-// picture shown. The first update decodes for a frame's time once it has
-// its next picture, about 17 looks and so 17 pictures at most (under three
-// tenths), and shows the latest; the next starts again at a key picture
+// picture shown. The first update decodes once, then for a frame's time,
+// about 17 looks and so 17 pictures at most (under three tenths), and
+// shows the latest; the next starts again at a key picture
 // due among the packets read ahead for the sound, and within a tenth of a
 // second the picture shown is the sound heard again, to the end.
 TEST_F(StreamMovieSound, AnUpdateThatIsBehindCatchesUpAFrameAtATime) {
@@ -701,7 +710,8 @@ TEST_F(StreamMovieSound, AnUpdateThatIsBehindCatchesUpAFrameAtATime) {
 // 4160 x 8 bytes = 132 MB, over 128 MB alone, one is held at a time, beside
 // the one before that the decoder keeps while it decodes the next. Its
 // decoder's threads were counted for 64 x 64: on two or more, two blue
-// pictures a thread would pass 128 MB, and they are refused too.
+// pictures a thread would pass 128 MB, so the decoder is opened again on
+// one thread, at the first blue picture, and the blue is shown.
 // large.mkv on a machine of 16 cores: 12 MB pictures, two a thread, get 5
 // threads within 128 MB, about 34 MB each beside the surfaces.
 TEST_F(StreamMovieSound, PicturesHeldAheadAreBoundedInBytes) {

@@ -255,6 +255,10 @@ done
 # o. 8192 x 8192 pictures, 4 s.
 movie o_8192          o_8192.mkv            8192 8192 25 4 "-c:v libx264 -preset veryfast -pix_fmt yuv420p" "$AAC" \
   0 "" "$(seq_list 0 3)" "" "H.264 8192x8192 at 25"
+# The same with a key picture every second, as streamed movies have: one
+# that falls behind may start again at a key picture.
+movie o_8192_k1       o_8192_k1.mkv         8192 8192 25 4 "-c:v libx264 -preset veryfast -g 25 -pix_fmt yuv420p" \
+  "$AAC" 0 "" "$(seq_list 0 3)" "" "H.264 8192x8192 at 25, a key picture a second"
 
 { echo "$MANIFEST_HEADER"; printf "%s\n" "${MANIFEST[@]}"; } >"$OUT/movies.tsv"
 python3 "$HERE/check_movies.py" "$OUT"

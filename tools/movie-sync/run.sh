@@ -167,6 +167,7 @@ SCENARIOS=(
   "n_sound_first_1     n_sound_first_1.mkv     --timeout 15"
   "n_sound_first_1024  n_sound_first_1024.mkv  --timeout 15"
   "o_8192              o_8192.mkv"
+  "o_8192_k1           o_8192_k1.mkv"
 )
 # (The n_ movies last 300 s, all but their first 10 s a hum: what they
 # measure is the open, so they are cut at 15 s.)
