@@ -29,6 +29,10 @@
 // declared8k.mkv the same declaring 8192 x 8192
 // large.mkv      MPEG-4 video 4096 x 2048, 30 frames a second, 45 frames
 //                (red, from frame 22 blue), with the 16-bit PCM tone along
+// wide.mkv       4160 x 4160, 10 frames a second, 4 frames (red, from frame
+//                2 blue), the tone along, the pictures from 0.1 s on and
+//                no index: too large for FFmpeg's probe to decode, and
+//                sought back to its start only by the sound
 // noisy.mkv      320 x 240, 20 frames a second, 40 frames, the tone along:
 //                the top half of each frame noise (a packet of about 40 KB),
 //                the bottom half red, from frame 36 blue; a cluster of four
@@ -351,9 +355,14 @@ AVFormatContext* NewFile(const std::string& path, const char* format) {
 }
 
 // Opens the file and writes its header, once its streams are added.
-void StartFile(AVFormatContext* file, const std::string& path) {
+// unindexed: a Matroska file written as a live stream is, without the
+// index that seeks go by.
+void StartFile(AVFormatContext* file, const std::string& path, bool unindexed = false) {
   Check(avio_open(&file->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "open the file");
-  Check(avformat_write_header(file, nullptr) >= 0, "write the header");
+  AVDictionary* options = nullptr;
+  if (unindexed) av_dict_set(&options, "live", "1", 0);
+  Check(avformat_write_header(file, &options) >= 0, "write the header");
+  av_dict_free(&options);
 }
 
 // Writes the file's end and lets go of it and of its encoders.
@@ -601,6 +610,7 @@ struct Frames {
   bool noiseAbove;  // the top half of every frame noise
   int zerosBefore;  // a frame that starts a cluster, or -1
   bool silent = false;  // no tone along
+  bool late = false;    // the pictures a frame after the sound, and no index
 };
 
 std::string ReadFileBytes(const std::string& path) {
@@ -628,7 +638,7 @@ void WriteFrames(const std::string& path, const Frames& f) {
   });
   Encoder a;
   if (!f.silent) a = AddStream(file, AV_CODEC_ID_PCM_S16LE, SetUpAudio);
-  StartFile(file, path);
+  StartFile(file, path, f.late);
   const int soundSamples = 22050 / f.fps;
   AVFrame* picture = NewPicture(f.width, f.height);
   AVFrame* sound = f.silent ? nullptr : NewToneFrame(soundSamples);
@@ -644,7 +654,7 @@ void WriteFrames(const std::string& path, const Frames& f) {
         }
       }
     }
-    picture->pts = n;
+    picture->pts = f.late ? n + 1 : n;
     Encode(file, v, picture);
     if (sound) {
       FillTone(sound, n, soundSamples);
@@ -1037,6 +1047,7 @@ int main(int argc, char** argv) {
   WriteDeclaredOnly(folder + "/declared.mkv", 16000, 16000);
   WriteDeclaredOnly(folder + "/declared8k.mkv", 8192, 8192);
   WriteFrames(folder + "/large.mkv", {4096, 2048, 30, 45, 22, false, -1});
+  WriteFrames(folder + "/wide.mkv", {4160, 4160, 10, 4, 2, false, -1, false, true});
   WriteFrames(folder + "/noisy.mkv", {320, 240, 20, 40, 36, true, -1});
   WriteFrames(folder + "/noisy-silent.mkv", {320, 240, 20, 40, 36, true, -1, true});
   WriteFrames(folder + "/stall.mkv", {320, 240, 20, 40, 32, true, 32});
