@@ -223,8 +223,7 @@ struct Session {
 
   // Pictures.
   PacketQueue videoPackets;           // read, not yet decoded
-  std::deque<AVPacket*> sentPackets;  // decoded lately, for a decoder opened again
-  int64_t sentBytes = 0;
+  PacketQueue sentPackets;  // decoded lately, for a decoder opened again
   bool drainSent = false;   // the decoder was told the file has ended
   bool videoEnded = false;  // and has given its last picture
   bool behind = false;      // the last call's decoding ran out of time, the pictures late
@@ -625,20 +624,25 @@ int FindStreamInfo(Session* s) {
 
 // ---- Packets and pictures held ---------------------------------------------
 
+// Takes the packet over; one that finds no room is dropped.
+void PushPacket(PacketQueue* queue, AVPacket* packet) {
+  PlatformNoThrow("動画の展開", [&] {
+    try {
+      queue->packets.push_back(packet);
+      queue->bytes += HeldBytes(packet);
+    } catch (...) {
+      av_packet_free(&packet);
+      throw;
+    }
+  });
+}
+
 // Takes the packet's data over; a packet that finds no memory is dropped.
 void QueuePacket(PacketQueue* queue, AVPacket* from) {
   AVPacket* kept = av_packet_alloc();
   if (!kept) return;
   av_packet_move_ref(kept, from);
-  PlatformNoThrow("動画の展開", [&] {
-    try {
-      queue->packets.push_back(kept);
-      queue->bytes += HeldBytes(kept);
-    } catch (...) {
-      av_packet_free(&kept);
-      throw;
-    }
-  });
+  PushPacket(queue, kept);
 }
 
 // The caller's from here on.
@@ -653,12 +657,6 @@ void ClearPackets(PacketQueue* queue) {
   for (AVPacket* packet : queue->packets) av_packet_free(&packet);
   queue->packets.clear();
   queue->bytes = 0;
-}
-
-void ClearSentPackets(Session* s) {
-  for (AVPacket* packet : s->sentPackets) av_packet_free(&packet);
-  s->sentPackets.clear();
-  s->sentBytes = 0;
 }
 
 void ClearPictures(Session* s) {
@@ -701,7 +699,7 @@ void CloseSession(Session* s) {
   ClearPictures(s);
   ClearPackets(&s->videoPackets);
   ClearPackets(&s->soundPackets);
-  ClearSentPackets(s);
+  ClearPackets(&s->sentPackets);
   if (s->ring) AudioBufferRelease(s->ring);
   sws_freeContext(s->scaler);
   av_frame_free(&s->converted);
@@ -1017,20 +1015,12 @@ void KeepSentPacket(Session* s, AVPacket* packet) {
     av_packet_free(&packet);
     return;
   }
-  PlatformNoThrow("動画の展開", [&] {
-    try {
-      s->sentPackets.push_back(packet);
-      s->sentBytes += HeldBytes(packet);
-    } catch (...) {
-      av_packet_free(&packet);
-      throw;
-    }
-  });
+  PacketQueue& sent = s->sentPackets;
+  PushPacket(&sent, packet);
   const size_t keep = static_cast<size_t>(s->pictureLimits.frameThreads) + kSentPacketsBeyondThreads;
-  while (!s->sentPackets.empty() && (s->sentPackets.size() > keep || s->sentBytes > kMaxSentPacketBytes)) {
-    s->sentBytes -= HeldBytes(s->sentPackets.front());
-    av_packet_free(&s->sentPackets.front());
-    s->sentPackets.pop_front();
+  while (!sent.packets.empty() && (sent.packets.size() > keep || sent.bytes > kMaxSentPacketBytes)) {
+    AVPacket* old = TakePacket(&sent);
+    av_packet_free(&old);
   }
 }
 
@@ -1038,7 +1028,8 @@ void KeepSentPacket(Session* s, AVPacket* packet) {
 // before the refused picture's, else at the refused one, else at the first
 // kept.
 size_t ResendFrom(const Session* s, int64_t refusedPts) {
-  const std::deque<AVPacket*>& sent = s->sentPackets;
+  const std::deque<AVPacket*>& sent = s->sentPackets.packets;
+  if (sent.empty()) return 0;
   size_t refused = 0;
   for (size_t i = sent.size(); i-- > 0;) {
     if (refusedPts != AV_NOPTS_VALUE && sent[i]->pts == refusedPts) {
@@ -1071,14 +1062,16 @@ void ReopenForGrownPicture(Session* s) {
   s->decodedThrough = s->lastPictureTime;
   const size_t from = ResendFrom(s, refused.pts);
   PlatformNoThrow("動画の展開", [&] {
-    while (s->sentPackets.size() > from) {
-      AVPacket* packet = s->sentPackets.back();
+    PacketQueue& sent = s->sentPackets;
+    while (sent.packets.size() > from) {
+      AVPacket* packet = sent.packets.back();
       s->videoPackets.packets.push_front(packet);
       s->videoPackets.bytes += HeldBytes(packet);
-      s->sentPackets.pop_back();
+      sent.packets.pop_back();
+      sent.bytes -= HeldBytes(packet);
     }
   });
-  ClearSentPackets(s);
+  ClearPackets(&s->sentPackets);
 }
 
 // Hands the decoder its next packet, or the end once the file has no more.
@@ -1159,7 +1152,7 @@ void SkipToDueKey(Session* s, int64_t now) {
   }
   avcodec_flush_buffers(s->video);
   ClearPictures(s);
-  ClearSentPackets(s);
+  ClearPackets(&s->sentPackets);
   s->drainSent = s->videoEnded = false;
   s->decodedThrough = kNoPacketTime;
   s->awaitingKey = true;
@@ -1550,7 +1543,7 @@ class FfmpegMediaStream : public MediaStreamService {
     ClearPictures(s);
     ClearPackets(&s->videoPackets);
     ClearPackets(&s->soundPackets);
-    ClearSentPackets(s);
+    ClearPackets(&s->sentPackets);
     s->sound.clear();
     s->readEnded = s->drainSent = s->videoEnded = s->soundDrained = s->ended = s->awaitingKey = false;
     SetBehind(s, false);

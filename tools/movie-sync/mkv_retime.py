@@ -20,9 +20,8 @@ import struct
 import sys
 
 sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
-from mkv_shift_audio import (AUDIO_TYPE, BLOCK, BLOCK_GROUP, CLUSTER, CLUSTER_TIME, INFO, SEGMENT,  # noqa: E402
-                             SIMPLE_BLOCK, TIMESCALE, TRACK_ENTRY, TRACK_NUMBER, TRACK_TYPE, TRACKS, elements,
-                             read_vint, uint)
+from mkv_shift_audio import (BLOCK, BLOCK_GROUP, CLUSTER, CLUSTER_TIME, SEGMENT, SIMPLE_BLOCK,  # noqa: E402
+                             elements, read_settings, read_vint, uint)
 
 SEEK_HEAD, CUES, VOID = 0x114D9B74, 0x1C53BB6B, 0xEC
 CLUSTER_BYTES = 4 << 20
@@ -88,18 +87,7 @@ def main():
             head += element(ident, bytes(data[body:end]))
             continue
         for child, cbody, cend in elements(data, body, end):
-            if child == INFO:
-                for e, b, s in elements(data, cbody, cend):
-                    if e == TIMESCALE:
-                        scale = uint(data, b, s)
-            if child == TRACKS:
-                for e, b, s in elements(data, cbody, cend):
-                    if e != TRACK_ENTRY:
-                        continue
-                    fields = {k: uint(data, kb, ks) for k, kb, ks in elements(data, b, s)
-                              if k in (TRACK_NUMBER, TRACK_TYPE)}
-                    if fields.get(TRACK_TYPE) == AUDIO_TYPE:
-                        audio.add(fields[TRACK_NUMBER])
+            scale = read_settings(data, child, cbody, cend, scale, audio)
             if child == CLUSTER:
                 cluster_time = 0
                 for e, b, s in elements(data, cbody, cend):

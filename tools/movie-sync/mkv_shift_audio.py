@@ -48,14 +48,47 @@ def uint(data, start, end):
     return int.from_bytes(data[start:end], "big")
 
 
-def main():
-    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--from", dest="start", type=float, required=True, help="seconds")
+def write_moved(path, data, moved, what, by):
+    """Writes the file back, unless nothing of what was to move moved."""
+    if not moved:
+        sys.exit(f"no {what} moved")
+    with open(path, "wb") as f:
+        f.write(data)
+    print(f"moved {moved} {what} by {by:+g} s", file=sys.stderr)
+
+
+def read_settings(data, child, body, end, scale, audio):
+    """Reads what a segment's info or tracks say: returns the timescale (the
+    one given when the element is no info), and adds the numbers of the
+    sound tracks to audio."""
+    if child == INFO:
+        for e, b, s in elements(data, body, end):
+            if e == TIMESCALE:
+                scale = uint(data, b, s)
+    elif child == TRACKS:
+        for e, b, s in elements(data, body, end):
+            if e != TRACK_ENTRY:
+                continue
+            fields = {k: uint(data, kb, ks) for k, kb, ks in elements(data, b, s) if k in (TRACK_NUMBER, TRACK_TYPE)}
+            if fields.get(TRACK_TYPE) == AUDIO_TYPE:
+                audio.add(fields[TRACK_NUMBER])
+    return scale
+
+
+def read_shift_arguments(doc, from_help):
+    """The arguments of a shift of sound times (--from, --by, the file), and
+    the file's bytes."""
+    ap = argparse.ArgumentParser(description=doc.splitlines()[0])
+    ap.add_argument("--from", dest="start", type=float, required=True, help=from_help)
     ap.add_argument("--by", type=float, required=True, help="seconds (negative: earlier)")
     ap.add_argument("file")
     args = ap.parse_args()
     with open(args.file, "rb") as f:
-        data = bytearray(f.read())
+        return args, bytearray(f.read())
+
+
+def main():
+    args, data = read_shift_arguments(__doc__, "seconds")
 
     scale = 1000000  # nanoseconds a tick, Matroska's default
     audio = set()
@@ -64,18 +97,8 @@ def main():
         if ident != SEGMENT:
             continue
         for child, cbody, cend in elements(data, body, end):
-            if child == INFO:
-                for e, b, s in elements(data, cbody, cend):
-                    if e == TIMESCALE:
-                        scale = uint(data, b, s)
-            elif child == TRACKS:
-                for e, b, s in elements(data, cbody, cend):
-                    if e != TRACK_ENTRY:
-                        continue
-                    fields = {k: uint(data, kb, ks) for k, kb, ks in elements(data, b, s)
-                              if k in (TRACK_NUMBER, TRACK_TYPE)}
-                    if fields.get(TRACK_TYPE) == AUDIO_TYPE:
-                        audio.add(fields[TRACK_NUMBER])
+            if child in (INFO, TRACKS):
+                scale = read_settings(data, child, cbody, cend, scale, audio)
             elif child == CLUSTER:
                 if not audio:
                     sys.exit("no sound track before the first cluster")
@@ -102,11 +125,7 @@ def main():
                         sys.exit(f"a block at {cluster_time + relative} ticks cannot move that far in its cluster")
                     struct.pack_into(">h", data, b + n, shifted)
                     moved += 1
-    if not moved:
-        sys.exit("no sound block moved")
-    with open(args.file, "wb") as f:
-        f.write(data)
-    print(f"moved {moved} sound blocks by {args.by:+g} s", file=sys.stderr)
+    write_moved(args.file, data, moved, "sound blocks", args.by)
 
 
 if __name__ == "__main__":

@@ -9,8 +9,10 @@ its times may break (a broadcast restarts its clock), yet a muxer writes them
 rising; here each sound PES header's PTS (and DTS) is rewritten where it lies,
 which changes no size anywhere.
 """
-import argparse
 import sys
+
+sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
+from mkv_shift_audio import read_shift_arguments, write_moved  # noqa: E402
 
 PACKET = 188
 CLOCK = 90000
@@ -78,13 +80,7 @@ def audio_pids(data):
 
 
 def main():
-    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--from", dest="start", type=float, required=True, help="seconds after the first sound")
-    ap.add_argument("--by", type=float, required=True, help="seconds (negative: earlier)")
-    ap.add_argument("file")
-    args = ap.parse_args()
-    with open(args.file, "rb") as f:
-        data = bytearray(f.read())
+    args, data = read_shift_arguments(__doc__, "seconds after the first sound")
     if len(data) % PACKET:
         sys.exit("not a whole number of 188-byte packets")
     pids = audio_pids(data)
@@ -110,11 +106,7 @@ def main():
         if data[pes + 7] & 0x40:
             write_time(data, pes + 14, read_time(data, pes + 14) + by)
         moved += 1
-    if not moved:
-        sys.exit("no sound moved")
-    with open(args.file, "wb") as f:
-        f.write(data)
-    print(f"moved {moved} sound PES times by {args.by:+g} s", file=sys.stderr)
+    write_moved(args.file, data, moved, "sound PES times", args.by)
 
 
 if __name__ == "__main__":
