@@ -136,6 +136,20 @@ GraphOriginalRecord* OriginalFromImage(const GraphImage* image, int32_t blend) {
   return original;
 }
 
+// The original of the movie in the file, or null (logged by the movie layer).
+GraphOriginalRecord* MovieOriginal(const char* path) {
+  int32_t width = 0, height = 0;
+  const int32_t movie = g_movieHooks.open(path, &width, &height);
+  if (movie < 0) return nullptr;
+  GraphOriginalRecord* original = SizeAcceptable(width, height) ? NewOriginal(width, height, 0, 0) : nullptr;
+  if (original) {
+    original->movie = movie;
+    return original;
+  }
+  if (g_movieHooks.close) g_movieHooks.close(movie);
+  return nullptr;
+}
+
 // The original of a picture file, or of a movie when no image loader takes
 // it (never for a blend graphic). The movie, when there is one, is attached
 // by the caller.
@@ -148,6 +162,14 @@ GraphOriginalRecord* LoadOriginal(const char* path, const char* caller, int32_t 
     LogPrintf("ファイル名が指定されていません in %s", caller);
     return nullptr;
   }
+  const bool movies = g_movieHooks.open && !blend;
+  // A file that no image loader takes by its first bytes goes to the movie
+  // layer before the image loaders, whose refusal would log failure lines
+  // for a movie that then loads. Only a file that neither takes has them.
+  const bool movieFirst = movies && !ImageLoaderTakesFile(path);
+  if (movieFirst) {
+    if (GraphOriginalRecord* original = MovieOriginal(path)) return original;
+  }
   GraphImage image;
   if (LoadGraphImageFromFile(path, &image) == 0) {
     GraphOriginalRecord* original = OriginalFromImage(&image, blend);
@@ -155,17 +177,8 @@ GraphOriginalRecord* LoadOriginal(const char* path, const char* caller, int32_t 
     if (!original) LogPrintf("グラフィックの作成に失敗しました：%s in %s", path, caller);
     return original;
   }
-  if (g_movieHooks.open && !blend) {
-    int32_t width = 0, height = 0;
-    const int32_t movie = g_movieHooks.open(path, &width, &height);
-    if (movie >= 0) {
-      GraphOriginalRecord* original = SizeAcceptable(width, height) ? NewOriginal(width, height, 0, 0) : nullptr;
-      if (original) {
-        original->movie = movie;
-        return original;
-      }
-      if (g_movieHooks.close) g_movieHooks.close(movie);
-    }
+  if (movies && !movieFirst) {
+    if (GraphOriginalRecord* original = MovieOriginal(path)) return original;
   }
   LogPrintf("グラフィックファイルの読み込みに失敗しました：%s in %s", path, caller);
   return nullptr;

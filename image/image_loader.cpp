@@ -35,22 +35,41 @@ int AllocateLoadedImage(GraphImage* image, int64_t width, int64_t height, bool a
   return 0;
 }
 
+namespace {
+
+// The loader that takes the data by its first bytes, or null; the stream
+// stands at its start.
+const ImageLoader* LoaderOfStream(const StreamAccess& stream) {
+  uint8_t head[16] = {};
+  const size_t length = StreamRead(stream, head, 1, sizeof(head));
+  for (const ImageLoader* loader = kLoaders; loader->name; loader++) {
+    if (loader->matches(head, length)) return loader;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 int LoadGraphImageFromStream(const StreamAccess& stream, GraphImage* image) {
   if (!image) return -1;
   std::memset(image, 0, sizeof(*image));
-  uint8_t head[16] = {};
   if (StreamSeek(stream, 0, 0) != 0) return LogPrintf("画像データの読み込みに失敗しました");
-  size_t length = StreamRead(stream, head, 1, sizeof(head));
-  for (const ImageLoader* loader = kLoaders; loader->name; loader++) {
-    if (!loader->matches(head, length)) continue;
-    if (StreamSeek(stream, 0, 0) != 0) return LogPrintf("画像データの読み込みに失敗しました");
-    if (loader->load(stream, image) != 0) {
-      ReleaseGraphImage(image);
-      return -1;
-    }
-    return 0;
+  const ImageLoader* loader = LoaderOfStream(stream);
+  if (!loader) return LogPrintf("対応していない画像形式です");
+  if (StreamSeek(stream, 0, 0) != 0) return LogPrintf("画像データの読み込みに失敗しました");
+  if (loader->load(stream, image) != 0) {
+    ReleaseGraphImage(image);
+    return -1;
   }
-  return LogPrintf("対応していない画像形式です");
+  return 0;
+}
+
+bool ImageLoaderTakesFile(const char* path) {
+  const FileAccessHandle file = path ? FileAccessOpen(path, 0, 1, 0) : 0;
+  if (!file) return false;
+  const bool taken = LoaderOfStream(FileStreamAccess(file)) != nullptr;
+  FileAccessClose(file);
+  return taken;
 }
 
 int LoadGraphImageFromFile(const char* path, GraphImage* image) {

@@ -23,6 +23,10 @@ const ImageLoader* GetImageLoaders();
 
 int LoadGraphImageFromStream(const StreamAccess& stream, GraphImage* image);
 
+// Whether an image loader takes the file by its first bytes; false also for
+// a file that cannot be opened. Nothing is logged.
+bool ImageLoaderTakesFile(const char* path);
+
 bool IsPngData(const uint8_t* head, size_t length);
 int LoadPngImage(const StreamAccess& stream, GraphImage* image);
 bool IsJpegData(const uint8_t* head, size_t length);

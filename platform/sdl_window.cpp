@@ -150,9 +150,13 @@ class SdlWindow : public PlatformWindow {
       PlatformQuitSdlSubsystem(SDL_INIT_VIDEO);
       // An X server that refuses the client (one that wants a cookie the
       // game was not given) answered all the same: SDL falls back here too,
-      // as it does where the server has no screen of the number named.
+      // as it does where the server has no screen of the number named. A
+      // screen that is no number is refused by Xlib before any server is
+      // asked, so whether one answers says nothing then.
       const char* x = SDL_getenv("DISPLAY");
-      if (x && *x && XDisplayAnswers(x)) {
+      if (x && *x && XDisplayScreenMalformed(x)) {
+        NoteFailure("DISPLAY is malformed: its screen, after the dot, is not a number");
+      } else if (x && *x && XDisplayAnswers(x)) {
         const int screen = XDisplayMissingScreen(x);
         if (screen >= 0) {
           NoteFailure(("the X server named by DISPLAY answered, but has no screen " + std::to_string(screen)).c_str());

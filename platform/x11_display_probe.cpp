@@ -77,6 +77,17 @@ bool XDisplayAnswers(const char* name) {
   return ConnectsToTcpPort(std::string(host), 6000 + number);
 }
 
+bool XDisplayScreenMalformed(const char* name) {
+  if (!name) return false;
+  const std::string_view text(name);
+  const size_t colon = text.rfind(':');
+  if (colon == std::string_view::npos) return false;
+  const size_t dot = text.find('.', colon);
+  if (dot == std::string_view::npos) return false;
+  const std::string_view screen = text.substr(dot + 1);
+  return screen.empty() || screen.find_first_not_of("0123456789") != std::string_view::npos;
+}
+
 int XDisplayMissingScreen(const char* name) {
   if (!name || !*name) return -1;
   const std::string_view text(name);

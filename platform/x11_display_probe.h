@@ -1,6 +1,6 @@
 // Whether an X server answers at a display: Xlib says only that it could
-// not open one, whether nothing was there, a server refused the client, or
-// the server has no screen of the number named.
+// not open one, whether nothing was there, a server refused the client, the
+// server has no screen of the number named, or the name was malformed.
 #pragma once
 
 // True when a connection to the socket of the display a DISPLAY value names
@@ -13,3 +13,7 @@ bool XDisplayAnswers(const char* name);
 // value names no screen, the screen is there, or the server refuses.
 // A refusing server has Xlib say why a second time on the standard error.
 int XDisplayMissingScreen(const char* name);
+
+// True when a DISPLAY value names a screen that is not a number (":0.x",
+// ":0."): Xlib opens no display for it, whatever answers there.
+bool XDisplayScreenMalformed(const char* name);

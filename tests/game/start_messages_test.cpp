@@ -121,6 +121,7 @@ TEST(StartMessages, ASecondCopyAMissingDataFolderAndNoDisplayEachSayWhatWentWron
   if (HasProgram("Xvfb")) oneScreen.emplace(320, 240, false);
   const std::string oneScreenName = oneScreen ? oneScreen->name() : "";
   const std::string thirdScreen = oneScreenName + ".3";
+  const std::string letterScreen = oneScreenName + ".x";
 
   struct Case {
     const char* what;
@@ -161,6 +162,16 @@ TEST(StartMessages, ASecondCopyAMissingDataFolderAndNoDisplayEachSayWhatWentWron
        "The display could not be opened (DISPLAY=" + oneScreenName +
            ".3): the X server named by DISPLAY answered, but has no screen 3",
        true, &oneScreen},
+      // Xlib opens no display for such a value: neither the server that
+      // answers nor one that does not is asked.
+      {"a screen that is not a number", false, true, nullptr, letterScreen.c_str(),
+       "The display could not be opened (DISPLAY=" + oneScreenName +
+           ".x): DISPLAY is malformed: its screen, after the dot, is not a number",
+       true, &oneScreen},
+      {"a screen that is not a number, where nothing answers", false, true, nullptr, ":9997.x",
+       "The display could not be opened (DISPLAY=:9997.x): DISPLAY is malformed: its screen, after the dot, is not a "
+       "number",
+       true},
   };
   // A row that cannot be tried here is passed over, not the rows after it.
   std::vector<std::string> skipped;

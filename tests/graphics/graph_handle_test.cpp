@@ -256,11 +256,23 @@ TEST_F(GraphHandles, FilesNoImageLoaderTakesGoToTheMovieHook) {
   EXPECT_EQ(LoadGraphFile(notImage.c_str(), 0), -1);
   EXPECT_TRUE(Logged("グラフィックファイルの読み込みに失敗しました：" + notImage + " in LoadGraphFile"));
 
+  // What the refusal logged, which a file the movie layer takes must not add to.
+  const auto linesOfRefusal = [&] {
+    int count = 0;
+    for (const std::string& line : LogLines(ReadWholeFile("Log.txt"))) {
+      count += line == "対応していない画像形式です" || line == "画像ファイルの読み込みに失敗しました：" + notImage ||
+               line == "グラフィックファイルの読み込みに失敗しました：" + notImage + " in LoadGraphFile";
+    }
+    return count;
+  };
+  EXPECT_EQ(linesOfRefusal(), 3);
+
   g_movies = {};
   SetGraphMovieHooks(&kFakeMovieHooks);
   const int graph = LoadGraphFile(notImage.c_str(), 0);
   ASSERT_NE(graph, -1);
   EXPECT_EQ(g_movies.opened, 1);
+  EXPECT_EQ(linesOfRefusal(), 3);
   EXPECT_EQ(g_movies.attachedGraph, graph);
   int width = 0, height = 0;
   QueryGraphSize(graph, &width, &height);
@@ -274,6 +286,16 @@ TEST_F(GraphHandles, FilesNoImageLoaderTakesGoToTheMovieHook) {
   EXPECT_EQ(g_movies.closed, 0);  // still shown by the part
   EXPECT_EQ(DeleteGraphHandle(part), 0);
   EXPECT_EQ(g_movies.closed, 1);
+
+  // A file that an image loader takes but cannot read may still be a movie;
+  // a blend graphic is never one.
+  const std::string brokenPng = DataFile("bad_images/truncated_idat.png");
+  const int fromBroken = LoadGraphFile(brokenPng.c_str(), 0);
+  EXPECT_NE(fromBroken, -1);
+  EXPECT_EQ(g_movies.opened, 2);
+  EXPECT_EQ(DeleteGraphHandle(fromBroken), 0);
+  EXPECT_EQ(LoadBlendGraphFile(notImage.c_str()), -1);
+  EXPECT_EQ(g_movies.opened, 2);
   SetGraphMovieHooks(nullptr);
 }
 

@@ -11,7 +11,9 @@
 #include "sound/sound_system.h"
 #include "tests/movie/movie_fixture.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "platform/timer.h"
@@ -180,7 +182,14 @@ TEST_F(TheoraThreadWaits, AFullStockSleepsAMillisecondAtATime) {
     c.act(f.movie);
     fullSleeps = 0;
     fullOthers = 0;
-    while (fullSleeps.load() + fullOthers.load() < 20) PlatformSleepMs(1);
+    // Twenty waits take some twenty milliseconds; the bound, which no busy
+    // machine comes near, makes a thread that never waits full a failure
+    // rather than a hang.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (fullSleeps.load() + fullOthers.load() < 20 && std::chrono::steady_clock::now() < giveUp) {
+      PlatformSleepMs(1);
+    }
+    EXPECT_GE(fullSleeps.load() + fullOthers.load(), 20) << "the thread did not wait with its stock full";
     EXPECT_EQ(fullOthers.load(), 0);
     Close(f);
   }
@@ -359,11 +368,42 @@ TEST_F(MovieGraphics, FilesThatAreNoMovieAreRefused) {
     dir.Write(c.name, c.bytes);
     EXPECT_EQ(LoadGraphFile(c.name, 0), -1) << c.name;
   }
-  int refusals = 0;
-  for (const std::string& line : LogLines(ReadWholeFile("Log.txt"))) {
+  int refusals = 0, noImages = 0;
+  const std::vector<std::string> lines = LogLines(ReadWholeFile("Log.txt"));
+  for (const std::string& line : lines) {
     refusals += line.find("ムービーファイルオープン処理時にエラーが発生しました") != std::string::npos;
+    noImages += line == "対応していない画像形式です";
   }
   EXPECT_EQ(refusals, static_cast<int>(std::size(cases)));
+  // Neither the image loaders nor the movie layer took them: each keeps its
+  // image failure lines too.
+  EXPECT_EQ(noImages, static_cast<int>(std::size(cases)));
+  for (const Case& c : cases) {
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string("画像ファイルの読み込みに失敗しました：") + c.name), 1)
+        << c.name;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         std::string("グラフィックファイルの読み込みに失敗しました：") + c.name + " in LoadGraphFile"),
+              1)
+        << c.name;
+  }
+}
+
+// A movie is no image, but it loads: the log says neither that it is an
+// image of no known format nor that loading the file failed. Both players,
+// with sound and without.
+TEST_F(MovieGraphics, AMovieThatLoadsLeavesNoImageFailureLines) {
+  for (const char* name : {"gray420.ogv", "sound420.ogv", "colors.mp4", "colors.m2v", "colors.avi"}) {
+    const int graph = LoadGraphFile(MovieFile(name).c_str(), 0);
+    ASSERT_NE(graph, -1) << name;
+    EXPECT_EQ(HandleKind(MovieOfGraph(graph)), HandleTypeMovie) << name;
+    EXPECT_EQ(DeleteGraphHandle(graph), 0) << name;
+  }
+  for (const std::string& line : LogLines(ReadWholeFile("Log.txt"))) {
+    for (const char* failure :
+         {"対応していない画像形式です", "画像ファイルの読み込みに失敗しました", "グラフィックファイルの読み込みに失敗しました"}) {
+      EXPECT_EQ(line.find(failure), std::string::npos) << line;
+    }
+  }
 }
 
 // Broken data after good headers: whatever opens plays round twice without
