@@ -10,10 +10,10 @@
 // on, a broken sound time counts as missing. Both kinds of packet wait as
 // packets, and are decoded when their sound or pictures are needed: the
 // reading keeps the sound ahead whatever the pictures do, and reads on for
-// a picture at the cost of compressed bytes alone. An update that is
-// behind decodes for a frame's time once it has a picture, shows the
-// latest due, and goes on at the next call; pictures the clock has passed
-// are skipped where the stream allows. The reading runs on the caller's
+// a picture at the cost of compressed bytes alone. An update by the clock
+// decodes once, then for a frame's time at most, shows the latest picture
+// due, and goes on at the next call; pictures the clock has passed are
+// skipped where the stream allows. The reading runs on the caller's
 // thread: every update and event test first refills the sound and reads
 // ahead. Only the movie's own file is read, as one of the containers that
 // hold a single movie. An open or a seek reads within a deadline; a call
